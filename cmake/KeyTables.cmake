@@ -1,0 +1,20 @@
+# Embeds the provisioned key tables (T0..T11, 256 bytes each, in order) as constant data.
+# The file is chosen with -DQUENFALL_KEY_TABLES=...; changing it needs no code change.
+get_filename_component(_quenfall_keys "${QUENFALL_KEY_TABLES}" ABSOLUTE)
+if(NOT EXISTS "${_quenfall_keys}")
+  message(FATAL_ERROR "Key tables file not found: ${_quenfall_keys}")
+endif()
+file(SIZE "${_quenfall_keys}" _quenfall_keys_size)
+if(NOT _quenfall_keys_size EQUAL 3072)
+  message(FATAL_ERROR "Key tables file ${_quenfall_keys} holds ${_quenfall_keys_size} bytes; it must hold exactly 3072 (12 tables of 256 bytes)")
+endif()
+file(SHA256 "${_quenfall_keys}" _quenfall_keys_sha)
+string(SUBSTRING "${_quenfall_keys_sha}" 0 16 QUENFALL_KEY_FINGERPRINT)
+get_filename_component(QUENFALL_KEY_SET_NAME "${_quenfall_keys}" NAME)
+message(STATUS "Quenfall key tables: ${_quenfall_keys} (fingerprint ${QUENFALL_KEY_FINGERPRINT})")
+
+file(READ "${_quenfall_keys}" _quenfall_hex HEX)
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," QUENFALL_KEY_BYTES "${_quenfall_hex}")
+set(QUENFALL_KEY_TABLES_CPP "${CMAKE_CURRENT_BINARY_DIR}/generated/key_tables_data.cpp")
+configure_file("${CMAKE_CURRENT_LIST_DIR}/key_tables_data.cpp.in" "${QUENFALL_KEY_TABLES_CPP}" @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_quenfall_keys}")

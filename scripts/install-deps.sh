@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project needs and that are missing.
+#   install-deps.sh run    what building and starting the tools needs
+#   install-deps.sh test   that, plus what every test stage needs
+set -euo pipefail
+purpose=${1:-run}
+
+run_packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev libudev-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+test_packages=(
+  xvfb xauth
+)
+
+packages=("${run_packages[@]}")
+[ "$purpose" = test ] && packages+=("${test_packages[@]}")
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

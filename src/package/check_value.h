@@ -1,0 +1,11 @@
+#pragma once
+// A package ends in a two-byte check value, stored high byte first and scrambled with the
+// body: the 16-bit wrapping sum of every byte before it (header included), divided by 5.
+#include <cstdint>
+#include <span>
+
+namespace quenfall {
+
+std::uint16_t ComputeCheckValue(std::span<const std::uint8_t> bytesBeforeCheck);
+
+}  // namespace quenfall

@@ -1,0 +1,80 @@
+#include "package/package_loader.h"
+
+#include "package/check_value.h"
+#include "package/package_file.h"
+#include "protocol/scrambler.h"
+
+namespace quenfall {
+
+namespace {
+LoadResult Refuse(std::string_view text) {
+    LoadResult r;
+    r.Verdict = LoadVerdict::Refused;
+    r.Message = std::string(text);
+    return r;
+}
+
+// The upload looks each listed section up by its id, so the slot the id names must lie
+// wholly inside the file.
+bool SectionTableFits(const PackageHeader& header, std::size_t fileLength) {
+    for (std::size_t slot = 0; slot < SlotCount; ++slot) {
+        if (!SlotPresent(header, slot)) continue;
+        const std::uint8_t id = header.SectionIds[slot];
+        if (id >= SlotCount) return false;
+        const std::uint64_t end =
+            std::uint64_t{header.SectionOffsets[id]} + header.SectionSizes[id];
+        if (end > fileLength) return false;
+    }
+    return true;
+}
+}  // namespace
+
+LoadResult LoadPackageImage(std::vector<std::uint8_t> image) {
+    const std::size_t n = image.size();
+    if (n < MinimumPackageSize) return Refuse(PackageTooShortText);
+    if (n > PackageImageCapacity) return Refuse(PackageTooLargeText);
+
+    auto package = std::make_shared<Package>();
+    package->Header = ParseHeader(std::span<const std::uint8_t, HeaderSize>(image.data(), HeaderSize));
+    ProfileSelection& selection = package->Selection;
+    selection.RequestVariant = package->Header.RequestVariant;
+    selection.ScrambleMode = package->Header.ScrambleMode;
+    selection.CodeBank = package->Header.CodeBank;
+    if (!SelectProfile(package->Header.ModelCode, selection.ProfileIndex))
+        return Refuse(PackageMismatchText);
+
+    Scrambler(selection, std::span<std::uint8_t>(image).subspan(HeaderSize));
+    const std::uint16_t check =
+        ComputeCheckValue(std::span<const std::uint8_t>(image).first(n - CheckValueSize));
+    if (image[n - 2] != (check >> 8) || image[n - 1] != (check & 0xFF))
+        return Refuse(PackageMismatchText);
+
+    if (!EnterKind(selection.RequestVariant)) return Refuse(PackageBadVariantText);
+    if (!SectionTableFits(package->Header, n)) return Refuse(PackageBadSectionTableText);
+
+    package->SectionCount = CountSections(package->Header);
+    package->TotalBlocks = CountTotalBlocks(package->Header);
+    package->Image = std::move(image);
+
+    LoadResult r;
+    r.Verdict = LoadVerdict::Accepted;
+    r.Accepted = std::move(package);
+    return r;
+}
+
+LoadResult LoadPackage(const std::filesystem::path& fileName) {
+    PackageFileRead read = LoadPackageFile(fileName);
+    switch (read.Result) {
+        case PackageFileRead::Outcome::CannotOpen: {
+            LoadResult r;
+            r.Verdict = LoadVerdict::Unreadable;
+            r.Message = std::move(read.Error);
+            return r;
+        }
+        case PackageFileRead::Outcome::TooLarge: return Refuse(PackageTooLargeText);
+        case PackageFileRead::Outcome::Read: break;
+    }
+    return LoadPackageImage(std::move(read.Bytes));
+}
+
+}  // namespace quenfall
