@@ -12,6 +12,7 @@ run_packages=(
 )
 test_packages=(
   xvfb xauth
+  clang libclang-rt-14-dev llvm
 )
 
 packages=("${run_packages[@]}")
