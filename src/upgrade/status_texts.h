@@ -18,5 +18,7 @@ inline constexpr std::string_view CompletionMessage =
 inline constexpr std::string_view CannotConnectMessage =
     "Unable to connected,Please check whether the device is connected.";
 inline constexpr std::string_view ErrorCaption = "Error";
+inline constexpr std::string_view NoSectionsMessage =
+    "The upgrade file holds no firmware sections; there is nothing to upgrade.";
 
 }  // namespace quenfall

@@ -1,0 +1,18 @@
+#include "upgrade/timer_bank.h"
+
+namespace quenfall {
+
+std::string_view TimerName(TimerId id) {
+    switch (id) {
+        case TimerId::EnterTunerMode: return "EnterTunerModeTimer";
+        case TimerId::EnterModeSure: return "EnterModeSureTimer";
+        case TimerId::EnterBootCheck: return "EnterBootCheckTimer";
+        case TimerId::Check: return "CheckTimer";
+        case TimerId::Update: return "UpdateTimer";
+        case TimerId::ExitBootMode: return "ExitBootModeTimer";
+        case TimerId::Connect: return "ConnectTimer";
+    }
+    return "UnknownTimer";
+}
+
+}  // namespace quenfall
