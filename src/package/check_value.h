@@ -8,4 +8,9 @@ namespace quenfall {
 
 std::uint16_t ComputeCheckValue(std::span<const std::uint8_t> bytesBeforeCheck);
 
+// The same in pieces, for a caller that sums a file as it passes over it anyway: add up the
+// ByteSum of each piece, then take the CheckValueOfSum.
+std::uint32_t ByteSum(std::span<const std::uint8_t> bytes);
+std::uint16_t CheckValueOfSum(std::uint32_t sum);
+
 }  // namespace quenfall

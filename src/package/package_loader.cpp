@@ -1,5 +1,7 @@
 #include "package/package_loader.h"
 
+#include <algorithm>
+
 #include "package/check_value.h"
 #include "package/package_file.h"
 #include "protocol/scrambler.h"
@@ -27,6 +29,22 @@ bool SectionTableFits(const PackageHeader& header, std::size_t fileLength) {
     }
     return true;
 }
+// Descrambles the body and computes the check value over the plain file in one trip
+// through memory: each step is descrambled, then summed while it is still in the cache.
+// Steps are whole multiples of 256 bytes, so each starts at key position 0.
+std::uint16_t DescrambleAndCheck(const ProfileSelection& selection, std::vector<std::uint8_t>& image) {
+    constexpr std::size_t Step = 16 * 1024;
+    const KeyTable* key = SelectKeyTable(selection.ScrambleMode, selection.ProfileIndex);
+    const std::span<std::uint8_t> file(image);
+    const std::size_t summed = file.size() - CheckValueSize;
+    std::uint32_t sum = ByteSum(file.first(HeaderSize));
+    for (std::size_t at = HeaderSize; at < file.size(); at += Step) {
+        const auto step = file.subspan(at, std::min(Step, file.size() - at));
+        Scrambler(key, step);
+        if (at < summed) sum += ByteSum(step.first(std::min(step.size(), summed - at)));
+    }
+    return CheckValueOfSum(sum);
+}
 }  // namespace
 
 LoadResult LoadPackageImage(std::vector<std::uint8_t> image) {
@@ -43,9 +61,7 @@ LoadResult LoadPackageImage(std::vector<std::uint8_t> image) {
     if (!SelectProfile(package->Header.ModelCode, selection.ProfileIndex))
         return Refuse(PackageMismatchText);
 
-    Scrambler(selection, std::span<std::uint8_t>(image).subspan(HeaderSize));
-    const std::uint16_t check =
-        ComputeCheckValue(std::span<const std::uint8_t>(image).first(n - CheckValueSize));
+    const std::uint16_t check = DescrambleAndCheck(selection, image);
     if (image[n - 2] != (check >> 8) || image[n - 1] != (check & 0xFF))
         return Refuse(PackageMismatchText);
 

@@ -1,6 +1,6 @@
 #include "protocol/scrambler.h"
 
-#include <algorithm>
+#include <cstring>
 
 namespace quenfall {
 
@@ -13,11 +13,21 @@ const KeyTable* SelectKeyTable(std::uint8_t scrambleMode, std::uint8_t profileIn
 
 void Scrambler(const KeyTable* key, std::span<std::uint8_t> buffer) {
     if (key == nullptr) return;
-    // Whole 256-byte strides keep the inner loop free of the modulo, so it vectorises.
+    // Whole 256-byte strides, eight bytes at a time: the key repeats every stride, and a
+    // local copy of it cannot alias the buffer, so the compiler keeps it in registers.
+    std::uint64_t words[32];
+    std::memcpy(words, key->data(), sizeof words);
+    std::uint8_t* p = buffer.data();
     std::size_t i = 0;
-    for (; i + 256 <= buffer.size(); i += 256)
-        for (std::size_t j = 0; j < 256; ++j) buffer[i + j] ^= (*key)[j];
-    for (std::size_t j = 0; i + j < buffer.size(); ++j) buffer[i + j] ^= (*key)[j];
+    for (; i + 256 <= buffer.size(); i += 256) {
+        for (std::size_t w = 0; w < 32; ++w) {
+            std::uint64_t v;
+            std::memcpy(&v, p + i + 8 * w, 8);
+            v ^= words[w];
+            std::memcpy(p + i + 8 * w, &v, 8);
+        }
+    }
+    for (std::size_t j = 0; i + j < buffer.size(); ++j) p[i + j] ^= (*key)[j];
 }
 
 void Scrambler(const ProfileSelection& selection, std::span<std::uint8_t> buffer) {
