@@ -63,6 +63,14 @@ std::uint16_t UpgradeSequencer::EnterResponseCode() const {
 
 // ---- timers ---------------------------------------------------------------------------
 
+bool UpgradeSequencer::InRun(TimerId own) {
+    // A firing with no run behind it (a host switched the timer on by mistake) must not
+    // touch a package or a drive that is not there.
+    if (state_.RunPackage && state_.Sections.Count != 0) return true;
+    timers_.SwitchOff(own);
+    return false;
+}
+
 void UpgradeSequencer::SwitchOffSequencerTimers() {
     for (const TimerId id : SequencerTimers) timers_.SwitchOff(id);
 }
@@ -156,6 +164,7 @@ void UpgradeSequencer::EnterPollerWindowExpired(TimerId own) {
 }
 
 void UpgradeSequencer::EnterTunerModeTimerTimer() {
+    if (!InRun(TimerId::EnterTunerMode)) return;
     switch (PollResponse(EnterResponseCode())) {
         case PollOutcome::WindowExpired:
             EnterPollerWindowExpired(TimerId::EnterTunerMode);
@@ -183,6 +192,7 @@ void UpgradeSequencer::EnterTunerModeTimerTimer() {
 }
 
 void UpgradeSequencer::EnterModeSureTimerTimer() {
+    if (!InRun(TimerId::EnterModeSure)) return;
     ++state_.SettleTicks;
     if (state_.SettleTicks <= RestartWaitTicks) return;
     state_.SettleTicks = 0;
@@ -198,6 +208,7 @@ void UpgradeSequencer::EnterModeSureTimerTimer() {
 }
 
 void UpgradeSequencer::EnterBootCheckTimerTimer() {
+    if (!InRun(TimerId::EnterBootCheck)) return;
     switch (PollResponse(EnterResponseCode())) {
         case PollOutcome::WindowExpired:
             EnterPollerWindowExpired(TimerId::EnterBootCheck);
@@ -238,6 +249,7 @@ void UpgradeSequencer::StartUpload() {
 }
 
 void UpgradeSequencer::CheckTimerTimer() {
+    if (!InRun(TimerId::Check)) return;
     switch (PollResponse(ResponseCode(state_.RunPackage->Selection, CommandKind::Block))) {
         case PollOutcome::WindowExpired:
             // A block is never sent twice: the run ends here.
@@ -268,6 +280,7 @@ void UpgradeSequencer::SetProgress() {
 }
 
 void UpgradeSequencer::UpdateTimerTimer() {
+    if (!InRun(TimerId::Update)) return;
     ++state_.BlockIndex;
     ++state_.BlocksDone;
     state_.PollTicks = 0;
@@ -295,6 +308,7 @@ void UpgradeSequencer::UpdateTimerTimer() {
 }
 
 void UpgradeSequencer::ExitBootModeTimerTimer() {
+    if (!InRun(TimerId::ExitBootMode)) return;
     switch (PollResponse(ResponseCode(state_.RunPackage->Selection, CommandKind::Exit))) {
         case PollOutcome::WindowExpired:
             state_.PollTicks = 0;

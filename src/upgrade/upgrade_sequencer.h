@@ -108,6 +108,7 @@ private:
     void ClearResponse();
     void SwitchOffSequencerTimers();
     bool AnySequencerTimerOn() const;
+    bool InRun(TimerId own);
     std::uint16_t EnterResponseCode() const;
     void EnterPollerWindowExpired(TimerId own);
     void SetProgress();
