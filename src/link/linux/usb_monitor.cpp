@@ -1,0 +1,55 @@
+#include "link/linux/usb_monitor.h"
+
+#include <libudev.h>
+
+#include <utility>
+
+#include "link/usb_event_filter.h"
+
+namespace quenfall {
+
+namespace {
+
+std::string_view Text(const char* value) { return value ? std::string_view(value) : std::string_view(); }
+
+}  // namespace
+
+UsbMonitor::UsbMonitor(std::function<void()> onChange) : onChange_(std::move(onChange)) {
+    context_ = udev_new();
+    if (!context_) return;
+    // "udev": events after udevd has processed them, so the drive's node and attributes are
+    // in place when the device watch rescans.
+    monitor_ = udev_monitor_new_from_netlink(context_, "udev");
+    if (!monitor_) return;
+    // The kernel-side filter keeps interface and block events from waking us up; the
+    // action is checked in Dispatch.
+    if (udev_monitor_filter_add_match_subsystem_devtype(monitor_, "usb", "usb_device") < 0 ||
+        udev_monitor_enable_receiving(monitor_) < 0) {
+        return;
+    }
+    fd_ = udev_monitor_get_fd(monitor_);
+}
+
+UsbMonitor::~UsbMonitor() {
+    if (monitor_) udev_monitor_unref(monitor_);
+    if (context_) udev_unref(context_);
+}
+
+int UsbMonitor::Dispatch() {
+    if (fd_ < 0) return 0;
+    int reported = 0;
+    // The monitor's socket is non-blocking: receive returns null once the queue is empty.
+    while (udev_device* device = udev_monitor_receive_device(monitor_)) {
+        const bool matches = IsUsbDeviceArrivalOrRemoval(
+            Text(udev_device_get_subsystem(device)), Text(udev_device_get_devtype(device)),
+            Text(udev_device_get_action(device)));
+        udev_device_unref(device);
+        if (matches) {
+            ++reported;
+            if (onChange_) onChange_();
+        }
+    }
+    return reported;
+}
+
+}  // namespace quenfall

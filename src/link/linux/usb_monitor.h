@@ -1,0 +1,36 @@
+#pragma once
+// Tells when a USB device arrives or leaves, from udev's event stream. It has no thread:
+// the owner watches Fd() for readability (a QSocketNotifier in the window, poll(2) in the
+// command line) and calls Dispatch() on its own thread, which runs onChange once for each
+// USB device added or removed since the last call.
+#include <functional>
+#include <memory>
+#include <string_view>
+
+struct udev;
+struct udev_monitor;
+
+namespace quenfall {
+
+class UsbMonitor {
+public:
+    explicit UsbMonitor(std::function<void()> onChange);
+    ~UsbMonitor();
+    UsbMonitor(const UsbMonitor&) = delete;
+    UsbMonitor& operator=(const UsbMonitor&) = delete;
+
+    // False when the event stream could not be opened; the monitor then never reports
+    // anything and Fd() is -1.
+    bool IsWatching() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
+    // Reads every pending event without blocking; returns how many reached onChange.
+    int Dispatch();
+
+private:
+    std::function<void()> onChange_;
+    udev* context_ = nullptr;
+    udev_monitor* monitor_ = nullptr;
+    int fd_ = -1;
+};
+
+}  // namespace quenfall
