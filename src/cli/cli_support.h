@@ -1,0 +1,28 @@
+#pragma once
+// Small helpers the commands share: number parsing, JSON strings, hex lines.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenfall::cli {
+
+// A byte value written in decimal or with a 0x prefix in hex; none when it is not one.
+std::optional<std::uint8_t> ParseByte(std::string_view text);
+// text as a JSON string literal, quotes included.
+std::string JsonString(std::string_view text);
+// "A1 00 43 ..." : the bytes in upper-case hex, separated by single blanks.
+std::string HexBytes(std::span<const std::uint8_t> bytes);
+// A path from a command-line word, which main hands over in UTF-8 on every platform.
+std::filesystem::path PathFromArgument(const std::string& word);
+// The program's arguments in UTF-8. On Windows they are taken from the wide command line,
+// so that a file name with characters outside the code page still opens.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// True when the stream is an interactive terminal (no progress bar otherwise).
+bool StdoutIsTerminal();
+
+}  // namespace quenfall::cli

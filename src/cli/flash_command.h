@@ -1,0 +1,33 @@
+#pragma once
+// One whole upgrade from the command line, in real time: the sequencer and the device
+// watch on a RealtimeTimers loop, shown by a TerminalView. The radio is whatever DeviceLink
+// the caller hands in: the emulated radio for --emulate, a platform link for a real radio.
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "cli/terminal_view.h"
+#include "package/package.h"
+#include "upgrade/device_link.h"
+#include "upgrade/upgrade_sequencer.h"
+
+namespace quenfall::cli {
+
+struct FlashOptions {
+    DialogueTrace* Trace = nullptr;  // optional
+    // Called between firings; returns how many USB arrivals and removals happened since
+    // the last call (each goes to the device watch). Optional.
+    std::function<int()> TakeUsbEvents;
+    // The window waits for a restarted radio for ever; a command gives up after this long.
+    std::chrono::milliseconds RestartGiveUp{60000};
+};
+
+inline constexpr std::string_view RadioDidNotReturnText =
+    "The radio did not come back after restarting into boot mode.";
+
+// Runs one upgrade of package over link. Returns 0 only when the run ended with
+// " Program upgrade is complete!", 1 otherwise.
+int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, TerminalView& view,
+                 const FlashOptions& options);
+
+}  // namespace quenfall::cli

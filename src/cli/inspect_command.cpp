@@ -1,0 +1,171 @@
+// quenfall-cli inspect FILE [--json]: the verdict of loading FILE exactly as the window
+// loads it, and what its header says.
+#include <array>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_support.h"
+#include "package/package_loader.h"
+
+namespace quenfall::cli {
+
+namespace {
+
+constexpr std::string_view InspectUsage = "usage: quenfall-cli inspect FILE [--json]";
+
+// What the report shows. A refused file still has a header worth showing, read here from
+// the file's first 128 bytes, since the loader keeps nothing of a refused file.
+struct Report {
+    bool Accepted = false;
+    std::string Message;
+    std::optional<PackageHeader> Header;
+    std::optional<std::uint8_t> ProfileIndex;
+    std::optional<std::int64_t> PackageLength;
+};
+
+std::optional<std::vector<std::uint8_t>> ReadHead(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<std::uint8_t> head(HeaderSize);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    if (in.gcount() != static_cast<std::streamsize>(HeaderSize)) return std::nullopt;
+    return head;
+}
+
+Report RefusedReport(const std::filesystem::path& path, std::string message) {
+    Report r;
+    r.Message = std::move(message);
+    const auto head = ReadHead(path);
+    if (!head) return r;
+    r.Header = ParseHeader(std::span<const std::uint8_t, HeaderSize>(head->data(), HeaderSize));
+    std::uint8_t index = 0;
+    if (SelectProfile(r.Header->ModelCode, index)) r.ProfileIndex = index;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec) r.PackageLength = static_cast<std::int64_t>(size) - static_cast<std::int64_t>(HeaderSize);
+    return r;
+}
+
+template <typename T>
+std::string JsonOr(const std::optional<T>& value) {
+    return value ? std::to_string(*value) : "null";
+}
+
+void PrintJson(const Report& r) {
+    std::ostringstream o;
+    const PackageHeader* h = r.Header ? &*r.Header : nullptr;
+    auto field = [&](auto get) { return h ? std::to_string(get(*h)) : std::string("null"); };
+    o << "{\"accepted\":" << (r.Accepted ? "true" : "false")
+      << ",\"message\":" << JsonString(r.Message)
+      << ",\"model_code\":" << field([](const PackageHeader& x) { return unsigned{x.ModelCode}; })
+      << ",\"profile_index\":" << JsonOr(r.ProfileIndex ? std::optional<unsigned>(*r.ProfileIndex) : std::nullopt)
+      << ",\"scramble_mode\":" << field([](const PackageHeader& x) { return unsigned{x.ScrambleMode}; })
+      << ",\"code_bank\":" << field([](const PackageHeader& x) { return unsigned{x.CodeBank}; })
+      << ",\"request_variant\":" << field([](const PackageHeader& x) { return unsigned{x.RequestVariant}; })
+      << ",\"package_length\":" << JsonOr(r.PackageLength)
+      << ",\"section_count\":" << field([](const PackageHeader& x) { return unsigned{CountSections(x)}; })
+      << ",\"total_blocks\":" << field([](const PackageHeader& x) { return CountTotalBlocks(x); })
+      << ",\"sections\":[";
+    bool first = true;
+    for (std::size_t slot = 0; h && slot < SlotCount; ++slot) {
+        if (!SlotPresent(*h, slot)) continue;
+        if (!first) o << ',';
+        first = false;
+        o << "{\"slot\":" << slot << ",\"id\":" << unsigned{h->SectionIds[slot]}
+          << ",\"size\":" << h->SectionSizes[slot] << ",\"offset\":" << h->SectionOffsets[slot]
+          << ",\"blocks\":" << BlocksFor(h->SectionSizes[slot]) << '}';
+    }
+    o << "]}\n";
+    std::cout << o.str();
+}
+
+void PrintText(const Report& r) {
+    std::ostringstream o;
+    o << "verdict:         " << (r.Accepted ? "accepted" : "refused") << '\n';
+    if (r.Header) {
+        const PackageHeader& h = *r.Header;
+        o << "model code:      " << unsigned{h.ModelCode} << '\n'
+          << "profile:         " << (r.ProfileIndex ? std::to_string(*r.ProfileIndex) : "none") << '\n'
+          << "scramble mode:   " << unsigned{h.ScrambleMode} << '\n'
+          << "code bank:       " << unsigned{h.CodeBank} << '\n'
+          << "request variant: " << unsigned{h.RequestVariant} << '\n';
+        if (r.PackageLength) o << "package length:  " << *r.PackageLength << '\n';
+        o << "section count:   " << unsigned{CountSections(h)} << '\n'
+          << "total blocks:    " << CountTotalBlocks(h) << '\n';
+        if (CountSections(h) != 0) {
+            o << "slot  id        size      offset  blocks\n";
+            for (std::size_t slot = 0; slot < SlotCount; ++slot) {
+                if (!SlotPresent(h, slot)) continue;
+                char line[80];
+                std::snprintf(line, sizeof line, "%4zu %3u %11u %11u %7u\n", slot, unsigned{h.SectionIds[slot]},
+                              unsigned{h.SectionSizes[slot]}, unsigned{h.SectionOffsets[slot]},
+                              unsigned{BlocksFor(h.SectionSizes[slot])});
+                o << line;
+            }
+        }
+    }
+    std::cout << o.str();
+}
+
+}  // namespace
+
+int InspectCommand(const Arguments& args) {
+    bool json = false;
+    std::optional<std::string> file;
+    for (const std::string& a : args) {
+        if (a == "--json") {
+            json = true;
+        } else if (a.starts_with("-") && a != "-") {
+            std::cerr << "quenfall-cli inspect: unknown option " << a << '\n' << InspectUsage << '\n';
+            return 2;
+        } else if (file) {
+            std::cerr << "quenfall-cli inspect: one file at a time\n" << InspectUsage << '\n';
+            return 2;
+        } else {
+            file = a;
+        }
+    }
+    if (!file) {
+        std::cerr << InspectUsage << '\n';
+        return 2;
+    }
+    const std::filesystem::path path = PathFromArgument(*file);
+    const LoadResult loaded = LoadPackage(path);
+
+    Report report;
+    switch (loaded.Verdict) {
+        case LoadVerdict::Unreadable:
+            std::cerr << loaded.Message << '\n';
+            if (json) {
+                report.Message = loaded.Message;
+                PrintJson(report);
+            }
+            return 2;
+        case LoadVerdict::Refused:
+            report = RefusedReport(path, loaded.Message);
+            break;
+        case LoadVerdict::Accepted: {
+            const Package& p = *loaded.Accepted;
+            report.Accepted = true;
+            report.Header = p.Header;
+            report.ProfileIndex = p.Selection.ProfileIndex;
+            report.PackageLength = p.PackageLength();
+            break;
+        }
+    }
+    if (json) {
+        PrintJson(report);
+    } else {
+        PrintText(report);
+    }
+    if (!report.Accepted) {
+        std::cerr << report.Message << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace quenfall::cli

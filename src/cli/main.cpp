@@ -1,0 +1,58 @@
+// quenfall-cli: the firmware upgrade from a terminal. One file per command.
+#include <iostream>
+#include <string_view>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_support.h"
+#include "protocol/key_tables.h"
+
+namespace {
+
+constexpr std::string_view Help =
+    "quenfall-cli: inspect, pack and flash radio firmware packages\n"
+    "\n"
+    "usage:\n"
+    "  quenfall-cli inspect FILE [--json]\n"
+    "      Load FILE as the window does and show the verdict and the header.\n"
+    "      Exit 0 accepted, 1 refused, 2 usage error or unreadable file.\n"
+    "  quenfall-cli pack -o OUT --model N [--scramble M] [--bank B] [--variant V]\n"
+    "                    --section ID=FILE [--section ID=FILE ...]\n"
+    "      Write a package; each section goes into the slot of its id (0..11).\n"
+    "  quenfall-cli flash FILE --emulate [--trace TRACE]\n"
+    "      Upgrade an emulated radio in real time (it restarts into boot mode first).\n"
+    "      --trace writes every frame sent (\"> \") and answer accepted (\"< \") in hex.\n"
+    "      Exit 0 only when the upgrade completes.\n"
+    "  quenfall-cli --version\n"
+    "  quenfall-cli --help\n";
+
+void PrintVersion() {
+    std::cout << "quenfall-cli " << QUENFALL_VERSION << '\n'
+              << "key set: " << quenfall::KeySetName() << " (fingerprint " << quenfall::KeySetFingerprint()
+              << ")\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace quenfall::cli;
+    Arguments args = ProgramArguments(argc, argv);
+    if (args.empty()) {
+        std::cerr << Help;
+        return 2;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << Help;
+        return 0;
+    }
+    if (command == "--version") {
+        PrintVersion();
+        return 0;
+    }
+    if (command == "inspect") return InspectCommand(args);
+    if (command == "pack") return PackCommand(args);
+    if (command == "flash") return FlashCommand(args);
+    std::cerr << "quenfall-cli: unknown command \"" << command << "\"\n\n" << Help;
+    return 2;
+}

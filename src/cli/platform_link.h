@@ -1,0 +1,20 @@
+#pragma once
+// The radio link of the platform the command line was built for, for `flash FILE` without
+// --emulate. A build without one says so through why and returns null.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "upgrade/device_link.h"
+
+namespace quenfall::cli {
+
+struct PlatformLink {
+    std::unique_ptr<DeviceLink> Link;
+    // Returns how many USB arrivals and removals happened since the last call; may be empty.
+    std::function<int()> TakeUsbEvents;
+};
+
+PlatformLink OpenPlatformLink(std::string& why);
+
+}  // namespace quenfall::cli

@@ -1,0 +1,94 @@
+#include "cli/terminal_view.h"
+
+#include <algorithm>
+#include <ostream>
+#include <thread>
+
+#include "upgrade/status_texts.h"
+#include "upgrade/upgrade_sequencer.h"
+
+namespace quenfall::cli {
+
+namespace {
+constexpr int BarCells = 40;
+}
+
+TerminalView::TerminalView(std::ostream& out, std::ostream& err, bool terminal)
+    : out_(out), err_(err), terminal_(terminal) {}
+
+void TerminalView::SetStatusText(std::string_view text) {
+    if (text == UpgradeCompleteText) {
+        completed_ = true;
+    } else if (text == CommunicationErrorText || text == UpgradeFailedText) {
+        completed_ = false;
+    }
+    if (statusSet_ && text == status_) return;
+    statusSet_ = true;
+    status_.assign(text);
+    ClearBar();
+    out_ << status_ << '\n';
+    if (width_ > 0) DrawBar();
+    out_.flush();
+}
+
+void TerminalView::SetProgressWidth(int pixels) {
+    if (pixels == width_) return;
+    width_ = pixels;
+    if (pixels <= 0) {
+        ClearBar();
+        lastTenth_ = 0;
+        out_.flush();
+        return;
+    }
+    if (terminal_) {
+        DrawBar();
+    } else {
+        const int tenth = pixels * 10 / ProgressFullWidth;
+        if (tenth > lastTenth_) {
+            lastTenth_ = tenth;
+            out_ << "Progress: " << pixels * 100 / ProgressFullWidth << "%\n";
+        }
+    }
+    out_.flush();
+}
+
+void TerminalView::SetSuccessIconVisible(bool) {}
+void TerminalView::SetFailureIconVisible(bool) {}
+
+void TerminalView::ShowInfo(std::string_view text) {
+    ClearBar();
+    out_ << text << '\n';
+    out_.flush();
+}
+
+void TerminalView::ShowError(std::string_view text, std::string_view caption) {
+    errorShown_ = true;
+    ClearBar();
+    out_.flush();
+    err_ << caption << ": " << text << '\n';
+    err_.flush();
+}
+
+void TerminalView::Pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+void TerminalView::Finish() {
+    ClearBar();
+    out_.flush();
+}
+
+void TerminalView::ClearBar() {
+    if (!barShown_) return;
+    out_ << '\r' << std::string(BarCells + 12, ' ') << '\r';
+    barShown_ = false;
+}
+
+void TerminalView::DrawBar() {
+    if (!terminal_) return;
+    const int filled = std::min(width_, ProgressFullWidth) * BarCells / ProgressFullWidth;
+    out_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+         << std::string(static_cast<std::size_t>(BarCells - filled), '.') << "] "
+         << width_ * 100 / ProgressFullWidth << '%';
+    barShown_ = true;
+}
+
+}  // namespace quenfall::cli

@@ -1,0 +1,47 @@
+#pragma once
+// The upgrade's view on a terminal: every new status-line text on its own line, exactly as
+// the window shows it; the progress bar drawn in place on a terminal, or as a line at every
+// tenth of the way when the output goes to a file or a pipe; the boxes' texts as lines.
+#include <chrono>
+#include <iosfwd>
+#include <string>
+
+#include "upgrade/upgrade_view.h"
+
+namespace quenfall::cli {
+
+class TerminalView : public UpgradeView {
+public:
+    TerminalView(std::ostream& out, std::ostream& err, bool terminal);
+
+    void SetStatusText(std::string_view text) override;
+    void SetProgressWidth(int pixels) override;
+    void SetSuccessIconVisible(bool visible) override;
+    void SetFailureIconVisible(bool visible) override;
+    void ShowInfo(std::string_view text) override;
+    void ShowError(std::string_view text, std::string_view caption) override;
+    void Pause(std::chrono::milliseconds duration) override;
+
+    const std::string& StatusText() const { return status_; }
+    bool Completed() const { return completed_; }
+    bool ErrorShown() const { return errorShown_; }
+    // Ends the bar's line so that what follows starts on a line of its own.
+    void Finish();
+
+private:
+    void ClearBar();
+    void DrawBar();
+
+    std::ostream& out_;
+    std::ostream& err_;
+    bool terminal_;
+    std::string status_;
+    bool statusSet_ = false;
+    bool completed_ = false;
+    bool errorShown_ = false;
+    int width_ = 0;
+    int lastTenth_ = 0;
+    bool barShown_ = false;
+};
+
+}  // namespace quenfall::cli
