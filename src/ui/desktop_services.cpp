@@ -1,0 +1,30 @@
+#include "ui/desktop_services.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QWindow>
+
+namespace quenfall::ui {
+
+std::optional<QString> QtDesktopServices::OpenFileName(QWidget* owner, const QString& filter) {
+    const QString chosen = QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen;
+}
+
+void QtDesktopServices::MessageBox(QWidget* owner, BoxIcon icon, const QString& caption,
+                                   const QString& text) {
+    QMessageBox box(icon == BoxIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, caption,
+                    text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool QtDesktopServices::StartSystemMove(QWindow* window) {
+    return window != nullptr && window->startSystemMove();
+}
+
+void QtDesktopServices::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+
+}  // namespace quenfall::ui

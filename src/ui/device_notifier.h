@@ -1,0 +1,32 @@
+#pragma once
+// The platform's notices of USB devices arriving and leaving, delivered on the window's
+// thread: on Linux a libudev monitor read through a socket notifier, on Windows the
+// window's device notifications (WM_DEVICECHANGE). Exactly one of device_notifier_linux.cpp
+// and device_notifier_windows.cpp is built.
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace quenfall::ui {
+
+// Alive for as long as notices should come. Nothing withdraws the registration before the
+// program ends, so the window keeps it until it is destroyed.
+class DeviceNotifier {
+public:
+    virtual ~DeviceNotifier() = default;
+};
+
+struct DeviceRegistration {
+    std::unique_ptr<DeviceNotifier> Notifier;  // null when the registration failed
+    unsigned long ErrorNumber = 0;             // the system's error number on failure
+};
+
+// Registers window (its native handle is created if need be) for USB arrivals and removals;
+// changed runs once for each, on the window's thread.
+using RegisterDeviceWatchFunction =
+    std::function<DeviceRegistration(QWidget& window, std::function<void()> changed)>;
+
+DeviceRegistration RegisterDeviceWatch(QWidget& window, std::function<void()> changed);
+
+}  // namespace quenfall::ui

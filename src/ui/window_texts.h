@@ -1,0 +1,55 @@
+#pragma once
+// The window's own texts, exactly as the user sees them (blanks included), and the small
+// text rules the window applies. Kept apart from the widgets so they are tested alone.
+#include <QString>
+#include <QStringView>
+#include <filesystem>
+
+namespace quenfall::ui {
+
+inline constexpr char16_t TitleText[] = u"Quenfall v7.1";
+inline constexpr char16_t FirmwareText[] = u"Firmware";
+inline constexpr char16_t ForAllModelText[] = u"For All Model.";
+inline constexpr char16_t UpgradeButtonText[] = u"Upgrade";
+inline constexpr char16_t SelectButtonText[] = u"Select(*.bin,*.boot)";
+inline constexpr char16_t CloseHint[] = u"Close";
+inline constexpr char16_t MinimiseHint[] = u"Minimized";
+inline constexpr char16_t HomePageAddress[] = u"https://quenfall.example.org";
+
+inline constexpr char16_t Step1Text[] =
+    u"step 1. Connected the radio to the USB of a PC by  the programming cable.";
+// One carriage return, no line feed: the label shows it as a line break.
+inline constexpr char16_t Step2Text[] =
+    u"step 2. Power on the portable radio with both PTT key and TOP key pressed "
+    u"\r            Or Press 'P1'+'Power' key of the mobile.";
+inline constexpr char16_t Step3Text[] =
+    u"step 3. Select the Upgrade file(*.bin,*.boot)  from local folder provided, "
+    u"Click \"Upgrade\" button to Upgrade ! ";
+inline constexpr char16_t Step4Text[] =
+    u"step 4. Please wait for radio to reset to confirm successful write ! ";
+
+// The package dialog's one filter, written as description|patterns (patterns split by ';').
+inline constexpr char16_t PackageFilter[] = u"Bin File (*.bin,*.boot)|*.bin;*.boot";
+
+// The caption of the information and error boxes: the executable's file name up to its
+// first '.', the first character as it is and every later one in lower case.
+QString ApplicationTitle(const QString& executableFileName);
+
+// The text the default error display shows for an error's message: a full stop is added
+// when the message is not empty and its last character sorts above '.', so a message ending
+// in a letter or digit gets one and one ending in '.', '!' or ')' does not.
+QString DefaultErrorText(const QString& message);
+
+// "description|patterns|description|patterns..." (patterns separated by ';') in Qt's
+// filter syntax: "description (pattern pattern)" entries joined by ";;".
+QString QtFileFilter(QStringView filter);
+
+// A label's text as QLabel must be given it: a carriage return alone, or with its line
+// feed, becomes a line feed, since QLabel breaks lines only at '\n'.
+QString LabelDisplayText(const QString& text);
+
+// A path from the file dialog as the file system names it, without passing it through an
+// 8-bit code page: UTF-16 on Windows, the file-name encoding (UTF-8) elsewhere.
+std::filesystem::path FileSystemPath(const QString& path);
+
+}  // namespace quenfall::ui
