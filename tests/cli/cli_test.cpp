@@ -1,0 +1,339 @@
+// Runs the built quenfall-cli as a user would, on packages made with the writer, and checks
+// its exit status, its output and, for flash, the recorded dialogue.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+#include "package/package_loader.h"
+#include "package/package_writer.h"
+#include "protocol/command_frame.h"
+#include "protocol/key_tables.h"
+#include "protocol/scrambler.h"
+
+namespace quenfall {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int Exit = -1;
+    std::string Out;
+    std::string Err;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("quenfall-cli-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    CliRun Cli(const std::string& args) {
+        const fs::path out = dir_ / "stdout.txt";
+        const fs::path err = dir_ / "stderr.txt";
+        const std::string command = "\"" QUENFALL_CLI_PATH "\" " + args + " > \"" + out.string() + "\" 2> \"" +
+                                    err.string() + "\"";
+        const int raw = std::system(command.c_str());
+        CliRun r;
+#if defined(_WIN32)
+        r.Exit = raw;
+#else
+        r.Exit = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+        r.Out = ReadText(out);
+        r.Err = ReadText(err);
+        return r;
+    }
+    fs::path Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const fs::path p = dir_ / name;
+        std::ofstream o(p, std::ios::binary);
+        o.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return p;
+    }
+    std::string Q(const fs::path& p) { return "\"" + p.string() + "\""; }
+
+    fs::path dir_;
+};
+
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
+    std::vector<std::uint8_t> v(size);
+    for (std::size_t i = 0; i < size; ++i) v[i] = static_cast<std::uint8_t>(seed * 31 + i * 13 + i / 251);
+    return v;
+}
+
+PackageSpec TwoSections() {
+    PackageSpec spec;
+    spec.ModelCode = 17;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(5000, 1)}, {2, 2, Pattern(2048, 2)}};
+    return spec;
+}
+
+// --- inspect ------------------------------------------------------------------------------
+
+TEST_F(CliTest, InspectAcceptedPackagePrintsEveryFieldAsJson) {
+    const fs::path p = Write("good.bin", WritePackage(TwoSections()));
+    const CliRun r = Cli("inspect " + Q(p) + " --json");
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_EQ(r.Out,
+              "{\"accepted\":true,\"message\":\"\",\"model_code\":17,\"profile_index\":12,"
+              "\"scramble_mode\":1,\"code_bank\":0,\"request_variant\":0,\"package_length\":7050,"
+              "\"section_count\":2,\"total_blocks\":4,\"sections\":["
+              "{\"slot\":0,\"id\":0,\"size\":5000,\"offset\":128,\"blocks\":3},"
+              "{\"slot\":2,\"id\":2,\"size\":2048,\"offset\":5128,\"blocks\":1}]}\n");
+    EXPECT_EQ(r.Err, "");
+}
+
+TEST_F(CliTest, InspectAcceptedPackageAsText) {
+    const fs::path p = Write("good.bin", WritePackage(TwoSections()));
+    const CliRun r = Cli("inspect " + Q(p));
+    EXPECT_EQ(r.Exit, 0);
+    const auto lines = Lines(r.Out);
+    ASSERT_GE(lines.size(), 12u);
+    EXPECT_EQ(lines[0], "verdict:         accepted");
+    EXPECT_EQ(lines[2], "profile:         12");
+    EXPECT_EQ(lines[6], "package length:  7050");
+    EXPECT_EQ(lines[8], "total blocks:    4");
+    EXPECT_EQ(lines[10], "   0   0        5000         128       3");
+    EXPECT_EQ(lines[11], "   2   2        2048        5128       1");
+}
+
+TEST_F(CliTest, InspectRefusedPackageExitsOneWithTheRefusalAndStillShowsItsHeader) {
+    const fs::path p = Write("bad.bin", WritePackage(TwoSections(), PackageFlaw::WrongCheckValue));
+    const CliRun r = Cli("inspect " + Q(p) + " --json");
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_EQ(r.Err, "The upgrade file does not match!\n");
+    EXPECT_EQ(r.Out.rfind("{\"accepted\":false,\"message\":\"The upgrade file does not match!\",\"model_code\":17,"
+                          "\"profile_index\":12,\"scramble_mode\":1,",
+                          0),
+              0u)
+        << r.Out;
+    EXPECT_NE(r.Out.find("\"section_count\":2,\"total_blocks\":4,"), std::string::npos);
+
+    PackageSpec other = TwoSections();
+    other.ModelCode = 5;
+    const CliRun m = Cli("inspect " + Q(Write("model5.bin", WritePackage(other))) + " --json");
+    EXPECT_EQ(m.Exit, 1);
+    EXPECT_NE(m.Out.find("\"model_code\":5,\"profile_index\":null,"), std::string::npos) << m.Out;
+
+    PackageSpec variant = TwoSections();
+    variant.RequestVariant = 2;
+    const CliRun v = Cli("inspect " + Q(Write("variant2.bin", WritePackage(variant))));
+    EXPECT_EQ(v.Exit, 1);
+    EXPECT_EQ(v.Err, std::string(PackageBadVariantText) + "\n");
+    EXPECT_NE(v.Out.find("verdict:         refused"), std::string::npos);
+}
+
+TEST_F(CliTest, InspectTooShortFileHasNoHeaderToShow) {
+    const fs::path p = Write("short.bin", std::vector<std::uint8_t>(100, 0));
+    const CliRun r = Cli("inspect " + Q(p) + " --json");
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_EQ(r.Err, std::string(PackageTooShortText) + "\n");
+    EXPECT_NE(r.Out.find("\"model_code\":null,"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("\"sections\":[]}"), std::string::npos);
+}
+
+TEST_F(CliTest, InspectUnreadableFileOrBadUsageExitsTwo) {
+    const fs::path missing = dir_ / "no such file.bin";
+    const CliRun r = Cli("inspect " + Q(missing));
+    EXPECT_EQ(r.Exit, 2);
+    EXPECT_NE(r.Err.find(missing.string()), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Out, "");
+
+    EXPECT_EQ(Cli("inspect").Exit, 2);
+    EXPECT_EQ(Cli("inspect " + Q(missing) + " --yaml").Exit, 2);
+    EXPECT_EQ(Cli("inspect a b").Exit, 2);
+    EXPECT_EQ(Cli("frobnicate").Exit, 2);
+    EXPECT_EQ(Cli("").Exit, 2);
+}
+
+TEST_F(CliTest, InspectOpensANameWithCharactersOutsideAnyCodePage) {
+    const fs::path p = Write("пакет ✓ 固件.bin", WritePackage(TwoSections()));
+    EXPECT_EQ(Cli("inspect " + Q(p)).Exit, 0);
+}
+
+// --- pack ---------------------------------------------------------------------------------
+
+TEST_F(CliTest, PackThenInspectRoundTrips) {
+    const auto a = Pattern(3000, 7);
+    const auto b = Pattern(4096, 8);
+    const fs::path fa = Write("a.sec", a);
+    const fs::path fb = Write("b.sec", b);
+    const fs::path out = dir_ / "packed.bin";
+    const CliRun r = Cli("pack -o " + Q(out) + " --model 11 --scramble 0 --bank 1 --variant 0x1 --section 3=" + Q(fa) +
+                      " --section 0=" + Q(fb));
+    ASSERT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+
+    const CliRun i = Cli("inspect " + Q(out) + " --json");
+    EXPECT_EQ(i.Exit, 0) << i.Err;
+    EXPECT_EQ(i.Out,
+              "{\"accepted\":true,\"message\":\"\",\"model_code\":11,\"profile_index\":11,"
+              "\"scramble_mode\":0,\"code_bank\":1,\"request_variant\":1,\"package_length\":7098,"
+              "\"section_count\":2,\"total_blocks\":4,\"sections\":["
+              "{\"slot\":0,\"id\":0,\"size\":4096,\"offset\":3128,\"blocks\":2},"
+              "{\"slot\":3,\"id\":3,\"size\":3000,\"offset\":128,\"blocks\":2}]}\n");
+
+    const LoadResult loaded = LoadPackage(out);
+    ASSERT_EQ(loaded.Verdict, LoadVerdict::Accepted);
+    const auto s3 = loaded.Accepted->SectionData(3);
+    const auto s0 = loaded.Accepted->SectionData(0);
+    EXPECT_TRUE(std::equal(s3.begin(), s3.end(), a.begin(), a.end()));
+    EXPECT_TRUE(std::equal(s0.begin(), s0.end(), b.begin(), b.end()));
+}
+
+TEST_F(CliTest, PackRefusesBadArguments) {
+    const fs::path f = Write("a.sec", Pattern(10, 1));
+    const std::string out = " -o " + Q(dir_ / "p.bin");
+    EXPECT_EQ(Cli("pack --model 0 --section 0=" + Q(f)).Exit, 2) << "no output";
+    EXPECT_EQ(Cli("pack" + out + " --section 0=" + Q(f)).Exit, 2) << "no model";
+    EXPECT_EQ(Cli("pack" + out + " --model 256 --section 0=" + Q(f)).Exit, 2);
+    EXPECT_EQ(Cli("pack" + out + " --model 0 --section 12=" + Q(f)).Exit, 2);
+    EXPECT_EQ(Cli("pack" + out + " --model 0 --section 1=" + Q(f) + " --section 1=" + Q(f)).Exit, 2);
+    EXPECT_EQ(Cli("pack" + out + " --model 0 --section 1").Exit, 2);
+    EXPECT_EQ(Cli("pack" + out + " --model 0 --section 1=" + Q(dir_ / "missing")).Exit, 2);
+    EXPECT_EQ(Cli("pack" + out + " --model 0 --section 1=" + Q(Write("empty.sec", {}))).Exit, 2);
+    EXPECT_FALSE(fs::exists(dir_ / "p.bin"));
+    EXPECT_EQ(Cli("pack -o " + Q(dir_ / "no-dir" / "p.bin") + " --model 0 --section 1=" + Q(f)).Exit, 2);
+}
+
+TEST_F(CliTest, PackWarnsOfAPackageTheToolWillRefuse) {
+    const fs::path f = Write("a.sec", Pattern(10, 1));
+    const CliRun r = Cli("pack -o " + Q(dir_ / "p.bin") + " --model 5 --section 1=" + Q(f));
+    EXPECT_EQ(r.Exit, 0);
+    EXPECT_NE(r.Err.find("The upgrade file does not match!"), std::string::npos);
+    EXPECT_EQ(Cli("inspect " + Q(dir_ / "p.bin")).Exit, 1);
+}
+
+TEST_F(CliTest, VersionNamesTheKeySet) {
+    const CliRun r = Cli("--version");
+    EXPECT_EQ(r.Exit, 0);
+    const auto lines = Lines(r.Out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "quenfall-cli 7.1.0");
+    EXPECT_EQ(lines[1], "key set: " + std::string(KeySetName()) + " (fingerprint " +
+                            std::string(KeySetFingerprint()) + ")");
+    EXPECT_EQ(Cli("--help").Exit, 0);
+}
+
+// --- flash --------------------------------------------------------------------------------
+
+std::vector<std::uint8_t> FromHex(const std::string& text) {
+    std::vector<std::uint8_t> bytes;
+    std::istringstream in(text);
+    for (std::string b; in >> b;) bytes.push_back(static_cast<std::uint8_t>(std::stoul(b, nullptr, 16)));
+    return bytes;
+}
+
+// Section 0 first under scramble mode 0: the upload begins it at block 4, so 2 of its 6
+// blocks go out, then both blocks of section 3. The radio restarts into boot mode first.
+TEST_F(CliTest, FlashEmulatedRadioCompletesWithTheWindowsTextsAndATraceOfValidFrames) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 0;
+    spec.Sections = {{0, 0, Pattern(6 * 2048, 3)}, {3, 3, Pattern(3000, 4)}};
+    const fs::path p = Write("flash.bin", WritePackage(spec));
+    const fs::path trace = dir_ / "trace.txt";
+    const CliRun r = Cli("flash " + Q(p) + " --emulate --trace " + Q(trace));
+    EXPECT_EQ(r.Exit, 0) << r.Out << r.Err;
+    EXPECT_EQ(r.Err, "");
+
+    std::vector<std::string> shown;
+    for (const std::string& line : Lines(r.Out))
+        if (!line.starts_with("Progress: ")) shown.push_back(line);
+    const std::vector<std::string> expected = {
+        "Entering BOOT Mode...",
+        " No device detected!",
+        " The device has been connected!",
+        "The program is being upgraded, please wait patiently...",
+        " Program upgrade is complete!",
+        "Data transmitted successfully. Please wait for radio to reset to confirm successful write!",
+        "Emulated radio: 4 blocks in 2 sections received; every section matches the package.",
+    };
+    EXPECT_EQ(shown, expected) << r.Out;
+
+    ProfileSelection selection;  // profile 0, mode 0, bank 0, variant 0
+    struct Step {
+        char Direction;
+        std::vector<std::uint8_t> Bytes;
+    };
+    std::vector<Step> steps;
+    for (const std::string& line : Lines(ReadText(trace))) {
+        ASSERT_GE(line.size(), 2u);
+        ASSERT_TRUE(line.starts_with("> ") || line.starts_with("< ")) << line;
+        steps.push_back({line[0], FromHex(line.substr(2))});
+        EXPECT_EQ(line.find_first_of("abcdef"), std::string::npos) << "upper-case hex";
+    }
+    // enter, its answer (3), enter after the restart, its answer (4), four blocks and their
+    // acknowledgements, exit and its answer.
+    ASSERT_EQ(steps.size(), 14u);
+    const std::uint16_t expectedCodes[] = {0x0043, 0x0043, 0x0042, 0x0042, 0x0042, 0x0042, 0x0044};
+    const std::pair<int, int> blocks[] = {{0, 4}, {0, 5}, {3, 0}, {3, 1}};
+    for (std::size_t i = 0; i < steps.size(); i += 2) {
+        ASSERT_EQ(steps[i].Direction, '>');
+        std::vector<std::uint8_t> plain = steps[i].Bytes;
+        Scrambler(selection, plain);
+        const ParsedFrame f = ParseFrame(plain);
+        ASSERT_EQ(f.Fault, FrameFault::None) << "frame " << i / 2;
+        EXPECT_EQ(f.Code, expectedCodes[i / 2]);
+        if (i / 2 >= 2 && i / 2 < 6) {
+            EXPECT_EQ(f.Payload[0], blocks[i / 2 - 2].first);
+            EXPECT_EQ(f.Payload[1] << 8 | f.Payload[2], blocks[i / 2 - 2].second);
+        }
+        ASSERT_EQ(steps[i + 1].Direction, '<');
+        ASSERT_EQ(steps[i + 1].Bytes.size(), 9u);
+        EXPECT_TRUE(ValidateResponse(steps[i + 1].Bytes, f.Code | 0x8000, 9));
+    }
+    EXPECT_EQ(steps[0].Bytes.size(), 12u) << "first enter announces ids 0 and 3";
+    EXPECT_EQ(steps[1].Bytes[5], 3) << "the radio restarts into boot mode";
+    EXPECT_EQ(steps[3].Bytes[5], 4);
+}
+
+TEST_F(CliTest, FlashRefusesWhatCannotBeSentBeforeTouchingARadio) {
+    const fs::path bad = Write("bad.bin", WritePackage(TwoSections(), PackageFlaw::WrongCheckValue));
+    const CliRun r = Cli("flash " + Q(bad) + " --emulate");
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_EQ(r.Err, "The upgrade file does not match!\n");
+    EXPECT_EQ(r.Out, "");
+
+    PackageSpec empty;
+    empty.ModelCode = 0;
+    const CliRun e = Cli("flash " + Q(Write("empty.bin", WritePackage(empty))) + " --emulate");
+    EXPECT_EQ(e.Exit, 1);
+    EXPECT_NE(e.Err.find("Error: "), std::string::npos) << e.Err;
+
+    EXPECT_EQ(Cli("flash " + Q(dir_ / "missing.bin") + " --emulate").Exit, 2);
+    EXPECT_EQ(Cli("flash --emulate").Exit, 2);
+    EXPECT_EQ(Cli("flash " + Q(bad) + " --emulate --trace").Exit, 2);
+    EXPECT_EQ(Cli("flash " + Q(bad) + " --emulate --fast").Exit, 2);
+}
+
+}  // namespace
+}  // namespace quenfall
