@@ -1,0 +1,262 @@
+// Whole upgrade runs in virtual time against the emulated radio, with the device watch fed
+// by the radio's own comings and goings, as the window is fed by the system.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "radio/emulated_radio.h"
+#include "upgrade/device_watch.h"
+#include "upgrade/status_texts.h"
+#include "upgrade/upgrade_sequencer.h"
+#include "upgrade/virtual_clock.h"
+#include "upgrade_fakes.h"
+
+namespace quenfall::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+const std::string Entering(EnteringBootModeText);
+const std::string Upgrading(UpgradingText);
+const std::string Complete(UpgradeCompleteText);
+const std::string CommError(CommunicationErrorText);
+const std::string NoDevice(NoDeviceText);
+const std::string Connected(DeviceConnectedText);
+const std::string Failed(UpgradeFailedText);
+
+EmulatedRadioConfig ConfigFor(const Package& package, VirtualClock& clock) {
+    EmulatedRadioConfig config;
+    config.Selection = package.Selection;
+    config.Now = clock.NowFunction();
+    return config;
+}
+
+struct EmuRig {
+    EmuRig(const Package& package, const std::function<void(EmulatedRadioConfig&)>& tune = {})
+        : radio([&] {
+              EmulatedRadioConfig config = ConfigFor(package, clock);
+              if (tune) tune(config);
+              return config;
+          }()),
+          sequencer(radio, view, clock),
+          watch(radio, view, clock, sequencer),
+          dispatch(sequencer, watch) {
+        // The radio reports arrivals and removals from inside its calls; the window would
+        // get them as messages after the running handler, so they are queued till then.
+        radio.SetPresenceCallback([this](bool) { ++pendingChanges; });
+        clock.SetDispatch([this](TimerId id) {
+            dispatch(id);
+            DeliverChanges();
+        });
+    }
+    void DeliverChanges() {
+        radio.Advance();  // a radio coming back on the bus shows up without being called
+        while (pendingChanges > 0) {
+            --pendingChanges;
+            watch.OnUsbDeviceChanged();
+        }
+    }
+    bool AnySequencerTimerOn() const {
+        for (TimerId id : SequencerTimers)
+            if (clock.IsOn(id)) return true;
+        return false;
+    }
+    bool RunToEnd(milliseconds limit = std::chrono::minutes(30)) {
+        return clock.RunUntil([this] { return !AnySequencerTimerOn() && !sequencer.Busy(); }, limit);
+    }
+    void ExpectEnded() const {
+        EXPECT_FALSE(AnySequencerTimerOn());
+        EXPECT_FALSE(sequencer.Busy());
+        EXPECT_EQ(sequencer.State().Channel, nullptr);
+        EXPECT_EQ(radio.OpenChannels(), 0u);
+    }
+
+    VirtualClock clock;
+    RecordView view;
+    EmulatedRadio radio;
+    UpgradeSequencer sequencer;
+    DeviceWatch watch;
+    TimerDispatch dispatch;
+    int pendingChanges = 0;
+};
+
+PackageSpec ThreeSections(std::uint8_t scrambleMode) {
+    PackageSpec spec;
+    spec.ModelCode = 2;
+    spec.ScrambleMode = scrambleMode;
+    spec.Sections.push_back({0, 0, Pattern(20000, 1)});
+    spec.Sections.push_back({1, 1, Pattern(4096, 2)});
+    spec.Sections.push_back({4, 4, Pattern(77, 3)});
+    return spec;
+}
+
+TEST(EmulatedRun, RestartIntoBootModeThenEverySectionArrivesIntact) {
+    for (std::uint8_t mode : {0, 1}) {
+        SCOPED_TRACE(int{mode});
+        const auto package = MakePackage(ThreeSections(mode));
+        EmuRig rig(*package);
+        rig.sequencer.Button2Click(package);
+        ASSERT_TRUE(rig.RunToEnd());
+
+        // The radio leaves after its status-3 answer (the report a second later finds it
+        // away), is back after 2 s (reported), and is reopened on the 801st tick; the
+        // reopening and the accepted answer after it each write the upgrading text.
+        EXPECT_EQ(rig.view.Texts,
+                  (std::vector<std::string>{Entering, NoDevice, Connected, Upgrading, Upgrading, Complete}));
+        EXPECT_EQ(rig.radio.Restarts(), 1u);
+        EXPECT_EQ(rig.radio.ExitsAnswered(), 1u);
+        EXPECT_TRUE(rig.radio.Violations().empty()) << ::testing::PrintToString(rig.radio.Violations());
+        EXPECT_TRUE(rig.radio.CompareSections(SectionsOf(*package)).empty())
+            << ::testing::PrintToString(rig.radio.CompareSections(SectionsOf(*package)));
+        EXPECT_EQ(rig.radio.Sections().at(0).FirstBlock, mode == 0 ? 4u : 0u);
+        EXPECT_EQ(rig.view.Width, 0);
+        EXPECT_TRUE(rig.view.SuccessIcon);
+        rig.ExpectEnded();
+    }
+}
+
+TEST(EmulatedRun, RadioAlreadyInBootModeAndSecondRunAfterIt) {
+    const auto package = MakePackage(ThreeSections(1));
+    EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.RestartOnEnter = false; });
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.view.Texts, (std::vector<std::string>{Entering, Upgrading, Complete}));
+    // Blocks 10 + 2 + 1 = 13, each in two ticks, plus the enter and exit ticks.
+    EXPECT_LE(rig.clock.Now(), milliseconds(10 * (1 + 2 * 13 + 1)));
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.radio.ExitsAnswered(), 2u);
+    EXPECT_TRUE(rig.radio.Violations().empty()) << ::testing::PrintToString(rig.radio.Violations());
+    EXPECT_TRUE(rig.radio.CompareSections(SectionsOf(*package)).empty());
+    rig.ExpectEnded();
+}
+
+TEST(EmulatedRun, SilentRadioEndsInCommunicationError) {
+    const auto package = MakePackage(ThreeSections(1));
+    EmuRig rig(*package);
+    rig.radio.SetSilent(RequestMatch::Every(RequestKind::Enter));
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.clock.Now(), milliseconds(12000));
+    EXPECT_EQ(rig.view.Status, CommError);
+    EXPECT_EQ(rig.radio.Writes(), 3u);
+    rig.ExpectEnded();
+}
+
+TEST(EmulatedRun, LateAnswersWithinTheWindowAreTaken) {
+    const auto package = MakePackage(ThreeSections(1));
+    EmuRig rig(*package);
+    rig.radio.SetAnswerAfterReads(398);
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.view.Status, Complete);
+    EXPECT_TRUE(rig.radio.CompareSections(SectionsOf(*package)).empty());
+    EXPECT_TRUE(rig.radio.Violations().empty()) << ::testing::PrintToString(rig.radio.Violations());
+}
+
+TEST(EmulatedRun, AnswerOneReadTooLateEndsTheRun) {
+    const auto package = MakePackage(ThreeSections(1));
+    EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.RestartOnEnter = false; });
+    rig.radio.SetAnswerAfterReads(399);
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.view.Status, CommError);
+    EXPECT_EQ(rig.radio.Writes(), 3u);  // three enter requests, no block
+    rig.ExpectEnded();
+}
+
+TEST(EmulatedRun, FaultyAnswersToABlockEndTheRunWithoutResending) {
+    const AnswerFault faults[] = {AnswerFault::WrongCode, AnswerFault::BadCheckSum, AnswerFault::MissingEndMarker,
+                                  AnswerFault::Status0, AnswerFault::Status5};
+    for (AnswerFault fault : faults) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        const auto package = MakePackage(ThreeSections(1));
+        EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.RestartOnEnter = false; });
+        // Request 4 of the radio's life: block 2, after the enter request and blocks 0, 1.
+        rig.radio.SetFaultyAnswer(RequestMatch::NthOf(4, RequestKind::Block), fault);
+        rig.sequencer.Button2Click(package);
+        ASSERT_TRUE(rig.RunToEnd());
+        EXPECT_EQ(rig.view.Status, CommError);
+        EXPECT_EQ(rig.radio.Writes(), 1u + 3u);  // enter and blocks 0..2, none twice
+        EXPECT_TRUE(rig.radio.Violations().empty()) << ::testing::PrintToString(rig.radio.Violations());
+        EXPECT_EQ(rig.view.Width, 109);  // 2 of 10 + 2 + 1 blocks acknowledged
+        rig.ExpectEnded();
+    }
+}
+
+TEST(EmulatedRun, FaultyAnswersForAWhileAreOutwaited) {
+    const auto package = MakePackage(ThreeSections(1));
+    EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.RestartOnEnter = false; });
+    rig.radio.SetFaultyAnswer(RequestMatch::Every(RequestKind::Block), AnswerFault::BadCheckSum, 50);
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.view.Status, Complete);
+    EXPECT_TRUE(rig.radio.CompareSections(SectionsOf(*package)).empty());
+}
+
+TEST(EmulatedRun, InterimStatusesKeepTheRunInBootEntry) {
+    const auto package = MakePackage(ThreeSections(1));
+    EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.RestartOnEnter = false; });
+    // Status 2 for 1000 reads: far more than one window, yet every read is an answer.
+    rig.radio.SetInterimAnswers(RequestMatch::Every(RequestKind::Enter), 2, 1000);
+    rig.sequencer.Button2Click(package);
+    rig.clock.RunTicks(999);
+    EXPECT_TRUE(rig.clock.IsOn(TimerId::EnterTunerMode));
+    EXPECT_EQ(rig.radio.Writes(), 1u);
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.view.Status, Complete);
+}
+
+TEST(EmulatedRun, RadioDisappearingMidUploadEndsInCommunicationError) {
+    for (bool comesBack : {false, true}) {
+        SCOPED_TRACE(comesBack);
+        const auto package = MakePackage(ThreeSections(1));
+        EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.RestartOnEnter = false; });
+        if (comesBack) {
+            rig.radio.SetDisappearAtBlock(5, milliseconds(1500));
+        } else {
+            rig.radio.SetDisappearAtBlock(5);
+        }
+        rig.sequencer.Button2Click(package);
+        ASSERT_TRUE(rig.RunToEnd());
+        // The watch reports the loss first (and the return, 1.5 s later); the block's window
+        // then ends the run: a block is not sent again to a radio that came back.
+        std::vector<std::string> expected{Entering, Upgrading, Failed, CommError};
+        if (comesBack) expected.insert(expected.begin() + 3, Connected);
+        EXPECT_EQ(rig.view.Texts, expected);
+        EXPECT_TRUE(rig.view.FailureIcon);
+        EXPECT_TRUE(rig.radio.Violations().empty()) << ::testing::PrintToString(rig.radio.Violations());
+        rig.ExpectEnded();
+    }
+}
+
+TEST(EmulatedRun, RadioThatNeverComesBackLeavesTheRunWaitingButIdle) {
+    const auto package = MakePackage(ThreeSections(1));
+    EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.ReturnsAfterRestart = false; });
+    rig.sequencer.Button2Click(package);
+    rig.clock.RunFor(std::chrono::minutes(2));
+    EXPECT_TRUE(rig.clock.IsOn(TimerId::EnterModeSure));
+    EXPECT_FALSE(rig.sequencer.Busy());
+    EXPECT_EQ(rig.view.Status, NoDevice);
+    // The user gives up and clicks again: the waiting run ends, the box says why.
+    rig.sequencer.Button2Click(package);
+    EXPECT_EQ(rig.view.Errors, (std::vector<std::string>{std::string(CannotConnectMessage)}));
+    EXPECT_EQ(rig.view.Status, Failed);
+    rig.ExpectEnded();
+}
+
+TEST(EmulatedRun, ExitNeverAnsweredIsSentThreeTimes) {
+    const auto package = MakePackage(ThreeSections(1));
+    EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.RestartOnEnter = false; });
+    rig.radio.SetSilent(RequestMatch::Every(RequestKind::Exit));
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.view.Status, CommError);
+    EXPECT_EQ(rig.view.Width, 710);
+    EXPECT_EQ(rig.radio.Writes(), 1u + 13u + 3u);
+    EXPECT_TRUE(rig.radio.CompareSections(SectionsOf(*package)).empty());
+    rig.ExpectEnded();
+}
+
+}  // namespace
+}  // namespace quenfall::test
