@@ -1,0 +1,547 @@
+// The window driven as a user drives it: the emulated radio behind the link, a stub in place
+// of the file dialog and the message boxes, real Qt timers.
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+#include <fstream>
+#include <optional>
+#include <random>
+
+#include "package/package_loader.h"
+#include "package/package_writer.h"
+#include "radio/emulated_radio.h"
+#include "ui/flash_form.h"
+#include "ui/window_controls.h"
+#include "ui/window_texts.h"
+#include "upgrade/status_texts.h"
+
+using namespace quenfall;
+using namespace quenfall::ui;
+
+namespace {
+
+struct ShownBox {
+    QWidget* Owner = nullptr;
+    BoxIcon Icon = BoxIcon::None;
+    QString Caption;
+    QString Text;
+    qint64 At = 0;  // ms on the stub's clock
+};
+
+// The user at the desktop: answers the dialog from a script and closes every box at once.
+class StubDesktop : public DesktopServices {
+public:
+    StubDesktop() { clock.start(); }
+
+    std::optional<QString> OpenFileName(QWidget*, const QString& filter) override {
+        filters << filter;
+        if (answers.empty()) return std::nullopt;
+        const QString answer = answers.front();
+        answers.pop_front();
+        if (answer.isNull()) return std::nullopt;
+        return answer;
+    }
+    void MessageBox(QWidget* owner, BoxIcon icon, const QString& caption, const QString& text) override {
+        boxes.push_back({owner, icon, caption, text, clock.elapsed()});
+        if (whileOpen) whileOpen(boxes.back());
+    }
+    bool StartSystemMove(QWindow* window) override {
+        moves += window != nullptr ? 1 : 0;
+        return window != nullptr;
+    }
+    void OpenUrl(const QUrl& url) override { opened << url; }
+
+    QElapsedTimer clock;
+    std::deque<QString> answers;  // a null string cancels the dialog
+    QStringList filters;
+    std::vector<ShownBox> boxes;
+    std::function<void(const ShownBox&)> whileOpen;
+    int moves = 0;
+    QList<QUrl> opened;
+};
+
+// Profile 0 with its scramble key 11; the first section starts at block 0.
+const ProfileSelection TestModel{0, 1, 0, 0};
+
+std::vector<std::uint8_t> Bytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> bytes(size);
+    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+// Sections 0 (5000 bytes) and 2 (2048 bytes): four blocks in all.
+PackageSpec TwoSectionSpec() {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = TestModel.ScrambleMode;
+    spec.CodeBank = TestModel.CodeBank;
+    spec.RequestVariant = TestModel.RequestVariant;
+    spec.Sections.push_back({0, 0, Bytes(5000, 1)});
+    spec.Sections.push_back({2, 2, Bytes(2048, 2)});
+    return spec;
+}
+
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::vector<std::uint8_t>& bytes) {
+    const QString path = dir.filePath(name);
+    std::ofstream out(FileSystemPath(path), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+EmulatedRadioConfig RadioConfig() {
+    EmulatedRadioConfig config;
+    config.Selection = TestModel;
+    config.RestartOnEnter = false;
+    return config;
+}
+
+FlashFormOptions NoUsbWatch() {
+    FlashFormOptions options;
+    options.RegisterWatch = nullptr;
+    return options;
+}
+
+template <typename T>
+T* Control(QWidget& form, const char* name) {
+    T* control = form.findChild<T*>(QString::fromLatin1(name));
+    if (control == nullptr) qFatal("no control %s", name);
+    return control;
+}
+
+QString Status(QWidget& form) { return Control<LayoutLabel>(form, "Label5")->Text(); }
+
+QString Std(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+class FlashFormTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString goodPath;
+    QString badPath;
+
+    bool SelectPackage(TFlashForm& form, StubDesktop& desktop, const QString& path) {
+        desktop.answers.push_back(path);
+        QTest::mouseClick(Control<QPushButton>(form, "Button1"), Qt::LeftButton);
+        return desktop.answers.empty();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        // A name no 8-bit code page holds: the loader must get it as it is.
+        goodPath = WriteFile(dir, QStringLiteral("\u041f\u0440\u043e\u0448\u0438\u0432\u043a\u0430 \u6d4b\u8bd5.bin"),
+                             WritePackage(TwoSectionSpec()));
+        badPath = WriteFile(dir, QStringLiteral("broken.boot"),
+                            WritePackage(TwoSectionSpec(), PackageFlaw::WrongCheckValue));
+    }
+
+    void layoutAsDesigned() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        QCOMPARE(form.size(), QSize(770, 431));
+        QVERIFY(form.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(form.windowFlags().testFlag(Qt::Window));
+        QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+
+        // Creation order, which is also the stacking order.
+        QStringList order;
+        for (QObject* child : form.children()) {
+            if (child->isWidgetType()) order << child->objectName();
+        }
+        QCOMPARE(order, QStringList({"Image1", "Image2", "Label2", "SpeedButton1", "Label1", "SpeedButton2",
+                                     "Image3", "Label5", "Label3", "Label6", "Label7", "Label8", "Image4",
+                                     "Image5", "Label4", "Label9", "Edit1", "Button1", "Button2"}));
+
+        const struct { const char* name; QRect geometry; } boxes[] = {
+            {"Image1", {0, 0, 770, 431}},     {"Image2", {8, 16, 33, 34}},
+            {"SpeedButton1", {729, 1, 38, 19}}, {"SpeedButton2", {708, 1, 25, 19}},
+            {"Image3", {30, 350, 0, 22}},     {"Image4", {280, 314, 32, 32}},
+            {"Image5", {246, 314, 32, 32}},   {"Edit1", {134, 161, 400, 23}},
+            {"Button1", {538, 158, 110, 25}}, {"Button2", {655, 158, 75, 25}},
+        };
+        for (const auto& box : boxes) QCOMPARE(Control<QWidget>(form, box.name)->geometry(), box.geometry);
+        const struct { const char* name; QPoint at; } labels[] = {
+            {"Label2", {46, 24}},   {"Label1", {58, 163}},  {"Label5", {30, 325}},
+            {"Label3", {604, 395}}, {"Label6", {134, 201}}, {"Label7", {134, 223}},
+            {"Label8", {134, 259}}, {"Label4", {655, 395}}, {"Label9", {134, 280}},
+        };
+        for (const auto& label : labels) QCOMPARE(Control<QWidget>(form, label.name)->pos(), label.at);
+
+        QCOMPARE(Control<QWidget>(form, "SpeedButton1")->toolTip(), QStringLiteral("Close"));
+        QCOMPARE(Control<QWidget>(form, "SpeedButton2")->toolTip(), QStringLiteral("Minimized"));
+        QCOMPARE(Control<LayoutLabel>(form, "Label5")->palette().color(QPalette::WindowText), QColor(255, 0, 255));
+        QCOMPARE(Control<LayoutLabel>(form, "Label4")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QVERIFY(Control<LayoutLabel>(form, "Label3")->font().underline());
+        QVERIFY(Control<QLineEdit>(form, "Edit1")->isReadOnly());
+
+        // Tab order: Edit1, Button1, Button2.
+        auto* edit = Control<QWidget>(form, "Edit1");
+        auto* next = edit->nextInFocusChain();
+        while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+        QCOMPARE(next, Control<QWidget>(form, "Button1"));
+        next = next->nextInFocusChain();
+        while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+        QCOMPARE(next, Control<QWidget>(form, "Button2"));
+
+        // Label7 keeps its carriage return and shows two lines.
+        auto* step2 = Control<LayoutLabel>(form, "Label7");
+        QCOMPARE(step2->Text(), QString::fromUtf16(Step2Text));
+        QVERIFY(step2->text().contains(u'\n'));
+        QVERIFY(step2->height() >= 2 * step2->fontMetrics().height());
+        QCOMPARE(Control<LayoutLabel>(form, "Label6")->Text(), QString::fromUtf16(Step1Text));
+        QCOMPARE(Control<LayoutLabel>(form, "Label8")->Text(), QString::fromUtf16(Step3Text));
+        QCOMPARE(Control<LayoutLabel>(form, "Label9")->Text(), QString::fromUtf16(Step4Text));
+        QVERIFY(Control<LayoutLabel>(form, "Label6")->height() < 2 * step2->fontMetrics().height());
+    }
+
+    void formShowWithoutRadio() {
+        EmulatedRadio radio(RadioConfig());
+        radio.Unplug();
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        QStringList statuses;
+        connect(&form, &TFlashForm::StatusTextSet, [&](const QString& text) { statuses << text; });
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quenfall v7.1"));
+        QCOMPARE(Control<LayoutLabel>(form, "Label2")->Text(), QStringLiteral("Quenfall v7.1"));
+        QCOMPARE(Control<LayoutLabel>(form, "Label1")->Text(), QStringLiteral("Firmware"));
+        QCOMPARE(Control<LayoutLabel>(form, "Label4")->Text(), QStringLiteral("For All Model."));
+        QCOMPARE(Control<QPushButton>(form, "Button1")->text(), QStringLiteral("Select(*.bin,*.boot)"));
+        QCOMPARE(Control<QPushButton>(form, "Button2")->text(), QStringLiteral("Upgrade"));
+        QCOMPARE(statuses, QStringList{QStringLiteral(" No device detected!")});
+        QCOMPARE(Status(form), QStringLiteral(" No device detected!"));
+        QCOMPARE(Control<QWidget>(form, "Image3")->width(), 0);
+        QVERIFY(!Control<QWidget>(form, "Image4")->isVisible());
+        QVERIFY(!Control<QWidget>(form, "Image5")->isVisible());
+        QVERIFY(!Control<QWidget>(form, "Label3")->isVisible());
+        QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), QString());
+        QVERIFY(desktop.boxes.empty());
+
+        // Restoring the window does not run the show handler again.
+        radio.PlugIn();
+        form.hide();
+        form.show();
+        QCOMPARE(statuses.size(), 1);
+    }
+
+    void formShowWithRadio() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quenfall v7.1"));
+        QCOMPARE(Status(form), QString());
+        QCOMPARE(Control<QWidget>(form, "Image3")->width(), 0);
+    }
+
+    void wholeUpgrade() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+        QCOMPARE(desktop.filters, QStringList{QStringLiteral("Bin File (*.bin,*.boot) (*.bin *.boot)")});
+        QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), goodPath);
+        QVERIFY(form.LoadedPackage() != nullptr);
+        QVERIFY(desktop.boxes.empty());
+
+        QStringList statuses;
+        qint64 completeAt = -1;
+        connect(&form, &TFlashForm::StatusTextSet, [&](const QString& text) {
+            statuses << text;
+            if (text == Std(UpgradeCompleteText)) completeAt = desktop.clock.elapsed();
+        });
+        QList<int> widths;
+        connect(&form, &TFlashForm::ProgressWidthSet, [&](int width) { widths << width; });
+        bool checkedWhileOpen = false;
+        desktop.whileOpen = [&](const ShownBox&) {
+            // The outcome is on show behind the box, and the drive is closed only after it.
+            QCOMPARE(Status(form), Std(UpgradeCompleteText));
+            QVERIFY(Control<QWidget>(form, "Image4")->isVisible());
+            QVERIFY(!form.Busy());
+            QCOMPARE(radio.OpenChannels(), 1u);
+            checkedWhileOpen = true;
+        };
+
+        QTest::mouseClick(Control<QPushButton>(form, "Button2"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!desktop.boxes.empty(), 20000);
+
+        QVERIFY(checkedWhileOpen);
+        const ShownBox& box = desktop.boxes.front();
+        QCOMPARE(box.Text, Std(CompletionMessage));
+        QCOMPARE(box.Icon, BoxIcon::None);
+        QCOMPARE(box.Owner, nullptr);
+        QCOMPARE(box.Caption, form.Title());
+        QCOMPARE(box.Caption, ApplicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName()));
+        // The box comes after the two-second pause.
+        QVERIFY2(box.At - completeAt >= 1990, qPrintable(QString::number(box.At - completeAt)));
+
+        QCOMPARE(statuses, QStringList({Std(EnteringBootModeText), Std(UpgradingText), Std(UpgradeCompleteText)}));
+        QCOMPARE(widths, QList<int>({0, 177, 355, 532, 710, 0}));
+        QCOMPARE(Control<QWidget>(form, "Image3")->width(), 0);
+        QVERIFY(Control<QWidget>(form, "Image4")->isVisible());
+        QVERIFY(!Control<QWidget>(form, "Image5")->isVisible());
+        QCOMPARE(radio.OpenChannels(), 0u);
+        QCOMPARE(radio.ExitsAnswered(), 1u);
+        QVERIFY(radio.Violations().empty());
+        QVERIFY(radio.CompareSections(SectionsOf(*form.LoadedPackage())).empty());
+
+        // Closing after the run is allowed.
+        QVERIFY(form.close());
+    }
+
+    void busyRefusesSelectionAndClosingSilently() {
+        EmulatedRadio radio(RadioConfig());
+        // The first block is never acknowledged: the upload stays under way for one answer
+        // window, then ends as a communication error.
+        radio.SetSilent(RequestMatch::Every(RequestKind::Block));
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+
+        QTest::mouseClick(Control<QPushButton>(form, "Button2"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(form.Busy(), 5000);
+
+        desktop.answers.push_back(badPath);
+        QTest::mouseClick(Control<QPushButton>(form, "Button1"), Qt::LeftButton);
+        QCOMPARE(desktop.filters.size(), 1);  // no dialog this time
+        QCOMPARE(desktop.answers.size(), std::size_t{1});
+        desktop.answers.clear();
+
+        QVERIFY(!form.close());
+        QTest::mouseClick(Control<QWidget>(form, "SpeedButton1"), Qt::LeftButton);
+        QVERIFY(form.isVisible());
+        QVERIFY(desktop.boxes.empty());
+        QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), goodPath);
+
+        QTRY_COMPARE_WITH_TIMEOUT(Status(form), Std(CommunicationErrorText), 20000);
+        QVERIFY(!form.Busy());
+        QVERIFY(Control<QWidget>(form, "Image5")->isVisible());
+        QCOMPARE(radio.OpenChannels(), 0u);
+        QVERIFY(desktop.boxes.empty());
+        QTest::mouseClick(Control<QWidget>(form, "SpeedButton1"), Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+    }
+
+    void noRadioAtTheUpgradeClick() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+        radio.Unplug();
+
+        QTest::mouseClick(Control<QPushButton>(form, "Button2"), Qt::LeftButton);
+        QCOMPARE(desktop.boxes.size(), std::size_t{1});
+        QCOMPARE(desktop.boxes[0].Text, Std(CannotConnectMessage));
+        QCOMPARE(desktop.boxes[0].Caption, QStringLiteral("Error"));
+        QCOMPARE(desktop.boxes[0].Icon, BoxIcon::Error);
+        QCOMPARE(desktop.boxes[0].Owner, &form);
+        QCOMPARE(Status(form), QString());
+    }
+
+    void cancelKeepsThePackage() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+        const auto loaded = form.LoadedPackage();
+
+        desktop.answers.push_back(QString());
+        QTest::mouseClick(Control<QPushButton>(form, "Button1"), Qt::LeftButton);
+        QCOMPARE(desktop.filters.size(), 2);
+        QCOMPARE(desktop.filters[1], desktop.filters[0]);
+        QCOMPARE(form.LoadedPackage(), loaded);
+        QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), goodPath);
+        QVERIFY(desktop.boxes.empty());
+    }
+
+    void refusedPackageEmptiesEdit1() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+
+        QString editWhileOpen;
+        desktop.whileOpen = [&](const ShownBox&) { editWhileOpen = Control<QLineEdit>(form, "Edit1")->text(); };
+        QVERIFY(SelectPackage(form, desktop, badPath));
+        QCOMPARE(desktop.boxes.size(), std::size_t{1});
+        QCOMPARE(desktop.boxes[0].Text, QStringLiteral("The upgrade file does not match!"));
+        QCOMPARE(desktop.boxes[0].Icon, BoxIcon::None);
+        QCOMPARE(desktop.boxes[0].Caption, form.Title());
+        QCOMPARE(editWhileOpen, goodPath);  // emptied once the box is closed
+        QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), QString());
+        QVERIFY(form.LoadedPackage() == nullptr);
+
+        // With nothing loaded the Upgrade button does nothing.
+        QStringList statuses;
+        connect(&form, &TFlashForm::StatusTextSet, [&](const QString& text) { statuses << text; });
+        QTest::mouseClick(Control<QPushButton>(form, "Button2"), Qt::LeftButton);
+        QTest::qWait(50);
+        QVERIFY(statuses.isEmpty());
+        QCOMPARE(desktop.boxes.size(), std::size_t{1});
+        QCOMPARE(radio.Writes(), 0u);
+    }
+
+    void unreadableFileGoesToTheDefaultErrorDisplay() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+        const auto loaded = form.LoadedPackage();
+
+        const QString missing = dir.filePath(QStringLiteral("missing.bin"));
+        QVERIFY(SelectPackage(form, desktop, missing));
+        QCOMPARE(desktop.boxes.size(), std::size_t{1});
+        const ShownBox& box = desktop.boxes[0];
+        QCOMPARE(box.Icon, BoxIcon::Error);
+        QCOMPARE(box.Owner, &form);
+        QCOMPARE(box.Caption, form.Title());
+        const LoadResult expected = LoadPackage(FileSystemPath(missing));
+        QCOMPARE(expected.Verdict, LoadVerdict::Unreadable);
+        QCOMPARE(box.Text, DefaultErrorText(QString::fromStdString(expected.Message)));
+        QVERIFY(box.Text.contains(QStringLiteral("missing.bin")));
+        QVERIFY(box.Text.endsWith(u'.') || box.Text.endsWith(u'!') || box.Text.back() < QChar(u'.'));
+        // Nothing was read, so nothing changed.
+        QCOMPARE(form.LoadedPackage(), loaded);
+        QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), goodPath);
+    }
+
+    void onlyTheLeftButtonOnTheBackgroundDrags() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* background = Control<QWidget>(form, "Image1");
+
+        QTest::mousePress(background, Qt::RightButton, {}, QPoint(300, 100));
+        QTest::mouseRelease(background, Qt::RightButton, {}, QPoint(300, 100));
+        QTest::mousePress(background, Qt::MiddleButton, {}, QPoint(300, 100));
+        QTest::mouseRelease(background, Qt::MiddleButton, {}, QPoint(300, 100));
+        QCOMPARE(desktop.moves, 0);
+
+        // Labels, the title icon and the progress bar take their own presses.
+        QTest::mousePress(Control<QWidget>(form, "Label6"), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mousePress(Control<QWidget>(form, "Image2"), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mousePress(Control<QWidget>(form, "Label4"), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(desktop.moves, 0);
+
+        QTest::mousePress(background, Qt::LeftButton, {}, QPoint(300, 100));
+        QCOMPARE(desktop.moves, 1);
+    }
+
+    void handCursorOverLabel4() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* label4 = Control<QWidget>(form, "Label4");
+
+        QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), label4->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(label4, &move);
+        QCOMPARE(form.cursor().shape(), Qt::PointingHandCursor);
+        // The cursor is the window's: the label has none of its own.
+        QVERIFY(!label4->testAttribute(Qt::WA_SetCursor));
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(label4, &leave);
+        QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+
+        // A click on Label4 opens nothing; only the hidden Label3 carries the address.
+        QTest::mouseClick(label4, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(desktop.opened.isEmpty());
+        auto* label3 = Control<QWidget>(form, "Label3");
+        label3->show();
+        QTest::mouseClick(label3, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(desktop.opened, QList<QUrl>{QUrl(QString::fromUtf16(HomePageAddress))});
+    }
+
+    void deviceWatchReportsOneSecondLater() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        std::function<void()> changed;
+        bool nativeWindowExisted = false;
+        FlashFormOptions options;
+        options.RegisterWatch = [&](QWidget& window, std::function<void()> onChange) {
+            nativeWindowExisted = window.internalWinId() != 0;
+            changed = std::move(onChange);
+            DeviceRegistration registration;
+            registration.Notifier = std::make_unique<DeviceNotifier>();
+            return registration;
+        };
+        TFlashForm form(radio, desktop, options);
+        QVERIFY(form.DeviceWatchRegistered());
+        QVERIFY(nativeWindowExisted);
+        QVERIFY(changed);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(Status(form), QString());
+
+        QElapsedTimer clock;
+        clock.start();
+        changed();
+        QTest::qWait(500);
+        changed();  // does not postpone the report
+        QTRY_COMPARE_WITH_TIMEOUT(Status(form), Std(DeviceConnectedText), 5000);
+        QVERIFY2(clock.elapsed() >= 990 && clock.elapsed() < 1450, qPrintable(QString::number(clock.elapsed())));
+
+        radio.Unplug();
+        changed();
+        QTRY_COMPARE_WITH_TIMEOUT(Status(form), Std(NoDeviceText), 5000);
+        QVERIFY(desktop.boxes.empty());
+    }
+
+    void failedRegistrationShowsItsNumberFirst() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        FlashFormOptions options;
+        options.RegisterWatch = [](QWidget&, std::function<void()>) {
+            DeviceRegistration failed;
+            failed.ErrorNumber = 1063;
+            return failed;
+        };
+        TFlashForm form(radio, desktop, options);
+        QCOMPARE(desktop.boxes.size(), std::size_t{1});
+        QCOMPARE(desktop.boxes[0].Text, QStringLiteral("1063"));
+        QCOMPARE(desktop.boxes[0].Icon, BoxIcon::None);
+        QCOMPARE(desktop.boxes[0].Caption, form.Title());
+        QVERIFY(!form.DeviceWatchRegistered());
+
+        // The window works on.
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quenfall v7.1"));
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+        QVERIFY(form.LoadedPackage() != nullptr);
+    }
+};
+
+QTEST_MAIN(FlashFormTest)
+#include "flash_form_test.moc"

@@ -1,0 +1,71 @@
+// The window's text rules: the boxes' caption, the default error display's full stop, the
+// dialog's filter, the label line break and the path handed to the loader.
+#include <QtTest>
+
+#include "ui/window_texts.h"
+
+using namespace quenfall::ui;
+
+class WindowTextsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void applicationTitleIsTheNameUpToItsFirstFullStop() {
+        QCOMPARE(ApplicationTitle(QStringLiteral("QUENFALL.EXE")), QStringLiteral("Quenfall"));
+        QCOMPARE(ApplicationTitle(QStringLiteral("quenfall")), QStringLiteral("quenfall"));
+        QCOMPARE(ApplicationTitle(QStringLiteral("Quen.Fall.exe")), QStringLiteral("Quen"));
+        QCOMPARE(ApplicationTitle(QStringLiteral("QF_Tool-V7.1.exe")), QStringLiteral("Qf_tool-v7"));
+        QCOMPARE(ApplicationTitle(QStringLiteral(".hidden")), QString());
+        QCOMPARE(ApplicationTitle(QStringLiteral("\u00c4RGER.exe")), QStringLiteral("\u00c4rger"));
+    }
+
+    void defaultErrorTextAddsAFullStopOnlyAfterCharactersAboveIt() {
+        QCOMPARE(DefaultErrorText(QStringLiteral("Cannot open file")), QStringLiteral("Cannot open file."));
+        QCOMPARE(DefaultErrorText(QStringLiteral("error 5")), QStringLiteral("error 5."));
+        QCOMPARE(DefaultErrorText(QStringLiteral("Done.")), QStringLiteral("Done."));
+        QCOMPARE(DefaultErrorText(QStringLiteral("Failed!")), QStringLiteral("Failed!"));
+        // ')' and ' ' sort below '.', '/' just above it.
+        QCOMPARE(DefaultErrorText(QStringLiteral("(denied)")), QStringLiteral("(denied)"));
+        QCOMPARE(DefaultErrorText(QStringLiteral("trailing ")), QStringLiteral("trailing "));
+        QCOMPARE(DefaultErrorText(QStringLiteral("/tmp/")), QStringLiteral("/tmp/."));
+        QCOMPARE(DefaultErrorText(QString()), QString());
+    }
+
+    void packageFilterBecomesOneQtEntry() {
+        QCOMPARE(QtFileFilter(PackageFilter), QStringLiteral("Bin File (*.bin,*.boot) (*.bin *.boot)"));
+        QCOMPARE(QtFileFilter(u"A|*.a|B (b)|*.b;*.c;"),
+                 QStringLiteral("A (*.a);;B (b) (*.b *.c)"));
+    }
+
+    void carriageReturnBreaksTheLabelLine() {
+        const QString shown = LabelDisplayText(QString::fromUtf16(Step2Text));
+        QCOMPARE(shown.count(u'\n'), 1);
+        QVERIFY(!shown.contains(u'\r'));
+        QCOMPARE(shown.section(u'\n', 1), QStringLiteral("            Or Press 'P1'+'Power' key of the mobile."));
+        QCOMPARE(LabelDisplayText(QStringLiteral("a\r\nb\rc")), QStringLiteral("a\nb\nc"));
+    }
+
+    void instructionTextsKeepTheirBlanks() {
+        const QString step1 = QString::fromUtf16(Step1Text);
+        QVERIFY(step1.contains(QStringLiteral("by  the")));
+        const QString step2 = QString::fromUtf16(Step2Text);
+        QVERIFY(step2.contains(QStringLiteral("pressed \r            Or")));
+        QVERIFY(!step2.contains(u'\n'));
+        const QString step3 = QString::fromUtf16(Step3Text);
+        QVERIFY(step3.contains(QStringLiteral("(*.bin,*.boot)  from")));
+        QVERIFY(step3.endsWith(QStringLiteral("\"Upgrade\" button to Upgrade ! ")));
+        QVERIFY(QString::fromUtf16(Step4Text).endsWith(QStringLiteral("write ! ")));
+    }
+
+    void pathReachesTheFileSystemUnconverted() {
+        const QString name = QStringLiteral("/tmp/\u041f\u0440\u043e\u0448\u0438\u0432\u043a\u0430 \u00fc \u6d4b.bin");
+        const std::filesystem::path path = FileSystemPath(name);
+#ifdef _WIN32
+        QCOMPARE(QString::fromStdWString(path.native()), name);
+#else
+        QCOMPARE(QByteArray::fromStdString(path.native()), name.toUtf8());
+#endif
+    }
+};
+
+QTEST_MAIN(WindowTextsTest)
+#include "window_texts_test.moc"
