@@ -189,6 +189,72 @@ void Responses(const fs::path& dir) {
     Write(dir / "request-block", WithExpectation(0x8042, 9, frame.data(), len));
 }
 
+void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    if (b.size() < at + 4) b.resize(at + 4);
+    for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// A storage device descriptor as the property query returns it: version and size, the
+// device type bytes, four text offsets, bus type, raw properties, then the texts.
+std::vector<std::uint8_t> Descriptor(const char* vendor, const char* product) {
+    std::vector<std::uint8_t> d(40, 0);
+    Put32(d, 0, 40);
+    d[10] = 1;  // removable media
+    Put32(d, 28, 7);  // USB bus
+    auto text = [&d](std::size_t field, const char* value) {
+        if (value == nullptr) return;
+        Put32(d, field, static_cast<std::uint32_t>(d.size()));
+        for (const char* c = value; *c; ++c) d.push_back(static_cast<std::uint8_t>(*c));
+        d.push_back(0);
+    };
+    text(12, vendor);
+    text(16, product);
+    text(20, "2.00");
+    Put32(d, 4, static_cast<std::uint32_t>(d.size()));
+    return d;
+}
+
+void LinkRecords(const fs::path& dir) {
+    fs::create_directories(dir / "storage_descriptor");
+    fs::create_directories(dir / "drive_selection");
+    // Selector byte 0: a descriptor; 1: a device-change record after an event byte.
+    auto descriptor = [&](const std::string& name, std::vector<std::uint8_t> d) {
+        d.insert(d.begin(), 0);
+        Write(dir / "storage_descriptor" / name, d);
+    };
+    descriptor("radio", Descriptor("STM     ", "microSD Flash   "));
+    descriptor("other-drive", Descriptor("Generic ", "Flash Disk      "));
+    descriptor("trimmed-radio", Descriptor("STM", "microSD Flash"));
+    descriptor("no-vendor", Descriptor(nullptr, "microSD Flash   "));
+    auto past = Descriptor("STM     ", "microSD Flash   ");
+    Put32(past, 16, 0xFFFFFFF0u);
+    descriptor("offset-past-end", past);
+    auto unterminated = Descriptor("STM     ", "microSD Flash   ");
+    unterminated.pop_back();
+    descriptor("no-terminator", unterminated);
+    descriptor("short", std::vector<std::uint8_t>(14, 0));
+
+    static constexpr std::uint8_t UsbClass[16] = {0x10, 0xBF, 0xDC, 0xA5, 0x30, 0x65, 0xD2, 0x11,
+                                                  0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED};
+    auto change = [&](const std::string& name, std::uint8_t event, std::uint32_t type, bool usb, std::size_t size) {
+        std::vector<std::uint8_t> r(32, 0);
+        Put32(r, 0, 32);
+        Put32(r, 4, type);
+        for (std::size_t i = 0; i < 16; ++i) r[12 + i] = usb ? UsbClass[i] : static_cast<std::uint8_t>(i);
+        r.resize(size);
+        r.insert(r.begin(), event);
+        r.insert(r.begin(), 1);
+        Write(dir / "storage_descriptor" / name, r);
+    };
+    change("change-usb-arrival", 0, 5, true, 32);
+    change("change-usb-removal", 1, 5, true, 32);
+    change("change-other-class", 0, 5, false, 32);
+    change("change-volume-record", 0, 2, true, 32);
+    change("change-short", 0, 5, true, 20);
+
+    for (std::uint8_t i = 0; i < 4; ++i) Write(dir / "drive_selection" / ("records-" + std::to_string(i)), Pattern(64 + 64 * i, i));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,5 +265,6 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     Packages(out / "package_loader");
     Responses(out / "response");
+    LinkRecords(out);
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one fuzz target for a set time on the committed seed corpus.
 #   fuzz/run.sh TARGET SECONDS [extra libFuzzer flags...]
-# TARGET is package_loader or response (or any fuzz_* target built in build/fuzz).
+# TARGET is package_loader, response, storage_descriptor or drive_selection.
 # New inputs go to build/fuzz/corpus/TARGET (kept between runs, never committed); a crash
 # is written to build/fuzz/artifacts/TARGET/. The build tree is set up with clang when
 # missing; QUENFALL_FUZZ_BUILD overrides where it lives.
@@ -34,6 +34,7 @@ mkdir -p "$work" "$artifacts"
 case $target in
   package_loader) max_len=16384 ;;
   response) max_len=4100 ;;
+  storage_descriptor) max_len=1024 ;;
   *) max_len=4096 ;;
 esac
 
