@@ -1,0 +1,95 @@
+// Ticks of an upload allocate nothing: global operator new is counted while a run goes
+// through its blocks against a link that itself never allocates.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "package/package_loader.h"
+#include "package/package_writer.h"
+#include "upgrade/upgrade_sequencer.h"
+#include "upgrade/virtual_clock.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    ++allocations;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace quenfall {
+namespace {
+
+// Answers every request at once, telling the requests apart by their length.
+class InstantRadio : public DeviceLink, public DeviceChannel {
+public:
+    explicit InstantRadio(const ProfileSelection& selection)
+        : enter_(BuildResponse(ResponseCode(selection, CommandKind::EnterA), StatusInBootMode)),
+          block_(BuildResponse(ResponseCode(selection, CommandKind::Block), StatusAck1)),
+          exit_(BuildResponse(ResponseCode(selection, CommandKind::Exit), StatusAck1)) {}
+    std::uint16_t ScanDrives() override { return 1; }
+    OpenResult OpenDevice() override {
+        struct Borrowed : DeviceChannel {
+            DeviceChannel& to;
+            explicit Borrowed(DeviceChannel& c) : to(c) {}
+            void ScsiWrite(std::span<const std::uint8_t> d) override { to.ScsiWrite(d); }
+            void ScsiRead(std::span<std::uint8_t> b) override { to.ScsiRead(b); }
+        };
+        return {std::make_unique<Borrowed>(*this), OpenFailure::None, {}};
+    }
+    void ScsiWrite(std::span<const std::uint8_t> data) override {
+        answer_ = data.size() == BlockFrameLength ? &block_ : data.size() == ExitFrameLength ? &exit_ : &enter_;
+    }
+    void ScsiRead(std::span<std::uint8_t> buffer) override {
+        std::copy_n(answer_->begin(), std::min(buffer.size(), answer_->size()), buffer.begin());
+    }
+
+private:
+    using Answer = std::array<std::uint8_t, ResponseFrameLength>;
+    Answer enter_, block_, exit_;
+    const Answer* answer_ = &enter_;
+};
+
+struct QuietView : UpgradeView {
+    void SetStatusText(std::string_view) override {}
+    void SetProgressWidth(int) override {}
+    void SetSuccessIconVisible(bool) override {}
+    void SetFailureIconVisible(bool) override {}
+    void ShowInfo(std::string_view) override {}
+    void ShowError(std::string_view, std::string_view) override {}
+    void Pause(std::chrono::milliseconds) override {}
+};
+
+TEST(UpgradeAllocation, UploadTicksAllocateNothing) {
+    PackageSpec spec;
+    spec.ModelCode = 2;
+    spec.ScrambleMode = 1;
+    for (std::uint8_t id = 0; id < 3; ++id) spec.Sections.push_back({id, id, std::vector<std::uint8_t>(100000, id)});
+    const auto package = LoadPackageImage(WritePackage(spec)).Accepted;
+    ASSERT_TRUE(package);
+
+    VirtualClock clock;
+    QuietView view;
+    InstantRadio radio(package->Selection);
+    UpgradeSequencer sequencer(radio, view, clock);
+    clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
+    sequencer.Button2Click(package);
+    clock.RunTicks(2);  // into the upload
+    ASSERT_TRUE(sequencer.Busy());
+
+    const long before = allocations.load();
+    clock.RunTicks(2 * 140);  // 147 blocks in all: stay inside the upload
+    const long during = allocations.load() - before;
+    EXPECT_TRUE(sequencer.Busy());
+    EXPECT_GT(sequencer.State().BlocksDone, 130);
+    EXPECT_EQ(during, 0);
+}
+
+}  // namespace
+}  // namespace quenfall
