@@ -13,6 +13,7 @@ run_packages=(
 test_packages=(
   xvfb xauth
   clang libclang-rt-14-dev llvm
+  qemu-system-x86 busybox-static
 )
 
 packages=("${run_packages[@]}")

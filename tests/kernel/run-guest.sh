@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# One kernel-level scenario: boots Debian's 6.1 kernel under QEMU (TCG, no KVM needed) with
+# the host's root shared read-only, and runs guest/scenario.sh SCENARIO in it against the
+# emulated radio plugged in as a USB drive (radio-gadget on dummy_hcd).
+#   run-guest.sh SCENARIO QUENFALL_CLI RADIO_GADGET WORK_DIR
+# Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
+set -euo pipefail
+
+scenario=$1
+cli=$(realpath "$2")
+gadget=$(realpath "$3")
+work=$4
+here=$(cd "$(dirname "$0")" && pwd)
+started=$(date +%s.%N)
+
+skip() { echo "SKIPPED: $*"; exit 77; }
+elapsed() { awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+
+command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is not installed (package qemu-system-x86)"
+[ -x /bin/busybox ] || skip "busybox is not installed (package busybox-static)"
+case "$cli$gadget$here" in
+  *[[:space:]]*) skip "paths with blanks cannot be passed to the guest" ;;
+esac
+
+mkdir -p "$work"
+kernel_tree=$("$here/fetch-kernel.sh") || { rc=$?; [ $rc -eq 77 ] && skip "no kernel (see above)"; exit $rc; }
+kernel=$kernel_tree/vmlinux
+[ -e "$kernel" ] || kernel=$(ls "$kernel_tree"/boot/vmlinuz-* | head -n 1)
+initramfs=$("$here/build-initramfs.sh" "$kernel_tree" "$work") || { rc=$?; [ $rc -eq 77 ] && skip "no initramfs (see above)"; exit $rc; }
+
+job=$work/$scenario
+rm -rf "$job"
+mkdir -p "$job"
+# The package the radio is to receive, made by the tool itself: three sections, the first
+# large enough to cross several blocks.
+"$cli" pack "$job/radio.bin" >"$job/pack.log" 2>&1 || { cat "$job/pack.log"; echo "FAILED: quenfall-cli pack"; exit 1; }
+
+cat > "$job/job.env" <<EOF
+SCENARIO=$scenario
+SCENARIO_SCRIPT=$here/guest/scenario.sh
+CLI=$cli
+GADGET=$gadget
+EOF
+
+# A hang anywhere (guest, gadget, tool) ends here, not in CI's own time-out.
+guest_limit=${QUENFALL_KERNEL_GUEST_SECONDS:-150}
+set +e
+timeout --kill-after=5 "$guest_limit" qemu-system-x86_64 \
+  -machine pc -accel tcg -cpu max -smp 1 -m 512 \
+  -kernel "$kernel" -initrd "$initramfs" \
+  -append "console=ttyS0 panic=-1 loglevel=5" \
+  -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
+  -virtfs "local,path=$job,mount_tag=out,security_model=none" \
+  -display none -monitor none -serial "file:$job/console.log" \
+  -nic none -no-reboot
+qemu_rc=$?
+set -e
+
+echo "== $scenario: guest log"
+cat "$job/guest.log" 2>/dev/null || true
+verdict=$(cat "$job/verdict" 2>/dev/null || true)
+echo "== $scenario: qemu exit $qemu_rc, wall time $(elapsed) s"
+case "$verdict" in
+  pass*) echo "PASSED: ${verdict#pass}"; exit 0 ;;
+  skip*) skip "${verdict#skip: }" ;;
+esac
+echo "== $scenario: console"
+tail -n 60 "$job/console.log" 2>/dev/null || true
+[ $qemu_rc -eq 124 ] && echo "FAILED: the guest did not finish within $guest_limit s" && exit 1
+echo "FAILED: ${verdict:-the guest gave no verdict}"
+exit 1
