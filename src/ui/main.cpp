@@ -95,6 +95,8 @@ int Run(QApplication& application, quenfall::ui::DesktopServices& desktop) {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setWindowIcon(quenfall::ui::ApplicationIcon());
+    // Ties the window to the installed desktop entry (taskbar grouping, Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("quenfall"));
     quenfall::ui::QtDesktopServices desktop;
     const QString title =
         quenfall::ui::ApplicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
