@@ -9,12 +9,18 @@ set -euo pipefail
 scenario=$1
 cli=$(realpath "$2")
 gadget=$(realpath "$3")
-work=$4
+work=$(realpath -m "$4")
 here=$(cd "$(dirname "$0")" && pwd)
 started=$(date +%s.%N)
 
-skip() { echo "SKIPPED: $*"; exit 77; }
 elapsed() { awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+# One line per scenario in WORK_DIR/results.txt, for the stage's summary.
+result() {
+  echo "$1: $2"
+  mkdir -p "$work"
+  echo "$scenario: $1 in $(elapsed) s: $2" >> "$work/results.txt"
+}
+skip() { result SKIPPED "$*"; exit 77; }
 
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is not installed (package qemu-system-x86)"
 [ -x /bin/busybox ] || skip "busybox is not installed (package busybox-static)"
@@ -23,7 +29,8 @@ case "$cli$gadget$here" in
 esac
 
 mkdir -p "$work"
-kernel_tree=$("$here/fetch-kernel.sh") || { rc=$?; [ $rc -eq 77 ] && skip "no kernel (see above)"; exit $rc; }
+kernel_tree=$("$here/fetch-kernel.sh" 2>"$work/fetch.err") ||
+  { rc=$?; cat "$work/fetch.err"; [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/fetch.err")"; exit $rc; }
 kernel=$kernel_tree/vmlinux
 [ -e "$kernel" ] || kernel=$(ls "$kernel_tree"/boot/vmlinuz-* | head -n 1)
 initramfs=$("$here/build-initramfs.sh" "$kernel_tree" "$work") || { rc=$?; [ $rc -eq 77 ] && skip "no initramfs (see above)"; exit $rc; }
@@ -31,9 +38,15 @@ initramfs=$("$here/build-initramfs.sh" "$kernel_tree" "$work") || { rc=$?; [ $rc
 job=$work/$scenario
 rm -rf "$job"
 mkdir -p "$job"
-# The package the radio is to receive, made by the tool itself: three sections, the first
-# large enough to cross several blocks.
-"$cli" pack "$job/radio.bin" >"$job/pack.log" 2>&1 || { cat "$job/pack.log"; echo "FAILED: quenfall-cli pack"; exit 1; }
+# The package the radio is to receive, made by the tool itself: three sections with
+# position-dependent contents, the first long enough to be sent in several blocks.
+section() { head -c "$2" < <(seq 1 1000000) > "$job/section-$1"; }
+section 0 $((6 * 2048 + 100))
+section 1 3000
+section 3 5000
+"$cli" pack -o "$job/radio.bin" --model 2 --section 0="$job/section-0" --section 1="$job/section-1" \
+  --section 3="$job/section-3" >"$job/pack.log" 2>&1 ||
+  { cat "$job/pack.log"; result FAILED "quenfall-cli pack"; exit 1; }
 
 cat > "$job/job.env" <<EOF
 SCENARIO=$scenario
@@ -61,11 +74,12 @@ cat "$job/guest.log" 2>/dev/null || true
 verdict=$(cat "$job/verdict" 2>/dev/null || true)
 echo "== $scenario: qemu exit $qemu_rc, wall time $(elapsed) s"
 case "$verdict" in
-  pass*) echo "PASSED: ${verdict#pass}"; exit 0 ;;
+  pass*) result PASSED "${verdict#pass }"; exit 0 ;;
   skip*) skip "${verdict#skip: }" ;;
 esac
 echo "== $scenario: console"
 tail -n 60 "$job/console.log" 2>/dev/null || true
-[ $qemu_rc -eq 124 ] && echo "FAILED: the guest did not finish within $guest_limit s" && exit 1
-echo "FAILED: ${verdict:-the guest gave no verdict}"
+[ $qemu_rc -eq 124 ] && result FAILED "the guest did not finish within $guest_limit s" && exit 1
+verdict=${verdict#fail: }
+result FAILED "${verdict:-the guest gave no verdict}"
 exit 1
