@@ -123,20 +123,20 @@ void PaintProgressBar(QPainter& painter, const QRectF& area) {
 
 void PaintCloseFace(QPainter& painter, const QRectF& area, FaceState state) {
     SavedPainter saved(painter);
-    QColor ground = BandTop;
-    if (state == FaceState::Hover) ground = QColor(0xe0, 0x2e, 0x2e);
+    QColor ground(0xe0, 0x2e, 0x2e);
     if (state == FaceState::Pressed) ground = QColor(0x9c, 0x14, 0x14);
-    painter.fillRect(area, ground);
+    // At rest the button is flat: the band shows through.
+    if (state != FaceState::Normal) painter.fillRect(area, ground);
     painter.setRenderHint(QPainter::Antialiasing, true);
     PaintCross(painter, area.center(), 4.0, 1.6);
 }
 
 void PaintMinimiseFace(QPainter& painter, const QRectF& area, FaceState state) {
     SavedPainter saved(painter);
-    QColor ground = BandTop;
-    if (state == FaceState::Hover) ground = QColor(0x3f, 0x8c, 0xe6);
+    QColor ground(0x3f, 0x8c, 0xe6);
     if (state == FaceState::Pressed) ground = QColor(0x17, 0x48, 0x8c);
-    painter.fillRect(area, ground);
+    // At rest the button is flat: the band shows through.
+    if (state != FaceState::Normal) painter.fillRect(area, ground);
     const QPointF centre = area.center();
     painter.fillRect(QRectF(centre.x() - 5, centre.y() + 2, 10, 2), Qt::white);
 }

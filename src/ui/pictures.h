@@ -18,7 +18,7 @@ void PaintBackground(QPainter& painter, const QRectF& area);
 void PaintApplicationIcon(QPainter& painter, const QRectF& area);
 // A plain green bar with a little depth, stretched to the area.
 void PaintProgressBar(QPainter& painter, const QRectF& area);
-// White cross: on the band's blue at rest, on red under the pointer, on dark red held down.
+// White cross: on the band at rest, on red under the pointer, on dark red held down.
 void PaintCloseFace(QPainter& painter, const QRectF& area, FaceState state);
 // White bar on shades of blue.
 void PaintMinimiseFace(QPainter& painter, const QRectF& area, FaceState state);
