@@ -35,6 +35,8 @@ public:
     void RunUntil(const std::function<bool()>& done);
 
     std::uint64_t Firings() const { return firings_; }
+    // The time the firing being handled was due; none outside a handler.
+    std::optional<Clock::time_point> FiringTime() const { return firing_; }
 
 private:
     static std::size_t Index(TimerId id) { return static_cast<std::size_t>(id); }
