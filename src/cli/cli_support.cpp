@@ -26,10 +26,32 @@ std::optional<std::uint8_t> ParseByte(std::string_view text) {
     return static_cast<std::uint8_t>(value);
 }
 
+namespace {
+// Length of the well-formed UTF-8 sequence at the start of text, or 0.
+std::size_t Utf8Length(std::string_view text) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char c = b(0);
+    std::size_t n = 0;
+    unsigned lo = 0x80, hi = 0xBF;
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) { n = 3; if (c == 0xE0) lo = 0xA0; if (c == 0xED) hi = 0x9F; }
+    else if (c >= 0xF0 && c <= 0xF4) { n = 4; if (c == 0xF0) lo = 0x90; if (c == 0xF4) hi = 0x8F; }
+    else return 0;
+    if (text.size() < n) return 0;
+    if (b(1) < lo || b(1) > hi) return 0;
+    for (std::size_t i = 2; i < n; ++i)
+        if (b(i) < 0x80 || b(i) > 0xBF) return 0;
+    return n;
+}
+}  // namespace
+
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
-    for (char c : text) {
+    while (!text.empty()) {
+        const char c = text[0];
         const auto u = static_cast<unsigned char>(c);
+        std::size_t used = 1;
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -41,10 +63,15 @@ std::string JsonString(std::string_view text) {
                     char esc[8];
                     std::snprintf(esc, sizeof esc, "\\u%04x", u);
                     out += esc;
+                } else if (const std::size_t n = Utf8Length(text); n != 0) {
+                    out.append(text.substr(0, n));
+                    used = n;
                 } else {
-                    out += c;
+                    // A file name need not be UTF-8; JSON must be.
+                    out += "\\ufffd";
                 }
         }
+        text.remove_prefix(used);
     }
     out += '"';
     return out;
