@@ -5,6 +5,7 @@
 // and device_notifier_windows.cpp is built.
 #include <functional>
 #include <memory>
+#include <string>
 
 class QWidget;
 
@@ -19,7 +20,7 @@ public:
 
 struct DeviceRegistration {
     std::unique_ptr<DeviceNotifier> Notifier;  // null when the registration failed
-    unsigned long ErrorNumber = 0;             // the system's error number on failure
+    std::string ErrorText;                     // on failure: the system's error number
 };
 
 // Registers window (its native handle is created if need be) for USB arrivals and removals;

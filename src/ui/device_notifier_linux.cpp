@@ -37,7 +37,7 @@ DeviceRegistration RegisterDeviceWatch(QWidget& /*window: the socket needs none*
         registration.Notifier = std::move(notifier);
     } else {
         // udev leaves the reason in errno; a failure that left none still shows a number.
-        registration.ErrorNumber = error != 0 ? static_cast<unsigned long>(error) : static_cast<unsigned long>(ENODEV);
+        registration.ErrorText = std::to_string(error != 0 ? error : ENODEV);
     }
     return registration;
 }

@@ -91,7 +91,7 @@ TFlashForm::TFlashForm(DeviceLink& link, DesktopServices& desktop, Options optio
         DeviceRegistration registration =
             options_.RegisterWatch(*this, [this] { UsbDeviceChanged(); });
         DeviceNotifyHandle = std::move(registration.Notifier);
-        if (!DeviceNotifyHandle) ShowInfo(std::to_string(registration.ErrorNumber));
+        if (!DeviceNotifyHandle) ShowInfo(registration.ErrorText);
     }
 }
 

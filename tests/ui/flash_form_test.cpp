@@ -524,7 +524,7 @@ private slots:
         FlashFormOptions options;
         options.RegisterWatch = [](QWidget&, std::function<void()>) {
             DeviceRegistration failed;
-            failed.ErrorNumber = 1063;
+            failed.ErrorText = "1063";
             return failed;
         };
         TFlashForm form(radio, desktop, options);
