@@ -14,6 +14,7 @@ test_packages=(
   xvfb xauth
   clang libclang-rt-14-dev llvm
   qemu-system-x86 busybox-static
+  g++-mingw-w64-x86-64-posix wine64 googletest
 )
 
 packages=("${run_packages[@]}")

@@ -1,6 +1,7 @@
 #pragma once
 // The radio's drive on the platform this program was built for. Exactly one binding is
 // built (src/link/linux or src/link/windows); both implement this header.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,11 @@ public:
     virtual std::string PermissionProblem() const = 0;
 };
 
+// Null on a platform without a binding.
 std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink();
+
+// For a program without a window: each call returns how many USB devices arrived or left
+// since the last one, without waiting. Empty where the platform tells only windows of them.
+std::function<int()> MakeUsbEventCounter();
 
 }  // namespace quenfall

@@ -53,3 +53,15 @@ int UsbMonitor::Dispatch() {
 }
 
 }  // namespace quenfall
+
+#include "link/platform_link.h"
+
+namespace quenfall {
+
+std::function<int()> MakeUsbEventCounter() {
+    auto monitor = std::make_shared<UsbMonitor>(nullptr);
+    if (!monitor->IsWatching()) return {};
+    return [monitor] { return monitor->Dispatch(); };
+}
+
+}  // namespace quenfall

@@ -1,0 +1,9 @@
+// A system with no radio binding: only the emulated radio can be used.
+#include "link/platform_link.h"
+
+namespace quenfall {
+
+std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() { return nullptr; }
+std::function<int()> MakeUsbEventCounter() { return {}; }
+
+}  // namespace quenfall

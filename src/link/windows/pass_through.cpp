@@ -1,0 +1,35 @@
+#include "link/windows/pass_through.h"
+
+#include <cstring>
+
+namespace quenfall {
+
+void BuildPassThrough(PassThroughBuffer& buffer, VendorCommand command,
+                      std::span<const std::uint8_t> data) {
+    std::memset(&buffer, 0, sizeof buffer);
+    SCSI_PASS_THROUGH_DIRECT& r = buffer.Request;
+    r.Length = sizeof(SCSI_PASS_THROUGH_DIRECT);
+    r.ScsiStatus = 0;
+    r.PathId = 0;
+    r.TargetId = 1;
+    r.Lun = 0;
+    const CommandBlock block = VendorCommandBlock(command);
+    r.CdbLength = static_cast<UCHAR>(block.size());
+    std::memcpy(r.Cdb, block.data(), block.size());
+    const bool write = command == VendorCommand::Write;
+    r.SenseInfoLength = write ? WriteSenseLength : ReadSenseLength;
+    r.DataIn = write ? SCSI_IOCTL_DATA_OUT : SCSI_IOCTL_DATA_IN;
+    r.DataTransferLength = static_cast<ULONG>(data.size());
+    r.TimeOutValue = static_cast<ULONG>(VendorCommandTimeout.count() / 1000);
+    // The driver only reads through this pointer for a data-out transfer.
+    r.DataBuffer = const_cast<std::uint8_t*>(data.data());
+    r.SenseInfoOffset = offsetof(PassThroughBuffer, Sense);
+}
+
+void IssuePassThrough(HANDLE handle, PassThroughBuffer& buffer) {
+    DWORD returned = 0;
+    (void)DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &buffer, sizeof buffer, &buffer,
+                          sizeof buffer, &returned, nullptr);
+}
+
+}  // namespace quenfall

@@ -1,0 +1,41 @@
+#pragma once
+// One vendor command as a SCSI pass-through request. The request structure, the filler and
+// the sense area share one zeroed buffer; every size and offset handed to the driver is the
+// compiler's own, so 32- and 64-bit builds are both right (the structure holds a pointer:
+// 44 bytes in a 32-bit build, 56 in a 64-bit one).
+#include <windows.h>
+#include <winioctl.h>
+#include <ntddscsi.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "link/vendor_command.h"
+
+namespace quenfall {
+
+struct PassThroughBuffer {
+    SCSI_PASS_THROUGH_DIRECT Request;
+    ULONG Filler;
+    UCHAR Sense[SenseAreaSize];
+};
+
+#if defined(_WIN64)
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == 56);
+#else
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == 44);
+static_assert(offsetof(PassThroughBuffer, Sense) == 48);
+static_assert(sizeof(PassThroughBuffer) == 80);
+#endif
+
+// Fills buffer for command on data (path 0, target 1, lun 0, 2-second time-out). data is not
+// copied: the driver transfers straight to or from it.
+void BuildPassThrough(PassThroughBuffer& buffer, VendorCommand command,
+                      std::span<const std::uint8_t> data);
+
+// Issues the request on handle. The outcome is not reported: the radio's answer is judged
+// only by the bytes read back.
+void IssuePassThrough(HANDLE handle, PassThroughBuffer& buffer);
+
+}  // namespace quenfall

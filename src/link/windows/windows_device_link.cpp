@@ -1,0 +1,131 @@
+#include "link/windows/windows_device_link.h"
+
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "link/storage_descriptor.h"
+#include "link/windows/pass_through.h"
+
+namespace quenfall {
+
+namespace {
+
+class WindowsDeviceChannel final : public DeviceChannel {
+public:
+    explicit WindowsDeviceChannel(HANDLE handle) : handle_(handle) {}
+    ~WindowsDeviceChannel() override { CloseHandle(handle_); }
+    WindowsDeviceChannel(const WindowsDeviceChannel&) = delete;
+    WindowsDeviceChannel& operator=(const WindowsDeviceChannel&) = delete;
+
+    void ScsiWrite(std::span<const std::uint8_t> data) override {
+        PassThroughBuffer buffer;
+        BuildPassThrough(buffer, VendorCommand::Write, data);
+        IssuePassThrough(handle_, buffer);
+    }
+
+    void ScsiRead(std::span<std::uint8_t> buffer) override {
+        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+        PassThroughBuffer request;
+        BuildPassThrough(request, VendorCommand::Read, buffer);
+        IssuePassThrough(handle_, request);
+    }
+
+private:
+    HANDLE handle_;
+};
+
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using ProbeHandle = std::unique_ptr<void, HandleCloser>;
+
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());  // device paths are ASCII
+}
+
+}  // namespace
+
+std::wstring DevicePath(wchar_t letter) { return std::wstring(L"\\\\.\\") + letter + L":"; }
+
+std::uint16_t WindowsDeviceLink::ScanDrives() {
+    const DWORD mask = GetLogicalDrives();
+    driveList_.fill(0);
+    listed_.clear();
+    std::uint16_t count = 0;
+    for (unsigned i = 0; i < 32 && count < 32; ++i) {
+        if (!(mask & (DWORD{1} << i))) continue;
+        const wchar_t letter = static_cast<wchar_t>(L'A' + i);
+        const wchar_t root[] = {letter, L':', L'\\', 0};
+        if (GetDriveTypeW(root) != DRIVE_REMOVABLE) continue;
+
+        HANDLE raw = CreateFileW(DevicePath(letter).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                 nullptr);
+        if (raw == INVALID_HANDLE_VALUE) continue;
+        ProbeHandle probe(raw);
+
+        // DWORD-aligned for the descriptor's fields; its Size tells the driver how much room
+        // there is.
+        alignas(8) std::array<std::uint8_t, StorageDescriptorBufferSize> descriptor{};
+        const DWORD size = StorageDescriptorBufferSize;
+        std::memcpy(descriptor.data() + DescriptorSizeOffset, &size, sizeof size);
+
+        STORAGE_PROPERTY_QUERY query{};
+        query.PropertyId = StorageDeviceProperty;
+        query.QueryType = PropertyStandardQuery;
+        DWORD returned = 0;
+        if (!DeviceIoControl(probe.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
+                             descriptor.data(), size, &returned, nullptr)) {
+            continue;
+        }
+        // Only what the driver says it wrote is read.
+        const auto valid = std::span<const std::uint8_t>(descriptor).first(
+            std::min<std::size_t>(returned, descriptor.size()));
+        if (!DescriptorIsRadio(valid)) continue;
+
+        driveList_[count++] = letter;
+        const auto identity = ParseStorageIdentity(valid);
+        listed_.push_back({Narrow(DevicePath(letter)), identity.Vendor.value_or(""),
+                           identity.Product.value_or("")});
+    }
+    return count;
+}
+
+OpenResult WindowsDeviceLink::OpenDevice() {
+    OpenResult result;
+    if (driveList_[0] == 0) {
+        result.Failure = OpenFailure::NoRadio;
+        return result;
+    }
+    const std::wstring path = DevicePath(driveList_[0]);
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED) {
+            result.Failure = OpenFailure::PermissionDenied;
+            result.Detail = "Windows refused access to the radio's drive " + Narrow(path) +
+                            ". Close programs that use the drive and start Quenfall again with "
+                            "'Run as administrator'.";
+        } else {
+            result.Failure = OpenFailure::CannotOpen;
+            result.Detail = Narrow(path) + ": error " + std::to_string(error);
+        }
+        return result;
+    }
+    result.Failure = OpenFailure::None;
+    result.Channel = std::make_unique<WindowsDeviceChannel>(handle);
+    return result;
+}
+
+std::vector<RadioDrive> WindowsDeviceLink::ListedDrives() const { return listed_; }
+
+std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() {
+    return std::make_unique<WindowsDeviceLink>();
+}
+
+}  // namespace quenfall

@@ -1,0 +1,32 @@
+#pragma once
+// The radio's drive on Windows: removable drive letters whose storage descriptor carries
+// the radio's identity, vendor commands through SCSI pass-through on the drive's handle.
+#include <windows.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "link/platform_link.h"
+
+namespace quenfall {
+
+class WindowsDeviceLink final : public PlatformDeviceLink {
+public:
+    std::uint16_t ScanDrives() override;
+    OpenResult OpenDevice() override;
+    std::vector<RadioDrive> ListedDrives() const override;
+    std::string PermissionProblem() const override { return {}; }
+
+    // The drive letters of the last scan, in letter order; 0 ends the list.
+    const std::array<wchar_t, 33>& DriveList() const { return driveList_; }
+
+private:
+    std::array<wchar_t, 33> driveList_{};
+    std::vector<RadioDrive> listed_;
+};
+
+// "\\.\F:" for letter F.
+std::wstring DevicePath(wchar_t letter);
+
+}  // namespace quenfall
