@@ -77,18 +77,6 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
-std::string HexBytes(std::span<const std::uint8_t> bytes) {
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 3);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i) out += ' ';
-        out += Digits[bytes[i] >> 4];
-        out += Digits[bytes[i] & 0x0F];
-    }
-    return out;
-}
-
 std::filesystem::path PathFromArgument(const std::string& word) {
 #if defined(_WIN32)
     return std::filesystem::path(std::u8string(word.begin(), word.end()));

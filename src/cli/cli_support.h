@@ -1,5 +1,5 @@
 #pragma once
-// Small helpers the commands share: number parsing, JSON strings, hex lines.
+// Small helpers the commands share: arguments, number parsing, JSON strings, the terminal.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -14,8 +14,6 @@ namespace quenfall::cli {
 std::optional<std::uint8_t> ParseByte(std::string_view text);
 // text as a JSON string literal, quotes included.
 std::string JsonString(std::string_view text);
-// "A1 00 43 ..." : the bytes in upper-case hex, separated by single blanks.
-std::string HexBytes(std::span<const std::uint8_t> bytes);
 // A path from a command-line word, which main hands over in UTF-8 on every platform.
 std::filesystem::path PathFromArgument(const std::string& word);
 // The program's arguments in UTF-8. On Windows they are taken from the wide command line,

@@ -1,6 +1,6 @@
 #include "cli/dialogue_trace_file.h"
 
-#include "cli/cli_support.h"
+#include "radio/dialogue_trace_text.h"
 
 namespace quenfall::cli {
 
@@ -11,12 +11,7 @@ void DialogueTraceFile::FrameWritten(std::span<const std::uint8_t> frame) { Line
 void DialogueTraceFile::AnswerAccepted(std::span<const std::uint8_t> answer) { Line('<', answer); }
 
 void DialogueTraceFile::Line(char direction, std::span<const std::uint8_t> bytes) {
-    line_.clear();
-    line_ += direction;
-    line_ += ' ';
-    line_ += HexBytes(bytes);
-    line_ += '\n';
-    out_ << line_;
+    out_ << FormatTraceLine(direction == '>', bytes);
     // Flushed per line: a trace is read after a run that may have ended badly.
     out_.flush();
 }

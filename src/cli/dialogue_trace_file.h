@@ -1,7 +1,6 @@
 #pragma once
-// The --trace recording of a dialogue: "> " and the bytes of each frame as written, "< "
-// and the 9 bytes of each accepted answer, in upper-case hex, one line each. A trace taken
-// on a real radio can be replayed by a test.
+// The --trace recording of a dialogue, in the text form of radio/dialogue_trace_text.h. A
+// trace taken on a real radio replays through TraceReplayLink as a regression test.
 #include <filesystem>
 #include <fstream>
 #include <span>
@@ -21,7 +20,6 @@ public:
 private:
     void Line(char direction, std::span<const std::uint8_t> bytes);
     std::ofstream out_;
-    std::string line_;
 };
 
 }  // namespace quenfall::cli

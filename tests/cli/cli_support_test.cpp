@@ -1,5 +1,5 @@
-// The small helpers whose mistakes would show as broken JSON, a wrong byte in a package
-// header or a trace that cannot be replayed.
+// The small helpers whose mistakes would show as broken JSON or a wrong byte in a package
+// header.
 #include "cli/cli_support.h"
 
 #include <gtest/gtest.h>
@@ -26,12 +26,6 @@ TEST(CliSupport, BytesParseInDecimalOrHexAndNothingElse) {
     EXPECT_EQ(ParseByte("0XfF"), 0xFF);
     for (const char* bad : {"", "256", "-1", "0x", "0x100", "1a", " 1", "1 ", "+1", "one"})
         EXPECT_EQ(ParseByte(bad), std::nullopt) << bad;
-}
-
-TEST(CliSupport, HexLinesAreUpperCaseAndBlankSeparated) {
-    const std::vector<std::uint8_t> bytes = {0xA1, 0x00, 0x43, 0x0F, 0xFE};
-    EXPECT_EQ(HexBytes(bytes), "A1 00 43 0F FE");
-    EXPECT_EQ(HexBytes({}), "");
 }
 
 }  // namespace
