@@ -24,9 +24,13 @@ skip() { result SKIPPED "$*"; exit 77; }
 
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is not installed (package qemu-system-x86)"
 [ -x /bin/busybox ] || skip "busybox is not installed (package busybox-static)"
-case "$cli$gadget$here" in
-  *[[:space:]]*) skip "paths with blanks cannot be passed to the guest" ;;
-esac
+for path in "$cli" "$gadget" "$here"; do
+  case "$path" in
+    *[[:space:]]*) skip "paths with blanks cannot be passed to the guest ($path)" ;;
+    /tmp/* | /run/* | /dev/* | /proc/* | /sys/*)
+      skip "$path is not visible in the guest, which mounts its own /tmp, /run, /dev, /proc and /sys" ;;
+  esac
+done
 
 mkdir -p "$work"
 kernel_tree=$("$here/fetch-kernel.sh" 2>"$work/fetch.err") ||
@@ -57,9 +61,11 @@ EOF
 
 # A hang anywhere (guest, gadget, tool) ends here, not in CI's own time-out.
 guest_limit=${QUENFALL_KERNEL_GUEST_SECONDS:-150}
+accel=tcg
+[ -r /dev/kvm ] && [ -w /dev/kvm ] && accel=kvm
 set +e
 timeout --kill-after=5 "$guest_limit" qemu-system-x86_64 \
-  -machine pc -accel tcg -cpu max -smp 1 -m 512 \
+  -machine pc -accel "$accel" -cpu max -smp 1 -m 512 \
   -kernel "$kernel" -initrd "$initramfs" \
   -append "console=ttyS0 panic=-1 loglevel=5" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
@@ -79,6 +85,8 @@ case "$verdict" in
 esac
 echo "== $scenario: console"
 tail -n 60 "$job/console.log" 2>/dev/null || true
+echo "== $scenario: the guest's USB and SCSI messages"
+grep -E 'usb|scsi|sd[a-z]* |gadget|dummy|ffs|init:' "$job/dmesg.txt" 2>/dev/null | tail -n 40 || true
 [ $qemu_rc -eq 124 ] && result FAILED "the guest did not finish within $guest_limit s" && exit 1
 verdict=${verdict#fail: }
 result FAILED "${verdict:-the guest gave no verdict}"
