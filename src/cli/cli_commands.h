@@ -12,5 +12,6 @@ using Arguments = std::vector<std::string>;
 int InspectCommand(const Arguments& args);
 int PackCommand(const Arguments& args);
 int FlashCommand(const Arguments& args);
+int DevicesCommand(const Arguments& args);
 
 }  // namespace quenfall::cli

@@ -122,8 +122,9 @@ int FlashCommand(const Arguments& args) {
         std::string why;
         PlatformLink platform = OpenPlatformLink(why);
         if (!platform.Link) {
+            // Refused before anything was sent: no radio, or no right to command it.
             std::cerr << "quenfall-cli flash: " << why << '\n';
-            return 2;
+            return 1;
         }
         options.TakeUsbEvents = platform.TakeUsbEvents;
         return FlashPackage(package, *platform.Link, view, options);

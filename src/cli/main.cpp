@@ -18,10 +18,14 @@ constexpr std::string_view Help =
     "  quenfall-cli pack -o OUT --model N [--scramble M] [--bank B] [--variant V]\n"
     "                    --section ID=FILE [--section ID=FILE ...]\n"
     "      Write a package; each section goes into the slot of its id (0..11).\n"
-    "  quenfall-cli flash FILE --emulate [--trace TRACE]\n"
-    "      Upgrade an emulated radio in real time (it restarts into boot mode first).\n"
+    "  quenfall-cli flash FILE [--emulate] [--trace TRACE]\n"
+    "      Upgrade the first radio found or, with --emulate, an emulated radio in real\n"
+    "      time (it restarts into boot mode first).\n"
     "      --trace writes every frame sent (\"> \") and answer accepted (\"< \") in hex.\n"
     "      Exit 0 only when the upgrade completes.\n"
+    "  quenfall-cli devices\n"
+    "      List the radios found (device, vendor and model quoted, blanks included).\n"
+    "      Exit 0 when at least one is found, 1 when none is.\n"
     "  quenfall-cli --version\n"
     "  quenfall-cli --help\n";
 
@@ -53,6 +57,7 @@ int main(int argc, char** argv) {
     if (command == "inspect") return InspectCommand(args);
     if (command == "pack") return PackCommand(args);
     if (command == "flash") return FlashCommand(args);
+    if (command == "devices") return DevicesCommand(args);
     std::cerr << "quenfall-cli: unknown command \"" << command << "\"\n\n" << Help;
     return 2;
 }
