@@ -18,6 +18,11 @@
 #include "protocol/command_frame.h"
 #include "protocol/key_tables.h"
 #include "protocol/scrambler.h"
+#include "upgrade/status_texts.h"
+#include "radio/dialogue_trace_text.h"
+#include "radio/trace_replay.h"
+#include "upgrade/upgrade_sequencer.h"
+#include "upgrade/virtual_clock.h"
 
 namespace quenfall {
 namespace {
@@ -243,6 +248,18 @@ TEST_F(CliTest, VersionNamesTheKeySet) {
     EXPECT_EQ(Cli("--help").Exit, 0);
 }
 
+class NullView : public UpgradeView {
+public:
+    void SetStatusText(std::string_view text) override { Status = text; }
+    void SetProgressWidth(int) override {}
+    void SetSuccessIconVisible(bool) override {}
+    void SetFailureIconVisible(bool) override {}
+    void ShowInfo(std::string_view) override {}
+    void ShowError(std::string_view, std::string_view) override {}
+    void Pause(std::chrono::milliseconds) override {}
+    std::string Status;
+};
+
 // --- flash --------------------------------------------------------------------------------
 
 std::vector<std::uint8_t> FromHex(const std::string& text) {
@@ -314,6 +331,23 @@ TEST_F(CliTest, FlashEmulatedRadioCompletesWithTheWindowsTextsAndATraceOfValidFr
     EXPECT_EQ(steps[0].Bytes.size(), 12u) << "first enter announces ids 0 and 3";
     EXPECT_EQ(steps[1].Bytes[5], 3) << "the radio restarts into boot mode";
     EXPECT_EQ(steps[3].Bytes[5], 4);
+
+    // The file is a recording: the same package replays through it to its end.
+    std::ifstream in(trace);
+    std::string error;
+    auto recorded = ParseTrace(in, error);
+    ASSERT_TRUE(recorded.has_value()) << error;
+    TraceReplayLink replay(std::move(*recorded));
+    VirtualClock clock;
+    NullView view;
+    UpgradeSequencer sequencer(replay, view, clock);
+    clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
+    const LoadResult loaded = LoadPackage(p);
+    ASSERT_EQ(loaded.Verdict, LoadVerdict::Accepted);
+    sequencer.Button2Click(loaded.Accepted);
+    clock.RunUntil([&] { return !clock.IsOn(TimerId::ExitBootMode) && replay.Finished(); }, std::chrono::hours(1));
+    EXPECT_TRUE(replay.Finished()) << replay.Divergence();
+    EXPECT_EQ(view.Status, UpgradeCompleteText);
 }
 
 TEST_F(CliTest, FlashRefusesWhatCannotBeSentBeforeTouchingARadio) {
