@@ -175,6 +175,13 @@ void Responses(const fs::path& dir) {
         Write(dir / "answer-sum-at-buffer-end", WithExpectation(0x8043, 9, frame.data(), frame.size()));
     }
 
+    // Only nine bytes read, and a two-byte payload whose check sum ends on the last one:
+    // the sum lies inside the buffer, the end marker behind it would not.
+    {
+        const std::uint8_t read[9] = {0xA1, 0x81, 0x4A, 0x00, 0x02, 0x04, 0xA0, 0x00, 0xA4};
+        Write(dir / "answer-sum-ends-short-buffer", WithExpectation(0x814A, 9, read, sizeof read));
+    }
+
     // Our own request frames, plain (no key), for ParseFrame.
     ProfileSelection plain;
     plain.ScrambleMode = 2;

@@ -33,8 +33,10 @@ bool ExpectedVerdict(std::span<const std::uint8_t> buffer, std::uint16_t code,
     if (length < ResponseFrameLength || length > buffer.size()) return false;
     if (buffer[length - 1] != EndMarker) return false;
     const std::size_t n = std::size_t{buffer[3]} << 8 | buffer[4];
-    if (n + FrameOverhead > buffer.size()) return false;
-    std::vector<std::uint8_t> frame(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n + FrameOverhead));
+    // The check sum must lie inside the buffer; the end marker behind it need not.
+    if (n + 7 > buffer.size()) return false;
+    std::vector<std::uint8_t> frame(n + FrameOverhead);
+    std::copy_n(buffer.begin(), n + 7, frame.begin());
     frame[n + 7] = EndMarker;
     const ParsedFrame parsed = ParseFrame(frame);
     return parsed.Fault == FrameFault::None && parsed.Code == code && StatusValid(buffer[5]);
