@@ -1,5 +1,7 @@
 #include "ui/demo_radio_link.h"
 
+#include "ui/flash_form.h"
+
 namespace quenfall::ui {
 
 DemoRadioLink::DemoRadioLink(QObject* parent) : QObject(parent) {
@@ -22,6 +24,12 @@ void DemoRadioLink::Adopt(const Package& package) {
         return;
     }
     Rebuild(wanted);
+}
+
+void DemoRadioLink::AttachTo(TFlashForm& form) {
+    SetPresenceCallback([&form] { form.UsbDeviceChanged(); });
+    connect(&form, &TFlashForm::PackageAccepted, this,
+            [this](const std::shared_ptr<const Package>& package) { Adopt(*package); });
 }
 
 void DemoRadioLink::SetPresenceCallback(std::function<void()> callback) {

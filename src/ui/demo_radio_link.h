@@ -13,6 +13,8 @@
 
 namespace quenfall::ui {
 
+class TFlashForm;
+
 class DemoRadioLink : public QObject, public DeviceLink {
     Q_OBJECT
 public:
@@ -27,6 +29,10 @@ public:
     // and removal.
     void SetPresenceCallback(std::function<void()> callback);
     EmulatedRadio& Radio() { return *radio_; }
+
+    // Feeds the radio's comings and goings to form's device watch, and follows the model of
+    // every package form accepts.
+    void AttachTo(TFlashForm& form);
 
 private:
     void Rebuild(const ProfileSelection& selection);

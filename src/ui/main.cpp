@@ -65,13 +65,7 @@ int Run(QApplication& application, quenfall::ui::DesktopServices& desktop) {
         formOptions.RegisterWatch = nullptr;
     }
     TFlashForm FlashForm(link, desktop, formOptions);
-    if (demoLink) {
-        demoLink->SetPresenceCallback([&FlashForm] { FlashForm.UsbDeviceChanged(); });
-        QObject::connect(&FlashForm, &TFlashForm::PackageAccepted, demoLink.get(),
-                         [&demoLink](const std::shared_ptr<const Package>& package) {
-                             demoLink->Adopt(*package);
-                         });
-    }
+    if (demoLink) demoLink->AttachTo(FlashForm);
     if (options.ExitWhenShown || !options.ScreenshotFile.isEmpty()) {
         QObject::connect(&FlashForm, &TFlashForm::FirstPainted, &FlashForm, [&] {
             if (!options.ScreenshotFile.isEmpty()) {

@@ -13,6 +13,7 @@
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "radio/emulated_radio.h"
+#include "ui/demo_radio_link.h"
 #include "ui/flash_form.h"
 #include "ui/window_controls.h"
 #include "ui/window_texts.h"
@@ -516,6 +517,32 @@ private slots:
         changed();
         QTRY_COMPARE_WITH_TIMEOUT(Status(form), Std(NoDeviceText), 5000);
         QVERIFY(desktop.boxes.empty());
+    }
+
+    // The radio of --emulate: it takes the loaded package's model, restarts into boot mode
+    // (leaving the bus and coming back, which the device watch reports), then takes the
+    // upload.
+    void demoRadioRestartsIntoBootMode() {
+        DemoRadioLink link;
+        StubDesktop desktop;
+        TFlashForm form(link, desktop, NoUsbWatch());
+        link.AttachTo(form);
+        QStringList statuses;
+        connect(&form, &TFlashForm::StatusTextSet, [&](const QString& text) { statuses << text; });
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+
+        QTest::mouseClick(Control<QPushButton>(form, "Button2"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!desktop.boxes.empty(), 30000);
+        QCOMPARE(desktop.boxes[0].Text, Std(CompletionMessage));
+        // The upgrading text comes once on reopening the radio after its restart and once
+        // when the radio confirms boot mode.
+        QCOMPARE(statuses, QStringList({Std(EnteringBootModeText), Std(NoDeviceText), Std(DeviceConnectedText),
+                                        Std(UpgradingText), Std(UpgradingText), Std(UpgradeCompleteText)}));
+        QCOMPARE(link.Radio().Restarts(), 1u);
+        QVERIFY(link.Radio().Violations().empty());
+        QVERIFY(link.Radio().CompareSections(SectionsOf(*form.LoadedPackage())).empty());
     }
 
     void failedRegistrationShowsItsNumberFirst() {
