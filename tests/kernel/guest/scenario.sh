@@ -119,6 +119,10 @@ upgrade)
   start_gadget
   wait_for_disk
   first=$(radio_disk)
+  # Discovery alone first: libudev reads sysfs, there is no udevd in the guest.
+  run_cli devices.log "$CLI" devices
+  [ $cli_rc -eq 0 ] && has "/dev/$first" && has '"STM     "' && has '"microSD Flash   "' ||
+    fail "devices did not list /dev/$first with the radio's identity"
   run_cli flash.log "$CLI" flash $package --trace $out/trace.txt
   [ $cli_rc -eq 0 ] || fail "flash ended with $cli_rc"
   has " Program upgrade is complete!" || fail "no completion text"
@@ -170,6 +174,7 @@ unplugged)
   ;;
 no_radio)
   run_cli devices.log "$CLI" devices
+  [ $cli_rc -ne 0 ] || fail "devices reported success without a radio"
   run_cli flash.log "$CLI" flash $package
   [ $cli_rc -ne 0 ] || fail "flash succeeded without a radio"
   has "no radio was found" || has "Unable to connected,Please check whether the device is connected." ||
