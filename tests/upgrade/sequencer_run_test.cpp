@@ -113,6 +113,47 @@ TEST(UpgradeRun, WorkedTimelineTwoSectionsScrambleModeOne) {
     EXPECT_EQ(rig.sequencer.State().BlocksDone, 4);
 }
 
+struct RecordTrace : DialogueTrace {
+    void FrameWritten(std::span<const std::uint8_t> frame) override { written.emplace_back(frame.begin(), frame.end()); }
+    void AnswerAccepted(std::span<const std::uint8_t> answer) override { accepted.emplace_back(answer.begin(), answer.end()); }
+    std::vector<std::vector<std::uint8_t>> written, accepted;
+};
+
+TEST(UpgradeRun, TraceSeesEveryFrameAsSentAndEveryAcceptedAnswer) {
+    const auto package = MakePackage(TwoSectionSpec());
+    Rig rig(package->Selection);
+    RecordTrace trace;
+    rig.sequencer.SetTrace(&trace);
+    rig.link.SetScript([](const SentFrame& f, std::size_t) { return IsEnter(f) ? Reply::With(4, 5) : Reply::With(2, 1); });
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.RunToEnd());
+    ASSERT_EQ(trace.written.size(), rig.link.Frames().size());
+    for (std::size_t i = 0; i < trace.written.size(); ++i) EXPECT_EQ(trace.written[i], rig.link.Frames()[i].Raw);
+    ASSERT_EQ(trace.accepted.size(), 6u);  // enter, four blocks, exit; none of the empty reads
+    const auto ack = BuildResponse(ResponseCode(package->Selection, CommandKind::Block), 2);
+    EXPECT_EQ(trace.accepted[1], std::vector<std::uint8_t>(ack.begin(), ack.end()));
+}
+
+TEST(UpgradeRun, ClickWhileTheCompletionMessageIsOpenKeepsTheNewRunsDrive) {
+    const auto package = MakePackage(TwoSectionSpec());
+    Rig rig(package->Selection);
+    bool clicked = false;
+    rig.view.OnInfo = [&] {
+        if (clicked) return;
+        clicked = true;
+        rig.sequencer.Button2Click(package);  // Busy is already clear
+    };
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return clicked; }, milliseconds(10000)));
+    // The first run's drive is closed now; the second run's is open and in use.
+    EXPECT_EQ(rig.link.OpenChannels(), 1);
+    EXPECT_NE(rig.sequencer.State().Channel, nullptr);
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.link.FramesOf(CommandKind::Exit).size(), 2u);
+    EXPECT_EQ(rig.view.Status, Complete);
+    rig.ExpectEnded();
+}
+
 TEST(UpgradeRun, ClickStepsInOrder) {
     const auto package = MakePackage(TwoSectionSpec());
     Rig rig(package->Selection);
