@@ -50,4 +50,12 @@ grep -qx ' Program upgrade is complete!' "$work/out.unix.txt" || {
   echo "quenfall-cli.exe flash --emulate did not report completion:"; cat "$work/out.txt"; exit 1; }
 grep -q '^> ' "$work/trace.txt" && grep -q '^< ' "$work/trace.txt" || {
   echo "quenfall-cli.exe flash --emulate wrote no dialogue trace"; exit 1; }
+# The real Windows link, end to end: wine's drives hold no radio.
+set +e
+"$wine" "$cli" devices >"$work/devices.txt" 2>&1
+devices_status=$?
+set -e
+if [ "$devices_status" -ne 1 ] || [ "$(tr -d '\r' <"$work/devices.txt")" != "No radio was found." ]; then
+  echo "quenfall-cli.exe devices: expected exit 1 and no radio, got $devices_status:"; cat "$work/devices.txt"; exit 1
+fi
 echo "windows: quenfall-cli.exe flash --emulate completed ($(grep -c '^> ' "$work/trace.txt") frames sent)"
