@@ -71,9 +71,13 @@ timeout --kill-after=5 "$guest_limit" qemu-system-x86_64 \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
   -virtfs "local,path=$job,mount_tag=out,security_model=none" \
   -display none -monitor none -serial "file:$job/console.log" \
-  -nic none -no-reboot
+  -nic none -no-reboot 2> "$job/qemu.err"
 qemu_rc=$?
 set -e
+if [ $qemu_rc -ne 0 ] && [ $qemu_rc -ne 124 ] && [ ! -s "$job/console.log" ]; then
+  cat "$job/qemu.err"
+  skip "QEMU could not start the guest: $(tail -n 1 "$job/qemu.err")"
+fi
 
 echo "== $scenario: guest log"
 cat "$job/guest.log" 2>/dev/null || true
