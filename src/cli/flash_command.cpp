@@ -9,10 +9,8 @@
 #include "cli/cli_support.h"
 #include "cli/dialogue_trace_file.h"
 #include "cli/platform_link.h"
-#include "cli/realtime_timers.h"
 #include "package/package_loader.h"
 #include "radio/emulated_radio.h"
-#include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"
 
 namespace quenfall::cli {
@@ -24,50 +22,7 @@ constexpr std::string_view FlashUsage = "usage: quenfall-cli flash FILE [--emula
 // back on the bus after this long, then acknowledges every block.
 constexpr std::chrono::milliseconds EmulatedRestartTime{2000};
 
-bool AnySequencerTimerOn(const TimerBank& timers) {
-    for (TimerId id : SequencerTimers)
-        if (timers.IsOn(id)) return true;
-    return false;
-}
-
 }  // namespace
-
-int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, TerminalView& view,
-                 const FlashOptions& options) {
-    RealtimeTimers timers;
-    UpgradeSequencer sequencer(link, view, timers);
-    DeviceWatch watch(link, view, timers, sequencer);
-    const TimerDispatch dispatch(sequencer, watch);
-    timers.SetDispatch(dispatch);
-    sequencer.SetTrace(options.Trace);
-
-    sequencer.Button2Click(std::move(package));
-
-    std::optional<RealtimeTimers::Clock::time_point> waitingSince;
-    bool gaveUp = false;
-    while (AnySequencerTimerOn(timers)) {
-        if (timers.IsOn(TimerId::EnterModeSure)) {
-            const auto now = RealtimeTimers::Clock::now();
-            if (!waitingSince) waitingSince = now;
-            if (now - *waitingSince > options.RestartGiveUp) {
-                gaveUp = true;
-                break;
-            }
-        } else {
-            waitingSince.reset();
-        }
-        if (!timers.Step()) break;
-        if (options.TakeUsbEvents) {
-            for (int n = options.TakeUsbEvents(); n > 0; --n) watch.OnUsbDeviceChanged();
-        }
-    }
-    view.Finish();
-    if (gaveUp) {
-        view.ShowError(RadioDidNotReturnText, ErrorCaption);
-        return 1;
-    }
-    return view.Completed() && !sequencer.Busy() ? 0 : 1;
-}
 
 int FlashCommand(const Arguments& args) {
     std::optional<std::string> file;
