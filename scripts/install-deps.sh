@@ -7,7 +7,7 @@ purpose=${1:-run}
 
 run_packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libudev-dev
+  qt6-base-dev libgl-dev libudev-dev fonts-liberation2
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_packages=(

@@ -27,6 +27,7 @@ QString FromView(std::string_view text) {
 }
 
 // Faces named by the layout first; the rest stand in where they are not installed.
+// Liberation Sans has Arial's metrics, so the texts take the widths the layout was made for.
 const QStringList ArialFaces = {QStringLiteral("Arial Unicode MS"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
                                 QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")};
 const QStringList TitleFaces = {QStringLiteral("Microsoft YaHei"), QStringLiteral("\u5fae\u8f6f\u96c5\u9ed1"),
