@@ -8,7 +8,10 @@
 namespace quenfall::ui {
 
 std::optional<QString> QtDesktopServices::OpenFileName(QWidget* owner, const QString& filter) {
-    const QString chosen = QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    // Qt's filter syntax appends the patterns in parentheses; hiding them shows each entry
+    // by its description alone, as the filter was written.
+    const QString chosen = QFileDialog::getOpenFileName(owner, QString(), QString(), filter, nullptr,
+                                                        QFileDialog::HideNameFilterDetails);
     if (chosen.isEmpty()) return std::nullopt;
     return chosen;
 }
