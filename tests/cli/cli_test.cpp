@@ -49,6 +49,18 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// The binary as the build names it. A Windows build run under wine on the build machine
+// gets a path of the build machine, which wine sees on drive Z:.
+std::string CliPath() {
+    std::string path = QUENFALL_CLI_PATH;
+#if defined(_WIN32)
+    if (path.starts_with("/")) path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+#endif
+    return path;
+}
+
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -63,8 +75,12 @@ protected:
     CliRun Cli(const std::string& args) {
         const fs::path out = dir_ / "stdout.txt";
         const fs::path err = dir_ / "stderr.txt";
-        const std::string command = "\"" QUENFALL_CLI_PATH "\" " + args + " > \"" + out.string() + "\" 2> \"" +
-                                    err.string() + "\"";
+        std::string command = "\"" + CliPath() + "\" " + args + " > \"" + out.string() + "\" 2> \"" +
+                              err.string() + "\"";
+#if defined(_WIN32)
+        // cmd.exe drops the first and the last quote of the whole line when there are more.
+        command = "\"" + command + "\"";
+#endif
         const int raw = std::system(command.c_str());
         CliRun r;
 #if defined(_WIN32)
@@ -74,6 +90,10 @@ protected:
 #endif
         r.Out = ReadText(out);
         r.Err = ReadText(err);
+#if defined(_WIN32)
+        // Windows consoles end lines with CR LF; what they say is the same.
+        for (std::string* text : {&r.Out, &r.Err}) std::erase(*text, '\r');
+#endif
         return r;
     }
     fs::path Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
@@ -179,10 +199,14 @@ TEST_F(CliTest, InspectUnreadableFileOrBadUsageExitsTwo) {
     EXPECT_EQ(Cli("").Exit, 2);
 }
 
+#if !defined(_WIN32)
+// (On Windows std::system hands the command line over in the code page, so the name would
+// be lost before quenfall-cli sees it.)
 TEST_F(CliTest, InspectOpensANameWithCharactersOutsideAnyCodePage) {
     const fs::path p = Write("пакет ✓ 固件.bin", WritePackage(TwoSections()));
     EXPECT_EQ(Cli("inspect " + Q(p)).Exit, 0);
 }
+#endif
 
 // --- pack ---------------------------------------------------------------------------------
 
