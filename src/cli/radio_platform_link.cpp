@@ -1,6 +1,9 @@
 // flash FILE without --emulate: the first radio the platform's link finds. What would stop
 // the run before the first frame (no radio, no right to command it) is said here, before
 // anything is sent.
+#include <string>
+#include <utility>
+
 #include "cli/platform_link.h"
 #include "link/platform_link.h"
 
