@@ -85,6 +85,9 @@ struct EmulatedRadio::State {
 
     // The upload in progress.
     std::vector<std::uint8_t> Announced;
+    // Back from a restart into boot mode and no block yet: the enter requests now are the
+    // tool's re-sends, whose count is its section cursor, not a new announcement.
+    bool ResumingAfterRestart = false;
     std::size_t NextAnnounced = 0;
     std::optional<std::uint8_t> CurrentId;
     std::uint32_t SectionsStarted = 0;
@@ -125,6 +128,7 @@ struct EmulatedRadio::State {
     void Arrive(bool bootMode) {
         ReturnAt.reset();
         BootMode = bootMode;
+        ResumingAfterRestart = bootMode;
         Answering = {};
         if (Present) return;
         Present = true;
@@ -264,9 +268,11 @@ std::optional<std::pair<std::uint8_t, EmulatedRadio::State::After>> EmulatedRadi
         }
     }
     // A repeated request may carry fewer ids (none at all after a restart): it keeps the
-    // announcement it continues. Anything else announces anew.
-    const bool continues = count == 0 || (count <= Announced.size() &&
-                                          std::equal(ids.begin(), ids.end(), Announced.begin()));
+    // announcement it continues. So does every request between coming back from a restart
+    // and the first block, whatever count the tool's cursor gives it. Anything else
+    // announces anew.
+    const bool continues = count == 0 || ResumingAfterRestart ||
+                           (count <= Announced.size() && std::equal(ids.begin(), ids.end(), Announced.begin()));
     if (!continues) Announced.assign(ids.begin(), ids.end());
 
     if (!BootMode && Config.RestartOnEnter) return std::make_pair(StatusRestarting, After::Restart);
@@ -292,6 +298,7 @@ std::optional<std::pair<std::uint8_t, EmulatedRadio::State::After>> EmulatedRadi
     const std::uint32_t dataLength = std::uint32_t{payload[7]} << 8 | payload[8];
     const auto data = payload.subspan(9, BlockSize);
     const std::string where = "block " + std::to_string(index) + " of section " + std::to_string(id);
+    ResumingAfterRestart = false;
 
     if (dataLength != BlockSize) Violation(where + " gives data length " + std::to_string(dataLength) + ", not 2048");
     if (size == 0 || size > MaxSectionSize) {
@@ -418,12 +425,9 @@ void EmulatedRadio::State::Delivered(After then) {
             ++ExitsAnswered;
             ++Resets;
             BootMode = false;
+            ResumingAfterRestart = false;
             Announced.clear();
-            if (Config.LeavesAfterExit) {
-                Leave(Config.ResetTime, false);
-            } else {
-                Answering.Then = After::Nothing;
-            }
+            if (Config.LeavesAfterExit) Leave(Config.ResetTime, false);
             break;
     }
 }

@@ -228,6 +228,31 @@ TEST_F(RadioTest, RestartsIntoBootModeAfterItsStatusThreeIsRead) {
     EXPECT_TRUE(radio_->Violations().empty());
 }
 
+// A tool whose last run uploaded more sections than this package has re-sends its enter
+// request after the restart with that larger count; the ids behind the list are zeros.
+TEST_F(RadioTest, EnterRequestsAfterTheRestartKeepTheAnnouncementWhateverTheirCount) {
+    Make(Profile0(1));
+    SendEnter({3});
+    ASSERT_EQ(Read()[5], StatusRestarting);
+    now_ += 2000ms;
+    Open();
+    SendEnterCount(2, {3});
+    EXPECT_EQ(Read()[5], StatusInBootMode);
+    EXPECT_EQ(radio_->AnnouncedIds(), (std::vector<std::uint8_t>{3}));
+    SendSection(3, Pattern(100, 1));
+    SendExit();
+    EXPECT_TRUE(Valid(Read(), CommandKind::Exit));
+    EXPECT_TRUE(radio_->Violations().empty()) << radio_->Violations()[0];
+
+    // Once blocks have come, a new run's enter request announces anew.
+    Make(Profile0(1));
+    IntoBootMode({1});
+    SendSection(1, Pattern(100, 1));
+    SendEnter({2, 4});
+    EXPECT_EQ(Read()[5], StatusInBootMode);
+    EXPECT_EQ(radio_->AnnouncedIds(), (std::vector<std::uint8_t>{2, 4}));
+}
+
 TEST_F(RadioTest, OpenFailsWhenTheRadioLeftAfterTheScan) {
     Make(Profile0(1));
     SendEnter({0});
