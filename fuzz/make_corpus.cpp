@@ -119,6 +119,13 @@ void Packages(const fs::path& dir) {
         Write(dir / "accepted-id-names-other-slot", WritePackage(h, Pattern(2200, 6)));
     }
 
+    {
+        // Slot 0 lists id 1, whose slot is empty: nothing of slot 0 would be sent.
+        PackageHeader h = HeaderFor(base);
+        h.SectionIds[0] = 1;
+        Write(dir / "refused-id-names-empty-slot", WritePackage(h, Pattern(2200, 8)));
+    }
+
     const std::vector<std::uint8_t> whole = WritePackage(base);
     Write(dir / "refused-too-short", std::vector<std::uint8_t>(whole.begin(), whole.begin() + 129));
     Write(dir / "refused-header-only", std::vector<std::uint8_t>(whole.begin(), whole.begin() + 128));
