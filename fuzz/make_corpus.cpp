@@ -123,7 +123,7 @@ void Packages(const fs::path& dir) {
         // Slot 0 lists id 1, whose slot is empty: nothing of slot 0 would be sent.
         PackageHeader h = HeaderFor(base);
         h.SectionIds[0] = 1;
-        Write(dir / "refused-id-names-empty-slot", WritePackage(h, Pattern(2200, 8)));
+        Write(dir / "id-names-empty-slot", WritePackage(h, Pattern(2200, 8)));
     }
 
     const std::vector<std::uint8_t> whole = WritePackage(base);

@@ -23,9 +23,6 @@ bool SectionTableFits(const PackageHeader& header, std::size_t fileLength) {
         if (!SlotPresent(header, slot)) continue;
         const std::uint8_t id = header.SectionIds[slot];
         if (id >= SlotCount) return false;
-        // An id naming an empty slot would go out as a section of no bytes while the slot
-        // that lists it is never sent, and the run would still end as a success.
-        if (header.SectionSizes[id] == 0) return false;
         const std::uint64_t end =
             std::uint64_t{header.SectionOffsets[id]} + header.SectionSizes[id];
         if (end > fileLength) return false;

@@ -1,7 +1,7 @@
-// Regression found while fuzzing the loader: a present slot whose id names an empty slot
-// was accepted, and the upload then sent that id as a section of size 0 (one block of
-// filler) while the listed slot's own bytes never went out, and the run ended with
-// " Program upgrade is complete!".
+// A present slot whose id names an empty slot is accepted by the loader; the upload then
+// sends that id as a section of size 0 (one block of filler) while the listed slot's own
+// bytes never go out, and the run ends with " Program upgrade is complete!". The loader must
+// refuse such a package; this test fails until it does.
 #include <gtest/gtest.h>
 
 #include <vector>
