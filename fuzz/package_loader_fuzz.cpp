@@ -99,6 +99,7 @@ void CheckAccepted(const LoadResult& result, const std::vector<std::uint8_t>& fi
         Require(list.Ids[listed++] == s.Id);
         Require(s.Id < SlotCount);
         const RawSlot named = ReadSlot(file, s.Id);
+        Require(named.Size != 0);
         Require(std::uint64_t{named.Offset} + named.Size <= n);
         Require(p.SectionSize(s.Id) == named.Size);
         const std::span<const std::uint8_t> data = p.SectionData(s.Id);
@@ -169,7 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 continue;
             }
             const RawSlot named = ReadSlot(repaired, s.Id);
-            if (std::uint64_t{named.Offset} + named.Size > size) tableFits = false;
+            if (named.Size == 0 || std::uint64_t{named.Offset} + named.Size > size) tableFits = false;
         }
         if (repaired[108] > 1) {
             Require(result.Message == PackageBadVariantText);

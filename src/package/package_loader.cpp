@@ -16,13 +16,14 @@ LoadResult Refuse(std::string_view text) {
     return r;
 }
 
-// The upload looks each listed section up by its id, so the slot the id names must lie
-// wholly inside the file.
+// The upload looks each listed section up by its id, so the slot the id names must hold a
+// section, and that section must lie wholly inside the file. An id naming an empty slot
+// would send a section of size 0 while the listed slot's own bytes never go out.
 bool SectionTableFits(const PackageHeader& header, std::size_t fileLength) {
     for (std::size_t slot = 0; slot < SlotCount; ++slot) {
         if (!SlotPresent(header, slot)) continue;
         const std::uint8_t id = header.SectionIds[slot];
-        if (id >= SlotCount) return false;
+        if (id >= SlotCount || header.SectionSizes[id] == 0) return false;
         const std::uint64_t end =
             std::uint64_t{header.SectionOffsets[id]} + header.SectionSizes[id];
         if (end > fileLength) return false;

@@ -17,7 +17,7 @@ inline constexpr std::string_view PackageTooShortText =
 inline constexpr std::string_view PackageTooLargeText =
     "The upgrade file is larger than 10 MiB and cannot be a firmware package!";
 inline constexpr std::string_view PackageBadSectionTableText =
-    "The upgrade file is damaged: its section table points outside the file!";
+    "The upgrade file is damaged: its section table is invalid!";
 inline constexpr std::string_view PackageBadVariantText =
     "The upgrade file asks for an unknown way of entering boot mode and cannot be used!";
 

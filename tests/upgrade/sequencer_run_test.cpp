@@ -668,7 +668,7 @@ TEST(UpgradeFaults, RunKeepsThePackageItStartedWith) {
     PackageSpec other;
     other.ModelCode = 11;
     other.ScrambleMode = 0;
-    other.Sections.push_back({0, 7, Pattern(9000, 9)});
+    other.Sections.push_back({7, 7, Pattern(9000, 9)});
     auto loadedNow = MakePackage(other);
     first.reset();
     ASSERT_TRUE(rig.RunToEnd());
