@@ -24,13 +24,21 @@ skip() { result SKIPPED "$*"; exit 77; }
 
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is not installed (package qemu-system-x86)"
 [ -x /bin/busybox ] || skip "busybox is not installed (package busybox-static)"
+# The guest mounts its own /tmp: a checkout under the host's /tmp (CI may clone there) is
+# shared with the guest separately and put back in place, one top-level folder each.
+host_tmp_dirs=()
 for path in "$cli" "$gadget" "$here"; do
   case "$path" in
     *[[:space:]]*) skip "paths with blanks cannot be passed to the guest ($path)" ;;
-    /tmp/* | /run/* | /dev/* | /proc/* | /sys/*)
-      skip "$path is not visible in the guest, which mounts its own /tmp, /run, /dev, /proc and /sys" ;;
+    /tmp/*) top=${path#/tmp/}; host_tmp_dirs+=("${top%%/*}") ;;
+    /run/* | /dev/* | /proc/* | /sys/*)
+      skip "$path is not visible in the guest, which mounts its own /run, /dev, /proc and /sys" ;;
   esac
 done
+host_tmp_share=()
+if [ ${#host_tmp_dirs[@]} -gt 0 ]; then
+  host_tmp_share=(-virtfs local,path=/tmp,mount_tag=hosttmp,security_model=none,readonly=on,multidevs=remap)
+fi
 
 mkdir -p "$work"
 kernel_tree=$("$here/fetch-kernel.sh" 2>"$work/fetch.err") ||
@@ -57,6 +65,7 @@ SCENARIO=$scenario
 SCENARIO_SCRIPT=$here/guest/scenario.sh
 CLI=$cli
 GADGET=$gadget
+HOST_TMP_DIRS=$(printf '%s\n' "${host_tmp_dirs[@]}" | sort -u | tr '\n' ' ')
 EOF
 
 # A hang anywhere (guest, gadget, tool) ends here, not in CI's own time-out.
@@ -70,6 +79,7 @@ timeout --kill-after=5 "$guest_limit" qemu-system-x86_64 \
   -append "console=ttyS0 panic=-1 loglevel=5" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
   -virtfs "local,path=$job,mount_tag=out,security_model=none" \
+  "${host_tmp_share[@]}" \
   -display none -monitor none -serial "file:$job/console.log" \
   -nic none -no-reboot 2> "$job/qemu.err"
 qemu_rc=$?
