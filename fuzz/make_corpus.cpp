@@ -96,7 +96,7 @@ void Packages(const fs::path& dir) {
     variant2.RequestVariant = 2;
     Write(dir / "refused-variant2", WritePackage(variant2));
 
-    // Section tables no spec can express.
+    // Section tables no PackageSpec can express.
     {
         PackageHeader h = HeaderFor(base);
         h.SectionIds[0] = 12;

@@ -32,10 +32,10 @@ enum class PackageFlaw : std::uint8_t {
     UnscrambledBody,            // a correct check value, but nothing scrambled
 };
 
-// The header a spec yields: each section in its slot, placed right after the one before.
+// The header a PackageSpec yields: each section in its slot, placed right after the one before.
 PackageHeader HeaderFor(const PackageSpec& spec);
 std::vector<std::uint8_t> WritePackage(const PackageSpec& spec, PackageFlaw flaw = PackageFlaw::None);
-// For headers no spec can express (ids of 12 or more, sections outside the file): the
+// For headers no PackageSpec can express (ids of 12 or more, sections outside the file): the
 // header as given, then body (the plain bytes between header and check value).
 std::vector<std::uint8_t> WritePackage(const PackageHeader& header,
                                        const std::vector<std::uint8_t>& body,
