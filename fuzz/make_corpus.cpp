@@ -116,7 +116,7 @@ void Packages(const fs::path& dir) {
         // Slot 5 names the section of slot 0, which slot 0 lists as well.
         PackageHeader h = HeaderFor(base);
         h.SectionIds[5] = 0;
-        Write(dir / "accepted-id-names-other-slot", WritePackage(h, Pattern(2200, 6)));
+        Write(dir / "refused-id-listed-twice", WritePackage(h, Pattern(2200, 6)));
     }
 
     {

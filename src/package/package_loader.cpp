@@ -1,6 +1,7 @@
 #include "package/package_loader.h"
 
 #include <algorithm>
+#include <array>
 
 #include "package/check_value.h"
 #include "package/package_file.h"
@@ -18,12 +19,15 @@ LoadResult Refuse(std::string_view text) {
 
 // The upload looks each listed section up by its id, so the slot the id names must hold a
 // section, and that section must lie wholly inside the file. An id naming an empty slot
-// would send a section of size 0 while the listed slot's own bytes never go out.
+// would send a section of size 0 while the listed slot's own bytes never go out; two slots
+// listing the same id would send that section twice and the other slot's bytes never.
 bool SectionTableFits(const PackageHeader& header, std::size_t fileLength) {
+    std::array<bool, SlotCount> listed{};
     for (std::size_t slot = 0; slot < SlotCount; ++slot) {
         if (!SlotPresent(header, slot)) continue;
         const std::uint8_t id = header.SectionIds[slot];
-        if (id >= SlotCount || header.SectionSizes[id] == 0) return false;
+        if (id >= SlotCount || header.SectionSizes[id] == 0 || listed[id]) return false;
+        listed[id] = true;
         const std::uint64_t end =
             std::uint64_t{header.SectionOffsets[id]} + header.SectionSizes[id];
         if (end > fileLength) return false;

@@ -1,7 +1,6 @@
-// A present slot whose id names an empty slot is accepted by the loader; the upload then
-// sends that id as a section of size 0 (one block of filler) while the listed slot's own
-// bytes never go out, and the run ends with " Program upgrade is complete!". The loader must
-// refuse such a package; this test fails until it does.
+// Section tables whose listed ids would lose a section's bytes while the upload still ended
+// with " Program upgrade is complete!": an id naming an empty slot (a size-0 section goes out
+// instead), and one id listed by two slots (one section twice, the other never).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -30,17 +29,31 @@ TEST(SectionTable, AnIdNamingAnEmptySlotIsRefused) {
     EXPECT_EQ(r.Accepted, nullptr);
 }
 
-TEST(SectionTable, AnIdNamingAnotherPresentSlotStillLoads) {
-    // Slot 0 lists id 1, and slot 1 describes 1000 bytes inside the file: the lookup by id
-    // finds a real section, so the package is sound.
+TEST(SectionTable, TwoSlotsListingOneIdAreRefused) {
+    // Slots 0 and 1 both list id 1: section 1 would be sent twice and slot 0's 3000 bytes
+    // never, while the run still ended in success.
     PackageHeader h = SlotZeroNaming(1);
     h.SectionIds[1] = 1;
     h.SectionSizes[1] = 1000;
     h.SectionOffsets[1] = HeaderSize + 3000;
     const std::vector<std::uint8_t> body(4000, 0x5A);
     const LoadResult r = LoadPackageImage(WritePackage(h, body));
+    EXPECT_EQ(r.Verdict, LoadVerdict::Refused);
+    EXPECT_EQ(r.Message, PackageBadSectionTableText);
+    EXPECT_EQ(r.Accepted, nullptr);
+}
+
+TEST(SectionTable, SlotsListingEachOthersIdsStillLoad) {
+    // Slot 0 lists id 1 and slot 1 lists id 0: each section is still sent exactly once.
+    PackageHeader h = SlotZeroNaming(1);
+    h.SectionIds[1] = 0;
+    h.SectionSizes[1] = 1000;
+    h.SectionOffsets[1] = HeaderSize + 3000;
+    const std::vector<std::uint8_t> body(4000, 0x5A);
+    const LoadResult r = LoadPackageImage(WritePackage(h, body));
     ASSERT_EQ(r.Verdict, LoadVerdict::Accepted) << r.Message;
     EXPECT_EQ(r.Accepted->SectionData(1).size(), 1000u);
+    EXPECT_EQ(r.Accepted->SectionData(0).size(), 3000u);
 }
 
 }  // namespace
