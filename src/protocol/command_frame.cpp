@@ -1,6 +1,7 @@
 #include "protocol/command_frame.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 #include "protocol/scrambler.h"
@@ -17,12 +18,15 @@ std::uint16_t BuildFrame(std::span<std::uint8_t> frame, std::uint16_t code,
                          std::span<const std::uint8_t> payload) {
     const auto length = static_cast<std::uint16_t>(payload.size());
     const std::uint16_t sum = PayloadSum(payload);
+    // The payload may already lie in the frame (requests are built in place) or overlap it
+    // anywhere: move it before the header is written over bytes it may still occupy.
+    if (!payload.empty() && payload.data() != frame.data() + 5)
+        std::memmove(frame.data() + 5, payload.data(), payload.size());
     frame[0] = StartMarker;
     frame[1] = static_cast<std::uint8_t>(code >> 8);
     frame[2] = static_cast<std::uint8_t>(code);
     frame[3] = static_cast<std::uint8_t>(length >> 8);
     frame[4] = static_cast<std::uint8_t>(length);
-    std::copy(payload.begin(), payload.end(), frame.begin() + 5);
     frame[5 + length] = static_cast<std::uint8_t>(sum >> 8);
     frame[6 + length] = static_cast<std::uint8_t>(sum);
     frame[7 + length] = EndMarker;

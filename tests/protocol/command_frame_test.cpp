@@ -32,6 +32,20 @@ TEST(Requests, EnterFrameAnnouncesTheSections) {
               (Bytes{0xA1, 0x00, 0x43, 0x00, 0x04, 0x02, 0x00, 0x01, 0xFF, 0x01, 0x02, 0xA4}));
 }
 
+TEST(Requests, FrameBuiltFromAPayloadInsideItself) {
+    // The enter frame above, built from a payload that already sits in the frame: in place
+    // (where the requests build it) and overlapping the header, two bytes early.
+    const Bytes expected{0xA1, 0x00, 0x43, 0x00, 0x04, 0x02, 0x00, 0x01, 0xFF, 0x01, 0x02, 0xA4};
+    for (std::size_t at : {std::size_t{5}, std::size_t{3}, std::size_t{9}}) {
+        SCOPED_TRACE(at);
+        FrameBuffer frame{};
+        const std::uint8_t payload[4] = {0x02, 0x00, 0x01, 0xFF};
+        std::copy(std::begin(payload), std::end(payload), frame.begin() + at);
+        ASSERT_EQ(BuildFrame(frame, 0x0043, std::span<const std::uint8_t>(frame.data() + at, 4)), 12);
+        EXPECT_EQ(Head(frame, 12), expected);
+    }
+}
+
 TEST(Requests, EnterFrameWithNoSectionsOrTwelve) {
     FrameBuffer frame;
     const std::uint8_t ids[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
