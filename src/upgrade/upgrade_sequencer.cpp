@@ -95,8 +95,8 @@ void UpgradeSequencer::OnTimer(TimerId id) {
 // ---- the Upgrade click ----------------------------------------------------------------
 
 void UpgradeSequencer::AbandonRun() {
-    // A run still in boot-mode entry gives way to the new one: one dialogue with the radio
-    // at a time, and its handle closed before the drive is opened again.
+    // One dialogue with the radio at a time: the run in boot-mode entry stops and its
+    // handle is closed before the new run sends anything.
     SwitchOffSequencerTimers();
     state_.Channel.reset();
     state_.PollTicks = 0;
@@ -116,18 +116,12 @@ void UpgradeSequencer::Button2Click(std::shared_ptr<const Package> loaded) {
         return;
     }
 
-    const bool abandoned = AnySequencerTimerOn() || state_.Channel != nullptr;
-    AbandonRun();
-
+    // A run still in boot-mode entry (the radio may be away restarting) gives way to the new
+    // one only once the radio has really been opened again: when the open fails, the click
+    // changes nothing and that run's restart wait can still find the radio when it returns.
     link_.ScanDrives();
     OpenResult opened = link_.OpenDevice();
     if (opened.Failure != OpenFailure::None || !opened.Channel) {
-        if (abandoned) {
-            // The run that was entering boot mode is gone: the status line must not go on
-            // saying it is.
-            view_.SetStatusText(UpgradeFailedText);
-            view_.SetFailureIconVisible(true);
-        }
         if (opened.Failure == OpenFailure::PermissionDenied && !opened.Detail.empty()) {
             view_.ShowError(opened.Detail, ErrorCaption);
         } else {
@@ -135,6 +129,7 @@ void UpgradeSequencer::Button2Click(std::shared_ptr<const Package> loaded) {
         }
         return;
     }
+    AbandonRun();
     state_.Channel = std::move(opened.Channel);
 
     state_.RunPackage = std::move(loaded);

@@ -261,8 +261,8 @@ public:
         const bool busy = sequencer_.Busy();
         if (!busy) checker_.NewRun();
         sequencer_.Button2Click(std::move(loaded));
-        // A run that starts and is later given up by a click that finds no radio has no
-        // ending of its own; this marks where it began.
+        // A run in boot-mode entry that a later click replaces has no ending of its own;
+        // this marks where each run began.
         if (!busy && clock_.IsOn(TimerId::EnterTunerMode)) view_.Endings.push_back({Ending::Started, nullptr});
     }
 

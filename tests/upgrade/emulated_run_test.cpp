@@ -238,10 +238,35 @@ TEST(EmulatedRun, RadioThatNeverComesBackLeavesTheRunWaitingButIdle) {
     EXPECT_TRUE(rig.clock.IsOn(TimerId::EnterModeSure));
     EXPECT_FALSE(rig.sequencer.Busy());
     EXPECT_EQ(rig.view.Status, NoDevice);
-    // The user gives up and clicks again: the waiting run ends, the box says why.
+    // A click finds no radio: the box says so, and the run keeps waiting for it.
     rig.sequencer.Button2Click(package);
     EXPECT_EQ(rig.view.Errors, (std::vector<std::string>{std::string(CannotConnectMessage)}));
-    EXPECT_EQ(rig.view.Status, Failed);
+    EXPECT_EQ(rig.view.Status, NoDevice);
+    EXPECT_TRUE(rig.clock.IsOn(TimerId::EnterModeSure));
+    EXPECT_EQ(rig.radio.Writes(), 1u);
+}
+
+TEST(EmulatedRun, ClickWhileTheRadioIsAwayRestartingKeepsTheRun) {
+    const auto package = MakePackage(ThreeSections(1));
+    EmuRig rig(*package);
+    rig.sequencer.Button2Click(package);
+    // The radio answers 3 and leaves the bus; a second later it is still away.
+    rig.clock.RunFor(milliseconds(1200));
+    ASSERT_TRUE(rig.clock.IsOn(TimerId::EnterModeSure));
+    ASSERT_EQ(rig.radio.OpenChannels(), 1u);  // the handle from before the restart
+    rig.sequencer.Button2Click(package);
+    EXPECT_EQ(rig.view.Errors, (std::vector<std::string>{std::string(CannotConnectMessage)}));
+    EXPECT_TRUE(rig.clock.IsOn(TimerId::EnterModeSure));
+    EXPECT_EQ(rig.radio.OpenChannels(), 1u);
+    EXPECT_NE(rig.sequencer.State().Channel, nullptr);
+    // The restart wait reopens the radio once it is back, and the run ends as if never
+    // clicked: every section delivered, one restart, no second run begun.
+    ASSERT_TRUE(rig.RunToEnd());
+    EXPECT_EQ(rig.view.Texts,
+              (std::vector<std::string>{Entering, NoDevice, Connected, Upgrading, Upgrading, Complete}));
+    EXPECT_EQ(rig.radio.Restarts(), 1u);
+    EXPECT_TRUE(rig.radio.Violations().empty()) << ::testing::PrintToString(rig.radio.Violations());
+    EXPECT_TRUE(rig.radio.CompareSections(SectionsOf(*package)).empty());
     rig.ExpectEnded();
 }
 

@@ -606,7 +606,9 @@ TEST(UpgradeFaults, SecondClickDuringBootEntryRestartsTheRunCleanly) {
     rig.sequencer.Button2Click(package);
     EXPECT_EQ(rig.SequencerTimersOn(), 1);
     EXPECT_EQ(rig.link.OpenChannels(), 1);
-    EXPECT_EQ(rig.link.MostOpenAtOnce(), 1);
+    // The new handle is opened before the old run's is closed (a failed open must leave that
+    // run as it was); never more than those two, and only the new one is written to.
+    EXPECT_EQ(rig.link.MostOpenAtOnce(), 2);
     EXPECT_EQ(rig.sequencer.State().PollTicks, 0);
     // A full window for the new run: its re-sends come 400 and 800 ticks after the click.
     rig.clock.RunTicks(1199);
@@ -636,11 +638,11 @@ TEST(UpgradeFaults, SecondClickDuringRestartWaitLeavesOneRun) {
     ASSERT_TRUE(rig.RunToEnd());
     EXPECT_EQ(rig.view.Status, Complete);
     EXPECT_EQ(rig.link.Opens(), 2);
-    EXPECT_EQ(rig.link.MostOpenAtOnce(), 1);
+    EXPECT_EQ(rig.link.MostOpenAtOnce(), 2);  // the old handle until the new one was had
     rig.ExpectEnded();
 }
 
-TEST(UpgradeFaults, SecondClickThatCannotOpenEndsTheOldRunVisibly) {
+TEST(UpgradeFaults, SecondClickThatCannotOpenLeavesTheRunAsItWas) {
     const auto package = MakePackage(TwoSectionSpec());
     Rig rig(package->Selection);
     rig.link.SetScript([](const SentFrame&, std::size_t) { return Reply::Silent(); });
@@ -649,7 +651,17 @@ TEST(UpgradeFaults, SecondClickThatCannotOpenEndsTheOldRunVisibly) {
     rig.link.SetPresent(false);
     rig.sequencer.Button2Click(package);
     EXPECT_EQ(rig.view.Errors, (std::vector<std::string>{std::string(CannotConnectMessage)}));
-    EXPECT_EQ(rig.view.Status, std::string(UpgradeFailedText));
+    // The run entering boot mode goes on: same timer, same window, same drive handle.
+    EXPECT_EQ(rig.view.Status, Entering);
+    EXPECT_FALSE(rig.view.FailureIcon);
+    EXPECT_TRUE(rig.clock.IsOn(TimerId::EnterTunerMode));
+    EXPECT_EQ(rig.SequencerTimersOn(), 1);
+    EXPECT_EQ(rig.sequencer.State().PollTicks, 10);
+    EXPECT_NE(rig.sequencer.State().Channel, nullptr);
+    EXPECT_EQ(rig.link.OpenChannels(), 1);
+    // ...and ends as it would have without the click.
+    rig.clock.RunTicks(1190);
+    EXPECT_EQ(rig.view.Status, CommError);
     rig.ExpectEnded();
 }
 
