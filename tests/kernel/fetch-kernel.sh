@@ -36,10 +36,11 @@ refresh_lists() {
 if [ -n "$(find "$cache/.checked" -mmin -720 2>/dev/null)" ] && newest_cached; then exit 0; fi
 
 package=$(current_package || true)
-if [ -z "$package" ] && refresh_lists; then # Asking apt takes a few seconds; once a day is enough to follow Debian's updates.
-if [ -n "$(find "$cache/.checked" -mmin -720 2>/dev/null)" ] && newest_cached; then exit 0; fi
-
-package=$(current_package || true); fi
+# apt may know no such package only because its lists are missing or stale (a fresh
+# machine): refresh them and ask again.
+if [ -z "$package" ] && refresh_lists; then
+  package=$(current_package || true)
+fi
 if [ -z "$package" ]; then
   newest_cached && exit 0
   skip "apt knows no linux-image-6.1.0-*-amd64 package and none is cached in $cache"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# One kernel-level scenario: boots Debian's 6.1 kernel under QEMU (TCG, no KVM needed) with
-# the host's root shared read-only, and runs guest/scenario.sh SCENARIO in it against the
+# One kernel-level scenario: boots Debian's 6.1 kernel under QEMU (KVM when it has proved
+# itself on this machine, else TCG: see choose-accel.sh) with the host's root shared read-only, and runs guest/scenario.sh SCENARIO in it against the
 # emulated radio plugged in as a USB drive (radio-gadget on dummy_hcd).
 #   run-guest.sh SCENARIO QUENFALL_CLI RADIO_GADGET WORK_DIR
 # Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
@@ -12,13 +12,14 @@ gadget=$(realpath "$3")
 work=$(realpath -m "$4")
 here=$(cd "$(dirname "$0")" && pwd)
 started=$(date +%s.%N)
+accel=
 
 elapsed() { awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
 # One line per scenario in WORK_DIR/results.txt, for the stage's summary.
 result() {
   echo "$1: $2"
   mkdir -p "$work"
-  echo "$scenario: $1 in $(elapsed) s: $2" >> "$work/results.txt"
+  echo "$scenario: $1 in $(elapsed) s${accel:+ under $accel}: $2" >> "$work/results.txt"
 }
 skip() { result SKIPPED "$*"; exit 77; }
 
@@ -41,11 +42,13 @@ if [ ${#host_tmp_dirs[@]} -gt 0 ]; then
 fi
 
 mkdir -p "$work"
-kernel_tree=$("$here/fetch-kernel.sh" 2>"$work/fetch.err") ||
-  { rc=$?; cat "$work/fetch.err"; [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/fetch.err")"; exit $rc; }
-kernel=$kernel_tree/vmlinux
-[ -e "$kernel" ] || kernel=$(ls "$kernel_tree"/boot/vmlinuz-* | head -n 1)
-initramfs=$("$here/build-initramfs.sh" "$kernel_tree" "$work") || { rc=$?; [ $rc -eq 77 ] && skip "no initramfs (see above)"; exit $rc; }
+image=$("$here/guest-image.sh" "$work" 2>"$work/image.err") ||
+  { rc=$?; cat "$work/image.err"; [ $rc -eq 77 ] && skip "$(tail -n 1 "$work/image.err")"; exit $rc; }
+kernel=$(sed -n 1p <<<"$image")
+initramfs=$(sed -n 2p <<<"$image")
+read -r accel accel_reason < <("$here/choose-accel.sh" "$work") || true
+[ -n "$accel" ] || { result FAILED "no accelerator chosen (see above)"; exit 1; }
+echo "accelerator: $accel ($accel_reason)"
 
 job=$work/$scenario
 rm -rf "$job"
@@ -68,12 +71,12 @@ GADGET=$gadget
 HOST_TMP_DIRS=$(printf '%s\n' "${host_tmp_dirs[@]}" | sort -u | tr '\n' ' ')
 EOF
 
-# A hang anywhere (guest, gadget, tool) ends here, not in CI's own time-out.
+# A hang anywhere (guest, gadget, tool) ends here, not in CI's own time-out; a guest that
+# QEMU abandons ends as soon as QEMU says so.
 guest_limit=${QUENFALL_KERNEL_GUEST_SECONDS:-150}
-accel=tcg
-[ -r /dev/kvm ] && [ -w /dev/kvm ] && accel=kvm
-set +e
-timeout --kill-after=5 "$guest_limit" qemu-system-x86_64 \
+# shellcheck source=tests/kernel/qemu-guest.sh
+. "$here/qemu-guest.sh"
+run_qemu "$guest_limit" "$job/qemu.err" "$job/console.log" \
   -machine pc -accel "$accel" -cpu max -smp 1 -m 512 \
   -kernel "$kernel" -initrd "$initramfs" \
   -append "console=ttyS0 panic=-1 loglevel=5" \
@@ -81,12 +84,24 @@ timeout --kill-after=5 "$guest_limit" qemu-system-x86_64 \
   -virtfs "local,path=$job,mount_tag=out,security_model=none" \
   "${host_tmp_share[@]}" \
   -display none -monitor none -serial "file:$job/console.log" \
-  -nic none -no-reboot 2> "$job/qemu.err"
-qemu_rc=$?
-set -e
+  -nic none -no-reboot
+if [ -n "$qemu_gave_up" ]; then
+  head -n 20 "$job/qemu.err"
+  result FAILED "QEMU abandoned the guest under $accel after $(elapsed) s: $qemu_gave_up"
+  exit 1
+fi
+if [ -n "$qemu_silent" ]; then
+  cat "$job/qemu.err"
+  said=$(qemu_last_words "$job/qemu.err")
+  result FAILED "the guest never started under $accel: nothing on its console after $(elapsed) s; QEMU said ${said:-nothing}"
+  exit 1
+fi
 if [ $qemu_rc -ne 0 ] && [ $qemu_rc -ne 124 ] && [ ! -s "$job/console.log" ]; then
   cat "$job/qemu.err"
-  skip "QEMU could not start the guest: $(tail -n 1 "$job/qemu.err")"
+  # A KVM that was asked for and does not start is a failure; a QEMU that cannot run the
+  # guest at all, even under TCG, is a machine these tests cannot use.
+  [ "$accel" = kvm ] && { result FAILED "QEMU could not start the guest under kvm: $(qemu_last_words "$job/qemu.err")"; exit 1; }
+  skip "QEMU could not start the guest: $(qemu_last_words "$job/qemu.err")"
 fi
 
 echo "== $scenario: guest log"
@@ -103,5 +118,8 @@ echo "== $scenario: the guest's USB and SCSI messages"
 grep -E 'usb|scsi|sd[a-z]* |gadget|dummy|ffs|init:' "$job/dmesg.txt" 2>/dev/null | tail -n 40 || true
 [ $qemu_rc -eq 124 ] && result FAILED "the guest did not finish within $guest_limit s" && exit 1
 verdict=${verdict#fail: }
+if [ -z "$verdict" ] && [ $qemu_rc -ne 0 ]; then
+  verdict="QEMU exited with $qemu_rc before the guest gave a verdict: $(qemu_last_words "$job/qemu.err")"
+fi
 result FAILED "${verdict:-the guest gave no verdict}"
 exit 1
