@@ -18,7 +18,7 @@ namespace {
 
 BlockDeviceRecord Disk(const std::string& name, std::string vendor = "STM     ",
                        std::string model = "microSD Flash   ", std::string removable = "1") {
-    return {"/dev/" + name, name, "disk", std::move(removable), std::move(vendor), std::move(model)};
+    return {"/dev/" + name, name, "disk", std::move(removable), std::move(vendor), std::move(model), ""};
 }
 
 std::vector<std::string> Names(const std::vector<BlockDeviceRecord>& records) {
