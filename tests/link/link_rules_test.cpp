@@ -106,6 +106,25 @@ TEST(UsbEventFilter, OnlyWholeUsbDevicesArrivingOrLeaving) {
     }
 }
 
+TEST(UsbEventFilter, TheWatchAlsoSeesWholeDisksArriveAndLeave) {
+    // The radio's disk appears a second or more after its USB device (usb-storage's
+    // delay_use): its arrival must lead to a report of its own.
+    EXPECT_TRUE(IsWatchedArrivalOrRemoval("block", "disk", "add"));
+    EXPECT_TRUE(IsWatchedArrivalOrRemoval("block", "disk", "remove"));
+    EXPECT_TRUE(IsWatchedArrivalOrRemoval("usb", "usb_device", "add"));
+    EXPECT_TRUE(IsWatchedArrivalOrRemoval("usb", "usb_device", "remove"));
+    EXPECT_TRUE(IsDiskArrivalOrRemoval("block", "disk", "remove"));
+    EXPECT_FALSE(IsDiskArrivalOrRemoval("usb", "usb_device", "add"));
+    for (const char* action : {"change", "bind", "unbind", "move", "online", ""}) {
+        EXPECT_FALSE(IsWatchedArrivalOrRemoval("block", "disk", action)) << action;
+    }
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("block", "partition", "add"));
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("scsi", "scsi_device", "add"));
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("scsi_generic", "", "add"));
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("usb", "usb_interface", "add"));
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("Block", "disk", "add"));
+}
+
 // A descriptor as the storage query returns it: the fixed part, then the texts.
 struct Descriptor {
     std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(StorageDescriptorBufferSize, 0);
