@@ -3,11 +3,13 @@
 # one command that does (a package grants it in its post-install instead: file
 # capabilities do not survive in a staging folder's archive).
 if(IS_ABSOLUTE "${QUENFALL_HELPER_DESTINATION}")
-  set(helper "$ENV{DESTDIR}${QUENFALL_HELPER_DESTINATION}/quenfall-radio-helper")
+  set(installed "${QUENFALL_HELPER_DESTINATION}/quenfall-radio-helper")
 else()
-  set(helper "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${QUENFALL_HELPER_DESTINATION}/quenfall-radio-helper")
+  set(installed "${CMAKE_INSTALL_PREFIX}/${QUENFALL_HELPER_DESTINATION}/quenfall-radio-helper")
 endif()
-set(command "setcap cap_sys_rawio+ep ${helper}")
+set(helper "$ENV{DESTDIR}${installed}")
+# Into a DESTDIR the command names the helper where it will end up.
+set(command "setcap cap_sys_rawio+ep ${installed}")
 
 execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 find_program(setcap_program setcap PATHS /usr/sbin /sbin)
