@@ -23,7 +23,9 @@ std::uint32_t BigEndian(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 std::vector<std::uint8_t> EncodeRequest(const Request& request) {
-    std::vector<std::uint8_t> body{static_cast<std::uint8_t>(request.Type)};
+    std::vector<std::uint8_t> body;
+    body.reserve(1 + request.Node.size() + request.Data.size() + 2);
+    body.push_back(static_cast<std::uint8_t>(request.Type));
     switch (request.Type) {
         case RequestType::Open: body.insert(body.end(), request.Node.begin(), request.Node.end()); break;
         case RequestType::Write: body.insert(body.end(), request.Data.begin(), request.Data.end()); break;
