@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one fuzz target for a set time on the committed seed corpus.
 #   fuzz/run.sh TARGET SECONDS [extra libFuzzer flags...]
-# TARGET is package_loader, response, storage_descriptor or drive_selection.
+# TARGET is package_loader, response, storage_descriptor, drive_selection or helper_request.
 # New inputs go to build/fuzz/corpus/TARGET (kept between runs, never committed); a crash
 # is written to build/fuzz/artifacts/TARGET/. The build tree is set up with clang when
 # missing; QUENFALL_FUZZ_BUILD overrides where it lives.

@@ -30,8 +30,8 @@ public:
 // Null on a platform without a binding.
 std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink();
 
-// For a program without a window: each call returns how many USB devices arrived or left
-// since the last one, without waiting. Empty where the platform tells only windows of them.
+// For a program without a window: each call returns how many USB devices (and, on Linux,
+// whole disks) arrived or left since the last one, without waiting. Empty where the platform tells only windows of them.
 std::function<int()> MakeUsbEventCounter();
 
 }  // namespace quenfall

@@ -19,6 +19,10 @@ public:
     // Zeroes buffer, then one vendor read command of buffer.size() bytes into it. A read
     // that delivers nothing leaves zeros, which never form a valid answer.
     virtual void ScsiRead(std::span<std::uint8_t> buffer) = 0;
+    // Empty, unless the system refused a command outright (not a missing answer: a refusal
+    // no retry changes, such as a container that may not send the radio's commands); then
+    // what the user can do about it. The sequencer asks after a run's first request.
+    virtual std::string Refusal() const { return {}; }
 };
 
 // Why OpenDevice gave no channel.

@@ -138,6 +138,18 @@ void UpgradeSequencer::Button2Click(std::shared_ptr<const Package> loaded) {
     state_.SectionData = {};
     view_.SetProgressWidth(0);
     SendEnterRequest(state_.Sections.Count);
+    // A system that refuses the commands outright (not a radio that does not answer) is
+    // told as such at once, like a radio that cannot be opened, rather than after three
+    // expired answer windows as a communication error.
+    if (std::string refusal = state_.Channel->Refusal(); !refusal.empty()) {
+        state_.Channel.reset();
+        if (abandoned) {
+            view_.SetStatusText(UpgradeFailedText);
+            view_.SetFailureIconVisible(true);
+        }
+        view_.ShowError(refusal, ErrorCaption);
+        return;
+    }
     state_.BlocksDone = 0;
     timers_.SwitchOn(TimerId::EnterTunerMode);
     view_.SetSuccessIconVisible(false);

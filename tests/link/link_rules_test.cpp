@@ -18,7 +18,7 @@ namespace {
 
 BlockDeviceRecord Disk(const std::string& name, std::string vendor = "STM     ",
                        std::string model = "microSD Flash   ", std::string removable = "1") {
-    return {"/dev/" + name, name, "disk", std::move(removable), std::move(vendor), std::move(model)};
+    return {"/dev/" + name, name, "disk", std::move(removable), std::move(vendor), std::move(model), ""};
 }
 
 std::vector<std::string> Names(const std::vector<BlockDeviceRecord>& records) {
@@ -104,6 +104,25 @@ TEST(UsbEventFilter, OnlyWholeUsbDevicesArrivingOrLeaving) {
         EXPECT_EQ(IsUsbDeviceArrivalOrRemoval(c.subsystem, c.devtype, c.action), c.expected)
             << c.subsystem << " / " << c.devtype << " / " << c.action;
     }
+}
+
+TEST(UsbEventFilter, TheWatchAlsoSeesWholeDisksArriveAndLeave) {
+    // The radio's disk appears a second or more after its USB device (usb-storage's
+    // delay_use): its arrival must lead to a report of its own.
+    EXPECT_TRUE(IsWatchedArrivalOrRemoval("block", "disk", "add"));
+    EXPECT_TRUE(IsWatchedArrivalOrRemoval("block", "disk", "remove"));
+    EXPECT_TRUE(IsWatchedArrivalOrRemoval("usb", "usb_device", "add"));
+    EXPECT_TRUE(IsWatchedArrivalOrRemoval("usb", "usb_device", "remove"));
+    EXPECT_TRUE(IsDiskArrivalOrRemoval("block", "disk", "remove"));
+    EXPECT_FALSE(IsDiskArrivalOrRemoval("usb", "usb_device", "add"));
+    for (const char* action : {"change", "bind", "unbind", "move", "online", ""}) {
+        EXPECT_FALSE(IsWatchedArrivalOrRemoval("block", "disk", action)) << action;
+    }
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("block", "partition", "add"));
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("scsi", "scsi_device", "add"));
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("scsi_generic", "", "add"));
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("usb", "usb_interface", "add"));
+    EXPECT_FALSE(IsWatchedArrivalOrRemoval("Block", "disk", "add"));
 }
 
 // A descriptor as the storage query returns it: the fixed part, then the texts.

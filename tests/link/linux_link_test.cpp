@@ -1,6 +1,8 @@
 // The Linux binding against a fake kernel: what OpenDevice decides for each way a drive can
-// be found, vanish or be refused, and the SG_IO requests the channel hands the kernel.
-// The last group touches the real kernel where that is safe without a radio.
+// be found, vanish or be refused, and the SG_IO requests that reach the kernel. The radio
+// helper runs in-process here (its service over the fake kernel), so every request also
+// passes through its checks and its wire format. The last group touches the real kernel
+// where that is safe without a radio.
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -14,6 +16,8 @@
 #include <poll.h>
 
 #include "link/linux/linux_device_link.h"
+#include "link/linux/radio_helper_service.h"
+#include "link/linux/raw_io_capability.h"
 #include "link/linux/sg_io_request.h"
 #include "link/linux/udev_block_devices.h"
 #include "link/linux/usb_monitor.h"
@@ -21,11 +25,30 @@
 namespace quenfall {
 namespace {
 
-BlockDeviceRecord Radio(const std::string& name) {
-    return {"/dev/" + name, name, "disk", "1", "STM     ", "microSD Flash   "};
+using helper::NodeKind;
+using helper::RadioNodeFacts;
+
+const std::string HelperAt = "/usr/libexec/quenfall/quenfall-radio-helper";
+
+// A drive as discovery lists it; generic is the same SCSI device's sg node ("" for none).
+BlockDeviceRecord Radio(const std::string& name, const std::string& generic = "") {
+    return {"/dev/" + name, name, "disk", "1", "STM     ", "microSD Flash   ", generic};
 }
-BlockDeviceRecord Stick(const std::string& name) {
-    return {"/dev/" + name, name, "disk", "1", "SanDisk ", "Cruzer Blade    "};
+BlockDeviceRecord Stick(const std::string& name, const std::string& generic = "") {
+    return {"/dev/" + name, name, "disk", "1", "SanDisk ", "Cruzer Blade    ", generic};
+}
+
+// What sysfs says of a node, as the helper reads it.
+RadioNodeFacts FactsOf(const BlockDeviceRecord& r, NodeKind kind) {
+    RadioNodeFacts f;
+    f.Kind = kind;
+    f.Name = kind == NodeKind::Block ? "block device 8:16" : "SCSI generic device 21:1";
+    f.Removable = r.Removable;
+    f.ScsiType = "0";
+    f.Vendor = r.Vendor;
+    f.Model = r.Model;
+    f.Disks = 1;
+    return f;
 }
 
 // One SG_IO call as the kernel saw it.
@@ -33,7 +56,6 @@ struct SeenCommand {
     int Fd = -1;
     int Direction = 0;
     unsigned Length = 0;
-    const void* Data = nullptr;
     std::vector<std::uint8_t> Block;
     unsigned Timeout = 0;
     unsigned SenseRoom = 0;
@@ -42,24 +64,51 @@ struct SeenCommand {
     std::vector<std::uint8_t> DataAtCall;  // the data buffer as it was when the call came
 };
 
+// The helper's side in-process: its service over the fake kernel, reached through the
+// same encoding as the socket. lost makes it vanish as a dead helper would.
+class InProcessHelper final : public helper::HelperConnection {
+public:
+    InProcessHelper(helper::HelperKernel kernel, const bool& lost, int& exchanges)
+        : service_(std::move(kernel)), lost_(lost), exchanges_(exchanges) {}
+    std::optional<helper::Reply> Exchange(const helper::Request& request) override {
+        ++exchanges_;
+        if (lost_ || gone_) {
+            gone_ = true;
+            return std::nullopt;
+        }
+        const auto body = helper::EncodeReply(service_.Handle(helper::DecodeRequest(helper::EncodeRequest(request))));
+        return helper::DecodeReply(body);
+    }
+    helper::Hello Greeting() const { return service_.Greeting(); }
+
+private:
+    helper::RadioHelperService service_;
+    const bool& lost_;
+    int& exchanges_;
+    bool gone_ = false;
+};
+
 struct FakeKernel {
     std::vector<BlockDeviceRecord> disks;
-    std::map<std::string, int> openErrors;           // node -> errno for the read-write open
-    std::map<std::string, BlockDeviceRecord> nodes;  // what a node is at open time
+    std::map<std::string, int> openErrors;        // node -> errno for the read-write open
+    std::map<std::string, RadioNodeFacts> nodes;  // what a node is at open time
     bool rawIo = true;
-    std::vector<std::uint8_t> answer;                // what a read delivers
-    int sgIoResult = 0;
+    std::vector<std::uint8_t> answer;             // what a read delivers
+    int sgIoError = 0;                            // errno of a failing SG_IO
+    std::string helperProblem;                    // the helper does not start, for this
+    bool helperLost = false;
 
     std::vector<std::pair<std::string, int>> opens;
     std::vector<int> closes;
     std::vector<SeenCommand> commands;
     std::map<int, std::string> fdNode;
     int nextFd = 10;
+    int helperStarts = 0;
+    int exchanges = 0;
 
-    LinuxDriveSystem System() {
-        LinuxDriveSystem s;
-        s.ListBlockDevices = [this] { return disks; };
-        s.Open = [this](const std::string& node, int flags) {
+    helper::HelperKernel Kernel() {
+        helper::HelperKernel k;
+        k.Open = [this](const std::string& node, int flags) {
             opens.emplace_back(node, flags);
             const bool readWrite = (flags & O_ACCMODE) == O_RDWR;
             if (auto e = openErrors.find(node); e != openErrors.end() && (readWrite || e->second != EROFS)) {
@@ -69,17 +118,12 @@ struct FakeKernel {
             fdNode[nextFd] = node;
             return nextFd++;
         };
-        s.DescribeOpenDevice = [this](int fd) -> std::optional<BlockDeviceRecord> {
-            auto it = fdNode.find(fd);
-            if (it == fdNode.end()) return std::nullopt;
-            return nodes.at(it->second);
-        };
-        s.SgIo = [this](int fd, sg_io_hdr_t& h) {
+        k.Describe = [this](int fd) { return nodes.at(fdNode.at(fd)); };
+        k.SgIo = [this](int fd, sg_io_hdr_t& h) {
             SeenCommand c;
             c.Fd = fd;
             c.Direction = h.dxfer_direction;
             c.Length = h.dxfer_len;
-            c.Data = h.dxferp;
             c.Block.assign(h.cmdp, h.cmdp + h.cmd_len);
             c.Timeout = h.timeout;
             c.SenseRoom = h.mx_sb_len;
@@ -90,30 +134,49 @@ struct FakeKernel {
                 c.DataAtCall.assign(p, p + h.dxfer_len);
             }
             commands.push_back(c);
-            if (sgIoResult == 0 && h.dxfer_direction == SG_DXFER_FROM_DEV) {
+            if (sgIoError == 0 && h.dxfer_direction == SG_DXFER_FROM_DEV) {
                 std::memcpy(h.dxferp, answer.data(), std::min<std::size_t>(answer.size(), h.dxfer_len));
             }
-            return sgIoResult;
+            return -sgIoError;
         };
-        s.Close = [this](int fd) { closes.push_back(fd); };
-        s.HasRawIoCapability = [this] { return rawIo; };
-        s.ExecutablePath = [] { return std::string("/usr/bin/quenfall"); };
+        k.Close = [this](int fd) { closes.push_back(fd); };
+        k.HasRawIoCapability = [this] { return rawIo; };
+        return k;
+    }
+
+    LinuxDriveSystem System() {
+        LinuxDriveSystem s;
+        s.ListBlockDevices = [this] { return disks; };
+        s.HelperPath = HelperAt;
+        s.StartHelper = [this] {
+            ++helperStarts;
+            helper::HelperStart start;
+            if (!helperProblem.empty()) {
+                start.Problem = helperProblem;
+                return start;
+            }
+            auto connection = std::make_unique<InProcessHelper>(Kernel(), helperLost, exchanges);
+            start.Greeting = connection->Greeting();
+            start.Connection = std::move(connection);
+            return start;
+        };
         return s;
     }
     void Plug(const BlockDeviceRecord& r) {
         disks.push_back(r);
-        nodes[r.DevNode] = r;
+        nodes[r.DevNode] = FactsOf(r, NodeKind::Block);
+        if (!r.GenericNode.empty()) nodes[r.GenericNode] = FactsOf(r, NodeKind::ScsiGeneric);
     }
 };
 
 const std::vector<std::uint8_t> WriteBlock = {0xFF, 0x2A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x47, 0x50};
 const std::vector<std::uint8_t> ReadBlock = {0xFF, 0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x47, 0x50};
 
-TEST(LinuxDeviceLink, ScansRadiosInNameOrderAndOpensTheFirstReadWrite) {
+TEST(LinuxDeviceLink, ScansRadiosInNameOrderAndOpensTheFirstThroughItsGenericNode) {
     FakeKernel k;
-    k.Plug(Stick("sda"));
-    k.Plug(Radio("sdaa"));
-    k.Plug(Radio("sdc"));
+    k.Plug(Stick("sda", "/dev/sg0"));
+    k.Plug(Radio("sdaa", "/dev/sg2"));
+    k.Plug(Radio("sdc", "/dev/sg1"));
     LinuxDeviceLink link(k.System());
     EXPECT_EQ(link.ScanDrives(), 2);
     const auto drives = link.ListedDrives();
@@ -122,35 +185,38 @@ TEST(LinuxDeviceLink, ScansRadiosInNameOrderAndOpensTheFirstReadWrite) {
     EXPECT_EQ(drives[0].Vendor, "STM     ");
     EXPECT_EQ(drives[0].Model, "microSD Flash   ");
     EXPECT_EQ(drives[1].Node, "/dev/sdaa");
+    EXPECT_EQ(k.helperStarts, 0);  // a scan needs no helper
 
     auto opened = link.OpenDevice();
     ASSERT_EQ(opened.Failure, OpenFailure::None);
     ASSERT_TRUE(opened.Channel);
     ASSERT_EQ(k.opens.size(), 1u);
-    EXPECT_EQ(k.opens[0].first, "/dev/sdc");
+    EXPECT_EQ(k.opens[0].first, "/dev/sg1");  // the generic node keeps the 2 s time-out
     EXPECT_EQ(k.opens[0].second & O_ACCMODE, O_RDWR);
     EXPECT_TRUE(k.opens[0].second & O_NONBLOCK);
     EXPECT_TRUE(k.opens[0].second & O_CLOEXEC);
+    EXPECT_EQ(k.helperStarts, 1);
 
-    // Closing the channel closes the descriptor, once.
+    // Closing the channel ends the helper, which closes the descriptor, once.
     opened.Channel.reset();
     EXPECT_EQ(k.closes, std::vector<int>{10});
 }
 
 TEST(LinuxDeviceLink, NoRadioOpensNothing) {
     FakeKernel k;
-    k.Plug(Stick("sda"));
+    k.Plug(Stick("sda", "/dev/sg0"));
     LinuxDeviceLink link(k.System());
     EXPECT_EQ(link.ScanDrives(), 0);
     const auto opened = link.OpenDevice();
     EXPECT_EQ(opened.Failure, OpenFailure::NoRadio);
     EXPECT_FALSE(opened.Channel);
     EXPECT_TRUE(k.opens.empty());
+    EXPECT_EQ(k.helperStarts, 0);
 }
 
 TEST(LinuxDeviceLink, ARescanForgetsARadioThatLeft) {
     FakeKernel k;
-    k.Plug(Radio("sdb"));
+    k.Plug(Radio("sdb", "/dev/sg1"));
     LinuxDeviceLink link(k.System());
     EXPECT_EQ(link.ScanDrives(), 1);
     k.disks.clear();
@@ -160,72 +226,118 @@ TEST(LinuxDeviceLink, ARescanForgetsARadioThatLeft) {
 
 TEST(LinuxDeviceLink, ARadioThatVanishedAfterTheScanCannotBeOpened) {
     FakeKernel k;
-    k.Plug(Radio("sdb"));
+    k.Plug(Radio("sdb", "/dev/sg1"));
     LinuxDeviceLink link(k.System());
     ASSERT_EQ(link.ScanDrives(), 1);
     k.nodes.clear();  // unplugged between listing and opening
     const auto opened = link.OpenDevice();
     EXPECT_EQ(opened.Failure, OpenFailure::CannotOpen);
     EXPECT_FALSE(opened.Channel);
-    EXPECT_NE(opened.Detail.find("/dev/sdb"), std::string::npos);
+    EXPECT_NE(opened.Detail.find("/dev/sg1"), std::string::npos);
 
-    k.openErrors["/dev/sdb"] = ENXIO;
+    k.openErrors["/dev/sg1"] = ENXIO;
     EXPECT_EQ(link.OpenDevice().Failure, OpenFailure::CannotOpen);
     EXPECT_TRUE(k.commands.empty());
 }
 
 TEST(LinuxDeviceLink, ANodeThatIsNoLongerTheRadioGetsNoCommand) {
     FakeKernel k;
-    k.Plug(Radio("sdb"));
+    k.Plug(Radio("sdb", "/dev/sg1"));
     LinuxDeviceLink link(k.System());
     ASSERT_EQ(link.ScanDrives(), 1);
-    k.nodes["/dev/sdb"] = Stick("sdb");  // the radio left and a memory stick took its name
+    // The radio left and a memory stick took its generic node's number.
+    k.nodes["/dev/sg1"] = FactsOf(Stick("sdb"), NodeKind::ScsiGeneric);
     const auto opened = link.OpenDevice();
     EXPECT_EQ(opened.Failure, OpenFailure::CannotOpen);
     EXPECT_FALSE(opened.Channel);
+    EXPECT_NE(opened.Detail.find("not the radio"), std::string::npos) << opened.Detail;
     EXPECT_EQ(k.closes, std::vector<int>{10});
     EXPECT_TRUE(k.commands.empty());
 }
 
-TEST(LinuxDeviceLink, AnUnwritableNodeIsAPermissionProblemWithAdvice) {
+TEST(LinuxDeviceLink, AnUnopenableNodeIsAdviceAboutTheUdevRule) {
     for (int error : {EACCES, EPERM}) {
         FakeKernel k;
-        k.Plug(Radio("sdb"));
-        k.openErrors["/dev/sdb"] = error;
+        k.Plug(Radio("sdb", "/dev/sg1"));
+        k.openErrors["/dev/sg1"] = error;
         LinuxDeviceLink link(k.System());
         ASSERT_EQ(link.ScanDrives(), 1);
         const auto opened = link.OpenDevice();
         EXPECT_EQ(opened.Failure, OpenFailure::PermissionDenied);
         EXPECT_FALSE(opened.Channel);
-        EXPECT_NE(opened.Detail.find("/dev/sdb"), std::string::npos);
+        EXPECT_NE(opened.Detail.find("The radio was found at /dev/sdb (/dev/sg1), but this user may not open it."),
+                  std::string::npos) << opened.Detail;
         EXPECT_NE(opened.Detail.find("70-quenfall-radio.rules"), std::string::npos);
-        EXPECT_NE(opened.Detail.find("sudo setcap cap_sys_rawio+ep /usr/bin/quenfall"), std::string::npos);
+        // Nobody is told to give the window or the command line a capability.
+        EXPECT_EQ(opened.Detail.find("setcap"), std::string::npos);
     }
 }
 
-TEST(LinuxDeviceLink, WithoutRawIoTheDriveIsClosedBeforeAnyCommand) {
+TEST(LinuxDeviceLink, ThroughTheGenericNodeNoCapabilityIsNeeded) {
     FakeKernel k;
-    k.Plug(Radio("sdb"));
+    k.Plug(Radio("sdb", "/dev/sg1"));
     k.rawIo = false;
     LinuxDeviceLink link(k.System());
-    EXPECT_NE(link.PermissionProblem().find("CAP_SYS_RAWIO"), std::string::npos);
     ASSERT_EQ(link.ScanDrives(), 1);
+    EXPECT_EQ(link.PermissionProblem(), "");
+    const auto opened = link.OpenDevice();
+    EXPECT_EQ(opened.Failure, OpenFailure::None);
+}
+
+TEST(LinuxDeviceLink, ThroughTheDiskNodeTheHelperMustHoldTheCapability) {
+    FakeKernel k;
+    k.Plug(Radio("sdb"));  // no sg driver: the disk node is all there is
+    k.rawIo = false;
+    LinuxDeviceLink link(k.System());
+    ASSERT_EQ(link.ScanDrives(), 1);
+    const std::string problem = link.PermissionProblem();
+    EXPECT_NE(problem.find("(CAP_SYS_RAWIO)"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("sudo setcap cap_sys_rawio+ep " + HelperAt), std::string::npos) << problem;
+    EXPECT_NE(problem.find("modprobe sg"), std::string::npos);
+
     const auto opened = link.OpenDevice();
     EXPECT_EQ(opened.Failure, OpenFailure::PermissionDenied);
     EXPECT_FALSE(opened.Channel);
-    EXPECT_NE(opened.Detail.find("sudo setcap cap_sys_rawio+ep /usr/bin/quenfall"), std::string::npos);
-    EXPECT_NE(opened.Detail.find("root"), std::string::npos);
+    EXPECT_EQ(opened.Detail, problem);
+    EXPECT_EQ(k.opens[0].first, "/dev/sdb");
     EXPECT_EQ(k.closes, std::vector<int>{10});
     EXPECT_TRUE(k.commands.empty());
 
     k.rawIo = true;
     EXPECT_EQ(link.PermissionProblem(), "");
+    EXPECT_EQ(link.OpenDevice().Failure, OpenFailure::None);
+}
+
+TEST(LinuxDeviceLink, AHelperThatDoesNotStartIsAdviceNotACommunicationError) {
+    FakeKernel k;
+    k.Plug(Radio("sdb", "/dev/sg1"));
+    k.helperProblem = "No such file or directory";
+    LinuxDeviceLink link(k.System());
+    ASSERT_EQ(link.ScanDrives(), 1);
+    const auto opened = link.OpenDevice();
+    EXPECT_EQ(opened.Failure, OpenFailure::PermissionDenied);
+    EXPECT_NE(opened.Detail.find("The radio helper " + HelperAt + " could not be started (No such file or directory)"),
+              std::string::npos) << opened.Detail;
+    EXPECT_EQ(link.PermissionProblem(), opened.Detail);
+    EXPECT_TRUE(k.opens.empty());
+}
+
+TEST(LinuxDeviceLink, AHelperThatDiesAtTheOpenIsAFailedOpen) {
+    FakeKernel k;
+    k.Plug(Radio("sdb", "/dev/sg1"));
+    k.helperLost = true;
+    LinuxDeviceLink link(k.System());
+    ASSERT_EQ(link.ScanDrives(), 1);
+    const auto opened = link.OpenDevice();
+    EXPECT_EQ(opened.Failure, OpenFailure::CannotOpen);
+    EXPECT_FALSE(opened.Channel);
+    EXPECT_NE(opened.Detail.find("radio helper"), std::string::npos);
 }
 
 TEST(LinuxDeviceLink, AWriteProtectedDriveIsOpenedReadOnly) {
     FakeKernel k;
-    k.Plug(Radio("sdb"));
-    k.openErrors["/dev/sdb"] = EROFS;
+    k.Plug(Radio("sdb", "/dev/sg1"));
+    k.openErrors["/dev/sg1"] = EROFS;
     LinuxDeviceLink link(k.System());
     ASSERT_EQ(link.ScanDrives(), 1);
     const auto opened = link.OpenDevice();
@@ -237,7 +349,7 @@ TEST(LinuxDeviceLink, AWriteProtectedDriveIsOpenedReadOnly) {
 class LinuxChannel : public ::testing::Test {
 protected:
     void SetUp() override {
-        k.Plug(Radio("sdb"));
+        k.Plug(Radio("sdb", "/dev/sg1"));
         link = std::make_unique<LinuxDeviceLink>(k.System());
         ASSERT_EQ(link->ScanDrives(), 1);
         auto opened = link->OpenDevice();
@@ -259,21 +371,23 @@ TEST_F(LinuxChannel, WriteSendsTheWholeFrameInOneDataOutPhase) {
     EXPECT_EQ(c.InterfaceId, 'S');
     EXPECT_EQ(c.Direction, SG_DXFER_TO_DEV);
     EXPECT_EQ(c.Length, 2065u);
-    EXPECT_EQ(c.Data, frame.data());  // sent from the caller's bytes, not a padded copy
-    EXPECT_EQ(c.DataAtCall, frame);
+    EXPECT_EQ(c.DataAtCall, frame);  // neither split nor padded on its way through the helper
     EXPECT_EQ(c.Block, WriteBlock);
     EXPECT_EQ(c.Timeout, 2000u);
     EXPECT_EQ(c.SenseRoom, 32u);
     EXPECT_TRUE(c.SenseBufferGiven);
+    EXPECT_EQ(channel->Refusal(), "");
 }
 
-TEST_F(LinuxChannel, AnEmptyWriteHasNoDataPhase) {
-    channel->ScsiWrite({});
-    ASSERT_EQ(k.commands.size(), 1u);
-    EXPECT_EQ(k.commands[0].Direction, SG_DXFER_NONE);
-    EXPECT_EQ(k.commands[0].Length, 0u);
-    EXPECT_EQ(k.commands[0].Data, nullptr);
-    EXPECT_EQ(k.commands[0].Block, WriteBlock);
+TEST_F(LinuxChannel, OnlyFramesOfTheDialoguesLengthsReachTheRadio) {
+    // Exit (8), enter with 0 and 12 sections (10, 22), block (2065) go out; anything else,
+    // an empty write included, is refused by the helper and never reaches the kernel.
+    for (std::size_t n : {0, 1, 7, 9, 23, 2064, 2066, 4096}) channel->ScsiWrite(std::vector<std::uint8_t>(n, 0x11));
+    EXPECT_TRUE(k.commands.empty());
+    for (std::size_t n : {8, 10, 22, 2065}) channel->ScsiWrite(std::vector<std::uint8_t>(n, 0x11));
+    ASSERT_EQ(k.commands.size(), 4u);
+    EXPECT_EQ(k.commands[1].Length, 10u);
+    EXPECT_EQ(channel->Refusal(), "");  // the helper's refusal is no advice for the user
 }
 
 TEST_F(LinuxChannel, ReadZeroesExactlyTheAskedBytesThenFetchesThem) {
@@ -285,22 +399,58 @@ TEST_F(LinuxChannel, ReadZeroesExactlyTheAskedBytesThenFetchesThem) {
     const auto& c = k.commands[0];
     EXPECT_EQ(c.Direction, SG_DXFER_FROM_DEV);
     EXPECT_EQ(c.Length, 9u);
-    EXPECT_EQ(c.Data, response.data());
     EXPECT_EQ(c.DataAtCall, std::vector<std::uint8_t>(9, 0));  // zeroed before the command
     EXPECT_EQ(c.Block, ReadBlock);
     EXPECT_EQ(c.Timeout, 2000u);
     EXPECT_TRUE(std::equal(k.answer.begin(), k.answer.end(), response.begin()));
     EXPECT_EQ(response[9], 0xEE);  // the rest of the buffer is left alone
     EXPECT_EQ(response[4095], 0xEE);
+
+    // The whole response buffer may be asked for, not more.
+    channel->ScsiRead(response);
+    EXPECT_EQ(k.commands.size(), 2u);
+    std::vector<std::uint8_t> tooLong(4097, 0x55);
+    channel->ScsiRead(tooLong);
+    EXPECT_EQ(k.commands.size(), 2u);
+    EXPECT_EQ(tooLong, std::vector<std::uint8_t>(4097, 0));
 }
 
 TEST_F(LinuxChannel, AFailedReadLeavesZeros) {
     std::array<std::uint8_t, 9> response;
     response.fill(0x55);
-    k.sgIoResult = -1;
+    k.sgIoError = EIO;
     k.answer = std::vector<std::uint8_t>(9, 0xA1);
     channel->ScsiRead(response);
     EXPECT_EQ(response, (std::array<std::uint8_t, 9>{}));
+    EXPECT_EQ(channel->Refusal(), "");  // a failing radio is no refusal
+}
+
+TEST_F(LinuxChannel, ASystemThatRefusesTheCommandsSaysSo) {
+    // A container's root: the helper opened the node, then the kernel refuses every command.
+    for (int error : {EPERM, EACCES}) {
+        k.sgIoError = error;
+        std::array<std::uint8_t, 10> frame{};
+        channel->ScsiWrite(frame);
+        const std::string refusal = channel->Refusal();
+        EXPECT_NE(refusal.find("/dev/sg1"), std::string::npos) << refusal;
+        EXPECT_NE(refusal.find(std::strerror(EPERM)), std::string::npos) << refusal;  // the first one is kept
+        EXPECT_NE(refusal.find("container"), std::string::npos);
+    }
+}
+
+TEST_F(LinuxChannel, AHelperThatDiedLeavesZerosAndIsNotAskedAgain) {
+    k.answer = {0xA1, 0x81, 0x01, 0x00, 0x01, 0x04, 0x00, 0x04, 0xA4};
+    k.helperLost = true;
+    std::array<std::uint8_t, 9> response;
+    response.fill(0x55);
+    channel->ScsiRead(response);
+    EXPECT_EQ(response, (std::array<std::uint8_t, 9>{}));
+    const int asked = k.exchanges;
+    channel->ScsiWrite(std::vector<std::uint8_t>(8));
+    channel->ScsiRead(response);
+    EXPECT_EQ(k.exchanges, asked);
+    EXPECT_TRUE(k.commands.empty());
+    EXPECT_EQ(channel->Refusal(), "");
 }
 
 TEST(SgIoRequest, HeaderPointsIntoItsOwnBlockAndSense) {
@@ -342,6 +492,9 @@ TEST(RealKernel, UdevListsOnlyWholeDisks) {
     for (const auto& record : ListUdevDisks()) {
         EXPECT_EQ(record.DevType, "disk") << record.SysName;
         EXPECT_FALSE(record.SysName.empty());
+        if (!record.GenericNode.empty()) {
+            EXPECT_EQ(record.GenericNode.rfind("/dev/", 0), 0u) << record.GenericNode;
+        }
     }
 }
 

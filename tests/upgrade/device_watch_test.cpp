@@ -41,6 +41,22 @@ TEST(DeviceWatch, BurstOfEventsGivesOneReportOneSecondAfterTheFirst) {
     EXPECT_EQ(rig.clock.Now() - event, milliseconds(1000));
 }
 
+TEST(DeviceWatch, TheDisksLateArrivalCorrectsTheReportOfItsUsbDevice) {
+    // On Linux the radio's USB device arrives first and its disk about a second later
+    // (usb-storage's delay_use); the disk's arrival is an event of its own.
+    const auto package = SmallPackage();
+    Rig rig(package->Selection);
+    rig.link.SetPresent(false);
+    rig.watch.OnUsbDeviceChanged();  // the USB device
+    rig.clock.RunFor(milliseconds(1000));
+    EXPECT_EQ(rig.view.Log, (std::vector<std::string>{"text:" + std::string(NoDeviceText)}));
+    rig.clock.RunFor(milliseconds(150));
+    rig.link.SetPresent(true);
+    rig.watch.OnUsbDeviceChanged();  // its disk
+    rig.clock.RunFor(milliseconds(1000));
+    EXPECT_EQ(rig.view.Log.back(), "text:" + std::string(DeviceConnectedText));
+}
+
 TEST(DeviceWatch, ReportWithoutRadio) {
     const auto package = SmallPackage();
     Rig rig(package->Selection);

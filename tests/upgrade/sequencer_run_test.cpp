@@ -744,6 +744,33 @@ TEST(UpgradeFaults, OpenFailuresShowTheirMessagesAndChangeNothingElse) {
     EXPECT_EQ(rig.sequencer.State().Channel, nullptr);
 }
 
+TEST(UpgradeFaults, ASystemThatRefusesTheFirstCommandIsToldAtOnceNotAsACommunicationError) {
+    const auto package = MakePackage(TwoSectionSpec());
+    Rig rig(package->Selection);
+    rig.link.SetRefusal("The system refused the radio's commands.");
+    rig.sequencer.Button2Click(package);
+    EXPECT_EQ(rig.view.Log, (std::vector<std::string>{"width:0", "error:The system refused the radio's commands.|Error"}));
+    EXPECT_FALSE(rig.AnySequencerTimerOn());
+    EXPECT_EQ(rig.sequencer.State().Channel, nullptr);
+    EXPECT_EQ(rig.link.OpenChannels(), 0);
+    EXPECT_FALSE(rig.sequencer.Busy());
+    ASSERT_EQ(rig.link.Frames().size(), 1u);  // the one enter request that found out
+    EXPECT_FALSE(rig.link.Frames()[0].ReachedRadio);
+
+    // The same system during a run that was entering boot mode: that run is said to have failed.
+    rig.link.SetRefusal("");
+    rig.link.SetScript([](const SentFrame&, std::size_t) { return Reply::Silent(); });
+    rig.sequencer.Button2Click(package);
+    ASSERT_TRUE(rig.clock.IsOn(TimerId::EnterTunerMode));
+    rig.link.SetRefusal("Refused.");
+    rig.view.Log.clear();
+    rig.sequencer.Button2Click(package);
+    EXPECT_EQ(rig.view.Log, (std::vector<std::string>{"width:0", "text:" + std::string(UpgradeFailedText),
+                                                      "failure:1", "error:Refused.|Error"}));
+    EXPECT_FALSE(rig.AnySequencerTimerOn());
+    EXPECT_EQ(rig.link.OpenChannels(), 0);
+}
+
 TEST(UpgradeFaults, StrayTimerFiringWithoutARunIsHarmless) {
     const auto package = MakePackage(TwoSectionSpec());
     Rig rig(package->Selection);

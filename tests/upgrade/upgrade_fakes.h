@@ -132,6 +132,9 @@ public:
     void SetScript(std::function<Reply(const SentFrame&, std::size_t index)> script) {
         shared_->Script = std::move(script);
     }
+    // The system refuses every command outright (a container, say): nothing reaches the
+    // radio, and channels report this text as their refusal.
+    void SetRefusal(std::string text) { shared_->Refusal = std::move(text); }
     // Pulling the cable drops every open channel for good.
     void SetPresent(bool present) {
         if (!present && shared_->Present) ++shared_->Generation;
@@ -158,6 +161,7 @@ private:
         ProfileSelection Selection;
         std::function<std::chrono::milliseconds()> Now;
         std::function<Reply(const SentFrame&, std::size_t)> Script;
+        std::string Refusal;
         bool Present = true;
         int Generation = 0;
         int Scans = 0;
@@ -192,7 +196,7 @@ private:
             for (CommandKind kind : {CommandKind::Block, CommandKind::EnterA, CommandKind::Exit, CommandKind::EnterB}) {
                 if (parsed.Fault == FrameFault::None && parsed.Code == RequestCode(s.Selection, kind)) frame.Kind = kind;
             }
-            frame.ReachedRadio = Alive();
+            frame.ReachedRadio = Alive() && s.Refusal.empty();
             s.Frames.push_back(frame);
             if (!frame.ReachedRadio) return;
             s.Pending.reset();
@@ -205,7 +209,7 @@ private:
         }
         void ScsiRead(std::span<std::uint8_t> buffer) override {
             std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-            if (!Alive()) return;
+            if (!Alive() || !shared_->Refusal.empty()) return;
             Shared& s = *shared_;
             ++s.Reads;
             if (!s.Pending) return;
@@ -216,6 +220,8 @@ private:
             std::copy_n(s.Pending->begin(), std::min(buffer.size(), s.Pending->size()), buffer.begin());
             if (s.AnswerReadsLeft > 0 && --s.AnswerReadsLeft == 0) s.Pending.reset();
         }
+
+        std::string Refusal() const override { return shared_->Refusal; }
 
     private:
         bool Alive() const { return shared_->Present && shared_->Generation == generation_; }

@@ -1,45 +1,72 @@
 #include "link/linux/linux_device_link.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 #include <utility>
 
-#include "link/linux/sg_io_request.h"
-
 namespace quenfall {
 
 namespace {
 
-class LinuxDeviceChannel final : public DeviceChannel {
-public:
-    LinuxDeviceChannel(std::shared_ptr<const LinuxDriveSystem> system, int fd)
-        : system_(std::move(system)), fd_(fd) {}
-    ~LinuxDeviceChannel() override { system_->Close(fd_); }
-    LinuxDeviceChannel(const LinuxDeviceChannel&) = delete;
-    LinuxDeviceChannel& operator=(const LinuxDeviceChannel&) = delete;
+using helper::Outcome;
+using helper::Reply;
+using helper::Request;
+using helper::RequestType;
 
-    // The outcome of each command is dropped on purpose: the radio's answer is judged only
-    // by validating the bytes read back, and a failed read leaves zeros that never validate.
+// The node the commands go through: the SCSI generic node when the sg driver made one,
+// since the kernel keeps a command's 2-second time-out there; the disk node otherwise.
+const std::string& CommandNode(const BlockDeviceRecord& drive) {
+    return drive.GenericNode.empty() ? drive.DevNode : drive.GenericNode;
+}
+
+// A helper that stops answering is a radio that stops answering: writes go nowhere and
+// reads leave zeros, so the sequencer ends the run by its own time-out.
+class HelperDeviceChannel final : public DeviceChannel {
+public:
+    HelperDeviceChannel(std::unique_ptr<helper::HelperConnection> helper, std::string node)
+        : helper_(std::move(helper)), node_(std::move(node)) {}
+
+    // The outcome of each command is dropped on purpose, as with any drive: the radio's
+    // answer is judged only by validating the bytes read back. Only an outright refusal by
+    // the system is kept, for Refusal().
     void ScsiWrite(std::span<const std::uint8_t> data) override {
-        SgIoRequest request;
-        BuildSgIoRequest(request, VendorCommand::Write, data);
-        (void)system_->SgIo(fd_, request.Header);
+        Request request;
+        request.Type = RequestType::Write;
+        request.Data.assign(data.begin(), data.end());
+        (void)Exchange(request);
     }
 
     void ScsiRead(std::span<std::uint8_t> buffer) override {
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-        SgIoRequest request;
-        BuildSgIoRequest(request, VendorCommand::Read, buffer);
-        (void)system_->SgIo(fd_, request.Header);
+        Request request;
+        request.Type = RequestType::Read;
+        request.ReadLength = static_cast<std::uint32_t>(buffer.size());
+        const auto reply = Exchange(request);
+        if (reply && reply->Result == Outcome::Done && reply->Data.size() == buffer.size()) {
+            std::copy(reply->Data.begin(), reply->Data.end(), buffer.begin());
+        }
     }
 
+    std::string Refusal() const override { return refusal_; }
+
 private:
-    std::shared_ptr<const LinuxDriveSystem> system_;
-    int fd_;
+    std::optional<Reply> Exchange(const Request& request) {
+        if (!helper_) return std::nullopt;
+        auto reply = helper_->Exchange(request);
+        if (!reply) {
+            helper_.reset();
+        } else if (reply->Result == Outcome::SystemError &&
+                   (reply->Error == EPERM || reply->Error == EACCES) && refusal_.empty()) {
+            refusal_ = CommandRefusedAdvice(node_, reply->Error);
+        }
+        return reply;
+    }
+
+    std::unique_ptr<helper::HelperConnection> helper_;
+    std::string node_;
+    std::string refusal_;
 };
 
 OpenResult Failed(OpenFailure failure, std::string detail) {
@@ -51,19 +78,34 @@ OpenResult Failed(OpenFailure failure, std::string detail) {
 
 }  // namespace
 
-std::string NodeAccessAdvice(const std::string& node, const std::string& executable) {
-    return "The radio was found at " + node +
+std::string NodeAccessAdvice(const std::string& disk, const std::string& node) {
+    const std::string where = node == disk ? disk : disk + " (" + node + ")";
+    return "The radio was found at " + where +
            ", but this user may not open it. Install the udev rule 70-quenfall-radio.rules "
            "(from packaging/linux) into /etc/udev/rules.d, run 'sudo udevadm control --reload' "
-           "and reconnect the radio. Sending the upgrade commands also needs the raw I/O "
-           "capability: run 'sudo setcap cap_sys_rawio+ep " +
-           executable + "' once, or run the program as root.";
+           "and reconnect the radio.";
 }
 
-std::string RawIoAdvice(const std::string& executable) {
-    return "The radio was found, but Linux lets only programs with the raw I/O capability "
-           "(CAP_SYS_RAWIO) send it the upgrade commands. Run 'sudo setcap cap_sys_rawio+ep " +
-           executable + "' once and start the program again, or run it as root.";
+std::string HelperMissingAdvice(const std::string& helperPath, const std::string& why) {
+    return "The radio helper " + helperPath + " could not be started (" + why +
+           "). Quenfall sends the radio's commands only through it: install Quenfall again "
+           "(the package, or 'sudo cmake --install' for a build from source).";
+}
+
+std::string RawIoAdvice(const std::string& helperPath) {
+    return "The radio was found, but its commands can only go through its disk node, where "
+           "Linux lets only a program with the raw I/O capability (CAP_SYS_RAWIO) send them, "
+           "and the radio helper " + helperPath + " does not hold it. Run 'sudo setcap "
+           "cap_sys_rawio+ep " + helperPath + "' once (installing the package does this), or "
+           "load the SCSI generic driver with 'sudo modprobe sg' and reconnect the radio.";
+}
+
+std::string CommandRefusedAdvice(const std::string& node, int error) {
+    return "The system refused the radio's commands on " + node + " (" + std::strerror(error) +
+           "), although the radio helper could open it. This happens inside a container or "
+           "another user namespace, where the raw I/O capability does not count, or under a "
+           "security policy that forbids these commands: run Quenfall directly on the "
+           "computer the radio is connected to.";
 }
 
 LinuxDeviceLink::LinuxDeviceLink(LinuxDriveSystem system)
@@ -78,37 +120,37 @@ std::uint16_t LinuxDeviceLink::ScanDrives() {
 OpenResult LinuxDeviceLink::OpenDevice() {
     if (drives_.empty()) return Failed(OpenFailure::NoRadio, {});
     const BlockDeviceRecord& drive = drives_.front();
+    const std::string& node = CommandNode(drive);
 
-    // O_NONBLOCK: a card-reader-like drive that reports no medium still opens, and SG_IO
-    // does not need a medium. A write-protected drive refuses a read-write open with EROFS;
-    // the vendor commands work through a read-only descriptor as well.
-    const int flags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
-    int fd = system_->Open(drive.DevNode, flags);
-    if (fd == -EROFS) fd = system_->Open(drive.DevNode, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd == -EACCES || fd == -EPERM) {
-        return Failed(OpenFailure::PermissionDenied,
-                      NodeAccessAdvice(drive.DevNode, system_->ExecutablePath()));
+    helper::HelperStart started = system_->StartHelper();
+    if (!started.Connection) {
+        return Failed(OpenFailure::PermissionDenied, HelperMissingAdvice(system_->HelperPath, started.Problem));
     }
-    if (fd < 0) {
-        return Failed(OpenFailure::CannotOpen, drive.DevNode + ": " + std::strerror(-fd));
-    }
-
-    // The node may have changed hands since the scan (radio unplugged, another disk took its
-    // name): vendor commands go only to a device that is the radio now.
-    const auto opened = system_->DescribeOpenDevice(fd);
-    if (!opened || !IsRadioDrive(*opened)) {
-        system_->Close(fd);
-        return Failed(OpenFailure::CannotOpen, drive.DevNode + " is no longer the radio");
+    Request open;
+    open.Type = RequestType::Open;
+    open.Node = node;
+    const auto reply = started.Connection->Exchange(open);
+    if (!reply) return Failed(OpenFailure::CannotOpen, "the radio helper stopped answering");
+    switch (reply->Result) {
+        case Outcome::Done: break;
+        case Outcome::SystemError:
+            if (reply->Error == EACCES || reply->Error == EPERM) {
+                return Failed(OpenFailure::PermissionDenied, NodeAccessAdvice(drive.DevNode, node));
+            }
+            return Failed(OpenFailure::CannotOpen, node + ": " + std::strerror(reply->Error));
+        case Outcome::NotTheRadio:  // the node changed hands since the scan
+        case Outcome::Refused: return Failed(OpenFailure::CannotOpen, reply->Text);
     }
 
-    if (!system_->HasRawIoCapability()) {
-        system_->Close(fd);
-        return Failed(OpenFailure::PermissionDenied, RawIoAdvice(system_->ExecutablePath()));
+    // Through a disk node the kernel wants the capability for vendor commands; through the
+    // generic node, opened for writing, it does not.
+    if (node == drive.DevNode && !started.Greeting.HasRawIo) {
+        return Failed(OpenFailure::PermissionDenied, RawIoAdvice(system_->HelperPath));
     }
 
     OpenResult result;
     result.Failure = OpenFailure::None;
-    result.Channel = std::make_unique<LinuxDeviceChannel>(system_, fd);
+    result.Channel = std::make_unique<HelperDeviceChannel>(std::move(started.Connection), node);
     return result;
 }
 
@@ -123,8 +165,11 @@ std::vector<RadioDrive> LinuxDeviceLink::ListedDrives() const {
 }
 
 std::string LinuxDeviceLink::PermissionProblem() const {
-    if (system_->HasRawIoCapability()) return {};
-    return RawIoAdvice(system_->ExecutablePath());
+    const helper::HelperStart started = system_->StartHelper();
+    if (!started.Connection) return HelperMissingAdvice(system_->HelperPath, started.Problem);
+    const bool throughDiskNode = !drives_.empty() && drives_.front().GenericNode.empty();
+    if (throughDiskNode && !started.Greeting.HasRawIo) return RawIoAdvice(system_->HelperPath);
+    return {};
 }
 
 }  // namespace quenfall

@@ -1,16 +1,16 @@
 #pragma once
-// The radio's drive on Linux: removable SCSI disks found through libudev, vendor commands
-// through SG_IO on the disk's block node. Every call into the system goes through
-// LinuxDriveSystem, so that tests replace the kernel with fakes.
-#include <scsi/sg.h>
-
+// The radio's drive on Linux: removable SCSI disks found through libudev; the vendor
+// commands sent by the radio helper (quenfall-radio-helper), a separate small program that
+// alone may hold CAP_SYS_RAWIO. This process opens no device node and holds no capability.
+// Every call into the system goes through LinuxDriveSystem, so that tests replace the
+// kernel and the helper with fakes.
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/drive_selection.h"
+#include "link/linux/helper_process.h"
 #include "link/platform_link.h"
 
 namespace quenfall {
@@ -18,28 +18,25 @@ namespace quenfall {
 struct LinuxDriveSystem {
     // Every whole disk of the block subsystem, described by libudev.
     std::function<std::vector<BlockDeviceRecord>()> ListBlockDevices;
-    // open(2) of a device node: the descriptor, or -errno.
-    std::function<int(const std::string& node, int flags)> Open;
-    // What the descriptor really is, looked up by its device number; nothing when it is not
-    // a block device the system can describe.
-    std::function<std::optional<BlockDeviceRecord>(int fd)> DescribeOpenDevice;
-    // ioctl(fd, SG_IO, header): 0, or -1 with errno set.
-    std::function<int(int fd, sg_io_hdr_t& header)> SgIo;
-    std::function<void(int fd)> Close;
-    // Whether the kernel lets this process send vendor-specific commands (CAP_SYS_RAWIO in
-    // its effective set).
-    std::function<bool()> HasRawIoCapability;
-    // The running program's path, for the advice on granting the capability.
-    std::function<std::string()> ExecutablePath;
+    // Starts one radio helper (one per opened drive).
+    std::function<helper::HelperStart()> StartHelper;
+    // Where the radio helper is, for the advice.
+    std::string HelperPath;
 };
 
-// The real system: libudev, open(2), ioctl(2), capget(2).
+// The real system: libudev, and the helper installed beside this program.
 LinuxDriveSystem RealLinuxDriveSystem();
-bool ProcessHasRawIoCapability();
+// The helper's place relative to the running program: the installed layout
+// (<prefix>/bin/.. -> <prefix>/libexec/quenfall/), which the build tree copies.
+std::string RadioHelperPath();
 
-// Advice shown when the drive's node cannot be opened, and when the capability is missing.
-std::string NodeAccessAdvice(const std::string& node, const std::string& executable);
-std::string RawIoAdvice(const std::string& executable);
+// Advice, in plain words, for what stops the commands: the node cannot be opened (the udev
+// rule), the helper cannot be started, the helper lacks the capability a disk node needs,
+// the system refused a command outright.
+std::string NodeAccessAdvice(const std::string& disk, const std::string& node);
+std::string HelperMissingAdvice(const std::string& helperPath, const std::string& why);
+std::string RawIoAdvice(const std::string& helperPath);
+std::string CommandRefusedAdvice(const std::string& node, int error);
 
 class LinuxDeviceLink final : public PlatformDeviceLink {
 public:

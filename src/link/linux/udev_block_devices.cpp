@@ -2,7 +2,9 @@
 
 #include <libudev.h>
 
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace quenfall {
 
@@ -18,6 +20,22 @@ using UdevPtr = std::unique_ptr<T, UdevUnref>;
 
 std::string Text(const char* value) { return value ? std::string(value) : std::string(); }
 
+// The sg driver lists its node under the SCSI device: <scsi device>/scsi_generic/sgN.
+std::string GenericNodeOf(udev_device* scsi) {
+    std::error_code error;
+    const std::filesystem::path list =
+        std::filesystem::path(Text(udev_device_get_syspath(scsi))) / "scsi_generic";
+    for (std::filesystem::directory_iterator it(list, error), end; !error && it != end;
+         it.increment(error)) {
+        UdevPtr<udev_device> generic(udev_device_new_from_subsystem_sysname(
+            udev_device_get_udev(scsi), "scsi_generic", it->path().filename().c_str()));
+        if (generic && udev_device_get_devnode(generic.get())) {
+            return udev_device_get_devnode(generic.get());
+        }
+    }
+    return {};
+}
+
 BlockDeviceRecord RecordOf(udev_device* device) {
     BlockDeviceRecord record;
     record.DevNode = Text(udev_device_get_devnode(device));
@@ -29,6 +47,7 @@ BlockDeviceRecord RecordOf(udev_device* device) {
             udev_device_get_parent_with_subsystem_devtype(device, "scsi", "scsi_device")) {
         record.Vendor = Text(udev_device_get_sysattr_value(scsi, "vendor"));
         record.Model = Text(udev_device_get_sysattr_value(scsi, "model"));
+        record.GenericNode = GenericNodeOf(scsi);
     }
     return record;
 }

@@ -21,9 +21,10 @@ UsbMonitor::UsbMonitor(std::function<void()> onChange) : onChange_(std::move(onC
     // in place when the device watch rescans.
     monitor_ = udev_monitor_new_from_netlink(context_, "udev");
     if (!monitor_) return;
-    // The kernel-side filter keeps interface and block events from waking us up; the
+    // The kernel-side filter keeps interface and partition events from waking us up; the
     // action is checked in Dispatch.
     if (udev_monitor_filter_add_match_subsystem_devtype(monitor_, "usb", "usb_device") < 0 ||
+        udev_monitor_filter_add_match_subsystem_devtype(monitor_, "block", "disk") < 0 ||
         udev_monitor_enable_receiving(monitor_) < 0) {
         return;
     }
@@ -40,7 +41,7 @@ int UsbMonitor::Dispatch() {
     int reported = 0;
     // The monitor's socket is non-blocking: receive returns null once the queue is empty.
     while (udev_device* device = udev_monitor_receive_device(monitor_)) {
-        const bool matches = IsUsbDeviceArrivalOrRemoval(
+        const bool matches = IsWatchedArrivalOrRemoval(
             Text(udev_device_get_subsystem(device)), Text(udev_device_get_devtype(device)),
             Text(udev_device_get_action(device)));
         udev_device_unref(device);

@@ -1,8 +1,8 @@
 #pragma once
-// Tells when a USB device arrives or leaves, from udev's event stream. It has no thread:
-// the owner watches Fd() for readability (a QSocketNotifier in the window, poll(2) in the
-// command line) and calls Dispatch() on its own thread, which runs onChange once for each
-// USB device added or removed since the last call.
+// Tells when a USB device or a whole disk arrives or leaves (link/usb_event_filter.h), from
+// udev's event stream. It has no thread: the owner watches Fd() for readability (a
+// QSocketNotifier in the window, poll(2) in the command line) and calls Dispatch() on its
+// own thread, which runs onChange once for each such arrival or removal since the last call.
 #include <functional>
 #include <memory>
 #include <string_view>

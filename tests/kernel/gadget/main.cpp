@@ -4,7 +4,12 @@
 // radio's vendor commands reach the same EmulatedRadio the upgrade tests use.
 //
 //   radio-gadget --ffs DIR --udc-file FILE --udc NAME --package FILE --report FILE
-//                [--vanish-at-block N] [--restart-ms MS]
+//                [--vanish-at-block N] [--restart-ms MS] [--stall-read N]
+//
+// --stall-read N: the N-th vendor read (counted from 1) gets neither data nor status, as
+// from a radio that stopped answering; the host's time-out ends it. The report then says
+// how long after that read the next vendor command came (regained_ms): how long the tool
+// was held up by the command that got no answer.
 //
 // The report (rewritten after every command, key=value lines) tells the test what reached
 // the radio and whether the sections it kept are the package's.
@@ -40,13 +45,14 @@ milliseconds Now() {
 struct Options {
     std::string Ffs, UdcFile, Udc, Package, Report;
     std::optional<std::uint32_t> VanishAtBlock;
+    std::optional<std::uint32_t> StallRead;
     milliseconds RestartTime{2000};
 };
 
 [[noreturn]] void Usage(const char* why) {
     std::cerr << "radio-gadget: " << why
               << "\nusage: radio-gadget --ffs DIR --udc-file FILE --udc NAME --package FILE"
-                 " --report FILE [--vanish-at-block N] [--restart-ms MS]\n";
+                 " --report FILE [--vanish-at-block N] [--restart-ms MS] [--stall-read N]\n";
     std::exit(2);
 }
 
@@ -63,6 +69,7 @@ Options Parse(int argc, char** argv) {
         else if (arg == "--report") o.Report = value;
         else if (arg == "--vanish-at-block") o.VanishAtBlock = static_cast<std::uint32_t>(std::stoul(value));
         else if (arg == "--restart-ms") o.RestartTime = milliseconds(std::stoul(value));
+        else if (arg == "--stall-read") o.StallRead = static_cast<std::uint32_t>(std::stoul(value));
         else Usage(("unknown option " + arg).c_str());
     }
     if (o.Ffs.empty() || o.UdcFile.empty() || o.Udc.empty() || o.Package.empty() || o.Report.empty())
@@ -93,6 +100,8 @@ private:
 
 struct BusCounts {
     std::uint32_t Joins = 0, Leaves = 0, BadWrappers = 0, CutTransfers = 0;
+    std::uint32_t StalledReads = 0;
+    std::optional<milliseconds> Regained;  // from the stalled read to the next vendor command
 };
 
 void WriteReport(const std::string& path, const quenfall::EmulatedRadio& radio, const ScsiTarget& target,
@@ -107,7 +116,9 @@ void WriteReport(const std::string& path, const quenfall::EmulatedRadio& radio, 
             << "\nrestarts=" << radio.Restarts() << "\nexits_answered=" << radio.ExitsAnswered()
             << "\nin_boot_mode=" << radio.InBootMode() << "\npresent=" << radio.Present()
             << "\nbus_joins=" << bus.Joins << "\nbus_leaves=" << bus.Leaves
-            << "\nbad_wrappers=" << bus.BadWrappers << "\ncut_transfers=" << bus.CutTransfers << "\n";
+            << "\nbad_wrappers=" << bus.BadWrappers << "\ncut_transfers=" << bus.CutTransfers
+            << "\nstalled_reads=" << bus.StalledReads << "\n";
+        if (bus.Regained) out << "regained_ms=" << bus.Regained->count() << "\n";
         bool complete = !radio.Sections().empty();
         for (const auto& [id, section] : radio.Sections()) {
             out << "section=" << int(id) << " size=" << section.Size << " blocks=" << section.BlocksReceived
@@ -154,6 +165,9 @@ int main(int argc, char** argv) {
         WriteReport(options.Report, radio, target, counts, expected);
 
         std::vector<std::uint8_t> data;
+        std::uint32_t vendorReads = 0;
+        bool stalled = false;
+        milliseconds stalledSince{0};
         for (;;) {
             std::array<std::uint8_t, CbwLength> raw{};
             const long got = usb.ReadSome(raw);
@@ -161,6 +175,19 @@ int main(int argc, char** argv) {
             const auto cbw = ParseCbw(std::span(raw).first(static_cast<std::size_t>(got)));
             if (!cbw) {
                 ++counts.BadWrappers;
+                continue;
+            }
+            const bool vendor = cbw->CdbLength == 16 && cbw->Cdb[0] == 0xFF;
+            if (vendor && stalled) {
+                counts.Regained = Now() - stalledSince;
+                stalled = false;
+            }
+            if (vendor && cbw->Cdb[1] == 0x28 && ++vendorReads == options.StallRead) {
+                // No data, no status: the host's time-out and its reset of the device end it.
+                stalled = true;
+                stalledSince = Now();
+                ++counts.StalledReads;
+                WriteReport(options.Report, radio, target, counts, expected);
                 continue;
             }
             data.assign(cbw->DataIn ? 0 : cbw->DataLength, 0);

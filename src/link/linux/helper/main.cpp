@@ -1,0 +1,101 @@
+// quenfall-radio-helper: the one program of Quenfall that may hold CAP_SYS_RAWIO. The
+// window and quenfall-cli start it with a socket as its standard input and output and ask
+// it, in the protocol of helper_protocol.h, to open the radio's node and to send the
+// radio's two vendor commands. It reads nothing else: no arguments, no environment, no
+// files but the node it is asked to open and that node's sysfs attributes.
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <vector>
+
+#include "link/linux/helper_protocol.h"
+#include "link/linux/radio_helper_service.h"
+#include "link/linux/raw_io_capability.h"
+
+namespace {
+
+using namespace quenfall;
+using namespace quenfall::helper;
+
+constexpr int RequestsIn = 0;
+constexpr int RepliesOut = 1;
+
+helper::NodeKind KindOf(const struct stat& status) {
+    if (S_ISBLK(status.st_mode)) return NodeKind::Block;
+    if (S_ISCHR(status.st_mode) && major(status.st_rdev) == ScsiGenericMajor) return NodeKind::ScsiGeneric;
+    return NodeKind::Other;
+}
+
+HelperKernel RealKernel() {
+    HelperKernel kernel;
+    kernel.Open = [](const std::string& node, int flags) {
+        const int fd = ::open(node.c_str(), flags);
+        return fd >= 0 ? fd : -errno;
+    };
+    kernel.Describe = [](int fd) {
+        struct stat status {};
+        if (::fstat(fd, &status) != 0) return RadioNodeFacts{};
+        return ReadRadioNodeFacts("/sys", KindOf(status), major(status.st_rdev), minor(status.st_rdev));
+    };
+    kernel.SgIo = [](int fd, sg_io_hdr_t& header) { return ::ioctl(fd, SG_IO, &header) == 0 ? 0 : -errno; };
+    kernel.Close = [](int fd) { ::close(fd); };
+    kernel.HasRawIoCapability = [] { return ProcessHasRawIoCapability(); };
+    return kernel;
+}
+
+// False at the end of the input or on a read error.
+bool ReadExactly(std::uint8_t* into, std::size_t n) {
+    while (n > 0) {
+        const ssize_t got = ::read(RequestsIn, into, n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        into += got;
+        n -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+bool WriteMessage(const std::vector<std::uint8_t>& body) {
+    std::vector<std::uint8_t> message;
+    const auto prefix = LengthPrefix(body.size());
+    message.insert(message.end(), prefix.begin(), prefix.end());
+    message.insert(message.end(), body.begin(), body.end());
+    const std::uint8_t* from = message.data();
+    std::size_t n = message.size();
+    while (n > 0) {
+        const ssize_t put = ::write(RepliesOut, from, n);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        from += put;
+        n -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main() {
+    // Whatever the starting program left open is not the helper's business.
+    ::close_range(3, ~0U, 0);
+    // A client that went away shows as a failed write, not as a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    RadioHelperService service(RealKernel());
+    if (!WriteMessage(EncodeHello(service.Greeting()))) return 1;
+    std::vector<std::uint8_t> body;
+    for (;;) {
+        std::array<std::uint8_t, LengthPrefixSize> prefix{};
+        if (!ReadExactly(prefix.data(), prefix.size())) return 0;  // the client closed its end
+        const auto length = AnnouncedLength(prefix);
+        if (!length) return 2;  // not our protocol: stop rather than guess
+        body.resize(*length);
+        if (!ReadExactly(body.data(), body.size())) return 2;
+        if (!WriteMessage(EncodeReply(service.Handle(DecodeRequest(body))))) return 0;
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+// Starting the radio helper and talking to it. The helper runs as a child process with one
+// end of a socket pair as its standard input and output; every exchange has a deadline, so
+// that a helper that died or hangs (stuck in the kernel, say) is seen as gone, never
+// waited for. A helper that missed a deadline is killed.
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "link/linux/helper_protocol.h"
+
+namespace quenfall::helper {
+
+// One conversation with a running helper.
+class HelperConnection {
+public:
+    virtual ~HelperConnection() = default;
+    // Sends one request and returns the helper's reply; nothing when the helper is gone or
+    // did not answer in time. After the first nothing, every exchange gives nothing.
+    virtual std::optional<Reply> Exchange(const Request& request) = 0;
+};
+
+struct HelperStart {
+    std::unique_ptr<HelperConnection> Connection;  // null when the helper did not start
+    Hello Greeting;
+    std::string Problem;  // why it did not start, in words
+};
+
+struct HelperDeadlines {
+    // From starting the program to its greeting: it is small, but may be read from a slow
+    // disk or run under emulation.
+    std::chrono::milliseconds Start{5000};
+    // For one reply. The commands time out in the kernel after 2 s (7 s through a disk
+    // node, where the kernel raises shorter time-outs to 7 s); this allows for that and
+    // for the error handling that follows a time-out.
+    std::chrono::milliseconds Reply{9000};
+};
+
+// Starts the program at path with an empty environment and waits for its greeting.
+HelperStart StartHelperProcess(const std::string& path, HelperDeadlines deadlines = {});
+
+}  // namespace quenfall::helper

@@ -1,0 +1,80 @@
+#pragma once
+// What the window or quenfall-cli and the radio helper say to each other over the helper's
+// socket. Every message is a 4-byte big-endian length followed by that many bytes of body;
+// the body's first byte is its type.
+//
+//   helper -> client, once at start   Hello        'H' version flags(bit 0: holds CAP_SYS_RAWIO)
+//   client -> helper                  Open         'O' node path (bytes, no NUL)
+//                                     Write        'W' the request frame
+//                                     Read         'R' answer length (2, BE)
+//   helper -> client, one per request Reply        'r' outcome error(4, BE) text length(2, BE)
+//                                                      text data (a Read's answer)
+//
+// The helper answers every request with exactly one reply, in order. It ends when the
+// client closes its end, and on any framing error.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quenfall::helper {
+
+inline constexpr std::uint8_t ProtocolVersion = 1;
+inline constexpr std::size_t LengthPrefixSize = 4;
+// The longest body: a reply carrying an answer of the largest length a Read may ask for,
+// with room for its header and a refusal text.
+inline constexpr std::size_t MaxAnswerLength = 4096;  // the sequencer's response buffer
+inline constexpr std::size_t MaxTextLength = 512;
+inline constexpr std::size_t MaxBodyLength = 8 + MaxTextLength + MaxAnswerLength;
+
+enum class RequestType : std::uint8_t {
+    Open = 'O',
+    Write = 'W',
+    Read = 'R',
+    Malformed = 0,  // anything the helper cannot read as one of the three
+};
+
+struct Request {
+    RequestType Type = RequestType::Malformed;
+    std::string Node;                // Open
+    std::vector<std::uint8_t> Data;  // Write
+    std::uint32_t ReadLength = 0;    // Read
+};
+
+enum class Outcome : std::uint8_t {
+    Done = 0,         // performed; for a command, the radio's side is judged by its answer
+    SystemError = 1,  // the system refused or failed it; Error holds the errno
+    NotTheRadio = 2,  // Open: the node opened is not the radio's; Text says what it is
+    Refused = 3,      // not a request the helper performs; Text says why
+};
+
+struct Reply {
+    Outcome Result = Outcome::Done;
+    std::int32_t Error = 0;
+    std::string Text;
+    std::vector<std::uint8_t> Data;
+};
+
+struct Hello {
+    std::uint8_t Version = 0;
+    bool HasRawIo = false;
+};
+
+std::vector<std::uint8_t> EncodeRequest(const Request& request);
+Request DecodeRequest(std::span<const std::uint8_t> body);
+
+std::vector<std::uint8_t> EncodeReply(const Reply& reply);
+std::optional<Reply> DecodeReply(std::span<const std::uint8_t> body);
+
+std::vector<std::uint8_t> EncodeHello(const Hello& hello);
+std::optional<Hello> DecodeHello(std::span<const std::uint8_t> body);
+
+// The 4-byte length prefix for a body of this size.
+std::array<std::uint8_t, LengthPrefixSize> LengthPrefix(std::size_t bodyLength);
+// The body length a prefix announces; nothing when it is 0 or above MaxBodyLength.
+std::optional<std::size_t> AnnouncedLength(std::span<const std::uint8_t, LengthPrefixSize> prefix);
+
+}  // namespace quenfall::helper

@@ -1,0 +1,81 @@
+#include "link/linux/radio_helper_service.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "link/linux/helper_request_check.h"
+#include "link/linux/sg_io_request.h"
+
+namespace quenfall::helper {
+
+namespace {
+
+Reply Result(Outcome outcome, int error = 0, std::string text = {}) {
+    Reply reply;
+    reply.Result = outcome;
+    reply.Error = error;
+    reply.Text = std::move(text);
+    return reply;
+}
+
+}  // namespace
+
+RadioHelperService::RadioHelperService(HelperKernel kernel) : kernel_(std::move(kernel)) {}
+
+RadioHelperService::~RadioHelperService() {
+    if (fd_ >= 0) kernel_.Close(fd_);
+}
+
+Hello RadioHelperService::Greeting() const { return Hello{ProtocolVersion, kernel_.HasRawIoCapability()}; }
+
+Reply RadioHelperService::Handle(const Request& request) {
+    if (std::string why = WhyRequestRefused(request, fd_ >= 0); !why.empty()) {
+        return Result(Outcome::Refused, 0, std::move(why));
+    }
+    switch (request.Type) {
+        case RequestType::Open: return Open(request.Node);
+        case RequestType::Write: return Write(request.Data);
+        case RequestType::Read: return Read(request.ReadLength);
+        case RequestType::Malformed: break;
+    }
+    return Result(Outcome::Refused, 0, "not a request the radio helper knows");
+}
+
+Reply RadioHelperService::Open(const std::string& node) {
+    // O_NONBLOCK: a drive that reports no medium still opens, and the commands need none.
+    // A write-protected disk refuses a read-write open; its commands work read-only too.
+    int fd = kernel_.Open(node, O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd == -EROFS) fd = kernel_.Open(node, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Result(Outcome::SystemError, -fd);
+    if (std::string why = WhyNotTheRadio(kernel_.Describe(fd)); !why.empty()) {
+        kernel_.Close(fd);
+        return Result(Outcome::NotTheRadio, 0, node + ": " + why);
+    }
+    fd_ = fd;
+    return Result(Outcome::Done);
+}
+
+Reply RadioHelperService::Write(const std::vector<std::uint8_t>& frame) {
+    SgIoRequest request;
+    BuildSgIoRequest(request, VendorCommand::Write, frame);
+    const int rc = kernel_.SgIo(fd_, request.Header);
+    return rc < 0 ? Result(Outcome::SystemError, -rc) : Result(Outcome::Done);
+}
+
+Reply RadioHelperService::Read(std::uint32_t length) {
+    Reply reply = Result(Outcome::Done);
+    reply.Data.assign(length, 0);
+    SgIoRequest request;
+    BuildSgIoRequest(request, VendorCommand::Read, reply.Data);
+    if (const int rc = kernel_.SgIo(fd_, request.Header); rc < 0) {
+        // Whatever a failed command left in the buffer is not an answer.
+        reply.Data.assign(length, 0);
+        reply.Result = Outcome::SystemError;
+        reply.Error = -rc;
+    }
+    return reply;
+}
+
+}  // namespace quenfall::helper

@@ -1,0 +1,268 @@
+// The radio helper: the requests it performs, how it judges a node from sysfs, its wire
+// format, and the real program started as the window and quenfall-cli start it, against
+// nodes that are not the radio and against programs that die or never answer.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "link/linux/helper_process.h"
+#include "link/linux/helper_request_check.h"
+#include "link/linux/radio_node_check.h"
+
+namespace quenfall::helper {
+namespace {
+
+namespace fs = std::filesystem;
+
+Request Open(std::string node) {
+    Request r;
+    r.Type = RequestType::Open;
+    r.Node = std::move(node);
+    return r;
+}
+Request Write(std::size_t n) {
+    Request r;
+    r.Type = RequestType::Write;
+    r.Data.assign(n, 0xA1);
+    return r;
+}
+Request Read(std::uint32_t n) {
+    Request r;
+    r.Type = RequestType::Read;
+    r.ReadLength = n;
+    return r;
+}
+
+TEST(HelperRequests, OneNodeUnderDevThenOnlyTheDialoguesCommands) {
+    EXPECT_EQ(WhyRequestRefused(Open("/dev/sg1"), false), "");
+    EXPECT_EQ(WhyRequestRefused(Open("/dev/disk/by-id/usb-STM_microSD_Flash-0:0"), false), "");
+    EXPECT_NE(WhyRequestRefused(Open("/dev/sg1"), true), "");  // one node per helper
+    for (const char* path : {"", "sg1", "/tmp/disk", "/dev/", "/dev/../etc/shadow", "/dev/./sg1",
+                             "/dev//sg1", "/devices/sg1", "/dev/sg1/..", "/proc/self/fd/0"}) {
+        EXPECT_NE(WhyRequestRefused(Open(path), false), "") << path;
+    }
+    EXPECT_NE(WhyRequestRefused(Open(std::string("/dev/sg1\0/x", 11)), false), "");
+    EXPECT_NE(WhyRequestRefused(Open("/dev/" + std::string(251, 'a')), false), "");
+    EXPECT_EQ(WhyRequestRefused(Open("/dev/" + std::string(250, 'a')), false), "");
+
+    // Frames: exit 8, enter 10..22 (0 to 12 sections), block 2065.
+    for (std::size_t n : {8, 10, 16, 22, 2065}) EXPECT_EQ(WhyRequestRefused(Write(n), true), "") << n;
+    for (std::size_t n : {0, 1, 7, 9, 23, 100, 2064, 2066, 4096}) {
+        EXPECT_EQ(WhyRequestRefused(Write(n), true), "a write of " + std::to_string(n) + " bytes is not a request frame");
+    }
+    for (std::uint32_t n : {1u, 9u, 4096u}) EXPECT_EQ(WhyRequestRefused(Read(n), true), "") << n;
+    for (std::uint32_t n : {0u, 4097u, 65535u}) EXPECT_NE(WhyRequestRefused(Read(n), true), "") << n;
+
+    // Nothing but an open before a node is open; nothing unknown ever.
+    EXPECT_EQ(WhyRequestRefused(Write(8), false), "no device is open");
+    EXPECT_EQ(WhyRequestRefused(Read(9), false), "no device is open");
+    EXPECT_NE(WhyRequestRefused(Request{}, true), "");
+}
+
+TEST(HelperProtocol, RequestsAndRepliesSurviveTheWireAndJunkIsMalformed) {
+    for (const Request& r : {Open("/dev/sg3"), Write(2065), Read(9)}) {
+        const Request back = DecodeRequest(EncodeRequest(r));
+        EXPECT_EQ(back.Type, r.Type);
+        EXPECT_EQ(back.Node, r.Node);
+        EXPECT_EQ(back.Data, r.Data);
+        EXPECT_EQ(back.ReadLength, r.ReadLength);
+    }
+    EXPECT_EQ(EncodeRequest(Read(9)), (std::vector<std::uint8_t>{'R', 0, 9}));
+    EXPECT_EQ(DecodeRequest(std::vector<std::uint8_t>{'R', 0}).Type, RequestType::Malformed);
+    EXPECT_EQ(DecodeRequest(std::vector<std::uint8_t>{'X', 1, 2}).Type, RequestType::Malformed);
+    EXPECT_EQ(DecodeRequest({}).Type, RequestType::Malformed);
+
+    Reply reply;
+    reply.Result = Outcome::SystemError;
+    reply.Error = 1;
+    reply.Text = "why";
+    reply.Data = {0xA1, 0, 0xA4};
+    const auto body = EncodeReply(reply);
+    EXPECT_EQ(body, (std::vector<std::uint8_t>{'r', 1, 0, 0, 0, 1, 0, 3, 'w', 'h', 'y', 0xA1, 0, 0xA4}));
+    const auto back = DecodeReply(body);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->Text, "why");
+    EXPECT_EQ(back->Data, reply.Data);
+    auto cut = body;
+    cut[7] = 20;  // a text longer than the body
+    EXPECT_FALSE(DecodeReply(cut));
+    cut = body;
+    cut[1] = 9;  // no such outcome
+    EXPECT_FALSE(DecodeReply(cut));
+
+    EXPECT_EQ(AnnouncedLength(LengthPrefix(MaxBodyLength)), MaxBodyLength);
+    EXPECT_FALSE(AnnouncedLength(LengthPrefix(MaxBodyLength + 1)));
+    EXPECT_FALSE(AnnouncedLength(LengthPrefix(0)));
+    EXPECT_EQ(LengthPrefix(0x01020304), (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+    ASSERT_TRUE(DecodeHello(EncodeHello({ProtocolVersion, true})));
+    EXPECT_TRUE(DecodeHello(EncodeHello({ProtocolVersion, true}))->HasRawIo);
+}
+
+// A sysfs tree as the kernel lays it out for a USB drive with its SCSI device, disk and
+// generic node; /dev/char and /dev/block hold links to the devices, as in /sys.
+class FakeSysfs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("quenfall-sysfs-" + std::to_string(::getpid()));
+        fs::remove_all(root);
+        scsi = root / "devices/pci0000:00/usb1/1-1/1-1:1.0/host6/target6:0:0/6:0:0:0";
+        Put(scsi / "type", "0\n");
+        Put(scsi / "vendor", "STM     \n");
+        Put(scsi / "model", "microSD Flash   \n");
+        Put(scsi / "block/sdb/removable", "1\n");
+        Put(scsi / "block/sdb/sdb1/partition", "1\n");
+        fs::create_directories(scsi / "scsi_generic/sg1");
+        fs::create_directory_symlink(scsi / "", scsi / "scsi_generic/sg1/device");
+        fs::create_directory_symlink(scsi / "", scsi / "block/sdb/device");
+        fs::create_directories(root / "dev/char");
+        fs::create_directories(root / "dev/block");
+        fs::create_directory_symlink(scsi / "scsi_generic/sg1", root / "dev/char/21:1");
+        fs::create_directory_symlink(scsi / "block/sdb", root / "dev/block/8:16");
+        fs::create_directory_symlink(scsi / "block/sdb/sdb1", root / "dev/block/8:17");
+    }
+    void TearDown() override { fs::remove_all(root); }
+    static void Put(const fs::path& file, const std::string& text) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << text;
+    }
+    std::string Why(NodeKind kind, unsigned major, unsigned minor) {
+        return WhyNotTheRadio(ReadRadioNodeFacts(root, kind, major, minor));
+    }
+    fs::path root, scsi;
+};
+
+TEST_F(FakeSysfs, TheRadiosGenericNodeAndWholeDiskPass) {
+    const RadioNodeFacts generic = ReadRadioNodeFacts(root, NodeKind::ScsiGeneric, 21, 1);
+    EXPECT_EQ(generic.Vendor, "STM     ");  // blanks kept, line end gone
+    EXPECT_EQ(generic.Removable, "1");
+    EXPECT_EQ(generic.Disks, 1);
+    EXPECT_EQ(WhyNotTheRadio(generic), "");
+    EXPECT_EQ(Why(NodeKind::Block, 8, 16), "");
+}
+
+TEST_F(FakeSysfs, AnythingElseIsRefusedWithItsReason) {
+    EXPECT_EQ(Why(NodeKind::Block, 8, 17), "block device 8:17 is a partition, not a whole disk");
+    EXPECT_EQ(Why(NodeKind::Other, 1, 3), "device 1:3 is neither a disk nor a SCSI generic node");
+    EXPECT_NE(Why(NodeKind::ScsiGeneric, 21, 9), "");  // no such device
+    EXPECT_NE(Why(NodeKind::Block, 8, 32), "");
+
+    Put(scsi / "model", "microSD Flash\n");  // blanks matter
+    EXPECT_EQ(Why(NodeKind::ScsiGeneric, 21, 1),
+              "SCSI generic device 21:1 is \"STM     \" \"microSD Flash\", not the radio");
+    Put(scsi / "model", "microSD Flash   \n");
+    Put(scsi / "block/sdb/removable", "0\n");
+    EXPECT_EQ(Why(NodeKind::ScsiGeneric, 21, 1), "SCSI generic device 21:1 is not a removable disk");
+    Put(scsi / "block/sdb/removable", "1\n");
+    Put(scsi / "type", "5\n");  // an optical drive claiming the identity
+    EXPECT_EQ(Why(NodeKind::ScsiGeneric, 21, 1), "SCSI generic device 21:1 is not a SCSI disk");
+    Put(scsi / "type", "0\n");
+    fs::remove_all(scsi / "block");  // the SCSI device without its disk
+    EXPECT_EQ(Why(NodeKind::ScsiGeneric, 21, 1), "SCSI generic device 21:1 belongs to no disk");
+}
+
+// --- The real program ---
+
+HelperDeadlines Short() { return {std::chrono::milliseconds(3000), std::chrono::milliseconds(400)}; }
+
+TEST(RealHelper, RefusesWhatIsNotTheRadioAndEveryCommandBeforeIt) {
+    HelperStart start = StartHelperProcess(QUENFALL_TEST_HELPER, Short());
+    ASSERT_TRUE(start.Connection) << start.Problem;
+    EXPECT_EQ(start.Greeting.Version, ProtocolVersion);
+    auto& helper = *start.Connection;
+
+    auto reply = helper.Exchange(Write(8));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Result, Outcome::Refused);
+    EXPECT_EQ(reply->Text, "no device is open");
+
+    reply = helper.Exchange(Open("/tmp/anything"));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Result, Outcome::Refused);
+
+    reply = helper.Exchange(Open("/dev/no-such-node"));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Result, Outcome::SystemError);
+    EXPECT_EQ(reply->Error, ENOENT);
+
+    reply = helper.Exchange(Open("/dev/null"));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Result, Outcome::NotTheRadio);
+    EXPECT_EQ(reply->Text, "/dev/null: device 1:3 is neither a disk nor a SCSI generic node");
+
+    // Still nothing open, so still no command; the helper keeps answering.
+    reply = helper.Exchange(Read(9));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Result, Outcome::Refused);
+}
+
+TEST(RealHelper, TheBuildTreeHoldsItWhereTheProgramsFindIt) {
+    // quenfall-cli and quenfall resolve the helper from their own folder, as installed.
+    const fs::path cli = QUENFALL_TEST_CLI;
+    const fs::path found = (cli.parent_path() / QUENFALL_TEST_HELPER_FROM_BINDIR).lexically_normal();
+    EXPECT_TRUE(fs::equivalent(found, QUENFALL_TEST_HELPER)) << found;
+}
+
+// Stand-ins for a broken helper: shell scripts in a temporary folder.
+class BrokenHelper : public ::testing::Test {
+protected:
+    std::string Script(const std::string& name, const std::string& body) {
+        const fs::path path = fs::temp_directory_path() / ("quenfall-" + name + "-" + std::to_string(::getpid()));
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(path, fs::perms::owner_all);
+        made.push_back(path);
+        return path.string();
+    }
+    void TearDown() override {
+        for (const auto& p : made) fs::remove(p);
+    }
+    std::vector<fs::path> made;
+};
+
+// The greeting of a helper without the capability: length 3, 'H', version 1, flags 0.
+const char* Greeting = "printf '\\000\\000\\000\\003H\\001\\000'";
+
+TEST_F(BrokenHelper, AMissingOrFailingProgramIsAProblemInWords) {
+    HelperStart start = StartHelperProcess("/nonexistent/quenfall-radio-helper", Short());
+    EXPECT_FALSE(start.Connection);
+    EXPECT_EQ(start.Problem, std::strerror(ENOENT));
+
+    start = StartHelperProcess(Script("exits", "exit 3"), Short());
+    EXPECT_FALSE(start.Connection);
+    EXPECT_EQ(start.Problem, "it ended or did not answer");
+}
+
+TEST_F(BrokenHelper, SilenceIsSeenAtTheDeadlineNotWaitedFor) {
+    using namespace std::chrono;
+    auto began = steady_clock::now();
+    HelperStart start = StartHelperProcess(Script("mute", "exec sleep 30"), {milliseconds(300), milliseconds(300)});
+    EXPECT_FALSE(start.Connection);
+    EXPECT_LT(steady_clock::now() - began, seconds(5));
+
+    // Greets, then never answers: the exchange gives nothing and so does every later one.
+    start = StartHelperProcess(Script("hangs", std::string(Greeting) + "; exec sleep 30"), Short());
+    ASSERT_TRUE(start.Connection) << start.Problem;
+    EXPECT_FALSE(start.Greeting.HasRawIo);
+    began = steady_clock::now();
+    EXPECT_FALSE(start.Connection->Exchange(Read(9)));
+    EXPECT_FALSE(start.Connection->Exchange(Read(9)));
+    EXPECT_LT(steady_clock::now() - began, seconds(5));
+}
+
+TEST_F(BrokenHelper, AHelperThatDiesMidwayIsGone) {
+    using namespace std::chrono;
+    HelperStart start = StartHelperProcess(Script("dies", std::string(Greeting) + "; exit 0"),
+                                           {milliseconds(3000), milliseconds(20000)});
+    ASSERT_TRUE(start.Connection) << start.Problem;
+    const auto began = steady_clock::now();
+    EXPECT_FALSE(start.Connection->Exchange(Open("/dev/sg1")));
+    EXPECT_LT(steady_clock::now() - began, seconds(10));  // the end of the stream, not the deadline
+}
+
+}  // namespace
+}  // namespace quenfall::helper
