@@ -187,6 +187,36 @@ TEST(LinuxDeviceLink, ANodeThatIsNoLongerTheRadioGetsNoCommand) {
     EXPECT_TRUE(k.commands.empty());
 }
 
+TEST(LinuxDeviceLink, ListsEachRadiosLocationAndOpensAnyListedOneOnlyWhileItIsStillThere) {
+    FakeKernel k;
+    BlockDeviceRecord one = Radio("sdb");
+    one.Location = "1-1.1";
+    BlockDeviceRecord two = Radio("sdc");
+    two.Location = "1-1.2";
+    k.Plug(one);
+    k.Plug(two);
+    LinuxDeviceLink link(k.System());
+    ASSERT_EQ(link.ScanDrives(), 2);
+    const auto drives = link.ListedDrives();
+    EXPECT_EQ(drives[0].Location, "1-1.1");
+    EXPECT_EQ(drives[1].Location, "1-1.2");
+
+    auto opened = link.OpenListedDrive(1);
+    ASSERT_TRUE(opened.Channel);
+    EXPECT_EQ(k.opens.back().first, "/dev/sdc");
+    opened.Channel.reset();
+    EXPECT_EQ(link.OpenListedDrive(2).Failure, OpenFailure::NoRadio);
+
+    // Both restarted since the scan, and the second radio came back as sdb: the scan's sdb
+    // is another radio now and gets no command.
+    two.DevNode = "/dev/sdb";
+    k.nodes["/dev/sdb"] = two;
+    const auto swapped = link.OpenListedDrive(0);
+    EXPECT_EQ(swapped.Failure, OpenFailure::CannotOpen);
+    EXPECT_FALSE(swapped.Channel);
+    EXPECT_TRUE(k.commands.empty());
+}
+
 TEST(LinuxDeviceLink, AnUnwritableNodeIsAPermissionProblemWithAdvice) {
     for (int error : {EACCES, EPERM}) {
         FakeKernel k;

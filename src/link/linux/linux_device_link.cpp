@@ -75,9 +75,11 @@ std::uint16_t LinuxDeviceLink::ScanDrives() {
         std::min<std::size_t>(drives_.size(), std::numeric_limits<std::uint16_t>::max()));
 }
 
-OpenResult LinuxDeviceLink::OpenDevice() {
-    if (drives_.empty()) return Failed(OpenFailure::NoRadio, {});
-    const BlockDeviceRecord& drive = drives_.front();
+OpenResult LinuxDeviceLink::OpenDevice() { return OpenListedDrive(0); }
+
+OpenResult LinuxDeviceLink::OpenListedDrive(std::size_t index) {
+    if (index >= drives_.size()) return Failed(OpenFailure::NoRadio, {});
+    const BlockDeviceRecord& drive = drives_[index];
 
     // O_NONBLOCK: a card-reader-like drive that reports no medium still opens, and SG_IO
     // does not need a medium. A write-protected drive refuses a read-write open with EROFS;
@@ -93,10 +95,11 @@ OpenResult LinuxDeviceLink::OpenDevice() {
         return Failed(OpenFailure::CannotOpen, drive.DevNode + ": " + std::strerror(-fd));
     }
 
-    // The node may have changed hands since the scan (radio unplugged, another disk took its
-    // name): vendor commands go only to a device that is the radio now.
+    // The node may have changed hands since the scan (radio unplugged, another disk or
+    // another radio of a crate took its name): vendor commands go only to a device that is
+    // the radio now, at the place the scan found it.
     const auto opened = system_->DescribeOpenDevice(fd);
-    if (!opened || !IsRadioDrive(*opened)) {
+    if (!opened || !IsRadioDrive(*opened) || opened->Location != drive.Location) {
         system_->Close(fd);
         return Failed(OpenFailure::CannotOpen, drive.DevNode + " is no longer the radio");
     }
@@ -116,7 +119,7 @@ std::vector<RadioDrive> LinuxDeviceLink::ListedDrives() const {
     std::vector<RadioDrive> drives;
     drives.reserve(drives_.size());
     for (const auto& d : drives_) {
-        drives.push_back({d.DevNode, std::string(WithoutLineEnd(d.Vendor)),
+        drives.push_back({d.DevNode, d.Location, std::string(WithoutLineEnd(d.Vendor)),
                           std::string(WithoutLineEnd(d.Model))});
     }
     return drives;
