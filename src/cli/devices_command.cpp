@@ -1,34 +1,76 @@
-// quenfall-cli devices: the radios the platform's link finds, in the order flash uses them.
+// quenfall-cli devices [--json] [--emulate N]: the radios the platform's link finds (or an
+// emulated crate's), in the order flash uses them, each with its node and its location.
 #include <iostream>
+#include <optional>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_support.h"
 #include "link/platform_link.h"
+#include "radio/emulated_crate.h"
 
 namespace quenfall::cli {
 
+namespace {
+
+constexpr std::string_view DevicesUsage = "usage: quenfall-cli devices [--json] [--emulate N]";
+
+void PrintJson(const std::vector<RadioDrive>& drives) {
+    std::cout << '[';
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        const RadioDrive& d = drives[i];
+        std::cout << (i ? ",\n " : "") << "{\"node\": " << JsonString(d.Node) << ", \"location\": "
+                  << JsonString(d.Location) << ", \"vendor\": " << JsonString(d.Vendor)
+                  << ", \"model\": " << JsonString(d.Model) << '}';
+    }
+    std::cout << "]\n";
+}
+
+}  // namespace
+
 int DevicesCommand(const Arguments& args) {
-    if (!args.empty()) {
-        std::cerr << "usage: quenfall-cli devices\n";
-        return 2;
+    bool json = false;
+    std::optional<std::size_t> emulate;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (args[i] == "--emulate" && i + 1 < args.size() &&
+                   args[i + 1].find_first_not_of("0123456789") == std::string::npos && args[i + 1].size() <= 2 &&
+                   !args[i + 1].empty()) {
+            emulate = std::stoul(args[++i]);
+        } else {
+            std::cerr << DevicesUsage << '\n';
+            return 2;
+        }
     }
-    const std::unique_ptr<PlatformDeviceLink> link = MakePlatformDeviceLink();
-    if (!link) {
-        std::cerr << "quenfall-cli devices: this build has no link to real radios\n";
-        return 1;
+
+    std::vector<RadioDrive> drives;
+    std::string problem;
+    if (emulate) {
+        EmulatedCrate crate{std::vector<EmulatedRadioConfig>(*emulate)};
+        drives = crate.Drives();
+    } else {
+        const std::unique_ptr<PlatformDeviceLink> link = MakePlatformDeviceLink();
+        if (!link) {
+            std::cerr << "quenfall-cli devices: this build has no link to real radios\n";
+            return 1;
+        }
+        link->ScanDrives();
+        drives = link->ListedDrives();
+        problem = link->PermissionProblem();
     }
-    link->ScanDrives();
-    const std::vector<RadioDrive> drives = link->ListedDrives();
-    if (drives.empty()) {
+    if (json) {
+        PrintJson(drives);
+    } else if (drives.empty()) {
         std::cout << "No radio was found.\n";
-        return 1;
+    } else {
+        // Quoted, so that the identity's padding blanks show.
+        for (const RadioDrive& d : drives) {
+            std::cout << d.Node << "  location " << (d.Location.empty() ? "unknown" : d.Location) << "  vendor \""
+                      << d.Vendor << "\"  model \"" << d.Model << "\"\n";
+        }
     }
-    // Quoted, so that the identity's padding blanks show.
-    for (const RadioDrive& d : drives) {
-        std::cout << d.Node << "  vendor \"" << d.Vendor << "\"  model \"" << d.Model << "\"\n";
-    }
-    if (const std::string problem = link->PermissionProblem(); !problem.empty()) {
-        std::cerr << "note: " << problem << '\n';
-    }
+    if (drives.empty()) return 1;
+    if (!problem.empty()) std::cerr << "note: " << problem << '\n';
     return 0;
 }
 

@@ -1,5 +1,6 @@
-// quenfall-cli flash FILE [--emulate] [--trace TRACE]: one whole upgrade in real time.
+// quenfall-cli flash: one whole upgrade in real time, or one per radio of a crate.
 #include "cli/flash_command.h"
+#include "cli/terminal_view.h"
 
 #include <iostream>
 #include <optional>
@@ -7,6 +8,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
+#include "cli/crate_command.h"
 #include "cli/dialogue_trace_file.h"
 #include "cli/platform_link.h"
 #include "package/package_loader.h"
@@ -17,33 +19,59 @@ namespace quenfall::cli {
 
 namespace {
 
-constexpr std::string_view FlashUsage = "usage: quenfall-cli flash FILE [--emulate] [--trace TRACE]";
+constexpr std::string_view FlashUsage =
+    "usage: quenfall-cli flash FILE [--emulate [N]] [--device NODE_OR_LOCATION | --all]\n"
+    "                          [--report REPORT] [--trace TRACE]";
 // How the emulated radio behaves: it first answers status 3, restarts into boot mode and is
 // back on the bus after this long, then acknowledges every block.
 constexpr std::chrono::milliseconds EmulatedRestartTime{2000};
+// An emulated crate holds at most as many radios as a hub chain of a shop would.
+constexpr std::size_t MaxEmulatedRadios = 64;
+
+int UsageError(std::string_view what) {
+    std::cerr << "quenfall-cli flash: " << what << '\n' << FlashUsage << '\n';
+    return 2;
+}
+
+std::optional<std::size_t> RadioCount(std::string_view word) {
+    if (word.empty() || word.size() > 3 || word.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return static_cast<std::size_t>(std::stoul(std::string(word)));
+}
 
 }  // namespace
 
 int FlashCommand(const Arguments& args) {
     std::optional<std::string> file;
     std::optional<std::string> tracePath;
+    std::optional<std::string> reportPath;
+    std::optional<std::string> device;
+    bool all = false;
     bool emulate = false;
+    std::size_t emulated = 1;
+    bool countGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--emulate") {
             emulate = true;
-        } else if (a == "--trace") {
-            if (i + 1 >= args.size()) {
-                std::cerr << "quenfall-cli flash: --trace needs a file name\n" << FlashUsage << '\n';
-                return 2;
+            if (i + 1 < args.size()) {
+                if (const auto n = RadioCount(args[i + 1])) {
+                    if (*n < 1 || *n > MaxEmulatedRadios)
+                        return UsageError("--emulate takes 1 to " + std::to_string(MaxEmulatedRadios) + " radios");
+                    emulated = *n;
+                    countGiven = true;
+                    ++i;
+                }
             }
-            tracePath = args[++i];
+        } else if (a == "--all") {
+            all = true;
+        } else if (a == "--trace" || a == "--report" || a == "--device") {
+            if (i + 1 >= args.size()) return UsageError(a + " needs " + (a == "--device" ? "a radio" : "a file name"));
+            (a == "--trace" ? tracePath : a == "--report" ? reportPath : device) = args[++i];
         } else if (a.starts_with("-") && a != "-") {
-            std::cerr << "quenfall-cli flash: unknown option " << a << '\n' << FlashUsage << '\n';
-            return 2;
+            return UsageError("unknown option " + a);
         } else if (file) {
-            std::cerr << "quenfall-cli flash: one file at a time\n" << FlashUsage << '\n';
-            return 2;
+            return UsageError("one file at a time");
         } else {
             file = a;
         }
@@ -52,6 +80,11 @@ int FlashCommand(const Arguments& args) {
         std::cerr << FlashUsage << '\n';
         return 2;
     }
+    const bool perRadio = all || device;
+    if (all && device) return UsageError("--device and --all exclude each other");
+    if (reportPath && !perRadio) return UsageError("--report needs --all or --device");
+    if (tracePath && all) return UsageError("--trace records one radio's dialogue: use it with --device");
+    if (countGiven && !perRadio) return UsageError("--emulate N needs --all or --device");
 
     const LoadResult loaded = LoadPackage(PathFromArgument(*file));
     if (loaded.Verdict != LoadVerdict::Accepted) {
@@ -67,6 +100,18 @@ int FlashCommand(const Arguments& args) {
             std::cerr << "quenfall-cli flash: cannot write the trace \"" << *tracePath << "\"\n";
             return 2;
         }
+    }
+
+    if (perRadio) {
+        CrateRequest request;
+        request.Loaded = package;
+        const std::u8string name = PathFromArgument(*file).filename().u8string();
+        request.PackageName.assign(name.begin(), name.end());
+        request.Device = device;
+        if (emulate) request.Emulate = emulated;
+        request.ReportPath = reportPath;
+        request.Trace = trace ? &*trace : nullptr;
+        return FlashCrateCommand(request);
     }
 
     TerminalView view(std::cout, std::cerr, StdoutIsTerminal());

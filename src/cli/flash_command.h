@@ -1,12 +1,12 @@
 #pragma once
 // One whole upgrade from the command line, in real time: the sequencer and the device
-// watch on a RealtimeTimers loop, shown by a TerminalView. The radio is whatever DeviceLink
+// watch on a RealtimeTimers loop, shown by a FlashView. The radio is whatever DeviceLink
 // the caller hands in: the emulated radio for --emulate, a platform link for a real radio.
 #include <chrono>
 #include <functional>
 #include <memory>
 
-#include "cli/terminal_view.h"
+#include "cli/flash_view.h"
 #include "package/package.h"
 #include "upgrade/device_link.h"
 #include "upgrade/upgrade_sequencer.h"
@@ -27,7 +27,7 @@ inline constexpr std::string_view RadioDidNotReturnText =
 
 // Runs one upgrade of package over link. Returns 0 only when the run ended with
 // " Program upgrade is complete!", 1 otherwise.
-int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, TerminalView& view,
+int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, FlashView& view,
                  const FlashOptions& options);
 
 }  // namespace quenfall::cli

@@ -19,7 +19,7 @@ bool AnySequencerTimerOn(const TimerBank& timers) {
 
 }  // namespace
 
-int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, TerminalView& view,
+int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, FlashView& view,
                  const FlashOptions& options) {
     RealtimeTimers timers;
     UpgradeSequencer sequencer(link, view, timers);

@@ -6,11 +6,11 @@
 #include <iosfwd>
 #include <string>
 
-#include "upgrade/upgrade_view.h"
+#include "cli/flash_view.h"
 
 namespace quenfall::cli {
 
-class TerminalView : public UpgradeView {
+class TerminalView : public FlashView {
 public:
     TerminalView(std::ostream& out, std::ostream& err, bool terminal);
 
@@ -23,10 +23,10 @@ public:
     void Pause(std::chrono::milliseconds duration) override;
 
     const std::string& StatusText() const { return status_; }
-    bool Completed() const { return completed_; }
+    bool Completed() const override { return completed_; }
     bool ErrorShown() const { return errorShown_; }
     // Ends the bar's line so that what follows starts on a line of its own.
-    void Finish();
+    void Finish() override;
 
 private:
     void ClearBar();

@@ -17,7 +17,8 @@ struct BlockDeviceRecord {
     std::string Removable;  // sysfs "removable" of the disk, "1" when removable
     std::string Vendor;     // sysfs "vendor" of its scsi_device parent, 8 blank-padded bytes
     std::string Model;      // sysfs "model" of its scsi_device parent, 16 blank-padded bytes
-    std::string GenericNode;  // "/dev/sg1": the same SCSI device's generic node; empty without the sg driver
+    std::string GenericNode = {};  // "/dev/sg1": the same SCSI device's generic node; empty without the sg driver
+    std::string Location = {};  // LocationFromDevPath of its sysfs device path
 };
 
 // The text without the line end a sysfs read leaves; blanks stay.

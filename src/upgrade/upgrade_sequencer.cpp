@@ -129,6 +129,7 @@ void UpgradeSequencer::Button2Click(std::shared_ptr<const Package> loaded) {
         }
         return;
     }
+    const bool abandoned = AnySequencerTimerOn() || state_.Channel != nullptr;
     AbandonRun();
     state_.Channel = std::move(opened.Channel);
 
@@ -143,7 +144,7 @@ void UpgradeSequencer::Button2Click(std::shared_ptr<const Package> loaded) {
     // expired answer windows as a communication error.
     if (std::string refusal = state_.Channel->Refusal(); !refusal.empty()) {
         state_.Channel.reset();
-        if (abandoned) {
+        if (abandoned) {  // the run this click replaced is gone too
             view_.SetStatusText(UpgradeFailedText);
             view_.SetFailureIconVisible(true);
         }

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #endif
 
+#include "package/check_value.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "protocol/command_frame.h"
@@ -391,6 +392,139 @@ TEST_F(CliTest, FlashRefusesWhatCannotBeSentBeforeTouchingARadio) {
     EXPECT_EQ(Cli("flash --emulate").Exit, 2);
     EXPECT_EQ(Cli("flash " + Q(bad) + " --emulate --trace").Exit, 2);
     EXPECT_EQ(Cli("flash " + Q(bad) + " --emulate --fast").Exit, 2);
+}
+
+// --- a crate of radios --------------------------------------------------------------------
+
+// The lines of out that begin with prefix, without it.
+std::vector<std::string> LinesOf(const std::string& out, const std::string& prefix) {
+    std::vector<std::string> lines;
+    for (const std::string& line : Lines(out))
+        if (line.starts_with(prefix)) lines.push_back(line.substr(prefix.size()));
+    return lines;
+}
+
+TEST_F(CliTest, FlashAllUpgradesEveryRadioOfACrateFollowingEachByLocationAndReportsEach) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(5 * 2048 + 7, 5)}, {6, 6, Pattern(900, 6)}};
+    const std::vector<std::uint8_t> bytes = WritePackage(spec);
+    const fs::path p = Write("crate.bin", bytes);
+    const fs::path report = dir_ / "report.json";
+    const CliRun r = Cli("flash " + Q(p) + " --all --emulate 3 --report " + Q(report));
+    EXPECT_EQ(r.Exit, 0) << r.Out << r.Err;
+    EXPECT_EQ(r.Err, "");
+
+    // Each radio's own lines, labelled by its location, as a single run shows them.
+    for (const std::string location : {"1-1.1", "1-1.2", "1-1.3"}) {
+        SCOPED_TRACE(location);
+        std::vector<std::string> shown;
+        for (const std::string& line : LinesOf(r.Out, location + ": "))
+            if (!line.starts_with("Progress: ") && !line.starts_with("emulated radio: ")) shown.push_back(line);
+        EXPECT_EQ(shown, (std::vector<std::string>{
+                             "Entering BOOT Mode...", " No device detected!", " The device has been connected!",
+                             "The program is being upgraded, please wait patiently...",
+                             " Program upgrade is complete!",
+                             "Data transmitted successfully. Please wait for radio to reset to confirm "
+                             "successful write!"}));
+        EXPECT_EQ(LinesOf(r.Out, location + ": Progress: ").back(), "100%");
+    }
+    // The radios came back in reverse order: the first and the last traded device names.
+    EXPECT_EQ(LinesOf(r.Out, "1-1.1: emulated radio: "),
+              std::vector<std::string>{"7 blocks in 2 sections received; every section matches the package; "
+                                       "device names /dev/sda then /dev/sdc."});
+    EXPECT_EQ(LinesOf(r.Out, "1-1.3: emulated radio: "),
+              std::vector<std::string>{"7 blocks in 2 sections received; every section matches the package; "
+                                       "device names /dev/sdc then /dev/sda."});
+    const std::vector<std::string> lines = Lines(r.Out);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines.back(), "3 of 3 radios upgraded.");
+    EXPECT_TRUE(lines[lines.size() - 4].starts_with("1-1.1     /dev/sda  ")) << lines[lines.size() - 4];
+    EXPECT_TRUE(lines[lines.size() - 2].ends_with(" s   Program upgrade is complete!")) << lines[lines.size() - 2];
+
+    // One record per radio, for the shop's records.
+    const std::string json = ReadText(report);
+    // The check value the loader verified: over the descrambled file.
+    const LoadResult loaded = LoadPackage(p);
+    ASSERT_TRUE(loaded.Accepted);
+    const auto& image = loaded.Accepted->Image;
+    const std::uint16_t check = ComputeCheckValue(std::span(image).first(image.size() - 2));
+    char checkText[8];
+    std::snprintf(checkText, sizeof checkText, "0x%04X", check);
+    std::size_t records = 0;
+    for (std::size_t at = json.find("{\"location\": "); at != std::string::npos;
+         at = json.find("{\"location\": ", at + 1)) {
+        ++records;
+    }
+    EXPECT_EQ(records, 3u) << json;
+    EXPECT_NE(json.find("{\"location\": \"1-1.3\", \"node\": \"/dev/sdc\", \"last_node\": \"/dev/sda\", "
+                        "\"package\": \"crate.bin\", \"check_value\": \"" +
+                        std::string(checkText) + "\""),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"status_texts\": [\"Entering BOOT Mode...\", \" No device detected!\", \" The device has "
+                        "been connected!\", \"The program is being upgraded, please wait patiently...\", \" Program "
+                        "upgrade is complete!\"],\n   \"blocks_sent\": 7, \"start\": \"20"),
+              std::string::npos)
+        << json;
+    EXPECT_EQ(json.find("\"completed\": false"), std::string::npos);
+}
+
+TEST_F(CliTest, FlashDeviceUpgradesTheNamedRadioAloneAndRecordsItsDialogue) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(3000, 7)}};
+    const fs::path p = Write("one.bin", WritePackage(spec));
+    const fs::path trace = dir_ / "trace.txt";
+    // By location, then by node: the crate's other radios must get no frame at all (the
+    // command checks every emulated radio and fails when one was written to).
+    for (const std::string name : {"1-1.2", "/dev/sdc"}) {
+        SCOPED_TRACE(name);
+        const CliRun r = Cli("flash " + Q(p) + " --device " + name + " --emulate 3 --trace " + Q(trace));
+        EXPECT_EQ(r.Exit, 0) << r.Out << r.Err;
+        EXPECT_EQ(r.Err, "");
+        // Every line is the chosen radio's (its rows and its summary line) but the count.
+        const std::string location = name == "1-1.2" ? "1-1.2" : "1-1.3";
+        for (const std::string& line : Lines(r.Out))
+            EXPECT_TRUE(line.starts_with(location) || line == "1 of 1 radio upgraded.") << line;
+        EXPECT_EQ(LinesOf(r.Out, location + ": emulated radio: ").size(), 1u);
+        EXPECT_EQ(Lines(ReadText(trace)).size(), 10u) << "enter, enter after the restart, two blocks, exit";
+    }
+
+    const CliRun missing = Cli("flash " + Q(p) + " --device 1-1.9 --emulate 3");
+    EXPECT_EQ(missing.Exit, 1);
+    EXPECT_EQ(missing.Err, "quenfall-cli flash: no radio at \"1-1.9\". Found: /dev/sda (1-1.1) /dev/sdb (1-1.2) "
+                           "/dev/sdc (1-1.3)\n");
+    EXPECT_EQ(missing.Out, "");
+
+    // Combinations that make no sense are refused before any radio is touched.
+    EXPECT_EQ(Cli("flash " + Q(p) + " --all --device 1-1.1 --emulate 2").Exit, 2);
+    EXPECT_EQ(Cli("flash " + Q(p) + " --emulate --report " + Q(dir_ / "r.json")).Exit, 2);
+    EXPECT_EQ(Cli("flash " + Q(p) + " --all --emulate 2 --trace " + Q(trace)).Exit, 2);
+    EXPECT_EQ(Cli("flash " + Q(p) + " --emulate 2").Exit, 2);
+    EXPECT_EQ(Cli("flash " + Q(p) + " --all --emulate 0").Exit, 2);
+    EXPECT_EQ(Cli("flash " + Q(p) + " --all --emulate 2 --report " + Q(dir_ / "no" / "such" / "dir.json")).Exit, 2);
+    EXPECT_EQ(Cli("flash " + Q(p) + " --device").Exit, 2);
+}
+
+TEST_F(CliTest, DevicesListsEachRadioWithNodeAndLocationAsTextOrJson) {
+    const CliRun text = Cli("devices --emulate 2");
+    EXPECT_EQ(text.Exit, 0);
+    EXPECT_EQ(text.Out,
+              "/dev/sda  location 1-1.1  vendor \"STM     \"  model \"microSD Flash   \"\n"
+              "/dev/sdb  location 1-1.2  vendor \"STM     \"  model \"microSD Flash   \"\n");
+    const CliRun json = Cli("devices --json --emulate 2");
+    EXPECT_EQ(json.Exit, 0);
+    EXPECT_EQ(json.Out,
+              "[{\"node\": \"/dev/sda\", \"location\": \"1-1.1\", \"vendor\": \"STM     \", \"model\": "
+              "\"microSD Flash   \"},\n {\"node\": \"/dev/sdb\", \"location\": \"1-1.2\", \"vendor\": \"STM     \", "
+              "\"model\": \"microSD Flash   \"}]\n");
+    const CliRun none = Cli("devices --json --emulate 0");
+    EXPECT_EQ(none.Exit, 1);
+    EXPECT_EQ(none.Out, "[]\n");
+    EXPECT_EQ(Cli("devices --xml").Exit, 2);
 }
 
 }  // namespace

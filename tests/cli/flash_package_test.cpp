@@ -1,6 +1,7 @@
 // FlashPackage's endings other than success, on the emulated radio in real time: what the
 // user reads and the exit status.
 #include "cli/flash_command.h"
+#include "cli/terminal_view.h"
 
 #include <gtest/gtest.h>
 

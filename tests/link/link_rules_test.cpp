@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "link/device_change.h"
+#include "link/drive_location.h"
 #include "link/drive_selection.h"
+#include "link/located_device_link.h"
 #include "link/radio_identity.h"
 #include "link/storage_descriptor.h"
 #include "link/usb_event_filter.h"
@@ -67,6 +69,117 @@ TEST(DriveSelection, ListsInKernelNameOrderAndTheFirstIsOpened) {
     EXPECT_FALSE(DeviceNameBefore("sdaa", "sdz"));
     EXPECT_FALSE(DeviceNameBefore("sdb", "sdb"));
     EXPECT_TRUE(SelectRadioDrives({}).empty());
+}
+
+TEST(DriveLocation, IsTheUsbPortChainWhateverHostAndNameTheDiskGets) {
+    // The same radio before and after its restart: new SCSI host, new disk name.
+    EXPECT_EQ(LocationFromDevPath("/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1.2/1-1.2:1.0/"
+                                  "host6/target6:0:0/6:0:0:0/block/sdb"),
+              "1-1.2");
+    EXPECT_EQ(LocationFromDevPath("/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1.2/1-1.2:1.0/"
+                                  "host9/target9:0:0/9:0:0:0/block/sde"),
+              "1-1.2");
+    // Another port of the same hub, another bus, a root port, a hub behind a hub.
+    EXPECT_EQ(LocationFromDevPath("/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1.3/1-1.3:1.0/"
+                                  "host7/target7:0:0/7:0:0:0/block/sdb"),
+              "1-1.3");
+    EXPECT_EQ(LocationFromDevPath("/devices/pci0000:00/0000:00:14.0/usb3/3-1/3-1.3/3-1.3:1.0/"
+                                  "host7/target7:0:0/7:0:0:0/block/sdb"),
+              "3-1.3");
+    EXPECT_EQ(LocationFromDevPath("/devices/platform/dummy_hcd.1/usb2/2-1/2-1:1.0/host0/"
+                                  "target0:0:0/0:0:0:0/block/sda"),
+              "2-1");
+    EXPECT_EQ(LocationFromDevPath("/devices/pci0000:00/0000:00:14.0/usb1/1-4/1-4.1/1-4.1.7/"
+                                  "1-4.1.7:1.0/host3/target3:0:0/3:0:0:0/block/sdc"),
+              "1-4.1.7");
+    // A second logical unit of one device is another drive.
+    EXPECT_EQ(LocationFromDevPath("/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host4/"
+                                  "target4:0:0/4:0:0:1/block/sdd"),
+              "1-2/lun1");
+    // Not behind USB: the whole path, never empty.
+    EXPECT_EQ(LocationFromDevPath("/devices/virtual/block/loop0"), "/devices/virtual/block/loop0");
+}
+
+RadioDrive At(std::string node, std::string location) {
+    return {std::move(node), std::move(location), "STM     ", "microSD Flash   "};
+}
+
+TEST(DriveLocation, ABoundRadioIsFoundByLocationAcrossRenamedAndReorderedScans) {
+    const RadioDrive first = At("/dev/sdb", "1-1.1");
+    const RadioDrive second = At("/dev/sdc", "1-1.2");
+    const RadioDrive third = At("/dev/sdd", "1-1.3");
+
+    // Before: three radios in name order.
+    const std::vector<RadioDrive> before{first, second, third};
+    EXPECT_EQ(FindBoundDrive(before, first), 0u);
+    EXPECT_EQ(FindBoundDrive(before, third), 2u);
+    // All restarted: the third came back first and took sdb, the first came back last.
+    const std::vector<RadioDrive> after{At("/dev/sdb", "1-1.3"), At("/dev/sdc", "1-1.2"), At("/dev/sde", "1-1.1")};
+    EXPECT_EQ(FindBoundDrive(after, first), 2u);
+    EXPECT_EQ(FindBoundDrive(after, second), 1u);
+    EXPECT_EQ(FindBoundDrive(after, third), 0u);
+    // The first is not back yet: its old name now belongs to the third, which is not it.
+    const std::vector<RadioDrive> waiting{At("/dev/sdb", "1-1.3"), At("/dev/sdc", "1-1.2")};
+    EXPECT_EQ(FindBoundDrive(waiting, first), std::nullopt);
+    // Two drives claiming one place cannot be told apart: neither is used.
+    const std::vector<RadioDrive> twice{At("/dev/sdb", "1-1.1"), At("/dev/sdf", "1-1.1")};
+    EXPECT_EQ(FindBoundDrive(twice, first), std::nullopt);
+    EXPECT_EQ(FindBoundDrive({}, first), std::nullopt);
+}
+
+TEST(DriveLocation, WithoutALocationOnlyTheSameNodeQualifies) {
+    const RadioDrive letter = At("\\\\.\\F:", "");
+    EXPECT_EQ(FindBoundDrive({At("\\\\.\\E:", ""), At("\\\\.\\F:", "")}, letter), 1u);
+    EXPECT_EQ(FindBoundDrive({At("\\\\.\\E:", "")}, letter), std::nullopt);
+    // A drive with a location is never taken for one bound by its node alone.
+    EXPECT_EQ(FindBoundDrive({At("\\\\.\\F:", "1-1.1")}, letter), std::nullopt);
+}
+
+TEST(DriveLocation, AUserNamesARadioByNodeOrLocation) {
+    const std::vector<RadioDrive> scan{At("/dev/sdb", "1-1.3"), At("/dev/sdc", "1-1.2")};
+    EXPECT_EQ(FindNamedDrive(scan, "/dev/sdc"), 1u);
+    EXPECT_EQ(FindNamedDrive(scan, "1-1.3"), 0u);
+    EXPECT_EQ(FindNamedDrive(scan, "1-1.1"), std::nullopt);
+    EXPECT_EQ(FindNamedDrive(scan, "sdc"), std::nullopt);
+    EXPECT_EQ(FindNamedDrive(scan, ""), std::nullopt);
+}
+
+// A scan that the test rewrites between calls, and the drive each open reaches.
+struct ScriptedDrives final : DriveListLink {
+    std::uint16_t ScanDrives() override {
+        listed = next;
+        return static_cast<std::uint16_t>(listed.size());
+    }
+    OpenResult OpenDevice() override { return OpenListedDrive(0); }
+    OpenResult OpenListedDrive(std::size_t index) override {
+        opened.push_back(listed.at(index).Node);
+        OpenResult result;
+        result.Failure = OpenFailure::CannotOpen;  // the node is what the test looks at
+        return result;
+    }
+    std::vector<RadioDrive> ListedDrives() const override { return listed; }
+    std::vector<RadioDrive> next, listed;
+    std::vector<std::string> opened;
+};
+
+TEST(LocatedDeviceLink, ScansForItsRadioAloneAndOpensItUnderItsNewName) {
+    auto drives = std::make_unique<ScriptedDrives>();
+    ScriptedDrives& scripted = *drives;
+    LocatedDeviceLink link(std::move(drives), At("/dev/sdb", "1-1.1"));
+
+    scripted.next = {At("/dev/sdb", "1-1.1"), At("/dev/sdc", "1-1.2")};
+    EXPECT_EQ(link.ScanDrives(), 1);
+    link.OpenDevice();
+    // Restarting: another radio has its name, it is not back.
+    scripted.next = {At("/dev/sdb", "1-1.2")};
+    EXPECT_EQ(link.ScanDrives(), 0);
+    EXPECT_EQ(link.OpenDevice().Failure, OpenFailure::NoRadio);
+    // Back as sdd, listed second.
+    scripted.next = {At("/dev/sdb", "1-1.2"), At("/dev/sdd", "1-1.1")};
+    EXPECT_EQ(link.ScanDrives(), 1);
+    link.OpenDevice();
+    EXPECT_EQ(scripted.opened, (std::vector<std::string>{"/dev/sdb", "/dev/sdd"}));
+    EXPECT_EQ(link.LastNode(), "/dev/sdd");
 }
 
 TEST(VendorCommand, BlocksAreFixedBytes) {

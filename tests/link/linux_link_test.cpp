@@ -48,6 +48,11 @@ RadioNodeFacts FactsOf(const BlockDeviceRecord& r, NodeKind kind) {
     f.Vendor = r.Vendor;
     f.Model = r.Model;
     f.Disks = 1;
+    // Below the USB device at its location, as the kernel lays a USB disk out.
+    if (!r.Location.empty()) {
+        f.DiskPath = "/devices/pci0000:00/0000:00:14.0/usb1/" + r.Location + "/" + r.Location +
+                     ":1.0/host6/target6:0:0/6:0:0:0/block/" + r.SysName;
+    }
     return f;
 }
 
@@ -252,6 +257,38 @@ TEST(LinuxDeviceLink, ANodeThatIsNoLongerTheRadioGetsNoCommand) {
     EXPECT_FALSE(opened.Channel);
     EXPECT_NE(opened.Detail.find("not the radio"), std::string::npos) << opened.Detail;
     EXPECT_EQ(k.closes, std::vector<int>{10});
+    EXPECT_TRUE(k.commands.empty());
+}
+
+TEST(LinuxDeviceLink, ListsEachRadiosLocationAndOpensAnyListedOneOnlyWhileItIsStillThere) {
+    FakeKernel k;
+    BlockDeviceRecord one = Radio("sdb", "/dev/sg1");
+    one.Location = "1-1.1";
+    BlockDeviceRecord two = Radio("sdc", "/dev/sg2");
+    two.Location = "1-1.2";
+    k.Plug(one);
+    k.Plug(two);
+    LinuxDeviceLink link(k.System());
+    ASSERT_EQ(link.ScanDrives(), 2);
+    const auto drives = link.ListedDrives();
+    EXPECT_EQ(drives[0].Location, "1-1.1");
+    EXPECT_EQ(drives[1].Location, "1-1.2");
+
+    auto opened = link.OpenListedDrive(1);
+    ASSERT_TRUE(opened.Channel) << opened.Detail;
+    EXPECT_EQ(k.opens.back().first, "/dev/sg2");
+    opened.Channel.reset();
+    EXPECT_EQ(link.OpenListedDrive(2).Failure, OpenFailure::NoRadio);
+
+    // Both restarted since the scan, and the second radio came back with the first one's
+    // nodes: the scan's sdb is another radio now and gets no command.
+    two.DevNode = "/dev/sdb";
+    two.GenericNode = "/dev/sg1";
+    k.Plug(two);
+    const auto swapped = link.OpenListedDrive(0);
+    EXPECT_EQ(swapped.Failure, OpenFailure::CannotOpen);
+    EXPECT_NE(swapped.Detail.find("1-1.1"), std::string::npos) << swapped.Detail;
+    EXPECT_FALSE(swapped.Channel);
     EXPECT_TRUE(k.commands.empty());
 }
 

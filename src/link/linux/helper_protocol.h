@@ -45,7 +45,8 @@ struct Request {
 };
 
 enum class Outcome : std::uint8_t {
-    Done = 0,         // performed; for a command, the radio's side is judged by its answer
+    Done = 0,         // performed; for a command, the radio's side is judged by its answer;
+                      // for Open, Text is the radio's disk in sysfs ("/devices/.../block/sdb")
     SystemError = 1,  // the system refused or failed it; Error holds the errno
     NotTheRadio = 2,  // Open: the node opened is not the radio's; Text says what it is
     Refused = 3,      // not a request the helper performs; Text says why

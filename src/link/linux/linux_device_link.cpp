@@ -6,6 +6,8 @@
 #include <limits>
 #include <utility>
 
+#include "link/drive_location.h"
+
 namespace quenfall {
 
 namespace {
@@ -117,9 +119,11 @@ std::uint16_t LinuxDeviceLink::ScanDrives() {
         std::min<std::size_t>(drives_.size(), std::numeric_limits<std::uint16_t>::max()));
 }
 
-OpenResult LinuxDeviceLink::OpenDevice() {
-    if (drives_.empty()) return Failed(OpenFailure::NoRadio, {});
-    const BlockDeviceRecord& drive = drives_.front();
+OpenResult LinuxDeviceLink::OpenDevice() { return OpenListedDrive(0); }
+
+OpenResult LinuxDeviceLink::OpenListedDrive(std::size_t index) {
+    if (index >= drives_.size()) return Failed(OpenFailure::NoRadio, {});
+    const BlockDeviceRecord& drive = drives_[index];
     const std::string& node = CommandNode(drive);
 
     helper::HelperStart started = system_->StartHelper();
@@ -142,6 +146,14 @@ OpenResult LinuxDeviceLink::OpenDevice() {
         case Outcome::Refused: return Failed(OpenFailure::CannotOpen, reply->Text);
     }
 
+    // The node may have changed hands since the scan (radio unplugged, another radio of a
+    // crate took its name): the helper has checked that it is a radio, and says where its
+    // disk sits; vendor commands go only to the radio at the place the scan found.
+    if (LocationFromDevPath(reply->Text) != drive.Location) {
+        return Failed(OpenFailure::CannotOpen, drive.DevNode + " is no longer the radio at " +
+                                                   (drive.Location.empty() ? "this port" : drive.Location));
+    }
+
     // Through a disk node the kernel wants the capability for vendor commands; through the
     // generic node, opened for writing, it does not.
     if (node == drive.DevNode && !started.Greeting.HasRawIo) {
@@ -158,7 +170,7 @@ std::vector<RadioDrive> LinuxDeviceLink::ListedDrives() const {
     std::vector<RadioDrive> drives;
     drives.reserve(drives_.size());
     for (const auto& d : drives_) {
-        drives.push_back({d.DevNode, std::string(WithoutLineEnd(d.Vendor)),
+        drives.push_back({d.DevNode, d.Location, std::string(WithoutLineEnd(d.Vendor)),
                           std::string(WithoutLineEnd(d.Model))});
     }
     return drives;

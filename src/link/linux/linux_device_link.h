@@ -44,6 +44,7 @@ public:
 
     std::uint16_t ScanDrives() override;
     OpenResult OpenDevice() override;
+    OpenResult OpenListedDrive(std::size_t index) override;
     std::vector<RadioDrive> ListedDrives() const override;
     std::string PermissionProblem() const override;
 

@@ -49,12 +49,15 @@ Reply RadioHelperService::Open(const std::string& node) {
     int fd = kernel_.Open(node, O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd == -EROFS) fd = kernel_.Open(node, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return Result(Outcome::SystemError, -fd);
-    if (std::string why = WhyNotTheRadio(kernel_.Describe(fd)); !why.empty()) {
+    const RadioNodeFacts facts = kernel_.Describe(fd);
+    if (std::string why = WhyNotTheRadio(facts); !why.empty()) {
         kernel_.Close(fd);
         return Result(Outcome::NotTheRadio, 0, node + ": " + why);
     }
     fd_ = fd;
-    return Result(Outcome::Done);
+    // Where the radio's disk sits, so that the caller can tell one radio of a crate from
+    // another that took over the node's name.
+    return Result(Outcome::Done, 0, facts.DiskPath);
 }
 
 Reply RadioHelperService::Write(const std::vector<std::uint8_t>& frame) {

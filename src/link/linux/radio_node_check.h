@@ -28,6 +28,9 @@ struct RadioNodeFacts {
     std::string Vendor;      // of the SCSI device, blank-padded
     std::string Model;
     int Disks = 0;           // ScsiGeneric: block devices of its SCSI device
+    // The whole disk's place in sysfs ("/devices/.../block/sdb"), for the caller to check
+    // that the node still belongs to the radio at the USB port it scanned.
+    std::string DiskPath;
 };
 
 // Empty when the node is the radio: a whole disk (or the generic node of a SCSI device

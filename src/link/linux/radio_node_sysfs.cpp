@@ -25,6 +25,16 @@ void ReadScsiDevice(RadioNodeFacts& facts, const fs::path& scsi) {
     facts.Model = Attribute(scsi / "model");
 }
 
+// The disk's path below the sysfs root, as udev gives a device's path ("/devices/...").
+std::string DevicePath(const fs::path& sysfs, const fs::path& disk) {
+    std::error_code error;
+    const fs::path real = fs::canonical(disk, error);
+    if (error) return {};
+    const fs::path root = fs::canonical(sysfs, error);
+    if (error) return {};
+    return "/" + real.lexically_relative(root).generic_string();
+}
+
 }  // namespace
 
 RadioNodeFacts ReadRadioNodeFacts(const fs::path& sysfs, NodeKind kind, unsigned major,
@@ -43,6 +53,7 @@ RadioNodeFacts ReadRadioNodeFacts(const fs::path& sysfs, NodeKind kind, unsigned
             facts.Partition = fs::exists(disk / "partition", error);
             facts.Removable = Attribute(disk / "removable");
             ReadScsiDevice(facts, disk / "device");
+            facts.DiskPath = DevicePath(sysfs, disk);
             break;
         }
         case NodeKind::ScsiGeneric: {
@@ -55,7 +66,10 @@ RadioNodeFacts ReadRadioNodeFacts(const fs::path& sysfs, NodeKind kind, unsigned
                 ++facts.Disks;
                 disk = it->path();
             }
-            if (facts.Disks == 1) facts.Removable = Attribute(disk / "removable");
+            if (facts.Disks == 1) {
+                facts.Removable = Attribute(disk / "removable");
+                facts.DiskPath = DevicePath(sysfs, disk);
+            }
             break;
         }
     }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <system_error>
 
+#include "link/drive_location.h"
+
 namespace quenfall {
 
 namespace {
@@ -42,6 +44,7 @@ BlockDeviceRecord RecordOf(udev_device* device) {
     record.SysName = Text(udev_device_get_sysname(device));
     record.DevType = Text(udev_device_get_devtype(device));
     record.Removable = Text(udev_device_get_sysattr_value(device, "removable"));
+    record.Location = LocationFromDevPath(Text(udev_device_get_devpath(device)));
     // The parent is owned by device; it must not be unreferenced here.
     if (udev_device* scsi =
             udev_device_get_parent_with_subsystem_devtype(device, "scsi", "scsi_device")) {

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "link/drive_location.h"
 #include "link/usb_event_filter.h"
 
 namespace quenfall {
@@ -14,7 +15,10 @@ std::string_view Text(const char* value) { return value ? std::string_view(value
 
 }  // namespace
 
-UsbMonitor::UsbMonitor(std::function<void()> onChange) : onChange_(std::move(onChange)) {
+UsbMonitor::UsbMonitor(std::function<void()> onChange, std::string location)
+    : onChange_(std::move(onChange)), location_(std::move(location)) {
+    // A drive's location may name a logical unit; the USB device is the part before it.
+    location_ = location_.substr(0, location_.find('/'));
     context_ = udev_new();
     if (!context_) return;
     // "udev": events after udevd has processed them, so the drive's node and attributes are
@@ -41,9 +45,13 @@ int UsbMonitor::Dispatch() {
     int reported = 0;
     // The monitor's socket is non-blocking: receive returns null once the queue is empty.
     while (udev_device* device = udev_monitor_receive_device(monitor_)) {
-        const bool matches = IsWatchedArrivalOrRemoval(
-            Text(udev_device_get_subsystem(device)), Text(udev_device_get_devtype(device)),
-            Text(udev_device_get_action(device)));
+        // A disk's path runs through its USB device's, so both kinds of event carry the
+        // radio's location.
+        const bool matches =
+            IsWatchedArrivalOrRemoval(Text(udev_device_get_subsystem(device)),
+                                      Text(udev_device_get_devtype(device)),
+                                      Text(udev_device_get_action(device))) &&
+            (location_.empty() || LocationFromDevPath(Text(udev_device_get_devpath(device))) == location_);
         udev_device_unref(device);
         if (matches) {
             ++reported;
@@ -59,8 +67,8 @@ int UsbMonitor::Dispatch() {
 
 namespace quenfall {
 
-std::function<int()> MakeUsbEventCounter() {
-    auto monitor = std::make_shared<UsbMonitor>(nullptr);
+std::function<int()> MakeUsbEventCounter(const std::string& location) {
+    auto monitor = std::make_shared<UsbMonitor>(nullptr, location);
     if (!monitor->IsWatching()) return {};
     return [monitor] { return monitor->Dispatch(); };
 }

@@ -5,6 +5,7 @@
 // own thread, which runs onChange once for each such arrival or removal since the last call.
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 struct udev;
@@ -14,7 +15,8 @@ namespace quenfall {
 
 class UsbMonitor {
 public:
-    explicit UsbMonitor(std::function<void()> onChange);
+    // With a location, only the USB device there counts (see LocationFromDevPath).
+    explicit UsbMonitor(std::function<void()> onChange, std::string location = {});
     ~UsbMonitor();
     UsbMonitor(const UsbMonitor&) = delete;
     UsbMonitor& operator=(const UsbMonitor&) = delete;
@@ -28,6 +30,7 @@ public:
 
 private:
     std::function<void()> onChange_;
+    std::string location_;
     udev* context_ = nullptr;
     udev_monitor* monitor_ = nullptr;
     int fd_ = -1;

@@ -4,6 +4,6 @@
 namespace quenfall {
 
 std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() { return nullptr; }
-std::function<int()> MakeUsbEventCounter() { return {}; }
+std::function<int()> MakeUsbEventCounter(const std::string&) { return {}; }
 
 }  // namespace quenfall

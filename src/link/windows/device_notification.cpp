@@ -53,6 +53,6 @@ namespace quenfall {
 
 // Device notifications go to windows only; a program without one learns of a restarted radio
 // by scanning again.
-std::function<int()> MakeUsbEventCounter() { return {}; }
+std::function<int()> MakeUsbEventCounter(const std::string&) { return {}; }
 
 }  // namespace quenfall

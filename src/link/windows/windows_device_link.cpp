@@ -88,19 +88,23 @@ std::uint16_t WindowsDeviceLink::ScanDrives() {
 
         driveList_[count++] = letter;
         const auto identity = ParseStorageIdentity(valid);
-        listed_.push_back({Narrow(DevicePath(letter)), identity.Vendor.value_or(""),
+        // The drive letter is all this binding knows of where the radio is: no location,
+        // so a radio is followed by its letter.
+        listed_.push_back({Narrow(DevicePath(letter)), {}, identity.Vendor.value_or(""),
                            identity.Product.value_or("")});
     }
     return count;
 }
 
-OpenResult WindowsDeviceLink::OpenDevice() {
+OpenResult WindowsDeviceLink::OpenDevice() { return OpenListedDrive(0); }
+
+OpenResult WindowsDeviceLink::OpenListedDrive(std::size_t index) {
     OpenResult result;
-    if (driveList_[0] == 0) {
+    if (index >= driveList_.size() || driveList_[index] == 0) {
         result.Failure = OpenFailure::NoRadio;
         return result;
     }
-    const std::wstring path = DevicePath(driveList_[0]);
+    const std::wstring path = DevicePath(driveList_[index]);
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                 nullptr);

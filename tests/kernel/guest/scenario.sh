@@ -10,6 +10,7 @@ package=$out/radio.bin
 report=/tmp/gadget.report
 gadget_pid=
 grant_pid=
+crate_pids=()  # the radio gadgets of a crate
 
 # Every program started here is read over 9p and run under emulation, which costs a good
 # part of a second: the script sticks to bash's own commands where it can.
@@ -26,6 +27,7 @@ finish() {
   echo "== guest time in scenario: $(elapsed) s"
   [ -n "$grant_pid" ] && kill "$grant_pid" 2>/dev/null
   if [ -n "$gadget_pid" ]; then kill "$gadget_pid" 2>/dev/null; wait "$gadget_pid" 2>/dev/null; fi
+  [ ${#crate_pids[@]} -eq 0 ] || finish_crate
   [ -e $report ] && cp $report $out/gadget.report
   dmesg > $out/dmesg.txt 2>&1
   exit "$1"
@@ -129,7 +131,124 @@ run_cli() {
 
 has() { [[ $output == *"$1"* ]]; }  # whether the last run printed this text
 
+# A crate: radio i is its own gadget on dummy_hcd's i-th controller pair (a bus of its own,
+# so its location is the bus's first port), with its own FunctionFS and report.
+crate_size=3
+names=
+start_crate_radio() {  # INDEX [radio-gadget options]
+  local i=$1 dir=/sys/kernel/config/usb_gadget/radio$1 udcs; shift
+  mount -t configfs none /sys/kernel/config 2>/dev/null
+  mkdir -p $dir || fail "cannot create configfs gadget $i"
+  echo 0x1d6b > $dir/idVendor
+  echo 0x0104 > $dir/idProduct
+  echo 0x0200 > $dir/bcdUSB
+  mkdir -p $dir/strings/0x409 $dir/configs/c.1/strings/0x409 $dir/functions/ffs.radio$i
+  echo Quenfall > $dir/strings/0x409/manufacturer
+  echo "Emulated radio $i" > $dir/strings/0x409/product
+  echo "000$i" > $dir/strings/0x409/serialnumber
+  echo "Mass storage" > $dir/configs/c.1/strings/0x409/configuration
+  ln -s $dir/functions/ffs.radio$i $dir/configs/c.1/
+  mkdir -p /tmp/ffs$i
+  mount -t functionfs radio$i /tmp/ffs$i || fail "cannot mount FunctionFS for radio $i"
+  udcs=(/sys/class/udc/*)
+  [ ${#udcs[@]} -gt "$i" ] || fail "only ${#udcs[@]} USB device controllers for a crate of $crate_size"
+  "$GADGET" --ffs /tmp/ffs$i --udc-file $dir/UDC --udc "${udcs[$i]##*/}" --package $package \
+    --report /tmp/gadget$i.report "$@" > $out/gadget$i.log 2>&1 &
+  crate_pids+=($!)
+}
+radio_disk_count() {
+  local d removable vendor model n=0
+  for d in /sys/block/sd*; do
+    [ -e "$d/device/vendor" ] || continue
+    read -r removable < $d/removable
+    IFS= read -r vendor < $d/device/vendor
+    IFS= read -r model < $d/device/model
+    [ "$removable" = 1 ] && [ "$vendor" = "STM     " ] && [ "$model" = "microSD Flash   " ] && ((n++))
+  done
+  echo $n
+}
+wait_for_crate() {
+  local i
+  for ((i = 0; i < 200; i++)); do
+    [ "$(radio_disk_count)" = $crate_size ] && return 0
+    pause 0.1
+  done
+  fail "only $(radio_disk_count) of $crate_size radio disks appeared"
+}
+crate_value() {  # INDEX KEY: a value of radio INDEX's report
+  local line
+  while IFS= read -r line; do
+    [ "${line%%=*}" = "$2" ] && { echo "${line#*=}"; return; }
+  done < /tmp/gadget$1.report
+}
+finish_crate() {
+  local i pid
+  for pid in "${crate_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  for ((i = 0; i < crate_size; i++)); do
+    [ -e /tmp/gadget$i.report ] && cp /tmp/gadget$i.report $out/gadget$i.report
+  done
+}
+# Radio i: kept exactly the package, no violation, restarted once.
+check_crate_radio() {
+  local i=$1 line
+  [ "$(crate_value $i restarts)" = 1 ] || fail "radio $i restarted $(crate_value $i restarts) times, not once"
+  [ "$(crate_value $i exits_answered)" -ge 1 ] || fail "radio $i never had its exit request answered"
+  [ "$(crate_value $i sections_match)" = yes ] || fail "radio $i's sections differ from the package"
+  while IFS= read -r line; do
+    [ "${line%%=*}" = violation ] && fail "radio $i saw a protocol violation: ${line#*=}"
+  done < /tmp/gadget$i.report
+}
+
 case "$SCENARIO" in
+crate)
+  # Several radios upgraded by one flash --all. They come back from their restarts in the
+  # reverse order of their buses, so the disks come back under each other's names; each
+  # run must follow its radio by location.
+  for ((i = 0; i < crate_size; i++)); do
+    start_crate_radio $i --restart-ms $((1500 + 700 * (crate_size - 1 - i)))
+  done
+  wait_for_crate
+  run_cli devices.log "$CLI" devices --json
+  [ $cli_rc -eq 0 ] || fail "devices ended with $cli_rc"
+  # dummy_hcd's controllers are buses 1.., each radio on its bus's first port.
+  for ((i = 1; i <= crate_size; i++)); do
+    has "\"location\": \"$i-1\"" || fail "devices did not list a radio at $i-1"
+  done
+  run_cli flash.log "$CLI" flash $package --all --report $out/crate-report.json
+  finish_crate
+  [ $cli_rc -eq 0 ] || fail "flash --all ended with $cli_rc"
+  has "$crate_size of $crate_size radios upgraded." || fail "the summary does not count every radio upgraded"
+  for ((i = 0; i < crate_size; i++)); do check_crate_radio $i; done
+  # The report names each radio's disk at the start and at the end: every one came back
+  # as a new disk, so only the location can have led each run to its radio.
+  renamed=0
+  while IFS= read -r line; do
+    [[ $line =~ \"node\":\ \"([^\"]*)\",\ \"last_node\":\ \"([^\"]*)\" ]] || continue
+    [ "${BASH_REMATCH[1]}" != "${BASH_REMATCH[2]}" ] && ((renamed++))
+    names+="${BASH_REMATCH[1]##*/}->${BASH_REMATCH[2]##*/} "
+  done < $out/crate-report.json
+  [ $renamed = $crate_size ] || fail "only $renamed of $crate_size radios came back under a new disk name: $names"
+  pass "$crate_size radios upgraded at once, each followed through its restart by location" \
+    "(disks $names); each kept exactly the package, no protocol violation"
+  ;;
+crate_unplugged)
+  # The middle radio leaves the bus for good at its third block; the others complete.
+  for ((i = 0; i < crate_size; i++)); do
+    if [ $i = 1 ]; then start_crate_radio $i --vanish-at-block 2; else start_crate_radio $i; fi
+  done
+  wait_for_crate
+  run_cli flash.log "$CLI" flash $package --all --report $out/crate-report.json
+  finish_crate
+  [ $cli_rc -ne 0 ] || fail "flash --all reported success although a radio vanished"
+  # Gadget i sits on controller pair i, the host's bus i + 1.
+  has "2-1:  Communication Error!" || fail "the vanished radio (2-1) did not end in a communication error"
+  has "1-1:  Program upgrade is complete!" && has "3-1:  Program upgrade is complete!" ||
+    fail "the radios at 1-1 and 3-1 did not both complete"
+  has "$((crate_size - 1)) of $crate_size radios upgraded." || fail "the summary does not count the others upgraded"
+  [ "$(crate_value 1 exits_answered)" = 0 ] || fail "an exit request reached the vanished radio"
+  for ((i = 0; i < crate_size; i++)); do [ $i = 1 ] || check_crate_radio $i; done
+  pass "the radio at 2-1, unplugged at its third block, failed alone with \" Communication Error!\"; 1-1 and 3-1 completed"
+  ;;
 smoke)
   start_gadget
   wait_for_disk

@@ -1,0 +1,27 @@
+#pragma once
+// What a crate's runs leave behind: the summary under the progress rows, and the JSON
+// report a shop keeps for its records (--report).
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/crate_flash.h"
+
+namespace quenfall::cli {
+
+// One line per radio: location, node, outcome and time taken; then how many completed.
+void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes);
+
+// A JSON array with one record per radio: location, node (at the start and at the end),
+// package name and check value, outcome, status texts in order, blocks sent, start and end
+// time (UTC, ISO 8601, milliseconds).
+std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::string_view packageName,
+                            std::uint16_t checkValue);
+
+// "2026-12-09T12:34:56.789Z"
+std::string UtcTimestamp(std::chrono::system_clock::time_point time);
+
+}  // namespace quenfall::cli

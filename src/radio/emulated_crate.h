@@ -1,0 +1,57 @@
+#pragma once
+// A crate of emulated radios on one USB hub, as a service shop plugs them in: the radio of
+// `quenfall-cli flash --all --emulate N` and of the tests of runs per radio.
+//
+// Radio i hangs from hub port i + 1, location "1-1.<i+1>". Device names are handed out as
+// the kernel's disk driver does, the lowest free name first ("/dev/sda", "/dev/sdb", ...):
+// a radio that restarts into boot mode gives its name up and comes back under the lowest
+// name free at that moment, which may be one another radio had before. Only the location
+// tells the radios apart across their restarts.
+//
+// Every link from Connect has a scan of its own and may be used on its own thread beside
+// the others; the crate serialises what reaches the radios.
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "radio/emulated_radio.h"
+#include "upgrade/drive_list_link.h"
+
+namespace quenfall {
+
+class EmulatedCrate {
+public:
+    explicit EmulatedCrate(std::vector<EmulatedRadioConfig> radios);
+    ~EmulatedCrate();
+    EmulatedCrate(const EmulatedCrate&) = delete;
+    EmulatedCrate& operator=(const EmulatedCrate&) = delete;
+
+    std::size_t Size() const;
+    static std::string PortLocation(std::size_t index);
+
+    // A link over the whole crate with a scan of its own.
+    std::unique_ptr<DriveListLink> Connect();
+    // Each call of the returned function applies what is due and returns how many radios
+    // arrived or left since its last call, as a USB notification counter would; with a
+    // location, only the radio there counts.
+    std::function<int()> UsbEventCounter(const std::string& location = {});
+    // Applies what is due by now (radios coming back on the bus).
+    void Advance();
+    // The radios on the bus now, in device-name order.
+    std::vector<RadioDrive> Drives();
+    // Every device name radio index has had, in order.
+    std::vector<std::string> NodesOf(std::size_t index);
+
+    // The radio itself, to change its misbehaviour or to check it; only while no link of
+    // the crate is in use on another thread.
+    EmulatedRadio& Radio(std::size_t index);
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace quenfall

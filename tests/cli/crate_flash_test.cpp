@@ -1,0 +1,125 @@
+// Runs per radio in real time, each on its own thread: a radio that fails leaves the others
+// alone; the rows, the summary and the report say what happened to each.
+#include "cli/crate_flash.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/crate_display.h"
+#include "cli/crate_report.h"
+#include "package/package_loader.h"
+#include "package/package_writer.h"
+#include "radio/emulated_crate.h"
+#include "upgrade/status_texts.h"
+
+namespace quenfall::cli {
+namespace {
+
+std::shared_ptr<const Package> SmallPackage() {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    std::vector<std::uint8_t> data(12 * 2048);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + i / 2048);
+    spec.Sections = {{0, 0, std::move(data)}};
+    LoadResult loaded = LoadPackageImage(WritePackage(spec));
+    if (!loaded.Accepted) throw std::runtime_error(loaded.Message);
+    return loaded.Accepted;
+}
+
+TEST(FlashCrate, ARadioLostMidUploadFailsAloneWhileTheOthersComplete) {
+    const auto package = SmallPackage();
+    std::vector<EmulatedRadioConfig> configs(4);
+    for (auto& c : configs) {
+        c.Selection = package->Selection;
+        c.RestartOnEnter = false;  // straight into the upload: the test is about the loss
+        c.KeepFrameLog = false;
+    }
+    configs[2].Faults.DisappearAtBlock = 5;
+    EmulatedCrate crate(std::move(configs));
+
+    std::vector<CrateRadio> radios;
+    std::vector<std::string> labels;
+    for (const RadioDrive& d : crate.Drives()) {
+        CrateRadio r;
+        r.Drive = d;
+        r.Link = std::make_unique<LocatedDeviceLink>(crate.Connect(), d);
+        r.TakeUsbEvents = crate.UsbEventCounter(d.Location);
+        radios.push_back(std::move(r));
+        labels.push_back(d.Location);
+    }
+    std::ostringstream out, err;
+    CrateDisplay display(out, err, /*terminal=*/false, labels);
+    const auto outcomes = FlashCrate(package, radios, display, FlashOptions{});
+
+    ASSERT_EQ(outcomes.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const RadioOutcome& o = outcomes[i];
+        EXPECT_EQ(o.Drive.Location, EmulatedCrate::PortLocation(i));
+        EXPECT_TRUE(crate.Radio(i).Violations().empty()) << ::testing::PrintToString(crate.Radio(i).Violations());
+        EXPECT_LE(o.Start, o.End);
+        if (i == 2) {
+            EXPECT_FALSE(o.Completed);
+            EXPECT_EQ(o.Outcome, CommunicationErrorText);
+            EXPECT_EQ(o.BlocksSent, 6u) << "blocks 0..5; the sixth was never answered";
+            EXPECT_EQ(o.StatusTexts,
+                      (std::vector<std::string>{std::string(EnteringBootModeText), std::string(UpgradingText),
+                                                std::string(UpgradeFailedText), std::string(CommunicationErrorText)}));
+        } else {
+            EXPECT_TRUE(o.Completed);
+            EXPECT_EQ(o.Outcome, UpgradeCompleteText);
+            EXPECT_EQ(o.BlocksSent, 12u);
+            EXPECT_TRUE(crate.Radio(i).CompareSections(SectionsOf(*package)).empty());
+            // The others' runs heard nothing of the lost radio.
+            EXPECT_EQ(o.StatusTexts,
+                      (std::vector<std::string>{std::string(EnteringBootModeText), std::string(UpgradingText),
+                                                std::string(UpgradeCompleteText)}));
+        }
+    }
+    EXPECT_NE(out.str().find("1-1.3:  Communication Error!\n"), std::string::npos) << out.str();
+
+    std::ostringstream summary;
+    PrintCrateSummary(summary, outcomes);
+    EXPECT_NE(summary.str().find("1-1.3     /dev/sdc  "), std::string::npos) << summary.str();
+    EXPECT_NE(summary.str().find(" s   Communication Error!\n"), std::string::npos) << summary.str();
+    EXPECT_TRUE(summary.str().ends_with("3 of 4 radios upgraded.\n")) << summary.str();
+
+    const std::string json = CrateReportJson(outcomes, "fw \"7\".bin", 0x00AB);
+    EXPECT_NE(json.find("\"package\": \"fw \\\"7\\\".bin\", \"check_value\": \"0x00AB\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"outcome\": \" Communication Error!\", \"completed\": false"), std::string::npos) << json;
+}
+
+TEST(CrateDisplay, OnATerminalEachRadioKeepsItsRowAndOnlyThatRowIsRedrawn) {
+    std::ostringstream out, err;
+    CrateDisplay display(out, err, /*terminal=*/true, {"1-1.1", "1-1.10"}, 60);
+    EXPECT_EQ(out.str(),
+              "1-1.1   [....................]   0% \n"
+              "1-1.10  [....................]   0% \n");
+    out.str("");
+    display.Progress(0, 355);
+    // Up two rows to the first, clear it, draw it, back down under the rows.
+    EXPECT_EQ(out.str(), "\x1b[2A\r\x1b[2K1-1.1   [##########..........]  50% \x1b[2B\r");
+    out.str("");
+    display.Status(1, "The program is being upgraded, please wait patiently...");
+    EXPECT_EQ(out.str(), "\x1b[1A\r\x1b[2K1-1.10  [....................]   0% The program is being up\x1b[1B\r")
+        << "cut to the terminal's width";
+    out.str("");
+    display.Message(0, "Data transmitted successfully.");
+    display.Message(1, "Data transmitted successfully.");
+    EXPECT_EQ(out.str(), "");
+    display.Finish();
+    EXPECT_EQ(out.str(), "Data transmitted successfully.\n") << "once, under the rows";
+}
+
+TEST(CrateReport, TimesAreUtcWithMilliseconds) {
+    using namespace std::chrono;
+    const sys_days day = year{2026} / December / 9;
+    EXPECT_EQ(UtcTimestamp(day + hours(13) + minutes(5) + seconds(7) + milliseconds(42)),
+              "2026-12-09T13:05:07.042Z");
+    EXPECT_EQ(UtcTimestamp(sys_days(year{1999} / January / 1)), "1999-01-01T00:00:00.000Z");
+}
+
+}  // namespace
+}  // namespace quenfall::cli
