@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "link/drive_location.h"
 #include "link/linux/helper_process.h"
 #include "link/linux/helper_request_check.h"
 #include "link/linux/radio_node_check.h"
@@ -144,6 +145,11 @@ TEST_F(FakeSysfs, TheRadiosGenericNodeAndWholeDiskPass) {
     EXPECT_EQ(generic.Disks, 1);
     EXPECT_EQ(WhyNotTheRadio(generic), "");
     EXPECT_EQ(Why(NodeKind::Block, 8, 16), "");
+    // Either node tells where the disk sits, and so the USB port the radio hangs from.
+    const RadioNodeFacts disk = ReadRadioNodeFacts(root, NodeKind::Block, 8, 16);
+    EXPECT_EQ(disk.DiskPath, "/devices/pci0000:00/usb1/1-1/1-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb");
+    EXPECT_EQ(generic.DiskPath, disk.DiskPath);
+    EXPECT_EQ(LocationFromDevPath(generic.DiskPath), "1-1");
 }
 
 TEST_F(FakeSysfs, AnythingElseIsRefusedWithItsReason) {
