@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -103,14 +104,28 @@ TFlashForm::~TFlashForm() {
 }
 
 template <typename Handler>
-void TFlashForm::Guarded(Handler&& handler) {
+void TFlashForm::Guarded(Handler&& handler, std::optional<TimerId> timer) {
+    QString message;
     try {
         handler();
+        // A timer whose handler works again may report its next failure.
+        if (timer && repeatedFailure_ && repeatedFailure_->first == *timer) repeatedFailure_.reset();
+        return;
     } catch (const std::exception& error) {
-        ShowDefaultError(QString::fromUtf8(error.what()));
+        message = QString::fromUtf8(error.what());
     } catch (...) {
-        ShowDefaultError(QString());
     }
+    // The box's own message loop goes on firing timers: a handler failing on every tick
+    // would open box over box without end. One box at a time, and a timer that fails again
+    // the same way after its box was closed is not reported again until it has worked once.
+    if (errorBoxOpen_) return;
+    if (timer) {
+        if (repeatedFailure_ && repeatedFailure_->first == *timer && repeatedFailure_->second == message) return;
+        repeatedFailure_.emplace(*timer, message);
+    }
+    errorBoxOpen_ = true;
+    ShowDefaultError(message);
+    errorBoxOpen_ = false;
 }
 
 void TFlashForm::CreateControls() {
@@ -195,12 +210,14 @@ void TFlashForm::CreateControls() {
     Button1->setGeometry(538, 158, 110, 25);
     Button1->setFont(SmallFont());
     connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+    Button1->installEventFilter(this);
 
     Button2 = new QPushButton(this);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(655, 158, 75, 25);
     Button2->setFont(SmallFont());
     connect(Button2, &QPushButton::clicked, this, [this] { Guarded([this] { Button2Click(); }); });
+    Button2->installEventFilter(this);
 
     setTabOrder(Edit1, Button1);
     setTabOrder(Button1, Button2);
@@ -258,6 +275,14 @@ bool TFlashForm::eventFilter(QObject* watched, QEvent* event) {
         painted_ = true;
         // Once this paint has reached the screen.
         QTimer::singleShot(0, this, &TFlashForm::FirstPainted);
+    }
+    // Enter presses the focused push button, as on every desktop (Qt leaves that to dialogs).
+    if ((watched == Button1 || watched == Button2) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            static_cast<QPushButton*>(watched)->click();
+            return true;
+        }
     }
     if (watched == Label3 || watched == Label4) {
         switch (event->type()) {
@@ -331,7 +356,7 @@ void TFlashForm::Label3Click() { desktop_.OpenUrl(QUrl(QString::fromUtf16(HomePa
 // ---- timers and device changes ---------------------------------------------------------------
 
 void TFlashForm::OnTimer(TimerId id) {
-    Guarded([this, id] { TimerDispatch(sequencer_, watch_)(id); });
+    Guarded([this, id] { TimerDispatch(sequencer_, watch_)(id); }, id);
 }
 
 void TFlashForm::UsbDeviceChanged() {

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "package/package.h"
 #include "ui/desktop_services.h"
@@ -101,7 +103,7 @@ private:
     // Runs a handler; an error that escapes it goes to the default error display, and the
     // window carries on.
     template <typename Handler>
-    void Guarded(Handler&& handler);
+    void Guarded(Handler&& handler, std::optional<TimerId> timer = std::nullopt);
 
     DeviceLink& link_;
     DesktopServices& desktop_;
@@ -114,6 +116,9 @@ private:
     std::unique_ptr<DeviceNotifier> DeviceNotifyHandle;
     bool shown_ = false;
     bool painted_ = false;
+    bool errorBoxOpen_ = false;
+    // The timer whose failure was reported last, with its message.
+    std::optional<std::pair<TimerId, QString>> repeatedFailure_;
 
     PictureBox* Image1 = nullptr;
     PictureBox* Image2 = nullptr;
