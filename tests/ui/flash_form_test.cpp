@@ -13,10 +13,10 @@
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "radio/emulated_radio.h"
-#include "ui/demo_radio_link.h"
-#include "ui/flash_form.h"
-#include "ui/window_controls.h"
-#include "ui/window_texts.h"
+#include "ui/qt/demo_radio_link.h"
+#include "ui/qt/flash_form.h"
+#include "ui/qt/window_controls.h"
+#include "ui/qt/window_texts.h"
 #include "upgrade/status_texts.h"
 
 using namespace quenfall;
