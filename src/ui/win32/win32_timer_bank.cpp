@@ -1,0 +1,125 @@
+#include "ui/win32/win32_timer_bank.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace quenfall::ui {
+namespace {
+
+class Locked {
+public:
+    explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~Locked() { ReleaseSRWLockExclusive(&lock_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+std::int64_t Microseconds(std::chrono::milliseconds interval) { return interval.count() * 1000; }
+
+}  // namespace
+
+Win32TimerBank::Win32TimerBank(HWND window) : window_(window), wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+    QueryPerformanceFrequency(&frequency_);
+    // Waits of 1 ms resolution instead of the clock interrupt's 15.6 ms, for as long as the
+    // window lives.
+    timeBeginPeriod(1);
+    thread_ = std::thread([this] { Run(); });
+}
+
+Win32TimerBank::~Win32TimerBank() {
+    {
+        Locked locked(lock_);
+        quit_ = true;
+    }
+    SetEvent(wake_);
+    thread_.join();
+    CloseHandle(wake_);
+    timeEndPeriod(1);
+}
+
+std::int64_t Win32TimerBank::Now() const {
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart / frequency_.QuadPart * 1000000 + counter.QuadPart % frequency_.QuadPart * 1000000 / frequency_.QuadPart;
+}
+
+void Win32TimerBank::SwitchOn(TimerId id) {
+    {
+        Locked locked(lock_);
+        Slot& slot = slots_[static_cast<std::size_t>(id)];
+        // A running timer keeps its period.
+        if (slot.On) return;
+        slot.On = true;
+        slot.Posted = false;
+        ++slot.Generation;
+        slot.Due = Now() + Microseconds(TimerInterval(id));
+    }
+    SetEvent(wake_);
+}
+
+void Win32TimerBank::SwitchOff(TimerId id) {
+    Locked locked(lock_);
+    Slot& slot = slots_[static_cast<std::size_t>(id)];
+    if (!slot.On) return;
+    slot.On = false;
+    slot.Posted = false;
+    ++slot.Generation;
+}
+
+bool Win32TimerBank::IsOn(TimerId id) const {
+    Locked locked(lock_);
+    return slots_[static_cast<std::size_t>(id)].On;
+}
+
+std::optional<TimerId> Win32TimerBank::Take(WPARAM wParam, LPARAM lParam) {
+    if (wParam >= TimerCount) return std::nullopt;
+    {
+        Locked locked(lock_);
+        Slot& slot = slots_[wParam];
+        if (!slot.On || slot.Generation != static_cast<std::uint32_t>(lParam)) return std::nullopt;
+        slot.Posted = false;
+    }
+    // The helper may have a firing of this timer to post now.
+    SetEvent(wake_);
+    return static_cast<TimerId>(wParam);
+}
+
+void Win32TimerBank::Run() {
+    // It only posts; running before everything else keeps the posts on time on a busy machine.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    for (;;) {
+        std::int64_t wait = std::numeric_limits<std::int64_t>::max();
+        {
+            Locked locked(lock_);
+            if (quit_) return;
+            const std::int64_t now = Now();
+            for (std::size_t i = 0; i < slots_.size(); ++i) {
+                Slot& slot = slots_[i];
+                if (!slot.On || slot.Posted) continue;
+                if (slot.Due <= now) {
+                    slot.Posted = true;
+                    PostMessageW(window_, FiredMessage, i, static_cast<LPARAM>(slot.Generation));
+                    // The next firing keeps to the grid; firings missed while the window was
+                    // busy are not made up.
+                    const std::int64_t interval = Microseconds(TimerInterval(static_cast<TimerId>(i)));
+                    slot.Due += interval;
+                    if (slot.Due <= now) slot.Due += (now - slot.Due) / interval * interval + interval;
+                    continue;
+                }
+                wait = std::min(wait, slot.Due - now);
+            }
+        }
+        // Rounded up, so a firing is never posted early; the 1 ms resolution keeps it near.
+        const DWORD timeout = wait == std::numeric_limits<std::int64_t>::max()
+                                  ? INFINITE
+                                  : static_cast<DWORD>((wait + 999) / 1000);
+        WaitForSingleObject(wake_, timeout);
+    }
+}
+
+}  // namespace quenfall::ui
