@@ -439,7 +439,10 @@ LRESULT Win32FlashForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
     switch (message) {
     case Win32TimerBank::FiredMessage:
-        if (const std::optional<TimerId> id = timers_->Take(wParam, lParam)) window_.Timer(*id);
+        if (const std::optional<TimerId> id = timers_->Take(wParam, lParam)) {
+            window_.Timer(*id);
+            timers_->TickDone();
+        }
         return 0;
     case PostedTaskMessage: {
         std::unique_ptr<std::function<void()>> task(reinterpret_cast<std::function<void()>*>(lParam));

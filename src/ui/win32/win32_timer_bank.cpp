@@ -57,7 +57,7 @@ void Win32TimerBank::SwitchOn(TimerId id) {
         slot.On = true;
         slot.Posted = false;
         ++slot.Generation;
-        slot.Due = Now() + Microseconds(TimerInterval(id));
+        slot.Due = tickDue_.value_or(Now()) + Microseconds(TimerInterval(id));
     }
     SetEvent(wake_);
 }
@@ -83,10 +83,16 @@ std::optional<TimerId> Win32TimerBank::Take(WPARAM wParam, LPARAM lParam) {
         Slot& slot = slots_[wParam];
         if (!slot.On || slot.Generation != static_cast<std::uint32_t>(lParam)) return std::nullopt;
         slot.Posted = false;
+        tickDue_ = slot.PostedDue;
     }
     // The helper may have a firing of this timer to post now.
     SetEvent(wake_);
     return static_cast<TimerId>(wParam);
+}
+
+void Win32TimerBank::TickDone() {
+    Locked locked(lock_);
+    tickDue_.reset();
 }
 
 void Win32TimerBank::Run() {
@@ -103,6 +109,7 @@ void Win32TimerBank::Run() {
                 if (!slot.On || slot.Posted) continue;
                 if (slot.Due <= now) {
                     slot.Posted = true;
+                    slot.PostedDue = slot.Due;
                     PostMessageW(window_, FiredMessage, i, static_cast<LPARAM>(slot.Generation));
                     // The next firing keeps to the grid; firings missed while the window was
                     // busy are not made up.
