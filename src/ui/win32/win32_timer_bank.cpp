@@ -108,14 +108,16 @@ void Win32TimerBank::Run() {
                 Slot& slot = slots_[i];
                 if (!slot.On || slot.Posted) continue;
                 if (slot.Due <= now) {
-                    slot.Posted = true;
                     slot.PostedDue = slot.Due;
-                    PostMessageW(window_, FiredMessage, i, static_cast<LPARAM>(slot.Generation));
+                    // A full queue loses the firing, as it would a window timer's; the next
+                    // one is posted on the grid.
+                    slot.Posted = PostMessageW(window_, FiredMessage, i, static_cast<LPARAM>(slot.Generation)) != FALSE;
                     // The next firing keeps to the grid; firings missed while the window was
                     // busy are not made up.
                     const std::int64_t interval = Microseconds(TimerInterval(static_cast<TimerId>(i)));
                     slot.Due += interval;
                     if (slot.Due <= now) slot.Due += (now - slot.Due) / interval * interval + interval;
+                    if (!slot.Posted) wait = std::min(wait, slot.Due - now);
                     continue;
                 }
                 wait = std::min(wait, slot.Due - now);
