@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
         Pump(run);
         bank.SwitchOff(quenfall::TimerId::Check);
         current = nullptr;
-        Report("window timer bank (10 ms grid)", run.Times, started);
+        Report(bank.HighResolutionWaits() ? "window timer bank, high-res waits" : "window timer bank, 1 ms waits", run.Times,
+               started);
     }
     {
         Run run{nullptr, {}, std::min<std::size_t>(firings, 300)};

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <limits>
 
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
 namespace quenfall::ui {
 namespace {
 
@@ -25,6 +29,7 @@ std::int64_t Microseconds(std::chrono::milliseconds interval) { return interval.
 
 Win32TimerBank::Win32TimerBank(HWND window) : window_(window), wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
     QueryPerformanceFrequency(&frequency_);
+    precise_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
     // Waits of 1 ms resolution instead of the clock interrupt's 15.6 ms, for as long as the
     // window lives.
     timeBeginPeriod(1);
@@ -39,6 +44,7 @@ Win32TimerBank::~Win32TimerBank() {
     SetEvent(wake_);
     thread_.join();
     CloseHandle(wake_);
+    if (precise_ != nullptr) CloseHandle(precise_);
     timeEndPeriod(1);
 }
 
@@ -123,11 +129,18 @@ void Win32TimerBank::Run() {
                 wait = std::min(wait, slot.Due - now);
             }
         }
-        // Rounded up, so a firing is never posted early; the 1 ms resolution keeps it near.
-        const DWORD timeout = wait == std::numeric_limits<std::int64_t>::max()
-                                  ? INFINITE
-                                  : static_cast<DWORD>((wait + 999) / 1000);
-        WaitForSingleObject(wake_, timeout);
+        if (wait == std::numeric_limits<std::int64_t>::max()) {
+            WaitForSingleObject(wake_, INFINITE);
+        } else if (precise_ != nullptr) {
+            LARGE_INTEGER due;
+            due.QuadPart = -wait * 10;  // relative, in 100 ns
+            SetWaitableTimer(precise_, &due, 0, nullptr, nullptr, FALSE);
+            const HANDLE events[] = {wake_, precise_};
+            if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0) CancelWaitableTimer(precise_);
+        } else {
+            // Rounded up, so a firing is never posted early; the 1 ms resolution keeps it near.
+            WaitForSingleObject(wake_, static_cast<DWORD>((wait + 999) / 1000));
+        }
     }
 }
 

@@ -4,6 +4,10 @@
 // window of the upgrade by half. Here a helper thread, with the system timer resolution
 // raised to 1 ms, waits for the next due firing and posts it to the window; the window
 // procedure hands it back through Take on the window's thread, where the handler runs.
+// Where Windows has them (10, version 1803 on), the helper waits on a high-resolution
+// waitable timer, which keeps its precision also when Windows 11 stops honouring the raised
+// timer resolution of a minimised or covered window.
+//
 // Like a window timer, a timer has at most one firing waiting in the queue: a late
 // firing is not followed by a burst, the next one keeps to the timer's grid.
 //
@@ -41,6 +45,9 @@ public:
     std::optional<TimerId> Take(WPARAM wParam, LPARAM lParam);
     // The handler of the firing that Take gave has returned.
     void TickDone();
+    // Whether the helper waits on a high-resolution waitable timer (else on the raised
+    // system timer resolution).
+    bool HighResolutionWaits() const { return precise_ != nullptr; }
 
 private:
     struct Slot {
@@ -56,6 +63,7 @@ private:
     HWND window_;
     mutable SRWLOCK lock_ = SRWLOCK_INIT;
     HANDLE wake_;
+    HANDLE precise_ = nullptr;
     bool quit_ = false;
     std::array<Slot, TimerCount> slots_{};
     std::optional<std::int64_t> tickDue_;  // while a firing's handler runs: its due time
