@@ -7,7 +7,10 @@
 #include <dbt.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <dlgs.h>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -365,6 +368,68 @@ TEST_F(Win32Window, EnterPressesTheFocusedButtonAndErrorsGoToBoxes) {
     EXPECT_EQ(box.Caption, L"Error");
     EXPECT_EQ(box.Owner, form.Handle());
     EXPECT_TRUE(box.HasIcon);
+}
+
+// The platform's open dialog itself: a watcher reads its filter list, types the package's
+// path into its file name box and presses Open.
+TEST_F(Win32Window, OpenDialogListsThePackageFilterAndLoadsTheChosenFile) {
+    EmulatedRadio radio(RadioConfig());
+    Win32FlashForm::Options options;
+    options.RegisterWatch = false;
+    Win32FlashForm form(radio, options);
+    ShowAndWait(form);
+
+    const DWORD uiThread = GetCurrentThreadId();
+    std::vector<std::wstring> filterEntries;
+    HWND dialogOwner = nullptr;
+    std::atomic<bool> answered{false};
+    std::atomic<bool> quit{false};
+    const std::wstring path = package.wstring();
+    std::thread user([&] {
+        while (!quit && !answered) {
+            HWND dialog = nullptr;
+            EnumThreadWindows(
+                uiThread,
+                [](HWND window, LPARAM found) -> BOOL {
+                    wchar_t type[16] = {};
+                    GetClassNameW(window, type, 16);
+                    if (std::wstring(type) == L"#32770" && IsWindowVisible(window)) {
+                        *reinterpret_cast<HWND*>(found) = window;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&dialog));
+            if (dialog != nullptr && GetDlgItem(dialog, cmb1) != nullptr) {
+                HWND types = GetDlgItem(dialog, cmb1);
+                const auto count = SendMessageW(types, CB_GETCOUNT, 0, 0);
+                for (LRESULT i = 0; i < count; ++i) {
+                    wchar_t entry[256] = {};
+                    SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
+                    filterEntries.emplace_back(entry);
+                }
+                dialogOwner = GetWindow(dialog, GW_OWNER);
+                // The file name box: a combo box in the Explorer-style dialog, an edit in the old one.
+                if (GetDlgItem(dialog, cmb13) != nullptr) {
+                    SetDlgItemTextW(dialog, cmb13, path.c_str());
+                } else {
+                    SetDlgItemTextW(dialog, edt1, path.c_str());
+                }
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+                answered = true;
+            }
+            Sleep(50);
+        }
+    });
+    SendMessageW(form.ControlHandle(ControlId::Button1), BM_CLICK, 0, 0);
+    quit = true;
+    user.join();
+    ASSERT_TRUE(answered) << "no open dialog appeared";
+    EXPECT_EQ(filterEntries, std::vector<std::wstring>{L"Bin File (*.bin,*.boot)"});
+    EXPECT_EQ(dialogOwner, form.Handle());
+    ASSERT_NE(form.Window().LoadedPackage(), nullptr);
+    // The dialog may hand back the path in its own spelling (drive letter, separators).
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(W(form.Text(ControlId::Edit1))), package));
 }
 
 }  // namespace
