@@ -370,6 +370,50 @@ TEST_F(Win32Window, EnterPressesTheFocusedButtonAndErrorsGoToBoxes) {
     EXPECT_TRUE(box.HasIcon);
 }
 
+// Dragging by the background: the window asks the system to move it with the pointer by
+// sending itself WM_SYSCOMMAND with the move command (the move itself is the window
+// manager's, which Xvfb has none of). Seen by a procedure put in front of the window's own.
+WNDPROC original = nullptr;
+std::vector<WPARAM> systemCommands;
+LRESULT CALLBACK Recording(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SYSCOMMAND) systemCommands.push_back(wParam);
+    return CallWindowProcW(original, window, message, wParam, lParam);
+}
+
+TEST_F(Win32Window, OnlyTheLeftButtonOnTheBackgroundStartsTheSystemMove) {
+    EmulatedRadio radio(RadioConfig());
+    Win32FlashForm::Options options;
+    options.RegisterWatch = false;
+    Win32FlashForm form(radio, options);
+    ShowAndWait(form);
+    systemCommands.clear();
+    original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(form.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Recording)));
+
+    const LPARAM background = MAKELPARAM(300, 110);
+    SendMessageW(form.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, background);
+    SendMessageW(form.Handle(), WM_RBUTTONUP, 0, background);
+    SendMessageW(form.Handle(), WM_MBUTTONDOWN, MK_MBUTTON, background);
+    SendMessageW(form.Handle(), WM_MBUTTONUP, 0, background);
+    // Labels, the title icon and the progress bar's place take their own presses.
+    for (ControlId other : {ControlId::Label6, ControlId::Image2, ControlId::Label4}) {
+        const RECT box = form.Bounds(other);
+        SendMessageW(form.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(box.left + 2, box.top + 2));
+        SendMessageW(form.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(box.left + 2, box.top + 2));
+    }
+    EXPECT_TRUE(systemCommands.empty());
+    // The system's move loop runs until the button is released: released from another thread.
+    std::thread release([window = form.Handle(), background] {
+        Sleep(300);
+        PostMessageW(window, WM_LBUTTONUP, 0, background);
+        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    SendMessageW(form.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, background);
+    release.join();
+    EXPECT_EQ(systemCommands, std::vector<WPARAM>{0xF017});
+    SetWindowLongPtrW(form.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+}
+
 // The platform's open dialog itself: a watcher reads its filter list, types the package's
 // path into its file name box and presses Open.
 TEST_F(Win32Window, OpenDialogListsThePackageFilterAndLoadsTheChosenFile) {
