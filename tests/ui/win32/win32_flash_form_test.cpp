@@ -429,40 +429,47 @@ TEST_F(Win32Window, OpenDialogListsThePackageFilterAndLoadsTheChosenFile) {
     std::atomic<bool> answered{false};
     std::atomic<bool> quit{false};
     const std::wstring path = package.wstring();
+    // Answers until the dialog has closed: a dialog still filling its lists may miss the
+    // first answer. Any other box (a complaint about the name) is closed with OK; after ten
+    // seconds the dialog is cancelled, so the test fails instead of hanging.
     std::thread user([&] {
-        while (!quit && !answered) {
-            HWND dialog = nullptr;
+        int attempts = 0;
+        while (!quit) {
+            std::vector<HWND> dialogs;
             EnumThreadWindows(
                 uiThread,
                 [](HWND window, LPARAM found) -> BOOL {
                     wchar_t type[16] = {};
                     GetClassNameW(window, type, 16);
                     if (std::wstring(type) == L"#32770" && IsWindowVisible(window)) {
-                        *reinterpret_cast<HWND*>(found) = window;
-                        return FALSE;
+                        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
                     }
                     return TRUE;
                 },
-                reinterpret_cast<LPARAM>(&dialog));
-            if (dialog != nullptr && GetDlgItem(dialog, cmb1) != nullptr) {
+                reinterpret_cast<LPARAM>(&dialogs));
+            for (HWND dialog : dialogs) {
                 HWND types = GetDlgItem(dialog, cmb1);
+                if (types == nullptr) {
+                    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+                    continue;
+                }
                 const auto count = SendMessageW(types, CB_GETCOUNT, 0, 0);
-                for (LRESULT i = 0; i < count; ++i) {
-                    wchar_t entry[256] = {};
-                    SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
-                    filterEntries.emplace_back(entry);
+                if (count <= 0) continue;  // not filled in yet
+                if (filterEntries.empty()) {
+                    for (LRESULT i = 0; i < count; ++i) {
+                        wchar_t entry[256] = {};
+                        SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
+                        filterEntries.emplace_back(entry);
+                    }
+                    dialogOwner = GetWindow(dialog, GW_OWNER);
                 }
-                dialogOwner = GetWindow(dialog, GW_OWNER);
                 // The file name box: a combo box in the Explorer-style dialog, an edit in the old one.
-                if (GetDlgItem(dialog, cmb13) != nullptr) {
-                    SetDlgItemTextW(dialog, cmb13, path.c_str());
-                } else {
-                    SetDlgItemTextW(dialog, edt1, path.c_str());
-                }
-                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+                SetDlgItemTextW(dialog, GetDlgItem(dialog, cmb13) != nullptr ? cmb13 : edt1, path.c_str());
+                const int button = ++attempts > 40 ? IDCANCEL : IDOK;
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
                 answered = true;
             }
-            Sleep(50);
+            Sleep(250);
         }
     });
     SendMessageW(form.ControlHandle(ControlId::Button1), BM_CLICK, 0, 0);
