@@ -15,6 +15,7 @@ test_packages=(
   clang libclang-rt-14-dev llvm
   qemu-system-x86 busybox-static
   g++-mingw-w64-x86-64-posix wine64 googletest
+  x11-apps netpbm zip unzip
 )
 
 packages=("${run_packages[@]}")

@@ -13,10 +13,10 @@
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "radio/emulated_radio.h"
-#include "ui/demo_radio_link.h"
-#include "ui/flash_form.h"
-#include "ui/window_controls.h"
-#include "ui/window_texts.h"
+#include "ui/qt/demo_radio_link.h"
+#include "ui/qt/flash_form.h"
+#include "ui/qt/window_controls.h"
+#include "ui/qt/window_texts.h"
 #include "upgrade/status_texts.h"
 
 using namespace quenfall;
@@ -99,6 +99,31 @@ EmulatedRadioConfig RadioConfig() {
     config.RestartOnEnter = false;
     return config;
 }
+
+// The radio's drive answers every read with an error the link cannot handle: the poll
+// timer's handler fails on every tick.
+class FailingReadLink : public DeviceLink {
+public:
+    explicit FailingReadLink(EmulatedRadio& radio) : radio_(radio) {}
+    std::uint16_t ScanDrives() override { return radio_.ScanDrives(); }
+    OpenResult OpenDevice() override {
+        OpenResult result = radio_.OpenDevice();
+        if (result.Channel) result.Channel = std::make_unique<Channel>(std::move(result.Channel));
+        return result;
+    }
+
+private:
+    class Channel : public DeviceChannel {
+    public:
+        explicit Channel(std::unique_ptr<DeviceChannel> inner) : inner_(std::move(inner)) {}
+        void ScsiWrite(std::span<const std::uint8_t> data) override { inner_->ScsiWrite(data); }
+        void ScsiRead(std::span<std::uint8_t>) override { throw std::runtime_error("the drive went away"); }
+
+    private:
+        std::unique_ptr<DeviceChannel> inner_;
+    };
+    EmulatedRadio& radio_;
+};
 
 FlashFormOptions NoUsbWatch() {
     FlashFormOptions options;
@@ -547,6 +572,72 @@ private slots:
         QCOMPARE(link.Radio().Restarts(), 1u);
         QVERIFY(link.Radio().Violations().empty());
         QVERIFY(link.Radio().CompareSections(SectionsOf(*form.LoadedPackage())).empty());
+    }
+
+    void enterPressesTheFocusedButton() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QStringList statuses;
+        connect(&form, &TFlashForm::StatusTextSet, [&](const QString& text) { statuses << text; });
+
+        auto* select = Control<QPushButton>(form, "Button1");
+        select->setFocus();
+        desktop.answers.push_back(goodPath);
+        QTest::keyClick(select, Qt::Key_Return);
+        QCOMPARE(desktop.filters.size(), 1);
+        QVERIFY(form.LoadedPackage() != nullptr);
+
+        auto* upgrade = Control<QPushButton>(form, "Button2");
+        upgrade->setFocus();
+        QTest::keyClick(upgrade, Qt::Key_Enter);  // the keypad's Enter
+        QCOMPARE(statuses.value(0), Std(EnteringBootModeText));
+        QTRY_VERIFY_WITH_TIMEOUT(!desktop.boxes.empty(), 20000);
+        QCOMPARE(desktop.boxes[0].Text, Std(CompletionMessage));
+        QCOMPARE(radio.ExitsAnswered(), 1u);
+    }
+
+    void failingTimerHandlerShowsOneBox() {
+        EmulatedRadio radio(RadioConfig());
+        FailingReadLink link(radio);
+        StubDesktop desktop;
+        TFlashForm form(link, desktop, NoUsbWatch());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+
+        // The box runs a message loop of its own, as the real one does: the poll timer goes on
+        // firing, and failing, while it is open.
+        int depth = 0;
+        int deepest = 0;
+        desktop.whileOpen = [&](const ShownBox&) {
+            ++depth;
+            deepest = std::max(deepest, depth);
+            QTest::qWait(300);
+            --depth;
+        };
+        QTest::mouseClick(Control<QPushButton>(form, "Button2"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!desktop.boxes.empty(), 5000);
+        QTest::qWait(300);
+        QCOMPARE(deepest, 1);
+        QCOMPARE(desktop.boxes.size(), std::size_t{1});
+        QCOMPARE(desktop.boxes[0].Text, QStringLiteral("the drive went away."));
+        QCOMPARE(desktop.boxes[0].Icon, BoxIcon::Error);
+        QCOMPARE(desktop.boxes[0].Owner, &form);
+
+        // The window is still usable: the dialog opens, and a new failure of another kind
+        // is reported.
+        desktop.whileOpen = nullptr;
+        desktop.answers.push_back(QString());
+        QTest::mouseClick(Control<QPushButton>(form, "Button1"), Qt::LeftButton);
+        QCOMPARE(desktop.filters.size(), 2);
+        const QString missing = dir.filePath(QStringLiteral("missing.bin"));
+        QVERIFY(SelectPackage(form, desktop, missing));
+        QCOMPARE(desktop.boxes.size(), std::size_t{2});
+        QVERIFY(desktop.boxes[1].Text.contains(QStringLiteral("missing.bin")));
+        QVERIFY(form.close());
     }
 
     void failedRegistrationShowsItsNumberFirst() {

@@ -3,7 +3,7 @@
 #include <QtTest>
 #include <vector>
 
-#include "ui/qt_timer_bank.h"
+#include "ui/qt/qt_timer_bank.h"
 
 using namespace quenfall;
 using namespace quenfall::ui;

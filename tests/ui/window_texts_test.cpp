@@ -2,7 +2,7 @@
 // dialog's filter, the label line break and the path handed to the loader.
 #include <QtTest>
 
-#include "ui/window_texts.h"
+#include "ui/qt/window_texts.h"
 
 using namespace quenfall::ui;
 

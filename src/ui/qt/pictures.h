@@ -1,9 +1,11 @@
 #pragma once
-// The window's pictures, drawn with QPainter at paint time into whatever rectangle the
+// The window's pictures (window/picture_design.h), drawn with QPainter at paint time into whatever rectangle the
 // control has, so they stay sharp at any device pixel ratio (96 dpi, 200 %, ...). Each
 // function draws one picture and leaves the painter as it found it.
 #include <QIcon>
 #include <QRectF>
+
+#include "window/picture_design.h"
 
 class QPainter;
 
@@ -30,6 +32,6 @@ void PaintFailureIcon(QPainter& painter, const QRectF& area);
 QIcon ApplicationIcon();
 
 // The height of the background's blue band, in layout pixels.
-inline constexpr int BandHeight = 64;
+inline constexpr int BandHeight = window::design::BandHeight;
 
 }  // namespace quenfall::ui

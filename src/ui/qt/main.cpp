@@ -14,11 +14,11 @@
 #include <memory>
 
 #include "link/platform_link.h"
-#include "ui/demo_radio_link.h"
-#include "ui/desktop_services.h"
-#include "ui/flash_form.h"
-#include "ui/pictures.h"
-#include "ui/window_texts.h"
+#include "ui/qt/demo_radio_link.h"
+#include "ui/qt/desktop_services.h"
+#include "ui/qt/flash_form.h"
+#include "ui/qt/pictures.h"
+#include "ui/qt/window_texts.h"
 
 namespace {
 

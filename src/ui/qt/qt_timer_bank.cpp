@@ -1,4 +1,4 @@
-#include "ui/qt_timer_bank.h"
+#include "ui/qt/qt_timer_bank.h"
 
 namespace quenfall::ui {
 

@@ -1,9 +1,9 @@
-#include "ui/window_controls.h"
+#include "ui/qt/window_controls.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "ui/window_texts.h"
+#include "ui/qt/window_texts.h"
 
 namespace quenfall::ui {
 

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "ui/pictures.h"
+#include "ui/qt/pictures.h"
 
 namespace quenfall::ui {
 

@@ -1,11 +1,11 @@
 #pragma once
 // The window's own texts, exactly as the user sees them (blanks included), and the small
-// text rules the window applies. Kept apart from the widgets so they are tested alone.
-#include <QString>
-#include <QStringView>
-#include <filesystem>
+// text rules the window applies. UTF-16, the encoding of both faces' text APIs.
+#include <functional>
+#include <string>
+#include <string_view>
 
-namespace quenfall::ui {
+namespace quenfall::window {
 
 inline constexpr char16_t TitleText[] = u"Quenfall v7.1";
 inline constexpr char16_t FirmwareText[] = u"Firmware";
@@ -32,24 +32,19 @@ inline constexpr char16_t Step4Text[] =
 inline constexpr char16_t PackageFilter[] = u"Bin File (*.bin,*.boot)|*.bin;*.boot";
 
 // The caption of the information and error boxes: the executable's file name up to its
-// first '.', the first character as it is and every later one in lower case.
-QString ApplicationTitle(const QString& executableFileName);
+// first '.', the first character as it is and every later one in lower case (toLower is
+// the platform's own case mapping).
+std::u16string ApplicationTitle(std::u16string_view executableFileName,
+                                const std::function<std::u16string(std::u16string_view)>& toLower);
 
 // The text the default error display shows for an error's message: a full stop is added
 // when the message is not empty and its last character sorts above '.', so a message ending
 // in a letter or digit gets one and one ending in '.', '!' or ')' does not.
-QString DefaultErrorText(const QString& message);
+std::u16string DefaultErrorText(std::u16string_view message);
 
-// "description|patterns|description|patterns..." (patterns separated by ';') in Qt's
-// filter syntax: "description (pattern pattern)" entries joined by ";;".
-QString QtFileFilter(QStringView filter);
+// Between the window's UTF-16 and the UTF-8 of error messages and status texts. Invalid
+// sequences become U+FFFD.
+std::u16string Utf16(std::string_view utf8);
+std::string Utf8(std::u16string_view utf16);
 
-// A label's text as QLabel must be given it: a carriage return alone, or with its line
-// feed, becomes a line feed, since QLabel breaks lines only at '\n'.
-QString LabelDisplayText(const QString& text);
-
-// A path from the file dialog as the file system names it, without passing it through an
-// 8-bit code page: UTF-16 on Windows, the file-name encoding (UTF-8) elsewhere.
-std::filesystem::path FileSystemPath(const QString& path);
-
-}  // namespace quenfall::ui
+}  // namespace quenfall::window

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "link/windows/device_notification.h"
-#include "ui/device_notifier.h"
+#include "ui/qt/device_notifier.h"
 
 namespace quenfall::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/pictures.h"
+#include "ui/qt/pictures.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -6,14 +6,16 @@
 #include <QPixmap>
 #include <QRadialGradient>
 
+#include "window/picture_design.h"
+
 namespace quenfall::ui {
 namespace {
 
-const QColor BandTop(0x1f, 0x5f, 0xb8);
-const QColor BandBottom(0x2f, 0x7c, 0xd6);
-const QColor BodyTop(0xea, 0xf3, 0xfc);
-const QColor BodyBottom(0xd6, 0xe7, 0xf8);
-const QColor Border(0x1a, 0x4f, 0x99);
+namespace d = window::design;
+
+QColor Q(window::Rgb colour) { return QColor(colour.Red, colour.Green, colour.Blue); }
+QRectF Q(d::Box box) { return QRectF(box.Left, box.Top, box.Width, box.Height); }
+QPointF Q(d::Point point) { return QPointF(point.X, point.Y); }
 
 // Restores the painter's state however the drawing returns.
 class SavedPainter {
@@ -36,11 +38,11 @@ void PaintCross(QPainter& painter, const QPointF& centre, qreal half, qreal widt
 
 void PaintDisc(QPainter& painter, const QRectF& area, const QColor& light, const QColor& dark) {
     const QRectF disc = area.adjusted(1, 1, -1, -1);
-    QRadialGradient fill(disc.center() - QPointF(disc.width() / 5, disc.height() / 5),
-                         disc.width() * 0.75);
+    QRadialGradient fill(disc.center() - QPointF(disc.width() * d::DiscLightOffset, disc.height() * d::DiscLightOffset),
+                         disc.width() * d::DiscGradientRadius);
     fill.setColorAt(0, light);
     fill.setColorAt(1, dark);
-    painter.setPen(QPen(dark.darker(130), 1));
+    painter.setPen(QPen(dark.darker(d::DiscEdgeDarker), 1));
     painter.setBrush(fill);
     painter.drawEllipse(disc.adjusted(0.5, 0.5, -0.5, -0.5));
 }
@@ -51,21 +53,21 @@ void PaintBackground(QPainter& painter, const QRectF& area) {
     SavedPainter saved(painter);
     const qreal band = qMin<qreal>(BandHeight, area.height());
     QLinearGradient bandFill(area.topLeft(), QPointF(area.left(), area.top() + band));
-    bandFill.setColorAt(0, BandTop);
-    bandFill.setColorAt(1, BandBottom);
+    bandFill.setColorAt(0, Q(d::BandTop));
+    bandFill.setColorAt(1, Q(d::BandBottom));
     painter.fillRect(QRectF(area.left(), area.top(), area.width(), band), bandFill);
 
     QLinearGradient bodyFill(QPointF(area.left(), area.top() + band), area.bottomLeft());
-    bodyFill.setColorAt(0, BodyTop);
-    bodyFill.setColorAt(1, BodyBottom);
+    bodyFill.setColorAt(0, Q(d::BodyTop));
+    bodyFill.setColorAt(1, Q(d::BodyBottom));
     painter.fillRect(QRectF(area.left(), area.top() + band, area.width(), area.height() - band),
                      bodyFill);
 
     // A light line under the band separates it from the body.
-    painter.fillRect(QRectF(area.left(), area.top() + band, area.width(), 1), QColor(0x9c, 0xc4, 0xee));
+    painter.fillRect(QRectF(area.left(), area.top() + band, area.width(), 1), Q(d::BandLine));
 
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(Border, 1));
+    painter.setPen(QPen(Q(d::Border), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(area.adjusted(0, 0, -1, -1));
 }
@@ -74,40 +76,36 @@ void PaintApplicationIcon(QPainter& painter, const QRectF& area) {
     SavedPainter saved(painter);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.translate(area.topLeft());
-    painter.scale(area.width() / 32.0, area.height() / 32.0);
+    painter.scale(area.width() / d::IconDesignSize, area.height() / d::IconDesignSize);
 
     // Antenna, then the radio's body with its display and keypad.
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0x30, 0x30, 0x38));
-    painter.drawRoundedRect(QRectF(8.5, 1.5, 3, 10), 1.2, 1.2);
-    QLinearGradient body(QPointF(6, 8), QPointF(22, 30));
-    body.setColorAt(0, QColor(0x4a, 0x4f, 0x5c));
-    body.setColorAt(1, QColor(0x22, 0x25, 0x2d));
+    painter.setBrush(Q(d::AntennaColour));
+    painter.drawRoundedRect(Q(d::Antenna), d::AntennaRadius, d::AntennaRadius);
+    QLinearGradient body(Q(d::BodyGradientFrom), Q(d::BodyGradientTo));
+    body.setColorAt(0, Q(d::BodyLight));
+    body.setColorAt(1, Q(d::BodyDark));
     painter.setBrush(body);
-    painter.setPen(QPen(QColor(0x12, 0x14, 0x18), 0.8));
-    painter.drawRoundedRect(QRectF(6.5, 8.5, 15, 22), 2.5, 2.5);
+    painter.setPen(QPen(Q(d::BodyEdge), d::BodyEdgeWidth));
+    painter.drawRoundedRect(Q(d::Body), d::BodyRadius, d::BodyRadius);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0x8f, 0xd8, 0xff));
-    painter.drawRoundedRect(QRectF(8.5, 11, 11, 6), 1, 1);
-    painter.setBrush(QColor(0xb8, 0xbe, 0xc8));
+    painter.setBrush(Q(d::DisplayColour));
+    painter.drawRoundedRect(Q(d::Display), d::DisplayRadius, d::DisplayRadius);
+    painter.setBrush(Q(d::KeyColour));
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 3; ++column) {
-            painter.drawRect(QRectF(9 + column * 3.6, 19.5 + row * 3.2, 2.4, 2));
+            painter.drawRect(QRectF(d::FirstKey.X + column * d::KeyPitch.X, d::FirstKey.Y + row * d::KeyPitch.Y,
+                                    d::KeyWidth, d::KeyHeight));
         }
     }
 
     // The green arrow: new firmware going in.
     QPainterPath arrow;
-    arrow.moveTo(24.5, 9);
-    arrow.lineTo(29, 9);
-    arrow.lineTo(29, 17);
-    arrow.lineTo(31.5, 17);
-    arrow.lineTo(26.75, 23.5);
-    arrow.lineTo(22, 17);
-    arrow.lineTo(24.5, 17);
+    arrow.moveTo(Q(d::Arrow[0]));
+    for (std::size_t i = 1; i < d::Arrow.size(); ++i) arrow.lineTo(Q(d::Arrow[i]));
     arrow.closeSubpath();
-    painter.setPen(QPen(QColor(0x0c, 0x5c, 0x1c), 0.8));
-    painter.setBrush(QColor(0x2e, 0xc2, 0x4a));
+    painter.setPen(QPen(Q(d::ArrowEdge), d::ArrowEdgeWidth));
+    painter.setBrush(Q(d::ArrowFill));
     painter.drawPath(arrow);
 }
 
@@ -115,43 +113,40 @@ void PaintProgressBar(QPainter& painter, const QRectF& area) {
     if (area.width() <= 0 || area.height() <= 0) return;
     SavedPainter saved(painter);
     QLinearGradient fill(area.topLeft(), area.bottomLeft());
-    fill.setColorAt(0, QColor(0x8a, 0xe8, 0x7a));
-    fill.setColorAt(0.45, QColor(0x3c, 0xc0, 0x3a));
-    fill.setColorAt(1, QColor(0x1e, 0x8e, 0x22));
+    for (const d::Stop& stop : d::ProgressStops) fill.setColorAt(stop.At, Q(stop.Colour));
     painter.fillRect(area, fill);
 }
 
 void PaintCloseFace(QPainter& painter, const QRectF& area, FaceState state) {
     SavedPainter saved(painter);
-    QColor ground(0xe0, 0x2e, 0x2e);
-    if (state == FaceState::Pressed) ground = QColor(0x9c, 0x14, 0x14);
+    const QColor ground = Q(state == FaceState::Pressed ? d::ClosePressed : d::CloseHover);
     // At rest the button is flat: the band shows through.
     if (state != FaceState::Normal) painter.fillRect(area, ground);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    PaintCross(painter, area.center(), 4.0, 1.6);
+    PaintCross(painter, area.center(), d::CloseCrossHalf, d::CloseCrossWidth);
 }
 
 void PaintMinimiseFace(QPainter& painter, const QRectF& area, FaceState state) {
     SavedPainter saved(painter);
-    QColor ground(0x3f, 0x8c, 0xe6);
-    if (state == FaceState::Pressed) ground = QColor(0x17, 0x48, 0x8c);
+    const QColor ground = Q(state == FaceState::Pressed ? d::MinimisePressed : d::MinimiseHover);
     // At rest the button is flat: the band shows through.
     if (state != FaceState::Normal) painter.fillRect(area, ground);
     const QPointF centre = area.center();
-    painter.fillRect(QRectF(centre.x() - 5, centre.y() + 2, 10, 2), Qt::white);
+    painter.fillRect(QRectF(centre.x() + d::MinimiseBar.Left, centre.y() + d::MinimiseBar.Top, d::MinimiseBar.Width,
+                            d::MinimiseBar.Height),
+                     Qt::white);
 }
 
 void PaintSuccessIcon(QPainter& painter, const QRectF& area) {
     SavedPainter saved(painter);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    PaintDisc(painter, area, QColor(0x6c, 0xe0, 0x6c), QColor(0x1c, 0x94, 0x2a));
+    PaintDisc(painter, area, Q(d::SuccessLight), Q(d::SuccessDark));
     const qreal w = area.width();
     const qreal h = area.height();
     QPainterPath tick;
-    tick.moveTo(area.left() + w * 0.27, area.top() + h * 0.52);
-    tick.lineTo(area.left() + w * 0.44, area.top() + h * 0.69);
-    tick.lineTo(area.left() + w * 0.74, area.top() + h * 0.33);
-    painter.setPen(QPen(Qt::white, w * 0.11, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    tick.moveTo(area.left() + w * d::Tick[0].X, area.top() + h * d::Tick[0].Y);
+    for (std::size_t i = 1; i < d::Tick.size(); ++i) tick.lineTo(area.left() + w * d::Tick[i].X, area.top() + h * d::Tick[i].Y);
+    painter.setPen(QPen(Qt::white, w * d::MarkWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(tick);
 }
@@ -159,8 +154,8 @@ void PaintSuccessIcon(QPainter& painter, const QRectF& area) {
 void PaintFailureIcon(QPainter& painter, const QRectF& area) {
     SavedPainter saved(painter);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    PaintDisc(painter, area, QColor(0xff, 0x7a, 0x6e), QColor(0xc0, 0x1c, 0x1c));
-    PaintCross(painter, area.center(), area.width() * 0.2, area.width() * 0.11);
+    PaintDisc(painter, area, Q(d::FailureLight), Q(d::FailureDark));
+    PaintCross(painter, area.center(), area.width() * d::FailureCrossHalf, area.width() * d::MarkWidth);
 }
 
 QIcon ApplicationIcon() {

@@ -1,4 +1,4 @@
-#include "ui/window_texts.h"
+#include "ui/qt/window_texts.h"
 
 #include <QFile>
 #include <QStringList>
@@ -6,15 +6,12 @@
 namespace quenfall::ui {
 
 QString ApplicationTitle(const QString& executableFileName) {
-    QString title = executableFileName.left(executableFileName.indexOf(u'.'));
-    if (title.size() > 1) title = title.left(1) + title.mid(1).toLower();
-    return title;
+    return ToQString(window::ApplicationTitle(ToU16(executableFileName), [](std::u16string_view text) {
+        return ToU16(ToQString(text).toLower());
+    }));
 }
 
-QString DefaultErrorText(const QString& message) {
-    if (!message.isEmpty() && message.back() > QChar(u'.')) return message + u'.';
-    return message;
-}
+QString DefaultErrorText(const QString& message) { return ToQString(window::DefaultErrorText(ToU16(message))); }
 
 QString QtFileFilter(QStringView filter) {
     const QList<QStringView> parts = filter.split(u'|');

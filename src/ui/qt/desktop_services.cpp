@@ -1,4 +1,4 @@
-#include "ui/desktop_services.h"
+#include "ui/qt/desktop_services.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "link/linux/usb_monitor.h"
-#include "ui/device_notifier.h"
+#include "ui/qt/device_notifier.h"
 
 namespace quenfall::ui {
 namespace {

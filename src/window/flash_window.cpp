@@ -1,0 +1,189 @@
+#include "window/flash_window.h"
+
+#include <exception>
+#include <thread>
+
+#include "package/package_loader.h"
+#include "upgrade/status_texts.h"
+#include "window/window_texts.h"
+
+namespace quenfall::window {
+
+FlashWindow::FlashWindow(DeviceLink& link, WindowFace& face, TimerBank& timers, std::u16string applicationTitle)
+    : link_(link),
+      face_(face),
+      applicationTitle_(std::move(applicationTitle)),
+      sequencer_(link, *this, timers),
+      watch_(link, *this, timers, sequencer_) {}
+
+template <typename Handler>
+void FlashWindow::Guarded(Handler&& handler, std::optional<TimerId> timer) {
+    std::u16string message;
+    try {
+        handler();
+        // A timer whose handler works again may report its next failure.
+        if (timer && repeatedFailure_ && repeatedFailure_->first == *timer) repeatedFailure_.reset();
+        return;
+    } catch (const std::exception& error) {
+        message = Utf16(error.what());
+    } catch (...) {
+        // Not an error object: shown with an empty text.
+    }
+    // The box's own message loop goes on firing timers: a handler failing on every tick
+    // would open box over box without end. One box at a time, and a timer that fails again
+    // the same way after its box was closed is not reported again until it has worked once.
+    if (errorBoxOpen_) return;
+    if (timer) {
+        if (repeatedFailure_ && repeatedFailure_->first == *timer && repeatedFailure_->second == message) return;
+        repeatedFailure_.emplace(*timer, message);
+    }
+    ShowDefaultError(message);
+}
+
+// ---- what the face reports ---------------------------------------------------------------
+
+void FlashWindow::RegistrationFailed(std::string_view errorText) {
+    Guarded([&] { ShowInfo(errorText); });
+}
+
+void FlashWindow::Shown() {
+    // Restoring from the taskbar shows the window again; the texts are set and the radio
+    // looked for only when it is first shown.
+    if (shown_) return;
+    shown_ = true;
+    Guarded([this] { FormShow(); });
+}
+
+bool FlashWindow::CloseQuery() const {
+    // An upload must not be cut off half-way: the radio would be left without firmware.
+    return !sequencer_.Busy();
+}
+
+void FlashWindow::Click(ControlId control) {
+    switch (control) {
+    case ControlId::Button1: Guarded([this] { Button1Click(); }); break;
+    case ControlId::Button2: Guarded([this] { Button2Click(); }); break;
+    case ControlId::SpeedButton1: Guarded([this] { SpeedButton1Click(); }); break;
+    case ControlId::SpeedButton2: Guarded([this] { SpeedButton2Click(); }); break;
+    // Only Label3 opens the address; a click on Label4 does nothing.
+    case ControlId::Label3: Guarded([this] { Label3Click(); }); break;
+    default: break;
+    }
+}
+
+void FlashWindow::MouseDown(ControlId control, MouseButton button) {
+    // Only the background drags; every other control takes its own presses.
+    if (control == ControlId::Image1) Guarded([this, button] { Image1MouseDown(button); });
+}
+
+void FlashWindow::MouseMove(ControlId control) {
+    if (control == ControlId::Label3 || control == ControlId::Label4) Guarded([this] { Label3MouseMove(); });
+}
+
+void FlashWindow::MouseLeave(ControlId control) {
+    if (control == ControlId::Label3 || control == ControlId::Label4) Guarded([this] { Label3MouseLeave(); });
+}
+
+void FlashWindow::Timer(TimerId id) {
+    Guarded([this, id] { TimerDispatch(sequencer_, watch_)(id); }, id);
+}
+
+void FlashWindow::UsbDeviceChanged() {
+    Guarded([this] { watch_.OnUsbDeviceChanged(); });
+}
+
+// ---- the handlers --------------------------------------------------------------------------
+
+void FlashWindow::FormShow() {
+    face_.SetText(ControlId::Label2, TitleText);
+    face_.SetCaption(TitleText);
+    face_.SetText(ControlId::Label4, ForAllModelText);
+    face_.SetText(ControlId::Label1, FirmwareText);
+    face_.SetText(ControlId::Button2, UpgradeButtonText);
+    face_.SetText(ControlId::Button1, SelectButtonText);
+    if (link_.ScanDrives() == 0) SetStatusText(NoDeviceText);
+    SetProgressWidth(0);
+}
+
+void FlashWindow::Button1Click() {
+    if (sequencer_.Busy()) return;
+    // Set anew for every use.
+    const std::optional<ChosenFile> chosen = face_.OpenFileName(PackageFilter);
+    if (!chosen) return;
+
+    LoadResult result = LoadPackage(chosen->Path);
+    switch (result.Verdict) {
+    case LoadVerdict::Accepted:
+        loadedPackage_ = std::move(result.Accepted);
+        face_.SetText(ControlId::Edit1, chosen->Text);
+        for (const auto& observer : packageObservers_) observer(loadedPackage_);
+        break;
+    case LoadVerdict::Refused:
+        ShowInfo(result.Message);
+        face_.SetText(ControlId::Edit1, u"");
+        loadedPackage_.reset();
+        break;
+    case LoadVerdict::Unreadable:
+        // Nothing was read: the package loaded before, if any, stays, and so does Edit1.
+        ShowDefaultError(Utf16(result.Message));
+        break;
+    }
+}
+
+void FlashWindow::Button2Click() { sequencer_.Button2Click(loadedPackage_); }
+
+void FlashWindow::SpeedButton1Click() { face_.RequestClose(); }
+
+void FlashWindow::SpeedButton2Click() { face_.Minimise(); }
+
+void FlashWindow::Image1MouseDown(MouseButton button) {
+    if (button != MouseButton::Left) return;
+    face_.StartSystemMove();
+}
+
+void FlashWindow::Label3MouseMove() { face_.SetHandCursor(true); }
+
+void FlashWindow::Label3MouseLeave() { face_.SetHandCursor(false); }
+
+void FlashWindow::Label3Click() { face_.OpenAddress(HomePageAddress); }
+
+// ---- the upgrade's view --------------------------------------------------------------------
+
+void FlashWindow::SetStatusText(std::string_view text) {
+    statusText_ = Utf16(text);
+    face_.SetText(ControlId::Label5, statusText_);
+    for (const auto& observer : statusObservers_) observer(statusText_);
+}
+
+void FlashWindow::SetProgressWidth(int pixels) {
+    face_.SetWidth(ControlId::Image3, pixels);
+    for (const auto& observer : widthObservers_) observer(pixels);
+}
+
+void FlashWindow::SetSuccessIconVisible(bool visible) { face_.SetVisible(ControlId::Image4, visible); }
+
+void FlashWindow::SetFailureIconVisible(bool visible) { face_.SetVisible(ControlId::Image5, visible); }
+
+void FlashWindow::ShowInfo(std::string_view text) {
+    face_.ShowBox(BoxOwner::Screen, BoxIcon::None, applicationTitle_, Utf16(text));
+}
+
+void FlashWindow::ShowError(std::string_view text, std::string_view caption) {
+    face_.ShowBox(BoxOwner::Window, BoxIcon::Error, Utf16(caption), Utf16(text));
+}
+
+void FlashWindow::ShowDefaultError(std::u16string_view message) {
+    const bool nested = errorBoxOpen_;
+    errorBoxOpen_ = true;
+    face_.ShowBox(BoxOwner::Window, BoxIcon::Error, applicationTitle_, DefaultErrorText(message));
+    errorBoxOpen_ = nested;
+}
+
+void FlashWindow::Pause(std::chrono::milliseconds duration) {
+    // Nothing is handled during the pause, so what was just written (the completion text and
+    // the success icon) is painted now, or the user would stare at the old status line.
+    face_.PaintNow();
+    std::this_thread::sleep_for(duration);
+}
+
+}  // namespace quenfall::window

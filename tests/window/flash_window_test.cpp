@@ -1,0 +1,211 @@
+// The window's decisions without any window system: a recording face, virtual time, the
+// emulated radio. Both faces only render what is decided here.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "package/package_writer.h"
+#include "radio/emulated_radio.h"
+#include "upgrade/status_texts.h"
+#include "upgrade/virtual_clock.h"
+#include "window/flash_window.h"
+#include "window/window_texts.h"
+
+using namespace quenfall;
+using namespace quenfall::window;
+
+namespace {
+
+struct Box {
+    BoxOwner Owner;
+    BoxIcon Icon;
+    std::u16string Caption;
+    std::u16string Text;
+};
+
+class RecordingFace : public WindowFace {
+public:
+    void SetText(ControlId control, std::u16string_view text) override {
+        calls.push_back(std::string(Spec(control).Name) + "=" + Utf8(text));
+        texts[static_cast<std::size_t>(control)] = std::u16string(text);
+    }
+    void SetCaption(std::u16string_view caption) override { calls.push_back("Caption=" + Utf8(caption)); }
+    void SetWidth(ControlId control, int pixels) override {
+        calls.push_back(std::string(Spec(control).Name) + ".Width=" + std::to_string(pixels));
+    }
+    void SetVisible(ControlId control, bool visible) override {
+        calls.push_back(std::string(Spec(control).Name) + (visible ? ".Show" : ".Hide"));
+    }
+    void ShowBox(BoxOwner owner, BoxIcon icon, std::u16string_view caption, std::u16string_view text) override {
+        boxes.push_back({owner, icon, std::u16string(caption), std::u16string(text)});
+        if (whileOpen) whileOpen();
+    }
+    std::optional<ChosenFile> OpenFileName(std::u16string_view filter) override {
+        filters.emplace_back(filter);
+        return chosen;
+    }
+    void RequestClose() override { calls.push_back("RequestClose"); }
+    void Minimise() override { calls.push_back("Minimise"); }
+    void StartSystemMove() override { calls.push_back("StartSystemMove"); }
+    void SetHandCursor(bool hand) override { calls.push_back(hand ? "HandCursor" : "DefaultCursor"); }
+    void OpenAddress(std::u16string_view address) override { calls.push_back("Open " + Utf8(address)); }
+    void PaintNow() override { calls.push_back("PaintNow"); }
+
+    std::vector<std::string> calls;
+    std::array<std::u16string, ControlCount> texts{};
+    std::vector<Box> boxes;
+    std::vector<std::u16string> filters;
+    std::optional<ChosenFile> chosen;
+    std::function<void()> whileOpen;
+};
+
+EmulatedRadioConfig RadioConfig() {
+    EmulatedRadioConfig config;
+    config.Selection = ProfileSelection{0, 1, 0, 0};
+    config.RestartOnEnter = false;
+    return config;
+}
+
+std::filesystem::path WritePackageFile() {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections.push_back({0, 0, std::vector<std::uint8_t>(5000, 0x5a)});
+    const auto path = std::filesystem::temp_directory_path() / "quenfall-flash-window-test.bin";
+    const auto bytes = WritePackage(spec);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+// Every read from the radio's drive fails with an error the link does not handle.
+class FailingReadLink : public DeviceLink {
+public:
+    explicit FailingReadLink(EmulatedRadio& radio) : radio_(radio) {}
+    std::uint16_t ScanDrives() override { return radio_.ScanDrives(); }
+    OpenResult OpenDevice() override {
+        OpenResult result = radio_.OpenDevice();
+        if (result.Channel) result.Channel = std::make_unique<Channel>(std::move(result.Channel));
+        return result;
+    }
+
+private:
+    class Channel : public DeviceChannel {
+    public:
+        explicit Channel(std::unique_ptr<DeviceChannel> inner) : inner_(std::move(inner)) {}
+        void ScsiWrite(std::span<const std::uint8_t> data) override { inner_->ScsiWrite(data); }
+        void ScsiRead(std::span<std::uint8_t>) override { throw std::runtime_error("the drive went away"); }
+
+    private:
+        std::unique_ptr<DeviceChannel> inner_;
+    };
+    EmulatedRadio& radio_;
+};
+
+TEST(FlashWindow, FormShowSetsTheTextsOnceAndReportsAMissingRadio) {
+    EmulatedRadio radio(RadioConfig());
+    radio.Unplug();
+    RecordingFace face;
+    VirtualClock clock;
+    FlashWindow window(radio, face, clock, u"Quenfall");
+    window.Shown();
+    const std::vector<std::string> expected = {
+        "Label2=Quenfall v7.1", "Caption=Quenfall v7.1", "Label4=For All Model.", "Label1=Firmware",
+        "Button2=Upgrade",      "Button1=Select(*.bin,*.boot)", "Label5= No device detected!", "Image3.Width=0"};
+    EXPECT_EQ(face.calls, expected);
+    // Restoring the window shows it again; FormShow does not run again.
+    radio.PlugIn();
+    window.Shown();
+    EXPECT_EQ(face.calls.size(), expected.size());
+    EXPECT_TRUE(window.CloseQuery());
+}
+
+TEST(FlashWindow, EachControlTakesOnlyItsOwnInput) {
+    EmulatedRadio radio(RadioConfig());
+    RecordingFace face;
+    VirtualClock clock;
+    FlashWindow window(radio, face, clock, u"Quenfall");
+    window.Shown();
+    face.calls.clear();
+
+    // Only the left button on the background drags.
+    window.MouseDown(ControlId::Image1, MouseButton::Right);
+    window.MouseDown(ControlId::Image1, MouseButton::Middle);
+    for (ControlId other : {ControlId::Label6, ControlId::Image2, ControlId::Image3, ControlId::Label4}) {
+        window.MouseDown(other, MouseButton::Left);
+    }
+    EXPECT_TRUE(face.calls.empty());
+    window.MouseDown(ControlId::Image1, MouseButton::Left);
+    EXPECT_EQ(face.calls, std::vector<std::string>{"StartSystemMove"});
+
+    // The hand over Label3 and Label4 only; only Label3 opens the address.
+    face.calls.clear();
+    window.MouseMove(ControlId::Label6);
+    window.MouseMove(ControlId::Label4);
+    window.MouseLeave(ControlId::Label4);
+    window.Click(ControlId::Label4);
+    window.Click(ControlId::Label6);
+    window.Click(ControlId::Label3);
+    window.Click(ControlId::SpeedButton2);
+    window.Click(ControlId::SpeedButton1);
+    EXPECT_EQ(face.calls, (std::vector<std::string>{"HandCursor", "DefaultCursor", "Open https://quenfall.example.org",
+                                                    "Minimise", "RequestClose"}));
+}
+
+TEST(FlashWindow, ATimerFailingOnEveryTickOpensOneBox) {
+    EmulatedRadio radio(RadioConfig());
+    FailingReadLink link(radio);
+    RecordingFace face;
+    VirtualClock clock;
+    FlashWindow window(link, face, clock, u"Quenfall");
+    clock.SetDispatch([&](TimerId id) { window.Timer(id); });
+    window.Shown();
+    const auto package = WritePackageFile();
+    face.chosen = ChosenFile{package, u"package.bin"};
+    window.Click(ControlId::Button1);
+    ASSERT_NE(window.LoadedPackage(), nullptr);
+
+    // The box's own message loop goes on firing the failing poll timer.
+    int depth = 0;
+    int deepest = 0;
+    face.whileOpen = [&] {
+        deepest = std::max(deepest, ++depth);
+        clock.RunTicks(50);
+        --depth;
+    };
+    window.Click(ControlId::Button2);
+    clock.RunTicks(1);
+    ASSERT_EQ(face.boxes.size(), 1u);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(face.boxes[0].Text, u"the drive went away.");
+    EXPECT_EQ(face.boxes[0].Icon, BoxIcon::Error);
+    EXPECT_EQ(face.boxes[0].Owner, BoxOwner::Window);
+    EXPECT_EQ(face.boxes[0].Caption, u"Quenfall");
+
+    // Closed: the same failure of the same timer is not shown again, the window takes
+    // clicks, and another failure is reported.
+    face.whileOpen = nullptr;
+    clock.RunTicks(100);
+    EXPECT_EQ(face.boxes.size(), 1u);
+    std::filesystem::remove(package);
+    face.chosen = ChosenFile{package, u"gone.bin"};
+    window.Click(ControlId::Button1);
+    ASSERT_EQ(face.boxes.size(), 2u);
+    EXPECT_EQ(face.boxes[1].Icon, BoxIcon::Error);
+    EXPECT_EQ(face.texts[static_cast<std::size_t>(ControlId::Edit1)], u"package.bin");
+}
+
+TEST(WindowTexts, Utf8AndUtf16RoundTripAndMarkBrokenSequences) {
+    const std::string text = "Gr\xC3\xBC\xC3\x9F \xE6\xB5\x8B \xF0\x9F\x93\xBB";
+    EXPECT_EQ(Utf16(text), u"Gr\u00fc\u00df \u6d4b \U0001F4FB");
+    EXPECT_EQ(Utf8(Utf16(text)), text);
+    // A lone continuation byte, a truncated sequence, an overlong form, an encoded surrogate.
+    EXPECT_EQ(Utf16("a\x80" "b\xE6\xB5" "c\xC0\xAF" "d\xED\xA0\x80"), u"a\uFFFDb\uFFFD\uFFFDc\uFFFD\uFFFDd\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(Utf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+    EXPECT_EQ(DefaultErrorText(u"Cannot open"), u"Cannot open.");
+    EXPECT_EQ(DefaultErrorText(u"Done!"), u"Done!");
+}
+
+}  // namespace
