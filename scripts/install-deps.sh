@@ -15,6 +15,7 @@ test_packages=(
   clang libclang-rt-14-dev llvm
   qemu-system-x86 busybox-static
   g++-mingw-w64-x86-64-posix wine64 googletest
+  dpkg-dev lintian desktop-file-utils libcap2-bin
 )
 
 packages=("${run_packages[@]}")
