@@ -41,10 +41,13 @@ linux() {
 
   # Shared-library dependencies as Debian names them, plus the tools the maintainer
   # scripts use.
-  local shlibs
-  shlibs=$(cd "$(mktemp -d)" && mkdir debian && printf 'Source: quenfall\n\nPackage: quenfall\nArchitecture: any\n' > debian/control &&
-           dpkg-shlibdeps -O "$stage/usr/bin/quenfall" "$stage/usr/bin/quenfall-cli" "$stage/$helper" 2>/dev/null |
+  # dpkg-shlibdeps wants to run beside a debian/control naming the package.
+  local shlibs scratch=$stage.shlibs
+  mkdir -p "$scratch/debian"
+  printf 'Source: quenfall\n\nPackage: quenfall\nArchitecture: any\n' > "$scratch/debian/control"
+  shlibs=$(cd "$scratch" && dpkg-shlibdeps -O "$stage/usr/bin/quenfall" "$stage/usr/bin/quenfall-cli" "$stage/$helper" |
            sed -n 's/^shlibs:Depends=//p')
+  rm -rf "$scratch"
   [ -n "$shlibs" ] || { echo "package: dpkg-shlibdeps found no dependencies" >&2; return 1; }
 
   mkdir -p "$stage/DEBIAN"

@@ -17,7 +17,7 @@ check() {  # check DESCRIPTION COMMAND...: runs it, says ok or FAILED
 }
 
 # lintian: errors fail the stage; warnings are shown.
-lintian_out=$(lintian --no-tag-display-limit "$deb" 2>&1 || true)
+lintian_out=$(lintian --tag-display-limit 0 "$deb" 2>&1 || true)
 [ -z "$lintian_out" ] || echo "$lintian_out"
 check "lintian reports no errors" bash -c '! grep -q "^E:" <<<"$1"' _ "$lintian_out"
 
@@ -36,7 +36,7 @@ if dpkg-query -W -f='${Status}' quenfall 2>/dev/null | grep -q 'install ok insta
 fi
 
 echo "package: installing"
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "./$deb" >/dev/null
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 helper=/usr/libexec/quenfall/quenfall-radio-helper
 caps() { getcap "$1" | sed -n 's/^[^ ]* //p'; }
 check "the helper holds cap_sys_rawio ($(caps $helper))" [ "$(caps $helper)" = "cap_sys_rawio=ep" ]
