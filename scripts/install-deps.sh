@@ -16,6 +16,7 @@ test_packages=(
   qemu-system-x86 busybox-static
   g++-mingw-w64-x86-64-posix wine64 googletest
   x11-apps netpbm zip unzip
+  dpkg-dev lintian desktop-file-utils libcap2-bin
 )
 
 packages=("${run_packages[@]}")

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Builds the release archives into dist/, one function per target:
-#   scripts/package.sh [TARGET...]      targets: windows (default: all of them)
+# Builds the release packages into dist/, one function per target:
+#   scripts/package.sh [TARGET...]      targets: linux, windows (default: all of them)
+#   linux     dist/quenfall_<version>_amd64.deb for Debian 12 and alike: the window,
+#             quenfall-cli, the radio helper (given its capability by the post-install), the
+#             desktop entry, the icon and the udev rule; from a release build of its own
 #   windows   dist/quenfall-<version>-windows-x64.zip: quenfall.exe (the Win32 window) and
 #             quenfall-cli.exe, static single files cross-built with MinGW-w64, with the
 #             README's Windows section and the licence
@@ -25,6 +28,60 @@ check_windows_imports() {
     esac
   done < <(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
   return $bad
+}
+
+linux() {
+  local build=build/package-linux stage
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+    -DQUENFALL_UDEV_RULES_DIR=/lib/udev/rules.d \
+    -DQUENFALL_BUILD_TESTS=OFF -DQUENFALL_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$build"
+  stage=$(mktemp -d)
+  trap 'rm -rf "$stage"' RETURN
+  # DESTDIR: the install only lays the files out; the capability is the post-install's job.
+  DESTDIR="$stage" cmake --install "$build" >/dev/null
+
+  local helper=usr/libexec/quenfall/quenfall-radio-helper
+  for program in usr/bin/quenfall usr/bin/quenfall-cli "$helper"; do
+    [ -x "$stage/$program" ] || { echo "package.sh: /$program was not installed" >&2; return 1; }
+    strip --strip-unneeded --remove-section=.comment --remove-section=.note "$stage/$program"
+  done
+
+  local doc=$stage/usr/share/doc/quenfall
+  mkdir -p "$doc"
+  cp packaging/debian/copyright "$doc/copyright"
+  # The changelog entry of this version, dated by the last commit so that rebuilding the same
+  # tree gives the same package.
+  local when
+  when=$(git log -1 --format=%cD 2>/dev/null || date -R)
+  printf 'quenfall (%s) unstable; urgency=medium\n\n  * Release %s.\n\n -- %s  %s\n' \
+    "$version" "$version" "The Quenfall developers <dev@quenfall.example.org>" "$when" |
+    gzip -9n > "$doc/changelog.gz"
+  find "$stage" -type d -exec chmod 755 {} +
+  find "$stage/usr/share" "$stage/lib" -type f -exec chmod 644 {} +
+
+  # Shared-library dependencies as Debian names them, plus the tools the maintainer
+  # scripts use.
+  # dpkg-shlibdeps wants to run beside a debian/control naming the package.
+  local shlibs scratch=$stage.shlibs
+  mkdir -p "$scratch/debian"
+  printf 'Source: quenfall\n\nPackage: quenfall\nArchitecture: any\n' > "$scratch/debian/control"
+  shlibs=$(cd "$scratch" && dpkg-shlibdeps -O "$stage/usr/bin/quenfall" "$stage/usr/bin/quenfall-cli" "$stage/$helper" |
+           sed -n 's/^shlibs:Depends=//p')
+  rm -rf "$scratch"
+  [ -n "$shlibs" ] || { echo "package.sh: dpkg-shlibdeps found no dependencies" >&2; return 1; }
+
+  mkdir -p "$stage/DEBIAN"
+  sed -e "s/@VERSION@/$version/" -e "s/@DEPENDS@/$shlibs, libcap2-bin/" \
+      -e "s/@INSTALLED_SIZE@/$(du -sk --exclude=DEBIAN "$stage" | cut -f1)/" \
+      packaging/debian/control.in > "$stage/DEBIAN/control"
+  install -m 755 packaging/debian/postinst packaging/debian/postrm "$stage/DEBIAN/"
+  (cd "$stage" && find usr lib -type f -exec md5sum {} + | sort -k 2) > "$stage/DEBIAN/md5sums"
+  chmod 644 "$stage/DEBIAN/md5sums" "$stage/DEBIAN/control"
+
+  local out=dist/quenfall_${version}_amd64.deb
+  dpkg-deb --root-owner-group -Zxz --build "$stage" "$out" >/dev/null
+  echo "package.sh: wrote $out ($(stat -c %s "$out") bytes)"
 }
 
 windows() {
@@ -58,10 +115,11 @@ windows() {
 }
 
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(windows)
+[ ${#targets[@]} -gt 0 ] || targets=(linux windows)
 for target in "${targets[@]}"; do
   case $target in
+    linux) linux ;;
     windows) windows ;;
-    *) echo "package.sh: unknown target $target (known: windows)" >&2; exit 2 ;;
+    *) echo "package.sh: unknown target $target (known: linux, windows)" >&2; exit 2 ;;
   esac
 done
