@@ -219,15 +219,18 @@ crate)
   [ $cli_rc -eq 0 ] || fail "flash --all ended with $cli_rc"
   has "$crate_size of $crate_size radios upgraded." || fail "the summary does not count every radio upgraded"
   for ((i = 0; i < crate_size; i++)); do check_crate_radio $i; done
-  # The report names each radio's disk at the start and at the end: every one came back
-  # as a new disk, so only the location can have led each run to its radio.
+  # The report names each radio's disk at the start and at the end. Which names the kernel
+  # hands out again depends on when it has let go of the old disks: often the radios trade
+  # names (sda->sdc, sdc->sda, the middle one keeping its own), sometimes all get fresh
+  # ones. Either way, at most one radio may have kept its name, so following names could
+  # not have led each run to its radio; only the location can have.
   renamed=0
   while IFS= read -r line; do
     [[ $line =~ \"node\":\ \"([^\"]*)\",\ \"last_node\":\ \"([^\"]*)\" ]] || continue
     [ "${BASH_REMATCH[1]}" != "${BASH_REMATCH[2]}" ] && ((renamed++))
     names+="${BASH_REMATCH[1]##*/}->${BASH_REMATCH[2]##*/} "
   done < $out/crate-report.json
-  [ $renamed = $crate_size ] || fail "only $renamed of $crate_size radios came back under a new disk name: $names"
+  [ $renamed -ge $((crate_size - 1)) ] || fail "only $renamed of $crate_size radios came back under a new disk name: $names"
   pass "$crate_size radios upgraded at once, each followed through its restart by location" \
     "(disks $names); each kept exactly the package, no protocol violation"
   ;;
