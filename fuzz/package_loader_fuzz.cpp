@@ -160,8 +160,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t model = repaired[111];
     const bool modelAccepted = model == 0 || model == 2 || model == 11 || model == 17;
     if (modelAccepted) {
-        // Right by construction: only the variant or the section table may refuse it.
+        // Right by construction: only the variant or the section table may refuse it. The
+        // table fits when every present slot lists a distinct id naming a present slot that
+        // lies inside the file.
         bool tableFits = true;
+        bool listed[SlotCount] = {};
         for (std::size_t slot = 0; slot < SlotCount; ++slot) {
             const RawSlot s = ReadSlot(repaired, slot);
             if (s.Size == 0) continue;
@@ -169,6 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 tableFits = false;
                 continue;
             }
+            if (listed[s.Id]) tableFits = false;
+            listed[s.Id] = true;
             const RawSlot named = ReadSlot(repaired, s.Id);
             if (named.Size == 0 || std::uint64_t{named.Offset} + named.Size > size) tableFits = false;
         }
