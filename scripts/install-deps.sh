@@ -10,6 +10,9 @@ run_packages=(
   qt6-base-dev libgl-dev libudev-dev fonts-liberation2
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# udev: the kernel-level guest runs the host's systemd-udevd inside itself. A machine that
+# runs systemd has it already; elsewhere (a container, a chroot) its post-install does not
+# start it.
 test_packages=(
   xvfb xauth
   clang libclang-rt-14-dev llvm
