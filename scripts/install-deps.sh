@@ -10,10 +10,13 @@ run_packages=(
   qt6-base-dev libgl-dev libudev-dev fonts-liberation2
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# udev: the kernel-level guest runs the host's systemd-udevd inside itself. A machine that
+# runs systemd has it already; elsewhere (a container, a chroot) its post-install does not
+# start it.
 test_packages=(
   xvfb xauth
   clang libclang-rt-14-dev llvm
-  qemu-system-x86 busybox-static
+  qemu-system-x86 busybox-static udev
   g++-mingw-w64-x86-64-posix wine64 googletest
   x11-apps netpbm zip unzip
   dpkg-dev lintian desktop-file-utils libcap2-bin

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/../.."
 build=${QUENFALL_BUILD_DIR:-build/release}
 started=$(date +%s)
 
-cmake --build "$build" --target radio-gadget quenfall-cli
+cmake --build "$build" --target radio-gadget quenfall-cli quenfall-radio-helper watch-status
 work=$build/tests/kernel/work
 results=$work/results.txt
 rm -f "$results" "$work/accel"

@@ -2,7 +2,7 @@
 # One kernel-level scenario: boots Debian's 6.1 kernel under QEMU (KVM when it has proved
 # itself on this machine, else TCG: see choose-accel.sh) with the host's root shared read-only, and runs guest/scenario.sh SCENARIO in it against the
 # emulated radio plugged in as a USB drive (radio-gadget on dummy_hcd).
-#   run-guest.sh SCENARIO QUENFALL_CLI RADIO_GADGET WORK_DIR
+#   run-guest.sh SCENARIO QUENFALL_CLI RADIO_GADGET WORK_DIR WATCH_STATUS RADIO_HELPER
 # Exit: 0 passed, 1 failed, 77 skipped (the reason is printed).
 set -euo pipefail
 
@@ -10,6 +10,8 @@ scenario=$1
 cli=$(realpath "$2")
 gadget=$(realpath "$3")
 work=$(realpath -m "$4")
+watch=$(realpath "$5")
+helper=$(realpath "$6")
 here=$(cd "$(dirname "$0")" && pwd)
 started=$(date +%s.%N)
 accel=
@@ -28,7 +30,7 @@ command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is not inst
 # The guest mounts its own /tmp: a checkout under the host's /tmp (CI may clone there) is
 # shared with the guest separately and put back in place, one top-level folder each.
 host_tmp_dirs=()
-for path in "$cli" "$gadget" "$here"; do
+for path in "$cli" "$gadget" "$watch" "$helper" "$here"; do
   case "$path" in
     *[[:space:]]*) skip "paths with blanks cannot be passed to the guest ($path)" ;;
     /tmp/*) top=${path#/tmp/}; host_tmp_dirs+=("${top%%/*}") ;;
@@ -68,6 +70,8 @@ SCENARIO=$scenario
 SCENARIO_SCRIPT=$here/guest/scenario.sh
 CLI=$cli
 GADGET=$gadget
+WATCH=$watch
+HELPER=$helper
 HOST_TMP_DIRS=$(printf '%s\n' "${host_tmp_dirs[@]}" | sort -u | tr '\n' ' ')
 EOF
 

@@ -5,6 +5,11 @@
 //
 //   radio-gadget --ffs DIR --udc-file FILE --udc NAME --package FILE --report FILE
 //                [--vanish-at-block N] [--restart-ms MS] [--stall-read N]
+//                [--vendor TEXT --model TEXT]
+//
+// --vendor, --model: the SCSI identity the disk shows instead of the radio's (blank-padded
+// to 8 and 16 characters), for a USB disk that is not the radio; its vendor commands are
+// still counted in the report, so a test can show that none reached it.
 //
 // --stall-read N: the N-th vendor read (counted from 1) gets neither data nor status, as
 // from a radio that stopped answering; the host's time-out ends it. The report then says
@@ -47,12 +52,14 @@ struct Options {
     std::optional<std::uint32_t> VanishAtBlock;
     std::optional<std::uint32_t> StallRead;
     milliseconds RestartTime{2000};
+    std::string Vendor = "STM     ", Model = "microSD Flash   ";
 };
 
 [[noreturn]] void Usage(const char* why) {
     std::cerr << "radio-gadget: " << why
               << "\nusage: radio-gadget --ffs DIR --udc-file FILE --udc NAME --package FILE"
-                 " --report FILE [--vanish-at-block N] [--restart-ms MS] [--stall-read N]\n";
+                 " --report FILE [--vanish-at-block N] [--restart-ms MS] [--stall-read N]"
+                 " [--vendor TEXT --model TEXT]\n";
     std::exit(2);
 }
 
@@ -70,6 +77,8 @@ Options Parse(int argc, char** argv) {
         else if (arg == "--vanish-at-block") o.VanishAtBlock = static_cast<std::uint32_t>(std::stoul(value));
         else if (arg == "--restart-ms") o.RestartTime = milliseconds(std::stoul(value));
         else if (arg == "--stall-read") o.StallRead = static_cast<std::uint32_t>(std::stoul(value));
+        else if (arg == "--vendor") o.Vendor = value;
+        else if (arg == "--model") o.Model = value;
         else Usage(("unknown option " + arg).c_str());
     }
     if (o.Ffs.empty() || o.UdcFile.empty() || o.Udc.empty() || o.Package.empty() || o.Report.empty())
@@ -154,7 +163,7 @@ int main(int argc, char** argv) {
 
     RadioCommands commands(radio);
     commands.Reopen();
-    ScsiTarget target({"STM     ", "microSD Flash   ", "1.00"}, commands);
+    ScsiTarget target({options.Vendor, options.Model, "1.00"}, commands);
     BusCounts counts;
 
     try {

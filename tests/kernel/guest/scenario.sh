@@ -9,7 +9,6 @@ out=/tmp/out
 package=$out/radio.bin
 report=/tmp/gadget.report
 gadget_pid=
-grant_pid=
 crate_pids=()  # the radio gadgets of a crate
 
 # Every program started here is read over 9p and run under emulation, which costs a good
@@ -25,10 +24,10 @@ pass() { verdict "pass $*"; finish 0; }
 fail() { echo "FAIL: $*"; verdict "fail: $*"; finish 1; }
 finish() {
   echo "== guest time in scenario: $(elapsed) s"
-  [ -n "$grant_pid" ] && kill "$grant_pid" 2>/dev/null
   if [ -n "$gadget_pid" ]; then kill "$gadget_pid" 2>/dev/null; wait "$gadget_pid" 2>/dev/null; fi
   [ ${#crate_pids[@]} -eq 0 ] || finish_crate
   [ -e $report ] && cp $report $out/gadget.report
+  [ -n "$udevd_running" ] && udevadm info --export-db > $out/udev-db.txt 2>&1
   dmesg > $out/dmesg.txt 2>&1
   exit "$1"
 }
@@ -95,23 +94,46 @@ generic_node() {
   done
   return 1
 }
-# Stands in for udevd applying the rule's seat access (the guest runs no udevd): whenever
-# the radio's SCSI device is new (its host number changes with every attach), its disk
-# and generic nodes are opened to every user.
-grant_radio_nodes() {
-  local d g h last=
-  while :; do
-    if d=$(radio_disk) && g=$(generic_node "$d"); then
-      for h in /sys/block/$d/device/scsi_device/*; do :; done
-      if [ "$h" != "$last" ] && chmod 666 /dev/$d /dev/$g 2>/dev/null; then last=$h; fi
-    fi
-    pause 0.1
+# udevd as on a user's machine, with the project's rule. The host's root is read-only; the
+# guest's /run is fresh, and udevd reads rules from /run/udev/rules.d as well.
+rule_source=${SCENARIO_SCRIPT%/tests/kernel/guest/scenario.sh}/packaging/linux/70-quenfall-radio.rules
+udevd_running=
+start_udevd() {
+  local udevd
+  for udevd in /lib/systemd/systemd-udevd /usr/lib/systemd/systemd-udevd; do
+    [ -x $udevd ] && break
   done
+  [ -x $udevd ] || fail "systemd-udevd is not installed on the host (package udev): the guest cannot meet the real stack"
+  [ -r "$rule_source" ] || fail "the udev rule $rule_source is missing"
+  # udevadm refuses trigger, settle and control in a chroot unless told that this one is
+  # the system.
+  export SYSTEMD_IGNORE_CHROOT=1
+  mkdir -p /run/udev/rules.d
+  cp "$rule_source" /run/udev/rules.d/ || fail "cannot install the udev rule"
+  $udevd --daemon > $out/udevd.log 2>&1 || fail "systemd-udevd did not start: $(< $out/udevd.log)"
+  udevd_running=1
+  # The devices that were there before udevd: their nodes, links and tags.
+  udevadm trigger --type=subsystems --action=add
+  udevadm trigger --type=devices --action=add
+  udevadm settle --timeout=60 || fail "udevd did not settle within 60 s"
+  echo "== udevd running at $(elapsed) s"
+}
+settle() {
+  [ -z "$udevd_running" ] || udevadm settle --timeout=30 || fail "udevd did not settle within 30 s"
+}
+# Stands in for logind's seat ACLs, which the guest has no seat for: a node the project's
+# rule tagged for the seat's user is opened to every user, by udevd itself, whenever it
+# handles the node. Nothing the rule did not tag is touched.
+grant_seat_access() {
+  echo 'SUBSYSTEM=="block|scsi_generic", TAG=="uaccess", MODE="0666"' > /run/udev/rules.d/99-test-seat.rules
+  udevadm control --reload || fail "udevd did not reload its rules"
+  udevadm trigger --action=change --subsystem-match=block --subsystem-match=scsi_generic
+  settle
 }
 wait_for_disk() {
   local i
   for ((i = 0; i < 150; i++)); do
-    radio_disk >/dev/null && return 0
+    radio_disk >/dev/null && { settle; return 0; }
     kill -0 "$gadget_pid" 2>/dev/null || fail "radio-gadget ended: $(< $out/gadget.log)"
     pause 0.1
   done
@@ -170,7 +192,7 @@ radio_disk_count() {
 wait_for_crate() {
   local i
   for ((i = 0; i < 200; i++)); do
-    [ "$(radio_disk_count)" = $crate_size ] && return 0
+    [ "$(radio_disk_count)" = $crate_size ] && { settle; return 0; }
     pause 0.1
   done
   fail "only $(radio_disk_count) of $crate_size radio disks appeared"
@@ -199,7 +221,167 @@ check_crate_radio() {
   done < /tmp/gadget$i.report
 }
 
+# A USB disk that is not the radio, on dummy_hcd's second controller pair; it counts any
+# vendor command that reaches it in its own report, /tmp/gadget1.report.
+other_vendor="ACME    "
+other_model="USB Stick       "
+other_disk() {
+  local d vendor model
+  for d in /sys/block/sd*; do
+    [ -e "$d/device/vendor" ] || continue
+    IFS= read -r vendor < $d/device/vendor
+    IFS= read -r model < $d/device/model
+    [ "$vendor" = "$other_vendor" ] && [ "$model" = "$other_model" ] && { echo "${d##*/}"; return 0; }
+  done
+  return 1
+}
+# The time stamp of the first kernel message matching a pattern, in seconds.
+kernel_time() {
+  local line
+  line=$(dmesg | grep -m 1 -E "$1") || return 1
+  [[ $line =~ ^\[\ *([0-9]+\.[0-9]+)\] ]] && echo "${BASH_REMATCH[1]}"
+}
+# Whether udevd gave a node's device this tag.
+has_tag() {  # NODE TAG
+  [[ $(udevadm info --query=property --name="$1") == *$'\n'TAGS=*:$2:* ]]
+}
+# The helper's protocol: a 4-byte big-endian length, then the body.
+helper_message() {  # BODY (printable)
+  local n=${#1}
+  printf "\\x00\\x00\\x$(printf %02x $((n >> 8)))\\x$(printf %02x $((n & 255)))%s" "$1"
+}
+
+[ "$SCENARIO" = no_radio ] || start_udevd
+
 case "$SCENARIO" in
+hotplug)
+  # The radio is plugged in while the window's device watch runs. usb-storage waits its
+  # default second before it scans, so the disk appears well after the USB device: the
+  # report that follows the USB device's arrival finds no radio, and only the disk's own
+  # arrival leads to " The device has been connected!".
+  : > $out/watch.log
+  "$WATCH" 90 > $out/watch.log 2>&1 &
+  watch_pid=$!
+  for ((i = 0; i < 300; i++)); do
+    [[ $(< $out/watch.log) == watching* ]] && break
+    kill -0 $watch_pid 2>/dev/null || fail "watch-status ended: $(< $out/watch.log)"
+    pause 0.1
+  done
+  [[ $(< $out/watch.log) == watching* ]] || fail "watch-status did not start watching within 30 s"
+  echo "<4>scenario: plugging the radio in" > /dev/kmsg
+  start_gadget
+  wait_for_disk
+  # The report comes a second after the disk's event; allow for a slow guest, then one
+  # more report period to see that nothing overturns it.
+  for ((i = 0; i < 200; i++)); do
+    [[ $(< $out/watch.log) == *" status  The device has been connected!"* ]] && break
+    pause 0.1
+  done
+  pause 2
+  kill $watch_pid 2>/dev/null
+  wait $watch_pid 2>/dev/null
+  watched=$(< $out/watch.log)
+  echo "== watch-status:"
+  echo "$watched"
+  usb_at=$(kernel_time 'usb [0-9-]+: new .* USB device number') || fail "no USB device arrival in the kernel's messages"
+  scan_at=$(kernel_time 'scsi [0-9:]+: Direct-Access') || fail "no SCSI scan in the kernel's messages"
+  disk_at=$(kernel_time 'Attached SCSI removable disk') || fail "no disk arrival in the kernel's messages"
+  # The watch must have heard of the disk itself: an event taken after usb-storage's scan
+  # (the USB device's own event comes a second before it), and a report after that event.
+  disk_event_at= last_status= last_at=
+  while read -r at kind text; do
+    case $kind in
+      event) awk -v a="$at" -v s="$scan_at" 'BEGIN { exit !(a > s) }' && [ -z "$disk_event_at" ] && disk_event_at=$at ;;
+      status) last_status=$text; last_at=$at ;;
+    esac
+  done <<< "$watched"
+  [ -n "$last_status" ] || fail "the watch showed no status at all (does it hear of any event?)"
+  [ "$last_status" = "The device has been connected!" ] ||
+    fail "the status line ends with \"$last_status\", not \" The device has been connected!\""
+  [ -n "$disk_event_at" ] || fail "the watch heard of no event after the disk's scan at $scan_at s"
+  # (No process substitution: the guest's /dev has no /dev/fd.)
+  read -r disk_after_usb report_after_disk <<< "$(awk -v u="$usb_at" -v d="$disk_at" -v r="$last_at" \
+    'BEGIN { printf "%.2f %.2f", d - u, r - d }')"
+  awk -v e="$disk_event_at" -v r="$last_at" 'BEGIN { exit !(r > e) }' ||
+    fail "no report followed the disk's event at $disk_event_at s"
+  # Unless the disk came more than a second after the USB device, this run proves nothing
+  # about usb-storage's settling time.
+  awk -v x="$disk_after_usb" 'BEGIN { exit !(x >= 1.0) }' ||
+    fail "the disk came only $disk_after_usb s after the USB device: usb-storage's delay_use is not the default"
+  first_report=$(grep -m 1 ' status ' <<< "$watched")
+  pass "USB device at $usb_at s, disk at $disk_at s (+$disk_after_usb s); the disk's event reached" \
+    "the watch at $disk_event_at s, report \" The device has been connected!\" at $last_at s" \
+    "(+$report_after_disk s after the disk); $(grep -c ' event$' <<< "$watched") events;" \
+    "the first report (${first_report%% status*} s) said\"${first_report#* status }\""
+  ;;
+rule_scope)
+  # The rule's reach, with udevd: the radio's disk and generic node carry the seat tag, a
+  # second, non-radio USB disk carries nothing from it. The helper, run by nobody straight
+  # against that disk's nodes (opened to everyone, so that only the helper's own check can
+  # stop it), refuses, and no vendor command reaches that disk.
+  start_gadget
+  start_crate_radio 1 --vendor "$other_vendor" --model "$other_model"
+  wait_for_disk
+  for ((i = 0; i < 150; i++)); do other_disk >/dev/null && break; pause 0.1; done
+  other=$(other_disk) || fail "the second USB disk did not appear"
+  settle
+  disk=$(radio_disk)
+  generic=$(generic_node "$disk") || fail "the radio's disk $disk has no SCSI generic node"
+  other_generic=$(generic_node "$other") || fail "the second disk $other has no SCSI generic node"
+  for node in $disk $generic; do
+    has_tag /dev/$node uaccess || fail "udevd did not tag the radio's /dev/$node for the seat"
+  done
+  for node in $other $other_generic; do
+    has_tag /dev/$node uaccess && fail "udevd tagged the non-radio /dev/$node for the seat"
+  done
+  # Nothing else under block or scsi_generic carries the tag either.
+  tagged=$(udevadm trigger --dry-run --verbose --tag-match=uaccess)
+  echo "== tagged for the seat:"
+  echo "$tagged"
+  for path in $tagged; do
+    case $path in
+      */block/$disk | */scsi_generic/$generic) ;;
+      */block/* | */scsi_generic/*) fail "udevd tagged $path for the seat" ;;
+    esac
+  done
+
+  chmod 666 /dev/$other /dev/$other_generic
+  settle
+  unsupported_before=$(crate_value 1 unsupported_commands)
+  { helper_message "O/dev/$other"
+    helper_message "O/dev/$other_generic"
+    printf '\x00\x00\x00\x03R\x00\x10'
+    helper_message "W$(printf 'A%.0s' {1..16})"
+  } > /tmp/helper.in
+  setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all --bounding-set=-all \
+    "$HELPER" < /tmp/helper.in > /tmp/helper.out 2> $out/helper.err
+  helper_rc=$?
+  replies=$(tr -c '[:print:]' ' ' < /tmp/helper.out)
+  echo "== helper (exit $helper_rc): $replies"
+  # Outcome bytes: 0 done, 1 system error, 2 not the radio, 3 refused.
+  bytes=($(od -An -v -tu1 /tmp/helper.out))
+  outcomes=() at=0
+  while [ $((at + 5)) -lt ${#bytes[@]} ]; do
+    length=$(( (bytes[at + 2] << 8) | bytes[at + 3] ))
+    [ "${bytes[at + 4]}" = 114 ] && outcomes+=("${bytes[at + 5]}")  # 'r'
+    at=$((at + 4 + length))
+  done
+  [ "${outcomes[*]}" = "2 2 3 3" ] ||
+    fail "the helper's outcomes were (${outcomes[*]}), not (2 2 3 3): not the radio twice, then refused twice"
+  [[ $replies == *"/dev/$other: "*" is \"$other_vendor\" \"$other_model\", not the radio"* ]] ||
+    fail "the helper did not say that /dev/$other is not the radio"
+  [[ $replies == *"/dev/$other_generic: "*" is \"$other_vendor\" \"$other_model\", not the radio"* ]] ||
+    fail "the helper did not say that /dev/$other_generic is not the radio"
+  settle
+  [ "$(crate_value 1 vendor_writes)" = 0 ] && [ "$(crate_value 1 vendor_reads)" = 0 ] &&
+    [ "$(crate_value 1 unsupported_commands)" = "$unsupported_before" ] ||
+    fail "commands reached the non-radio disk: $(crate_value 1 vendor_writes) vendor writes," \
+      "$(crate_value 1 vendor_reads) vendor reads, unsupported $unsupported_before then $(crate_value 1 unsupported_commands)"
+  [[ $replies =~ (/dev/$other: [^,]*, not the radio) ]]
+  pass "the rule tagged /dev/$disk and /dev/$generic (the radio) and not /dev/$other or" \
+    "/dev/$other_generic; the helper run by nobody refused both of that disk's nodes" \
+    "(\"${BASH_REMATCH[1]}\") and every command after; no vendor command reached that disk"
+  ;;
 crate)
   # Several radios upgraded by one flash --all. They come back from their restarts in the
   # reverse order of their buses, so the disks come back under each other's names; each
@@ -219,20 +401,28 @@ crate)
   [ $cli_rc -eq 0 ] || fail "flash --all ended with $cli_rc"
   has "$crate_size of $crate_size radios upgraded." || fail "the summary does not count every radio upgraded"
   for ((i = 0; i < crate_size; i++)); do check_crate_radio $i; done
-  # The report names each radio's disk at the start and at the end. Which names the kernel
-  # hands out again depends on when it has let go of the old disks: often the radios trade
-  # names (sda->sdc, sdc->sda, the middle one keeping its own), sometimes all get fresh
-  # ones. Either way, at most one radio may have kept its name, so following names could
-  # not have led each run to its radio; only the location can have.
+  # The report names each radio's disk at the start and at the end. With usb-storage's
+  # settling second every radio has usually left before the first comes back, and the kernel
+  # gives the lowest free name: the first and the last swap names and the middle one keeps
+  # its own, so a run that followed a name would have ended at another radio. When the
+  # kernel has not let go of the old disks yet, the radios get fresh names instead. Either
+  # way at most one radio may keep its name: only the location can lead each run to its own.
   renamed=0
+  declare -A first_of=() last_of=()
   while IFS= read -r line; do
     [[ $line =~ \"node\":\ \"([^\"]*)\",\ \"last_node\":\ \"([^\"]*)\" ]] || continue
     [ "${BASH_REMATCH[1]}" != "${BASH_REMATCH[2]}" ] && ((renamed++))
+    first_of[${BASH_REMATCH[1]}]=1
+    last_of[${BASH_REMATCH[2]}]=${BASH_REMATCH[1]}
     names+="${BASH_REMATCH[1]##*/}->${BASH_REMATCH[2]##*/} "
   done < $out/crate-report.json
+  taken=0  # radios that came back under a name another radio of the crate had before
+  for node in "${!last_of[@]}"; do
+    [ "${last_of[$node]}" != "$node" ] && [ -n "${first_of[$node]:-}" ] && ((taken++))
+  done
   [ $renamed -ge $((crate_size - 1)) ] || fail "only $renamed of $crate_size radios came back under a new disk name: $names"
   pass "$crate_size radios upgraded at once, each followed through its restart by location" \
-    "(disks $names); each kept exactly the package, no protocol violation"
+    "(disks $names; $taken came back under another radio's former name); each kept exactly the package, no protocol violation"
   ;;
 crate_unplugged)
   # The middle radio leaves the bus for good at its third block; the others complete.
@@ -264,7 +454,7 @@ upgrade)
   start_gadget
   wait_for_disk
   first=$(radio_disk)
-  # Discovery alone first: libudev reads sysfs, there is no udevd in the guest.
+  # Discovery alone first.
   run_cli devices.log "$CLI" devices
   [ $cli_rc -eq 0 ] && has "/dev/$first" && has '"STM     "' && has '"microSD Flash   "' ||
     fail "devices did not list /dev/$first with the radio's identity"
@@ -282,7 +472,9 @@ upgrade)
     "sections kept by the radio equal the package's"
   ;;
 unprivileged)
-  # As nobody, through the radio helper (the build tree's, which holds no capability).
+  # As nobody, through the radio helper (the build tree's, which holds no capability), with
+  # udevd applying the project's rule; the guest has no logind seat, so a stand-in rule
+  # gives the access logind's ACL would give (grant_seat_access).
   # 1. Both of the radio's nodes closed to the user, the capability at hand: the tool names
   #    the nodes and the udev rule. 2. Both nodes opened to the user, no capability at all:
   #    the whole upgrade goes through the SCSI generic node, which takes the commands from a
@@ -301,8 +493,9 @@ unprivileged)
     fail "no text about the nodes' permissions"
   [ "$(report_value vendor_writes)" = 0 ] || fail "a vendor command reached the radio through a closed node"
 
-  grant_radio_nodes &
-  grant_pid=$!
+  # udevd applies the rule's seat tag; a stand-in turns it into access for every user, as
+  # logind's ACL would for the user at the seat.
+  grant_seat_access
   run_cli flash-user.log "${nobody[@]}" --inh-caps=-all --bounding-set=-all "$CLI" flash $package
   [ $cli_rc -eq 0 ] || fail "the unprivileged upgrade through the generic node ended with $cli_rc"
   has " Program upgrade is complete!" || fail "no completion text"
@@ -310,13 +503,12 @@ unprivileged)
     fail "the radio's sections differ from the package: $(report_lines 'section|difference|violation')"
   writes=$(report_value vendor_writes)
 
-  # The run's restart into boot mode gave the radio a new disk; the helpers are gone, so
-  # the sg driver can leave.
-  kill $grant_pid
-  grant_pid=
+  # The run's restart into boot mode gave the radio a new disk, which udevd handled like
+  # the first; the helpers are gone, so the sg driver can leave.
   wait_for_disk
   disk=$(radio_disk)
-  chmod 666 /dev/$disk
+  mode=$(stat -c %a /dev/$disk)
+  [ "$mode" = 666 ] || fail "udevd left the radio's new disk /dev/$disk at mode $mode, not opened to the seat"
   busybox rmmod sg 2>/dev/null || fail "cannot unload the sg driver: $(busybox rmmod sg 2>&1)"
   generic_node "$disk" >/dev/null && fail "the radio still has a generic node without the sg driver"
   run_cli flash-rawio.log "${nobody[@]}" --inh-caps=-all --bounding-set=-all "$CLI" flash $package
