@@ -45,7 +45,10 @@ cmake -S . -B "$build" -G Ninja \
   -DQUENFALL_BUILD_GUI=OFF -DQUENFALL_BUILD_BENCH=OFF
 cmake --build "$build" -j2
 # Every test group runs here, CliTest included (it drives quenfall-cli.exe under wine).
-ctest --test-dir "$build" --output-on-failure -j2
+# Now and then wine ends a test program at start, before it prints a line (seen once in
+# some thousand launches, in a pure computation that passed on every other run): such a
+# test is run once more, and ctest lists it, so a real failure still fails twice.
+ctest --test-dir "$build" --output-on-failure -j2 --repeat until-pass:2
 
 # A whole upgrade of the emulated radio by the Windows quenfall-cli. Paths are Unix paths:
 # wine runs the program with the current directory on drive Z:, which maps to /.
