@@ -18,6 +18,7 @@
 #include "ui/qt/window_controls.h"
 #include "ui/qt/window_texts.h"
 #include "upgrade/status_texts.h"
+#include "failing_read_link.h"
 
 using namespace quenfall;
 using namespace quenfall::ui;
@@ -100,30 +101,7 @@ EmulatedRadioConfig RadioConfig() {
     return config;
 }
 
-// The radio's drive answers every read with an error the link cannot handle: the poll
-// timer's handler fails on every tick.
-class FailingReadLink : public DeviceLink {
-public:
-    explicit FailingReadLink(EmulatedRadio& radio) : radio_(radio) {}
-    std::uint16_t ScanDrives() override { return radio_.ScanDrives(); }
-    OpenResult OpenDevice() override {
-        OpenResult result = radio_.OpenDevice();
-        if (result.Channel) result.Channel = std::make_unique<Channel>(std::move(result.Channel));
-        return result;
-    }
-
-private:
-    class Channel : public DeviceChannel {
-    public:
-        explicit Channel(std::unique_ptr<DeviceChannel> inner) : inner_(std::move(inner)) {}
-        void ScsiWrite(std::span<const std::uint8_t> data) override { inner_->ScsiWrite(data); }
-        void ScsiRead(std::span<std::uint8_t>) override { throw std::runtime_error("the drive went away"); }
-
-    private:
-        std::unique_ptr<DeviceChannel> inner_;
-    };
-    EmulatedRadio& radio_;
-};
+using test::FailingReadLink;
 
 FlashFormOptions NoUsbWatch() {
     FlashFormOptions options;

@@ -10,6 +10,7 @@
 #include "radio/emulated_radio.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/virtual_clock.h"
+#include "failing_read_link.h"
 #include "window/flash_window.h"
 #include "window/window_texts.h"
 
@@ -80,29 +81,7 @@ std::filesystem::path WritePackageFile() {
     return path;
 }
 
-// Every read from the radio's drive fails with an error the link does not handle.
-class FailingReadLink : public DeviceLink {
-public:
-    explicit FailingReadLink(EmulatedRadio& radio) : radio_(radio) {}
-    std::uint16_t ScanDrives() override { return radio_.ScanDrives(); }
-    OpenResult OpenDevice() override {
-        OpenResult result = radio_.OpenDevice();
-        if (result.Channel) result.Channel = std::make_unique<Channel>(std::move(result.Channel));
-        return result;
-    }
-
-private:
-    class Channel : public DeviceChannel {
-    public:
-        explicit Channel(std::unique_ptr<DeviceChannel> inner) : inner_(std::move(inner)) {}
-        void ScsiWrite(std::span<const std::uint8_t> data) override { inner_->ScsiWrite(data); }
-        void ScsiRead(std::span<std::uint8_t>) override { throw std::runtime_error("the drive went away"); }
-
-    private:
-        std::unique_ptr<DeviceChannel> inner_;
-    };
-    EmulatedRadio& radio_;
-};
+using test::FailingReadLink;
 
 TEST(FlashWindow, FormShowSetsTheTextsOnceAndReportsAMissingRadio) {
     EmulatedRadio radio(RadioConfig());

@@ -435,18 +435,7 @@ TEST_F(Win32Window, OpenDialogListsThePackageFilterAndLoadsTheChosenFile) {
     std::thread user([&] {
         int attempts = 0;
         while (!quit) {
-            std::vector<HWND> dialogs;
-            EnumThreadWindows(
-                uiThread,
-                [](HWND window, LPARAM found) -> BOOL {
-                    wchar_t type[16] = {};
-                    GetClassNameW(window, type, 16);
-                    if (std::wstring(type) == L"#32770" && IsWindowVisible(window)) {
-                        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&dialogs));
+            const std::vector<HWND> dialogs = VisibleDialogs(uiThread);
             for (HWND dialog : dialogs) {
                 HWND types = GetDlgItem(dialog, cmb1);
                 if (types == nullptr) {

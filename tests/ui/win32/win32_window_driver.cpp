@@ -9,6 +9,22 @@ double NowMs() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
+std::vector<HWND> VisibleDialogs(DWORD thread) {
+    std::vector<HWND> dialogs;
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM found) -> BOOL {
+            wchar_t type[16] = {};
+            GetClassNameW(window, type, 16);
+            if (std::wstring(type) == L"#32770" && IsWindowVisible(window)) {
+                reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&dialogs));
+    return dialogs;
+}
+
 BoxWatcher::BoxWatcher() : thread_(GetCurrentThreadId()), watcher_([this] { Watch(); }) {}
 
 BoxWatcher::~BoxWatcher() {
@@ -30,18 +46,7 @@ void BoxWatcher::Watch() {
             std::lock_guard<std::mutex> locked(lock_);
             if (quit_) return;
         }
-        std::vector<HWND> boxes;
-        EnumThreadWindows(
-            thread_,
-            [](HWND window, LPARAM found) -> BOOL {
-                wchar_t type[16] = {};
-                GetClassNameW(window, type, 16);
-                if (std::wstring(type) == L"#32770" && IsWindowVisible(window)) {
-                    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&boxes));
+        const std::vector<HWND> boxes = VisibleDialogs(thread_);
         for (HWND box : boxes) {
             std::lock_guard<std::mutex> locked(lock_);
             if (std::find(handled_.begin(), handled_.end(), box) != handled_.end()) continue;

@@ -26,6 +26,9 @@ struct SeenBox {
 // Milliseconds since the first call.
 double NowMs();
 
+// The dialogs (message boxes, the open dialog) that the thread shows now.
+std::vector<HWND> VisibleDialogs(DWORD thread);
+
 // Closes every message box of the window's thread as soon as it shows, after noting it.
 class BoxWatcher {
 public:
