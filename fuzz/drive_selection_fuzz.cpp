@@ -12,7 +12,7 @@
 
 #include "link/drive_selection.h"
 #include "link/radio_identity.h"
-#include "link/usb_event_filter.h"
+#include "link/usb_watch_filter.h"
 
 using namespace quenfall;
 

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "link/device_change.h"
+#include "link/usb_watch_filter.h"
 #include "link/radio_identity.h"
 #include "link/storage_descriptor.h"
 

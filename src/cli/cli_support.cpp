@@ -3,14 +3,6 @@
 #include <charconv>
 #include <cstdio>
 
-#if defined(_WIN32)
-#include <io.h>
-#include <windows.h>
-#include <shellapi.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace quenfall::cli {
 
 std::optional<std::uint8_t> ParseByte(std::string_view text) {
@@ -75,42 +67,6 @@ std::string JsonString(std::string_view text) {
     }
     out += '"';
     return out;
-}
-
-std::filesystem::path PathFromArgument(const std::string& word) {
-#if defined(_WIN32)
-    return std::filesystem::path(std::u8string(word.begin(), word.end()));
-#else
-    return std::filesystem::path(word);
-#endif
-}
-
-std::vector<std::string> ProgramArguments(int argc, char** argv) {
-    std::vector<std::string> args;
-#if defined(_WIN32)
-    int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide != nullptr) {
-        for (int i = 1; i < count; ++i) {
-            const int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-            std::string word(n > 0 ? static_cast<std::size_t>(n - 1) : 0, '\0');
-            if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, word.data(), n, nullptr, nullptr);
-            args.push_back(std::move(word));
-        }
-        LocalFree(wide);
-        return args;
-    }
-#endif
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    return args;
-}
-
-bool StdoutIsTerminal() {
-#if defined(_WIN32)
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return isatty(STDOUT_FILENO) != 0;
-#endif
 }
 
 }  // namespace quenfall::cli

@@ -8,11 +8,12 @@
 #include <iostream>
 
 #include "cli/cli_support.h"
+#include "cli/console.h"
 #include "cli/crate_flash.h"
 #include "cli/crate_report.h"
+#include "cli/radio_preflight.h"
 #include "link/drive_location.h"
 #include "link/located_device_link.h"
-#include "link/platform_link.h"
 #include "radio/emulated_crate.h"
 
 namespace quenfall::cli {
@@ -74,23 +75,12 @@ int FlashCrateCommand(const CrateRequest& request) {
         source.Connect = [&crate] { return crate->Connect(); };
         source.UsbEvents = [&crate](const std::string& location) { return crate->UsbEventCounter(location); };
     } else {
-        std::unique_ptr<PlatformDeviceLink> link = MakePlatformDeviceLink();
-        if (!link) {
-            std::cerr << "quenfall-cli flash: this build of quenfall-cli has no link to real radios; use --emulate\n";
+        RadioPreflight preflight = CheckRealRadios();
+        if (preflight.Result != PreflightCheck::Passed) {
+            std::cerr << "quenfall-cli flash: " << PreflightText(preflight, true) << '\n';
             return 1;
         }
-        link->ScanDrives();
-        source.Drives = link->ListedDrives();
-        if (source.Drives.empty()) {
-            std::cerr << "quenfall-cli flash: no radio was found. Connect the radios with their programming "
-                         "cables, switch them on in programming mode and try again (quenfall-cli devices "
-                         "lists what is found).\n";
-            return 1;
-        }
-        if (std::string problem = link->PermissionProblem(); !problem.empty()) {
-            std::cerr << "quenfall-cli flash: " << problem << '\n';
-            return 1;
-        }
+        source.Drives = std::move(preflight.Drives);
         source.Connect = [] { return std::unique_ptr<DriveListLink>(MakePlatformDeviceLink()); };
         source.UsbEvents = [](const std::string& location) { return MakeUsbEventCounter(location); };
     }
@@ -118,12 +108,7 @@ int FlashCrateCommand(const CrateRequest& request) {
         labels.push_back(drive.Location.empty() ? drive.Node : drive.Location);
     }
 
-#if defined(_WIN32)
-    const bool terminal = false;  // rows redrawn in place need escape sequences
-#else
-    const bool terminal = StdoutIsTerminal();
-#endif
-    CrateDisplay display(std::cout, std::cerr, terminal, labels, TerminalColumns());
+    CrateDisplay display(std::cout, std::cerr, TerminalRedrawsInPlace(), labels, TerminalColumns());
     FlashOptions options;
     options.Trace = request.Trace;
     std::vector<RadioOutcome> outcomes = FlashCrate(request.Loaded, radios, display, options);

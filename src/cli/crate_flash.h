@@ -19,7 +19,7 @@
 #include "cli/flash_command.h"
 #include "package/package.h"
 #include "link/located_device_link.h"
-#include "upgrade/drive_list_link.h"
+#include "link/drive_list_link.h"
 
 namespace quenfall::cli {
 

@@ -5,7 +5,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
-#include "link/platform_link.h"
+#include "cli/radio_preflight.h"
 #include "radio/emulated_crate.h"
 
 namespace quenfall::cli {
@@ -49,14 +49,14 @@ int DevicesCommand(const Arguments& args) {
         EmulatedCrate crate{std::vector<EmulatedRadioConfig>(*emulate)};
         drives = crate.Drives();
     } else {
-        const std::unique_ptr<PlatformDeviceLink> link = MakePlatformDeviceLink();
-        if (!link) {
-            std::cerr << "quenfall-cli devices: this build has no link to real radios\n";
+        RadioPreflight preflight = CheckRealRadios();
+        if (preflight.Result == PreflightCheck::NoLink) {
+            std::cerr << "quenfall-cli devices: " << PreflightText(preflight, true) << '\n';
             return 1;
         }
-        link->ScanDrives();
-        drives = link->ListedDrives();
-        problem = link->PermissionProblem();
+        // Listing needs no permission: a radio that may not be commanded is listed with a note.
+        drives = std::move(preflight.Drives);
+        problem = std::move(preflight.Problem);
     }
     if (json) {
         PrintJson(drives);

@@ -8,9 +8,10 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
+#include "cli/console.h"
 #include "cli/crate_command.h"
 #include "cli/dialogue_trace_file.h"
-#include "cli/platform_link.h"
+#include "cli/radio_preflight.h"
 #include "package/package_loader.h"
 #include "radio/emulated_radio.h"
 #include "upgrade/status_texts.h"
@@ -119,15 +120,14 @@ int FlashCommand(const Arguments& args) {
     options.Trace = trace ? &*trace : nullptr;
 
     if (!emulate) {
-        std::string why;
-        PlatformLink platform = OpenPlatformLink(why);
-        if (!platform.Link) {
+        RadioPreflight preflight = CheckRealRadios();
+        if (preflight.Result != PreflightCheck::Passed) {
             // Refused before anything was sent: no radio, or no right to command it.
-            std::cerr << "quenfall-cli flash: " << why << '\n';
+            std::cerr << "quenfall-cli flash: " << PreflightText(preflight, false) << '\n';
             return 1;
         }
-        options.TakeUsbEvents = platform.TakeUsbEvents;
-        return FlashPackage(package, *platform.Link, view, options);
+        options.TakeUsbEvents = MakeUsbEventCounter();
+        return FlashPackage(package, *preflight.Link, view, options);
     }
 
     EmulatedRadioConfig config;

@@ -8,6 +8,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
+#include "cli/console.h"
 #include "package/package_loader.h"
 
 namespace quenfall::cli {

@@ -4,6 +4,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
+#include "cli/console.h"
 #include "protocol/key_tables.h"
 
 namespace {

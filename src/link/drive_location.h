@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "upgrade/drive_list_link.h"
+#include "link/drive_list_link.h"
 
 namespace quenfall {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "upgrade/drive_list_link.h"
+#include "link/drive_list_link.h"
 
 namespace quenfall {
 

@@ -1,12 +1,16 @@
 #pragma once
-// The radio's drive on the platform this program was built for. Exactly one binding is
-// built (src/link/linux or src/link/windows); both implement this header.
+// The radio's drive on the platform this program was built for. This is the interface each
+// OS binding implements, in one file per platform chosen by the build:
+// link/linux/linux_platform_link.cpp, link/windows/windows_platform_link.cpp, and
+// link/none/no_platform_link.cpp for a system without a binding. Each binding keeps its
+// seams in files of the same roles: the drive list and opening (*_device_link), the command
+// transport (*_command_channel), the USB watch (*_usb_watch).
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "upgrade/drive_list_link.h"
+#include "link/drive_list_link.h"
 
 namespace quenfall {
 

@@ -36,10 +36,8 @@ StorageIdentity ParseStorageIdentity(std::span<const std::uint8_t> descriptor) {
 }
 
 bool DescriptorIsRadio(std::span<const std::uint8_t> descriptor) {
-    const auto vendor = DescriptorText(descriptor, DescriptorVendorIdOffset);
-    if (!vendor || *vendor != RadioVendor) return false;
-    const auto product = DescriptorText(descriptor, DescriptorProductIdOffset);
-    return product && *product == RadioModel;
+    const StorageIdentity identity = ParseStorageIdentity(descriptor);
+    return identity.Vendor && identity.Product && IsRadioIdentity(*identity.Vendor, *identity.Product);
 }
 
 }  // namespace quenfall

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "radio/emulated_radio.h"
-#include "upgrade/drive_list_link.h"
+#include "link/drive_list_link.h"
 
 namespace quenfall {
 

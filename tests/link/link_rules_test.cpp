@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "link/device_change.h"
+#include "link/usb_watch_filter.h"
 #include "link/drive_location.h"
 #include "link/drive_selection.h"
 #include "link/located_device_link.h"
 #include "link/radio_identity.h"
 #include "link/storage_descriptor.h"
-#include "link/usb_event_filter.h"
 #include "link/vendor_command.h"
 
 namespace quenfall {

@@ -20,7 +20,7 @@
 #include "link/linux/raw_io_capability.h"
 #include "link/linux/sg_io_request.h"
 #include "link/linux/udev_block_devices.h"
-#include "link/linux/usb_monitor.h"
+#include "link/linux/linux_usb_watch.h"
 
 namespace quenfall {
 namespace {
@@ -537,7 +537,7 @@ TEST(RealKernel, UdevListsOnlyWholeDisks) {
 
 TEST(RealKernel, MonitorDispatchNeverBlocks) {
     int calls = 0;
-    UsbMonitor monitor([&] { ++calls; });
+    LinuxUsbWatch monitor([&] { ++calls; });
     if (!monitor.IsWatching()) GTEST_SKIP() << "no udev event stream here";
     EXPECT_GE(monitor.Fd(), 0);
     // Nothing is plugged during the test: dispatching an empty queue returns at once.

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link/windows/device_notification.h"
+#include "link/windows/windows_usb_watch.h"
 #include "link/windows/pass_through.h"
 #include "link/windows/windows_device_link.h"
 

@@ -31,12 +31,11 @@ LinuxDriveSystem RealLinuxDriveSystem();
 std::string RadioHelperPath();
 
 // Advice, in plain words, for what stops the commands: the node cannot be opened (the udev
-// rule), the helper cannot be started, the helper lacks the capability a disk node needs,
-// the system refused a command outright.
+// rule), the helper cannot be started, the helper lacks the capability a disk node needs
+// (and, in link/linux/linux_command_channel.h, the system refused a command outright).
 std::string NodeAccessAdvice(const std::string& disk, const std::string& node);
 std::string HelperMissingAdvice(const std::string& helperPath, const std::string& why);
 std::string RawIoAdvice(const std::string& helperPath);
-std::string CommandRefusedAdvice(const std::string& node, int error);
 
 class LinuxDeviceLink final : public PlatformDeviceLink {
 public:

@@ -7,35 +7,11 @@
 #include <memory>
 
 #include "link/storage_descriptor.h"
-#include "link/windows/pass_through.h"
+#include "link/windows/windows_command_channel.h"
 
 namespace quenfall {
 
 namespace {
-
-class WindowsDeviceChannel final : public DeviceChannel {
-public:
-    explicit WindowsDeviceChannel(HANDLE handle) : handle_(handle) {}
-    ~WindowsDeviceChannel() override { CloseHandle(handle_); }
-    WindowsDeviceChannel(const WindowsDeviceChannel&) = delete;
-    WindowsDeviceChannel& operator=(const WindowsDeviceChannel&) = delete;
-
-    void ScsiWrite(std::span<const std::uint8_t> data) override {
-        PassThroughBuffer buffer;
-        BuildPassThrough(buffer, VendorCommand::Write, data);
-        IssuePassThrough(handle_, buffer);
-    }
-
-    void ScsiRead(std::span<std::uint8_t> buffer) override {
-        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-        PassThroughBuffer request;
-        BuildPassThrough(request, VendorCommand::Read, buffer);
-        IssuePassThrough(handle_, request);
-    }
-
-private:
-    HANDLE handle_;
-};
 
 struct HandleCloser {
     void operator()(HANDLE h) const { CloseHandle(h); }
@@ -122,14 +98,10 @@ OpenResult WindowsDeviceLink::OpenListedDrive(std::size_t index) {
         return result;
     }
     result.Failure = OpenFailure::None;
-    result.Channel = std::make_unique<WindowsDeviceChannel>(handle);
+    result.Channel = MakePassThroughChannel(handle);
     return result;
 }
 
 std::vector<RadioDrive> WindowsDeviceLink::ListedDrives() const { return listed_; }
-
-std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() {
-    return std::make_unique<WindowsDeviceLink>();
-}
 
 }  // namespace quenfall

@@ -2,7 +2,7 @@
 #include <QWidget>
 #include <cerrno>
 
-#include "link/linux/usb_monitor.h"
+#include "link/linux/linux_usb_watch.h"
 #include "ui/qt/device_notifier.h"
 
 namespace quenfall::ui {
@@ -22,7 +22,7 @@ public:
     }
 
 private:
-    UsbMonitor monitor_;
+    LinuxUsbWatch monitor_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QWidget>
 
-#include "link/windows/device_notification.h"
+#include "link/windows/windows_usb_watch.h"
 #include "ui/qt/device_notifier.h"
 
 namespace quenfall::ui {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "link/windows/device_notification.h"
+#include "link/windows/windows_usb_watch.h"
 #include "window/window_texts.h"
 
 namespace quenfall::ui {

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <random>
 
-#include "link/device_change.h"
+#include "link/usb_watch_filter.h"
 #include "package/package_writer.h"
 #include "radio/emulated_radio.h"
 #include "ui/win32/gdi_pictures.h"

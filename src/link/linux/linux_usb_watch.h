@@ -1,5 +1,5 @@
 #pragma once
-// Tells when a USB device or a whole disk arrives or leaves (link/usb_event_filter.h), from
+// Tells when a USB device or a whole disk arrives or leaves (link/usb_watch_filter.h), from
 // udev's event stream. It has no thread: the owner watches Fd() for readability (a
 // QSocketNotifier in the window, poll(2) in the command line) and calls Dispatch() on its
 // own thread, which runs onChange once for each such arrival or removal since the last call.
@@ -13,13 +13,13 @@ struct udev_monitor;
 
 namespace quenfall {
 
-class UsbMonitor {
+class LinuxUsbWatch {
 public:
     // With a location, only the USB device there counts (see LocationFromDevPath).
-    explicit UsbMonitor(std::function<void()> onChange, std::string location = {});
-    ~UsbMonitor();
-    UsbMonitor(const UsbMonitor&) = delete;
-    UsbMonitor& operator=(const UsbMonitor&) = delete;
+    explicit LinuxUsbWatch(std::function<void()> onChange, std::string location = {});
+    ~LinuxUsbWatch();
+    LinuxUsbWatch(const LinuxUsbWatch&) = delete;
+    LinuxUsbWatch& operator=(const LinuxUsbWatch&) = delete;
 
     // False when the event stream could not be opened; the monitor then never reports
     // anything and Fd() is -1.

@@ -1,14 +1,32 @@
 #pragma once
-// Which Windows device-change messages mean "a USB device arrived or left". Pure: it looks
-// at the message's event code and at the bytes of the record the message points to, so
-// that it is tested on any platform with hand-made records.
+// Which of the system's notices mean "a USB device came or went", on either system. Pure:
+// the platform's watch (link/linux/linux_usb_watch.h, link/windows/windows_usb_watch.h)
+// hands over the notice's fields or bytes, so that the rules are tested on any platform.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace quenfall {
 
+// Linux: which hotplug events the device watch reacts to: the arrival and removal of a
+// whole USB device, and of a whole disk. The disk matters because the kernel's USB storage
+// driver waits (delay_use, 1 s by default) before it looks for the disk behind a new USB
+// device: the report that follows the USB device's arrival may not find the radio's disk
+// yet, the one that follows the disk's arrival does. Interfaces, partitions, and the other
+// actions (bind, unbind, change, move) never count.
+bool IsUsbDeviceArrivalOrRemoval(std::string_view subsystem, std::string_view devtype,
+                                 std::string_view action);
+bool IsDiskArrivalOrRemoval(std::string_view subsystem, std::string_view devtype,
+                            std::string_view action);
+// Either of the two: what the watch reacts to.
+bool IsWatchedArrivalOrRemoval(std::string_view subsystem, std::string_view devtype,
+                               std::string_view action);
+
+// Windows: which device-change messages mean "a USB device arrived or left", judged from the
+// message's event code and the bytes of the record it points to (tested with hand-made
+// records).
 inline constexpr std::uint32_t DeviceChangeMessage = 0x0219;       // WM_DEVICECHANGE
 inline constexpr std::uintptr_t DeviceArrivalEvent = 0x8000;        // DBT_DEVICEARRIVAL
 inline constexpr std::uintptr_t DeviceRemoveCompleteEvent = 0x8004; // DBT_DEVICEREMOVECOMPLETE

@@ -1,4 +1,4 @@
-#include "link/windows/device_notification.h"
+#include "link/windows/windows_usb_watch.h"
 
 #include <dbt.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <span>
 
-#include "link/device_change.h"
+#include "link/usb_watch_filter.h"
 
 namespace quenfall {
 
@@ -44,15 +44,5 @@ bool IsUsbDeviceChangeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return IsUsbDeviceChange(static_cast<std::uintptr_t>(wParam),
                              std::span<const std::uint8_t>(bytes, header->dbch_size));
 }
-
-}  // namespace quenfall
-
-#include "link/platform_link.h"
-
-namespace quenfall {
-
-// Device notifications go to windows only; a program without one learns of a restarted radio
-// by scanning again.
-std::function<int()> MakeUsbEventCounter(const std::string&) { return {}; }
 
 }  // namespace quenfall

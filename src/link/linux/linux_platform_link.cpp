@@ -1,10 +1,12 @@
-// The real system behind LinuxDeviceLink.
+// The Linux binding of link/platform_link.h: the real system behind LinuxDeviceLink, and the
+// USB watch of a program without a window.
 #include <unistd.h>
 
 #include <climits>
 #include <filesystem>
 
 #include "link/linux/linux_device_link.h"
+#include "link/linux/linux_usb_watch.h"
 #include "link/linux/udev_block_devices.h"
 
 #ifndef QUENFALL_HELPER_FROM_BINDIR
@@ -34,6 +36,12 @@ LinuxDriveSystem RealLinuxDriveSystem() {
 
 std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() {
     return std::make_unique<LinuxDeviceLink>(RealLinuxDriveSystem());
+}
+
+std::function<int()> MakeUsbEventCounter(const std::string& location) {
+    auto watch = std::make_shared<LinuxUsbWatch>(nullptr, location);
+    if (!watch->IsWatching()) return {};
+    return [watch] { return watch->Dispatch(); };
 }
 
 }  // namespace quenfall

@@ -1,11 +1,11 @@
-#include "link/linux/usb_monitor.h"
+#include "link/linux/linux_usb_watch.h"
 
 #include <libudev.h>
 
 #include <utility>
 
 #include "link/drive_location.h"
-#include "link/usb_event_filter.h"
+#include "link/usb_watch_filter.h"
 
 namespace quenfall {
 
@@ -15,7 +15,7 @@ std::string_view Text(const char* value) { return value ? std::string_view(value
 
 }  // namespace
 
-UsbMonitor::UsbMonitor(std::function<void()> onChange, std::string location)
+LinuxUsbWatch::LinuxUsbWatch(std::function<void()> onChange, std::string location)
     : onChange_(std::move(onChange)), location_(std::move(location)) {
     // A drive's location may name a logical unit; the USB device is the part before it.
     location_ = location_.substr(0, location_.find('/'));
@@ -35,12 +35,12 @@ UsbMonitor::UsbMonitor(std::function<void()> onChange, std::string location)
     fd_ = udev_monitor_get_fd(monitor_);
 }
 
-UsbMonitor::~UsbMonitor() {
+LinuxUsbWatch::~LinuxUsbWatch() {
     if (monitor_) udev_monitor_unref(monitor_);
     if (context_) udev_unref(context_);
 }
 
-int UsbMonitor::Dispatch() {
+int LinuxUsbWatch::Dispatch() {
     if (fd_ < 0) return 0;
     int reported = 0;
     // The monitor's socket is non-blocking: receive returns null once the queue is empty.
@@ -59,18 +59,6 @@ int UsbMonitor::Dispatch() {
         }
     }
     return reported;
-}
-
-}  // namespace quenfall
-
-#include "link/platform_link.h"
-
-namespace quenfall {
-
-std::function<int()> MakeUsbEventCounter(const std::string& location) {
-    auto monitor = std::make_shared<UsbMonitor>(nullptr, location);
-    if (!monitor->IsWatching()) return {};
-    return [monitor] { return monitor->Dispatch(); };
 }
 
 }  // namespace quenfall

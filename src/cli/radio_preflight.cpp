@@ -1,0 +1,34 @@
+#include "cli/radio_preflight.h"
+
+namespace quenfall::cli {
+
+RadioPreflight CheckRealRadios() {
+    RadioPreflight preflight;
+    preflight.Link = MakePlatformDeviceLink();
+    if (!preflight.Link) return preflight;
+    preflight.Link->ScanDrives();
+    preflight.Drives = preflight.Link->ListedDrives();
+    if (preflight.Drives.empty()) {
+        preflight.Result = PreflightCheck::NoRadio;
+        return preflight;
+    }
+    preflight.Problem = preflight.Link->PermissionProblem();
+    preflight.Result = preflight.Problem.empty() ? PreflightCheck::Passed : PreflightCheck::NotPermitted;
+    return preflight;
+}
+
+std::string PreflightText(const RadioPreflight& preflight, bool several) {
+    switch (preflight.Result) {
+        case PreflightCheck::Passed: return {};
+        case PreflightCheck::NoLink: return "this build of quenfall-cli has no link to real radios; use --emulate";
+        case PreflightCheck::NoRadio:
+            return several ? "no radio was found. Connect the radios with their programming cables, switch them on "
+                             "in programming mode and try again (quenfall-cli devices lists what is found)."
+                           : "no radio was found. Connect the radio with its programming cable, switch it on "
+                             "in programming mode and try again (quenfall-cli devices lists what is found).";
+        case PreflightCheck::NotPermitted: return preflight.Problem;
+    }
+    return {};
+}
+
+}  // namespace quenfall::cli

@@ -1,0 +1,41 @@
+#include "link/windows/windows_command_channel.h"
+
+#include <algorithm>
+
+#include "link/windows/pass_through.h"
+
+namespace quenfall {
+
+namespace {
+
+class WindowsDeviceChannel final : public DeviceChannel {
+public:
+    explicit WindowsDeviceChannel(HANDLE handle) : handle_(handle) {}
+    ~WindowsDeviceChannel() override { CloseHandle(handle_); }
+    WindowsDeviceChannel(const WindowsDeviceChannel&) = delete;
+    WindowsDeviceChannel& operator=(const WindowsDeviceChannel&) = delete;
+
+    void ScsiWrite(std::span<const std::uint8_t> data) override {
+        PassThroughBuffer buffer;
+        BuildPassThrough(buffer, VendorCommand::Write, data);
+        IssuePassThrough(handle_, buffer);
+    }
+
+    void ScsiRead(std::span<std::uint8_t> buffer) override {
+        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+        PassThroughBuffer request;
+        BuildPassThrough(request, VendorCommand::Read, buffer);
+        IssuePassThrough(handle_, request);
+    }
+
+private:
+    HANDLE handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceChannel> MakePassThroughChannel(HANDLE handle) {
+    return std::make_unique<WindowsDeviceChannel>(handle);
+}
+
+}  // namespace quenfall
