@@ -1,5 +1,7 @@
 #include "ui/win32/win32_flash_form.h"
 
+#include <utility>
+
 #include "link/windows/device_notification.h"
 
 namespace quenfall::ui {
@@ -133,19 +135,13 @@ LRESULT Win32FlashForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         MouseMove(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
         return 0;
     case WM_MOUSELEAVE:
-        if (hovered_) {
-            const ControlId left = *hovered_;
-            hovered_.reset();
-            Invalidate(left);
-            window_.MouseLeave(left);
+        if (const std::optional<ControlId> left = std::exchange(hovered_, std::nullopt)) {
+            Invalidate(*left);
+            window_.MouseLeave(*left);
         }
         return 0;
     case WM_CAPTURECHANGED:
-        if (pressed_) {
-            const ControlId released = *pressed_;
-            pressed_.reset();
-            Invalidate(released);
-        }
+        if (const std::optional<ControlId> released = std::exchange(pressed_, std::nullopt)) Invalidate(*released);
         break;
     case WM_SETCURSOR:
         if (reinterpret_cast<HWND>(wParam) == window_handle_ && LOWORD(lParam) == HTCLIENT) {
