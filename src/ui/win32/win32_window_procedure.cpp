@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "link/windows/device_notification.h"
+#include "link/windows/windows_usb_watch.h"
 
 namespace quenfall::ui {
 namespace {
