@@ -37,10 +37,10 @@ double CpuSeconds() {
 class StallingChannel final : public DeviceChannel {
 public:
     explicit StallingChannel(std::unique_ptr<DeviceChannel> inner) : inner_(std::move(inner)) {}
-    void ScsiWrite(std::span<const std::uint8_t> data) override { inner_->ScsiWrite(data); }
-    void ScsiRead(std::span<std::uint8_t> buffer) override {
+    CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override { return inner_->ScsiWrite(data); }
+    CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
         if (++reads_ % 40 == 0) std::this_thread::sleep_for(std::chrono::seconds(2));
-        inner_->ScsiRead(buffer);
+        return inner_->ScsiRead(buffer);
     }
 
 private:

@@ -59,6 +59,12 @@ public:
     void AnswerAccepted(std::span<const std::uint8_t> answer) override {
         if (next_) next_->AnswerAccepted(answer);
     }
+    void CommandFailed(bool written, const CommandOutcome& outcome) override {
+        if (next_) next_->CommandFailed(written, outcome);
+    }
+    void RadioPresence(bool present) override {
+        if (next_) next_->RadioPresence(present);
+    }
     std::uint32_t Blocks() const { return blocks_; }
 
 private:

@@ -7,11 +7,15 @@ namespace quenfall::cli {
 DialogueTraceFile::DialogueTraceFile(const std::filesystem::path& path)
     : out_(path, std::ios::binary | std::ios::trunc) {}
 
-void DialogueTraceFile::FrameWritten(std::span<const std::uint8_t> frame) { Line('>', frame); }
-void DialogueTraceFile::AnswerAccepted(std::span<const std::uint8_t> answer) { Line('<', answer); }
+void DialogueTraceFile::FrameWritten(std::span<const std::uint8_t> frame) { Line(FormatTraceLine(true, frame)); }
+void DialogueTraceFile::AnswerAccepted(std::span<const std::uint8_t> answer) { Line(FormatTraceLine(false, answer)); }
+void DialogueTraceFile::CommandFailed(bool written, const CommandOutcome& outcome) {
+    Line(FormatOutcomeLine(written, outcome));
+}
+void DialogueTraceFile::RadioPresence(bool present) { Line(FormatPresenceLine(present)); }
 
-void DialogueTraceFile::Line(char direction, std::span<const std::uint8_t> bytes) {
-    out_ << FormatTraceLine(direction == '>', bytes);
+void DialogueTraceFile::Line(const std::string& line) {
+    out_ << line;
     // Flushed per line: a trace is read after a run that may have ended badly.
     out_.flush();
 }

@@ -16,9 +16,11 @@ public:
     bool IsOpen() const { return out_.is_open() && out_.good(); }
     void FrameWritten(std::span<const std::uint8_t> frame) override;
     void AnswerAccepted(std::span<const std::uint8_t> answer) override;
+    void CommandFailed(bool written, const CommandOutcome& outcome) override;
+    void RadioPresence(bool present) override;
 
 private:
-    void Line(char direction, std::span<const std::uint8_t> bytes);
+    void Line(const std::string& line);
     std::ofstream out_;
 };
 

@@ -127,7 +127,7 @@ int FlashCommand(const Arguments& args) {
             return 1;
         }
         options.TakeUsbEvents = MakeUsbEventCounter();
-        return FlashPackage(package, *preflight.Link, view, options);
+        return FlashOnTerminal(package, *preflight.Link, view, options);
     }
 
     EmulatedRadioConfig config;
@@ -142,7 +142,7 @@ int FlashCommand(const Arguments& args) {
         return std::exchange(usbEvents, 0);
     };
 
-    int status = FlashPackage(package, radio, view, options);
+    int status = FlashOnTerminal(package, radio, view, options);
 
     // The emulated radio checked every frame: what it found wrong fails the run even when
     // the dialogue itself went through.

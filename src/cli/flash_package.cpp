@@ -6,24 +6,20 @@
 #include "cli/realtime_timers.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"
+#include "upgrade/traced_link.h"
 
 namespace quenfall::cli {
-
-namespace {
-
-bool AnySequencerTimerOn(const TimerBank& timers) {
-    for (TimerId id : SequencerTimers)
-        if (timers.IsOn(id)) return true;
-    return false;
-}
-
-}  // namespace
 
 int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, FlashView& view,
                  const FlashOptions& options) {
     RealtimeTimers timers;
-    UpgradeSequencer sequencer(link, view, timers);
-    DeviceWatch watch(link, view, timers, sequencer);
+    // With a trace, the scans go through a link that records the radio leaving and coming
+    // back, so that a trace holds the restart.
+    std::optional<TracedLink> traced;
+    if (options.Trace != nullptr) traced.emplace(link, *options.Trace);
+    DeviceLink& scanned = traced ? static_cast<DeviceLink&>(*traced) : link;
+    UpgradeSequencer sequencer(scanned, view, timers);
+    DeviceWatch watch(scanned, view, timers, sequencer);
     const TimerDispatch dispatch(sequencer, watch);
     timers.SetDispatch(dispatch);
     sequencer.SetTrace(options.Trace);
@@ -49,11 +45,23 @@ int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, Flash
         }
     }
     view.Finish();
+    if (options.LastNonGood != nullptr) *options.LastNonGood = sequencer.LastNonGoodOutcomeText();
     if (gaveUp) {
         view.ShowError(RadioDidNotReturnText, ErrorCaption);
         return 1;
     }
     return view.Completed() && !sequencer.Busy() ? 0 : 1;
+}
+
+int FlashOnTerminal(std::shared_ptr<const Package> package, DeviceLink& link, TerminalView& view,
+                    FlashOptions options) {
+    std::string lastNonGood;
+    options.LastNonGood = &lastNonGood;
+    const int status = FlashPackage(std::move(package), link, view, options);
+    if (view.StatusText() == CommunicationErrorText && !lastNonGood.empty()) {
+        view.Note("The last command that did not go through: " + lastNonGood);
+    }
+    return status;
 }
 
 }  // namespace quenfall::cli

@@ -91,4 +91,10 @@ void TerminalView::DrawBar() {
     barShown_ = true;
 }
 
+void TerminalView::Note(std::string_view line) {
+    ClearBar();
+    out_ << line << '\n';
+    out_.flush();
+}
+
 }  // namespace quenfall::cli

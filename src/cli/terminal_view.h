@@ -27,6 +27,8 @@ public:
     bool ErrorShown() const { return errorShown_; }
     // Ends the bar's line so that what follows starts on a line of its own.
     void Finish() override;
+    // One more line of output, after what the run showed.
+    void Note(std::string_view line);
 
 private:
     void ClearBar();

@@ -82,13 +82,13 @@ public:
         const std::lock_guard lock(state_->Lock);
         inner_.reset();
     }
-    void ScsiWrite(std::span<const std::uint8_t> data) override {
+    CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override {
         const std::lock_guard lock(state_->Lock);
-        inner_->ScsiWrite(data);
+        return inner_->ScsiWrite(data);
     }
-    void ScsiRead(std::span<std::uint8_t> buffer) override {
+    CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
         const std::lock_guard lock(state_->Lock);
-        inner_->ScsiRead(buffer);
+        return inner_->ScsiRead(buffer);
     }
 
 private:

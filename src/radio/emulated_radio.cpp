@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 #include "package/package.h"
@@ -153,11 +154,29 @@ struct EmulatedRadio::State {
     std::optional<std::pair<std::uint8_t, After>> Exit(std::span<const std::uint8_t> payload);
     void Deliver(std::span<std::uint8_t> buffer);
     void Delivered(After then);
+
+    // The commands of the latest request that the system fails (Misbehaviour::FailedCommands).
+    struct Failure {
+        bool On = false;
+        std::uint32_t Reads = 0;  // reads failed so far
+    } Failing;
+    CommandOutcome WriteOutcome() const {
+        return Failing.On ? Config.Faults.CommandFailure : CommandOutcome{};
+    }
+    // True when this read fails instead of reaching the radio.
+    bool ReadFails() {
+        if (!Failing.On) return false;
+        const std::uint32_t limit = Config.Faults.FailedReads;
+        if (limit != 0 && Failing.Reads >= limit) return false;
+        ++Failing.Reads;
+        return true;
+    }
 };
 
 void EmulatedRadio::State::Receive(std::span<const std::uint8_t> data) {
     ++Writes;
     Answering = {};
+    Failing = {};
     std::vector<std::uint8_t> plain(data.begin(), data.end());
     Scrambler(Config.Selection, plain);
     if (Config.KeepFrameLog) FrameLog.push_back(plain);
@@ -183,6 +202,7 @@ void EmulatedRadio::State::Receive(std::span<const std::uint8_t> data) {
     }
 
     const Misbehaviour& f = Config.Faults;
+    Failing.On = f.FailedCommands.Matches(Writes, kind);
     if (kind == RequestKind::Block) {
         const std::uint32_t ordinal = BlockOrdinal++;
         if (f.DisappearAtBlock && *f.DisappearAtBlock == ordinal) {
@@ -441,21 +461,26 @@ public:
     }
     ~EmulatedChannel() override { --state_->OpenChannels; }
 
-    void ScsiWrite(std::span<const std::uint8_t> data) override {
+    CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override {
         state_->Update();
-        if (!Alive()) return;
+        if (!Alive()) return Gone();
         state_->Receive(data);
+        return state_->WriteOutcome();
     }
-    void ScsiRead(std::span<std::uint8_t> buffer) override {
+    CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
         std::fill(buffer.begin(), buffer.end(), 0);
         state_->Update();
-        if (!Alive()) return;
+        if (!Alive()) return Gone();
+        if (state_->ReadFails()) return state_->Config.Faults.CommandFailure;
         ++state_->Reads;
         state_->Deliver(buffer);
+        return {};
     }
 
 private:
     bool Alive() const { return state_->Present && state_->Generation == generation_; }
+    // What a system says of a command to a drive that has left the bus.
+    static CommandOutcome Gone() { return OutcomeOfSystemError(ENODEV, ErrorCodes::Posix); }
     std::shared_ptr<EmulatedRadio::State> state_;
     std::uint64_t generation_;
 };
@@ -510,6 +535,11 @@ void EmulatedRadio::SetDisappearAtBlock(std::uint32_t ordinal,
     Faults().ReappearAfter = reappearAfter;
 }
 void EmulatedRadio::SetReturnsAfterRestart(bool returns) { state_->Config.ReturnsAfterRestart = returns; }
+void EmulatedRadio::SetFailedCommands(RequestMatch match, std::uint32_t reads, CommandOutcome failure) {
+    Faults().FailedCommands = match;
+    Faults().FailedReads = reads;
+    Faults().CommandFailure = failure;
+}
 
 void EmulatedRadio::Unplug() { state_->Leave(std::nullopt, false); }
 void EmulatedRadio::PlugIn() { state_->Arrive(false); }

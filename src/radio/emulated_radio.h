@@ -19,6 +19,9 @@
 // Time comes from Config::Now, so tests can run it on a virtual clock. Changes that are due
 // (coming back on the bus) are applied at every call into the radio and by Advance().
 //
+// Every command reports what a system would have seen: good, unless the radio has left the
+// bus (ENODEV) or Misbehaviour::FailedCommands says otherwise.
+//
 // All calls come from one thread. Channels stay safe to use after the radio is destroyed.
 #include <chrono>
 #include <cstdint>
@@ -81,6 +84,19 @@ struct Misbehaviour {
     // ReappearAfter, or never.
     std::optional<std::uint32_t> DisappearAtBlock;
     std::optional<std::chrono::milliseconds> ReappearAfter;
+    // Commands the system fails, as it may on a real drive: the write of a matching request
+    // reports CommandFailure (the radio still got the frame), and so do the reads after it,
+    // FailedReads of them (0: every one), which return zeros and never reach the radio.
+    RequestMatch FailedCommands;
+    std::uint32_t FailedReads = 0;
+    CommandOutcome CommandFailure = DefaultCommandFailure();
+
+    // CHECK CONDITION with fixed-format sense data: ILLEGAL REQUEST, invalid command
+    // operation code (what a drive says to a vendor command it does not take).
+    static CommandOutcome DefaultCommandFailure() {
+        static constexpr std::uint8_t Sense[] = {0x70, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x20, 0x00};
+        return OutcomeOfStatus(0x02, 0, 0x08, Sense);
+    }
 };
 
 struct EmulatedRadioConfig {
@@ -127,6 +143,8 @@ public:
     void SetDisappearAtBlock(std::uint32_t ordinal,
                              std::optional<std::chrono::milliseconds> reappearAfter = {});
     void SetReturnsAfterRestart(bool returns);
+    void SetFailedCommands(RequestMatch match, std::uint32_t reads = 0,
+                           CommandOutcome failure = Misbehaviour::DefaultCommandFailure());
 
     // Pull the cable / plug it back in (in programming mode). Unplugging drops every
     // channel: their reads return zeros and their writes go nowhere.

@@ -10,8 +10,35 @@ struct TraceReplayLink::State {
     std::optional<std::size_t> Answering;  // the "< " step the reads return now
     std::size_t FramesWritten = 0;
     std::string Divergence;
+    bool Present = true;
 
-    void Write(std::span<const std::uint8_t> frame) {
+    bool NextIs(TraceEvent event, bool written) const {
+        return Next < Steps.size() && Steps[Next].Event == event && Steps[Next].Written == written;
+    }
+
+    // The recorded outcome of the command just made, when the trace holds one for it.
+    CommandOutcome TakeOutcome(bool written) {
+        if (!Divergence.empty() || !NextIs(TraceEvent::CommandFailed, written)) return {};
+        return Steps[Next++].Outcome;
+    }
+
+    // A scan plays the coming or going recorded next, if the next step is one: each was
+    // recorded by the scan that found it. (A trace taken with the device watch holds its
+    // scans' findings too; a replay without the watch then finds them one reopen at a time.)
+    bool Scan() {
+        if (Divergence.empty() && Next < Steps.size() &&
+            (Steps[Next].Event == TraceEvent::RadioLeft || Steps[Next].Event == TraceEvent::RadioBack)) {
+            Present = Steps[Next++].Event == TraceEvent::RadioBack;
+        }
+        return Present;
+    }
+
+    CommandOutcome Write(std::span<const std::uint8_t> frame) {
+        Check(frame);
+        return TakeOutcome(true);
+    }
+
+    void Check(std::span<const std::uint8_t> frame) {
         ++FramesWritten;
         Answering.reset();
         if (!Divergence.empty()) return;
@@ -21,8 +48,9 @@ struct TraceReplayLink::State {
             return;
         }
         const TraceStep& expected = Steps[Next];
-        if (!expected.Written) {
-            Divergence = "frame " + std::to_string(FramesWritten) + " was written where the trace has an answer: " +
+        if (expected.Event != TraceEvent::Frame) {
+            Divergence = "frame " + std::to_string(FramesWritten) + " was written where the trace has " +
+                         (expected.Event == TraceEvent::Answer ? "an answer: " : "no frame: ") +
                          FormatTraceLine(true, frame);
             return;
         }
@@ -37,13 +65,16 @@ struct TraceReplayLink::State {
         ++Next;
     }
 
-    void Read(std::span<std::uint8_t> buffer) {
-        if (!Divergence.empty()) return;
+    CommandOutcome Read(std::span<std::uint8_t> buffer) {
+        if (!Divergence.empty()) return {};
+        // A read that failed when the trace was taken fails again, and delivers nothing.
+        if (NextIs(TraceEvent::CommandFailed, false)) return Steps[Next++].Outcome;
         // The next recorded answer takes over once the one before has been read.
-        if (Next < Steps.size() && !Steps[Next].Written) Answering = Next++;
-        if (!Answering) return;
+        if (NextIs(TraceEvent::Answer, false)) Answering = Next++;
+        if (!Answering) return {};
         const auto& answer = Steps[*Answering].Bytes;
         std::copy_n(answer.begin(), std::min(buffer.size(), answer.size()), buffer.begin());
+        return {};
     }
 };
 
@@ -51,10 +82,10 @@ namespace {
 class ReplayChannel : public DeviceChannel {
 public:
     explicit ReplayChannel(std::shared_ptr<TraceReplayLink::State> state) : state_(std::move(state)) {}
-    void ScsiWrite(std::span<const std::uint8_t> data) override { state_->Write(data); }
-    void ScsiRead(std::span<std::uint8_t> buffer) override {
+    CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override { return state_->Write(data); }
+    CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
         std::fill(buffer.begin(), buffer.end(), 0);
-        state_->Read(buffer);
+        return state_->Read(buffer);
     }
 
 private:
@@ -67,10 +98,11 @@ TraceReplayLink::TraceReplayLink(std::vector<TraceStep> steps) : state_(std::mak
 }
 TraceReplayLink::~TraceReplayLink() = default;
 
-std::uint16_t TraceReplayLink::ScanDrives() { return 1; }
+std::uint16_t TraceReplayLink::ScanDrives() { return state_->Scan() ? 1 : 0; }
 
 OpenResult TraceReplayLink::OpenDevice() {
     OpenResult r;
+    if (!state_->Present) return r;  // NoRadio, as when the trace was taken
     r.Failure = OpenFailure::None;
     r.Channel = std::make_unique<ReplayChannel>(state_);
     return r;
@@ -80,6 +112,5 @@ bool TraceReplayLink::Finished() const {
     return state_->Divergence.empty() && state_->Next == state_->Steps.size();
 }
 const std::string& TraceReplayLink::Divergence() const { return state_->Divergence; }
-std::size_t TraceReplayLink::StepsPlayed() const { return state_->Next; }
 
 }  // namespace quenfall

@@ -4,10 +4,11 @@
 // "< " answer recorded behind it (one read per recorded answer when several follow each
 // other, as status 1 or 2 followed by the real answer do). Where the trace recorded no
 // answer, reads return zeros, so the tool's answer window expires as it did when the trace
-// was taken. The first frame that differs is reported and ends the replay: from then on
-// nothing is answered.
-//
-// The radio is always on the bus: the trace does not record when it left and came back.
+// was taken. A command whose outcome the trace records as not good reports it again (a
+// failed read delivering nothing). The radio is on the bus until a "- radio left" step and
+// back after "+ radio back": each scan plays one such step when it is next, so the tool
+// finds the radio gone and back where it did when the trace was taken. The first frame that differs is reported
+// and ends the replay: from then on nothing is answered.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,7 +31,6 @@ public:
     bool Finished() const;
     // What differed, in words; empty while the dialogue follows the trace.
     const std::string& Divergence() const;
-    std::size_t StepsPlayed() const;
 
     struct State;
 

@@ -2,27 +2,35 @@
 // The seam between the upgrade and the radio's drive. This is the interface that each
 // platform binding (Linux, Windows) and the emulated radio implement. Every call blocks the
 // calling thread until it returns; all calls come from one thread.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 
+#include "upgrade/command_outcome.h"
+
 namespace quenfall {
+
+// The longest read a channel is asked for: the sequencer's response buffer.
+inline constexpr std::size_t ResponseBufferSize = 4096;
 
 // An opened radio drive. Closing it is destroying it.
 class DeviceChannel {
 public:
     virtual ~DeviceChannel() = default;
-    // One vendor write command carrying exactly data.size() bytes (no data phase for 0).
-    // A failure is not reported: it shows as a missing answer.
-    virtual void ScsiWrite(std::span<const std::uint8_t> data) = 0;
+    // One vendor write command carrying exactly data.size() bytes (no data phase for 0),
+    // and what the system saw of it. The sequencer does not judge the radio by it: a
+    // failed write shows as a missing answer.
+    virtual CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) = 0;
     // Zeroes buffer, then one vendor read command of buffer.size() bytes into it. A read
     // that delivers nothing leaves zeros, which never form a valid answer.
-    virtual void ScsiRead(std::span<std::uint8_t> buffer) = 0;
-    // Empty, unless the system refused a command outright (not a missing answer: a refusal
-    // no retry changes, such as a container that may not send the radio's commands); then
-    // what the user can do about it. The sequencer asks after a run's first request.
-    virtual std::string Refusal() const { return {}; }
+    virtual CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) = 0;
+    // For an outcome that IsRefusal: what the user can do about it, in words that may name
+    // the drive. The sequencer asks after a run's first request.
+    virtual std::string RefusalAdvice(const CommandOutcome& outcome) const {
+        return "The system refused the radio's commands (" + DescribeCommandOutcome(true, outcome) + ").";
+    }
 };
 
 // Why OpenDevice gave no channel.

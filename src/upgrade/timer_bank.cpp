@@ -15,4 +15,10 @@ std::string_view TimerName(TimerId id) {
     return "UnknownTimer";
 }
 
+bool AnySequencerTimerOn(const TimerBank& timers) {
+    for (TimerId id : SequencerTimers)
+        if (timers.IsOn(id)) return true;
+    return false;
+}
+
 }  // namespace quenfall

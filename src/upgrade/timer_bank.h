@@ -41,4 +41,7 @@ public:
     virtual bool IsOn(TimerId id) const = 0;
 };
 
+// The phase of a run is the sequencer timer that is on: none on means no run goes on.
+bool AnySequencerTimerOn(const TimerBank& timers);
+
 }  // namespace quenfall

@@ -16,10 +16,24 @@ UpgradeSequencer::UpgradeSequencer(DeviceLink& link, UpgradeView& view, TimerBan
 void UpgradeSequencer::SendRequest(std::uint16_t length) {
     state_.FrameLength = length;
     const std::span<const std::uint8_t> frame(state_.Frame.data(), length);
-    // A failed write is not looked at: it shows as an answer window that expires.
-    if (state_.Channel) state_.Channel->ScsiWrite(frame);
+    // A failed write is not judged: it shows as an answer window that expires. What the
+    // system saw is kept for the trace and the user.
+    const CommandOutcome outcome = state_.Channel ? state_.Channel->ScsiWrite(frame) : CommandOutcome{};
+    state_.LastWriteOutcome = outcome;
     if (trace_ != nullptr) trace_->FrameWritten(frame);
+    NoteOutcome(true, outcome);
     state_.ResponseLength = ResponseFrameLength;
+}
+
+void UpgradeSequencer::NoteOutcome(bool written, const CommandOutcome& outcome) {
+    if (outcome.Good()) return;
+    state_.LastNonGood = FailedCommand{written, outcome};
+    if (trace_ != nullptr) trace_->CommandFailed(written, outcome);
+}
+
+std::string UpgradeSequencer::LastNonGoodOutcomeText() const {
+    if (!state_.LastNonGood) return {};
+    return DescribeCommandOutcome(state_.LastNonGood->Written, state_.LastNonGood->Outcome);
 }
 
 void UpgradeSequencer::SendEnterRequest(std::uint8_t count) {
@@ -41,7 +55,7 @@ PollOutcome UpgradeSequencer::PollResponse(std::uint16_t expectedCode) {
     ++state_.PollTicks;
     const std::span<std::uint8_t> answer(state_.ResponseBuffer.data(), state_.ResponseLength);
     if (state_.Channel) {
-        state_.Channel->ScsiRead(answer);
+        NoteOutcome(false, state_.Channel->ScsiRead(answer));
     } else {
         std::fill(answer.begin(), answer.end(), std::uint8_t{0});
     }
@@ -75,10 +89,7 @@ void UpgradeSequencer::SwitchOffSequencerTimers() {
     for (const TimerId id : SequencerTimers) timers_.SwitchOff(id);
 }
 
-bool UpgradeSequencer::AnySequencerTimerOn() const {
-    return std::any_of(SequencerTimers.begin(), SequencerTimers.end(),
-                       [this](TimerId id) { return timers_.IsOn(id); });
-}
+bool UpgradeSequencer::AnySequencerTimerOn() const { return quenfall::AnySequencerTimerOn(timers_); }
 
 void UpgradeSequencer::OnTimer(TimerId id) {
     switch (id) {
@@ -132,6 +143,7 @@ void UpgradeSequencer::Button2Click(std::shared_ptr<const Package> loaded) {
     const bool abandoned = AnySequencerTimerOn() || state_.Channel != nullptr;
     AbandonRun();
     state_.Channel = std::move(opened.Channel);
+    state_.LastNonGood.reset();
 
     state_.RunPackage = std::move(loaded);
     state_.TotalBlocks = CountTotalBlocks(state_.RunPackage->Header);
@@ -142,7 +154,8 @@ void UpgradeSequencer::Button2Click(std::shared_ptr<const Package> loaded) {
     // A system that refuses the commands outright (not a radio that does not answer) is
     // told as such at once, like a radio that cannot be opened, rather than after three
     // expired answer windows as a communication error.
-    if (std::string refusal = state_.Channel->Refusal(); !refusal.empty()) {
+    if (IsRefusal(state_.LastWriteOutcome)) {
+        const std::string refusal = state_.Channel->RefusalAdvice(state_.LastWriteOutcome);
         state_.Channel.reset();
         if (abandoned) {  // the run this click replaced is gone too
             view_.SetStatusText(UpgradeFailedText);

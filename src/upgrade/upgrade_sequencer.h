@@ -11,11 +11,14 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 
 #include "package/package.h"
 #include "package/package_header.h"
 #include "protocol/command_frame.h"
+#include "upgrade/command_outcome.h"
 #include "upgrade/device_link.h"
 #include "upgrade/timer_bank.h"
 #include "upgrade/upgrade_view.h"
@@ -28,6 +31,17 @@ public:
     virtual ~DialogueTrace() = default;
     virtual void FrameWritten(std::span<const std::uint8_t> frame) = 0;   // as sent (scrambled)
     virtual void AnswerAccepted(std::span<const std::uint8_t> answer) = 0;  // the 9 bytes
+    // A command whose outcome was not good, right after its frame for a write; one call
+    // per such command.
+    virtual void CommandFailed(bool /*written*/, const CommandOutcome& /*outcome*/) {}
+    // A scan found the radio gone from the bus (false), or back (true).
+    virtual void RadioPresence(bool /*present*/) {}
+};
+
+// A command whose outcome was not good: a write or a read, and what the system saw.
+struct FailedCommand {
+    bool Written = false;
+    CommandOutcome Outcome;
 };
 
 inline constexpr std::uint16_t PollTimeoutTicks = 400;   // one answer window
@@ -36,7 +50,6 @@ inline constexpr std::uint16_t RestartWaitTicks = 800;   // reopen on the tick a
 inline constexpr std::int32_t FirstBlockOfSectionZero = 4;  // under ScrambleMode 0
 inline constexpr int ProgressFullWidth = 710;
 inline constexpr std::chrono::milliseconds CompletionPause{2000};
-inline constexpr std::size_t ResponseBufferSize = 4096;
 
 enum class PollOutcome : std::uint8_t { WindowExpired, Accepted, NothingYet };
 
@@ -66,6 +79,9 @@ struct UpgradeState {
     SectionList Sections;                         // built from RunPackage at the click
     std::span<const std::uint8_t> SectionData;    // the current section, inside RunPackage
     FrameBuffer Frame{};                          // the request built last
+    CommandOutcome LastWriteOutcome{};            // of the frame sent last
+    // The last command of this run whose outcome was not good; none since the click.
+    std::optional<FailedCommand> LastNonGood;
 };
 
 class UpgradeSequencer {
@@ -94,9 +110,13 @@ public:
     bool Busy() const { return state_.Busy; }
     const UpgradeState& State() const { return state_; }
     void SetTrace(DialogueTrace* trace) { trace_ = trace; }
+    // The last non-good command outcome of this run in one line; empty when every command
+    // of the run went through.
+    std::string LastNonGoodOutcomeText() const;
 
 private:
     void SendRequest(std::uint16_t length);
+    void NoteOutcome(bool written, const CommandOutcome& outcome);
     PollOutcome PollResponse(std::uint16_t expectedCode);
     void SendEnterRequest(std::uint8_t count);
     void SendBlockRequest();

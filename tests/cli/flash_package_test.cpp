@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 
 #include "package/package_loader.h"
@@ -79,6 +81,26 @@ TEST(FlashPackage, NoRadioIsToldAndNothingRuns) {
     EXPECT_EQ(w.out.str(), "");
     EXPECT_EQ(w.err.str(), "Error: " + std::string(CannotConnectMessage) + "\n");
     EXPECT_EQ(w.radio.Writes(), 0u);
+}
+
+TEST(FlashPackage, ACommunicationErrorNamesTheLastCommandThatDidNotGoThrough) {
+    EmulatedRadioConfig config;
+    config.Selection = SmallPackage()->Selection;
+    config.StartsInBootMode = true;
+    Wiring w(config);
+    // The system fails the second block's read for good: its window expires.
+    w.radio.SetFailedCommands(RequestMatch::NthOf(3, RequestKind::Block), 0,
+                              OutcomeOfSystemError(EIO, ErrorCodes::Posix));
+    TerminalView view(w.out, w.err, false);
+    EXPECT_EQ(FlashOnTerminal(SmallPackage(), w.radio, view, w.options), 1);
+    EXPECT_EQ(w.out.str(),
+              "Entering BOOT Mode...\n"
+              "The program is being upgraded, please wait patiently...\n"
+              "Progress: 33%\n"
+              " Communication Error!\n"
+              "The last command that did not go through: read: the system failed the command (error " +
+                  std::to_string(EIO) + ": " + std::strerror(EIO) + ")\n");
+
 }
 
 }  // namespace

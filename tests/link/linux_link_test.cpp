@@ -465,7 +465,7 @@ protected:
 TEST_F(LinuxChannel, WriteSendsTheWholeFrameInOneDataOutPhase) {
     std::vector<std::uint8_t> frame(2065);
     for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>(i * 7);
-    channel->ScsiWrite(frame);
+    const CommandOutcome outcome = channel->ScsiWrite(frame);
     ASSERT_EQ(k.commands.size(), 1u);
     const auto& c = k.commands[0];
     EXPECT_EQ(c.Fd, 10);
@@ -477,18 +477,22 @@ TEST_F(LinuxChannel, WriteSendsTheWholeFrameInOneDataOutPhase) {
     EXPECT_EQ(c.Timeout, 2000u);
     EXPECT_EQ(c.SenseRoom, 32u);
     EXPECT_TRUE(c.SenseBufferGiven);
-    EXPECT_EQ(channel->Refusal(), "");
+    EXPECT_TRUE(outcome.Good());
+    EXPECT_FALSE(IsRefusal(outcome));
 }
 
 TEST_F(LinuxChannel, OnlyFramesOfTheDialoguesLengthsReachTheRadio) {
     // Exit (8), enter with 0 and 12 sections (10, 22), block (2065) go out; anything else,
     // an empty write included, is refused by the helper and never reaches the kernel.
-    for (std::size_t n : {0, 1, 7, 9, 23, 2064, 2066, 4096}) channel->ScsiWrite(std::vector<std::uint8_t>(n, 0x11));
+    for (std::size_t n : {0, 1, 7, 9, 23, 2064, 2066, 4096}) {
+        const CommandOutcome refused = channel->ScsiWrite(std::vector<std::uint8_t>(n, 0x11));
+        EXPECT_EQ(refused.Result, CommandResult::HelperRefused) << n;
+        EXPECT_FALSE(IsRefusal(refused)) << "the helper's refusal is no advice for the user";
+    }
     EXPECT_TRUE(k.commands.empty());
     for (std::size_t n : {8, 10, 22, 2065}) channel->ScsiWrite(std::vector<std::uint8_t>(n, 0x11));
     ASSERT_EQ(k.commands.size(), 4u);
     EXPECT_EQ(k.commands[1].Length, 10u);
-    EXPECT_EQ(channel->Refusal(), "");  // the helper's refusal is no advice for the user
 }
 
 TEST_F(LinuxChannel, ReadZeroesExactlyTheAskedBytesThenFetchesThem) {
@@ -521,9 +525,10 @@ TEST_F(LinuxChannel, AFailedReadLeavesZeros) {
     response.fill(0x55);
     k.sgIoError = EIO;
     k.answer = std::vector<std::uint8_t>(9, 0xA1);
-    channel->ScsiRead(response);
+    const CommandOutcome outcome = channel->ScsiRead(response);
     EXPECT_EQ(response, (std::array<std::uint8_t, 9>{}));
-    EXPECT_EQ(channel->Refusal(), "");  // a failing radio is no refusal
+    EXPECT_EQ(outcome, OutcomeOfSystemError(EIO, ErrorCodes::Posix));
+    EXPECT_FALSE(IsRefusal(outcome));  // a failing radio is no refusal
 }
 
 TEST_F(LinuxChannel, ASystemThatRefusesTheCommandsSaysSo) {
@@ -531,10 +536,11 @@ TEST_F(LinuxChannel, ASystemThatRefusesTheCommandsSaysSo) {
     for (int error : {EPERM, EACCES}) {
         k.sgIoError = error;
         std::array<std::uint8_t, 10> frame{};
-        channel->ScsiWrite(frame);
-        const std::string refusal = channel->Refusal();
+        const CommandOutcome outcome = channel->ScsiWrite(frame);
+        ASSERT_TRUE(IsRefusal(outcome));
+        const std::string refusal = channel->RefusalAdvice(outcome);
         EXPECT_NE(refusal.find("/dev/sg1"), std::string::npos) << refusal;
-        EXPECT_NE(refusal.find(std::strerror(EPERM)), std::string::npos) << refusal;  // the first one is kept
+        EXPECT_NE(refusal.find(std::strerror(error)), std::string::npos) << refusal;
         EXPECT_NE(refusal.find("container"), std::string::npos);
     }
 }
@@ -544,14 +550,15 @@ TEST_F(LinuxChannel, AHelperThatDiedLeavesZerosAndIsNotAskedAgain) {
     k.helperLost = true;
     std::array<std::uint8_t, 9> response;
     response.fill(0x55);
-    channel->ScsiRead(response);
+    EXPECT_EQ(channel->ScsiRead(response).Result, CommandResult::ChannelGone);
     EXPECT_EQ(response, (std::array<std::uint8_t, 9>{}));
     const int asked = k.exchanges;
-    channel->ScsiWrite(std::vector<std::uint8_t>(8));
-    channel->ScsiRead(response);
+    const CommandOutcome write = channel->ScsiWrite(std::vector<std::uint8_t>(8));
+    EXPECT_EQ(write.Result, CommandResult::ChannelGone);
+    EXPECT_FALSE(IsRefusal(write));
+    EXPECT_EQ(channel->ScsiRead(response).Result, CommandResult::ChannelGone);
     EXPECT_EQ(k.exchanges, asked);
     EXPECT_TRUE(k.commands.empty());
-    EXPECT_EQ(channel->Refusal(), "");
 }
 
 TEST(SgIoRequest, HeaderPointsIntoItsOwnBlockAndSense) {

@@ -91,11 +91,34 @@ TEST(HelperProtocol, RequestsAndRepliesSurviveTheWireAndJunkIsMalformed) {
     reply.Text = "why";
     reply.Data = {0xA1, 0, 0xA4};
     const auto body = EncodeReply(reply);
-    EXPECT_EQ(body, (std::vector<std::uint8_t>{'r', 1, 0, 0, 0, 1, 0, 3, 'w', 'h', 'y', 0xA1, 0, 0xA4}));
+    EXPECT_EQ(body, (std::vector<std::uint8_t>{'r', 1, 0, 0, 0, 1, 0, 3, 0, 0, 0, 0, 0, 0, 'w', 'h', 'y', 0xA1, 0,
+                                               0xA4}));
     const auto back = DecodeReply(body);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->Text, "why");
     EXPECT_EQ(back->Data, reply.Data);
+
+    // A command's status travels with it: SCSI status, host and driver status, the sense.
+    Reply status;
+    status.ScsiStatus = 0x02;
+    status.HostStatus = 0x0007;
+    status.DriverStatus = 0x0108;
+    status.Sense = {0x70, 0x00, 0x05};
+    status.Data = {0xEE};
+    const auto statusBody = EncodeReply(status);
+    EXPECT_EQ(statusBody, (std::vector<std::uint8_t>{'r', 0, 0, 0, 0, 0, 0, 0, 0x02, 0x00, 0x07, 0x01, 0x08, 3,
+                                                     0x70, 0x00, 0x05, 0xEE}));
+    Reply into;
+    into.Sense = {1, 2, 3, 4, 5, 6, 7, 8, 9};  // what an earlier reply left is replaced
+    ASSERT_TRUE(DecodeReplyInto(statusBody, into));
+    EXPECT_EQ(into.ScsiStatus, 0x02);
+    EXPECT_EQ(into.HostStatus, 0x0007);
+    EXPECT_EQ(into.DriverStatus, 0x0108);
+    EXPECT_EQ(into.Sense, status.Sense);
+    EXPECT_EQ(into.Data, status.Data);
+    auto longSense = statusBody;
+    longSense[13] = 33;  // more sense than a command can have
+    EXPECT_FALSE(DecodeReply(longSense));
     auto cut = body;
     cut[7] = 20;  // a text longer than the body
     EXPECT_FALSE(DecodeReply(cut));
@@ -399,7 +422,7 @@ protected:
 };
 
 // The greeting of a helper without the capability: length 3, 'H', version 1, flags 0.
-const char* Greeting = "printf '\\000\\000\\000\\003H\\001\\000'";
+const char* Greeting = "printf '\\000\\000\\000\\003H\\002\\000'";
 
 TEST_F(BrokenHelper, AMissingOrFailingProgramIsAProblemInWords) {
     HelperStart start = StartHelperProcess("/nonexistent/quenfall-radio-helper", Short());

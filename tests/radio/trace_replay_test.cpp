@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <optional>
 #include <sstream>
 
 #include "package/package_loader.h"
@@ -11,6 +13,7 @@
 #include "radio/dialogue_trace_text.h"
 #include "radio/emulated_radio.h"
 #include "upgrade/status_texts.h"
+#include "upgrade/traced_link.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
 
@@ -35,8 +38,27 @@ class TextTrace : public DialogueTrace {
 public:
     void FrameWritten(std::span<const std::uint8_t> frame) override { Text += FormatTraceLine(true, frame); }
     void AnswerAccepted(std::span<const std::uint8_t> answer) override { Text += FormatTraceLine(false, answer); }
+    void CommandFailed(bool written, const CommandOutcome& outcome) override {
+        Text += FormatOutcomeLine(written, outcome);
+    }
+    void RadioPresence(bool present) override { Text += FormatPresenceLine(present); }
     std::string Text;
 };
+
+std::vector<std::string> TraceLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<TraceStep> Parsed(const std::string& text) {
+    std::istringstream in(text);
+    std::string error;
+    auto steps = ParseTrace(in, error);
+    EXPECT_TRUE(steps.has_value()) << error;
+    return steps.value_or(std::vector<TraceStep>{});
+}
 
 std::shared_ptr<const Package> MakePackage(std::uint8_t tweak) {
     PackageSpec spec;
@@ -54,9 +76,12 @@ std::shared_ptr<const Package> MakePackage(std::uint8_t tweak) {
 
 // One whole run in virtual time; the texts the view showed.
 std::vector<std::string> RunUpgrade(DeviceLink& link, VirtualClock& clock, std::shared_ptr<const Package> package,
-                                    DialogueTrace* trace = nullptr) {
+                                    DialogueTrace* trace = nullptr, std::string* lastNonGood = nullptr) {
     StatusView view;
-    UpgradeSequencer sequencer(link, view, clock);
+    // A trace records the scans' findings too, as --trace does.
+    std::optional<TracedLink> traced;
+    if (trace != nullptr) traced.emplace(link, *trace);
+    UpgradeSequencer sequencer(traced ? static_cast<DeviceLink&>(*traced) : link, view, clock);
     sequencer.SetTrace(trace);
     clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
     sequencer.Button2Click(std::move(package));
@@ -67,6 +92,7 @@ std::vector<std::string> RunUpgrade(DeviceLink& link, VirtualClock& clock, std::
             return true;
         },
         std::chrono::hours(1));
+    if (lastNonGood != nullptr) *lastNonGood = sequencer.LastNonGoodOutcomeText();
     return view.Texts;
 }
 
@@ -133,6 +159,128 @@ TEST(TraceReplay, TraceTextRoundTripsAndMalformedLinesAreNamed) {
     EXPECT_EQ((*steps)[1].Bytes, (std::vector<std::uint8_t>{0xA4, 0x0B}));
 
     for (const char* bad : {"x A1\n", ">A1\n", "> A\n", "> A1  00\n", "> A1 0G\n", "> A100\n", ">\n"}) {
+        std::istringstream in(std::string("> 00\n") + bad);
+        EXPECT_FALSE(ParseTrace(in, error).has_value()) << bad;
+        EXPECT_EQ(error.rfind("line 2: ", 0), 0u) << error;
+    }
+}
+
+TEST(TraceReplay, FailedCommandsAreRecordedBesideTheirFramesAndReplayedToTheSameEnd) {
+    VirtualClock clock;
+    EmulatedRadioConfig config;
+    config.Selection = MakePackage(0)->Selection;
+    config.Now = clock.NowFunction();
+    config.RestartOnEnter = false;
+    EmulatedRadio radio(config);
+    // The system fails the first block and every read after it: the answer window expires
+    // and the run ends in a communication error, which names the failing read.
+    radio.SetFailedCommands(RequestMatch::NthOf(2, RequestKind::Block));
+    TextTrace trace;
+    std::string lastNonGood;
+    const auto texts = RunUpgrade(radio, clock, MakePackage(0), &trace, &lastNonGood);
+    ASSERT_EQ(texts.back(), CommunicationErrorText);
+    EXPECT_EQ(lastNonGood,
+              "read: the radio answered with SCSI status 0x02, sense 70 00 05 00 00 00 00 0A 00 00 00 00 20 00");
+
+    const std::vector<std::string> lines = TraceLines(trace.Text);
+    // enter, its answer 4, the block and the write's outcome, then one line per failed read.
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0].substr(0, 2), "> ");
+    EXPECT_EQ(lines[1].substr(0, 2), "< ");
+    EXPECT_EQ(lines[2].substr(0, 2), "> ");
+    EXPECT_EQ(lines[3], "! W status 02 host 0000 driver 0008 sense 70 00 05 00 00 00 00 0A 00 00 00 00 20 00 # "
+                        "write: the radio answered with SCSI status 0x02, sense 70 00 05 00 00 00 00 0A 00 00 00 00 "
+                        "20 00");
+    std::size_t failedReads = 0;
+    for (std::size_t i = 4; i < lines.size(); ++i) {
+        if (lines[i].starts_with("! R status 02 ")) ++failedReads;
+    }
+    EXPECT_EQ(failedReads, lines.size() - 4) << "nothing but the failed reads follow the block";
+    EXPECT_GE(failedReads, static_cast<std::size_t>(PollTimeoutTicks) - 1);
+
+    // The replay fails the same commands the same way, and ends where the run ended.
+    TraceReplayLink replay(Parsed(trace.Text));
+    VirtualClock again;
+    std::string replayed;
+    const auto replayTexts = RunUpgrade(replay, again, MakePackage(0), nullptr, &replayed);
+    EXPECT_EQ(replay.Divergence(), "");
+    EXPECT_TRUE(replay.Finished());
+    EXPECT_EQ(replayTexts, texts);
+    EXPECT_EQ(replayed, lastNonGood);
+}
+
+TEST(TraceReplay, ARestartLongerThanTheWaitIsRecordedAndTheReplayFindsTheRadioGoneAndBack) {
+    VirtualClock clock;
+    EmulatedRadioConfig config;
+    config.Selection = MakePackage(0)->Selection;
+    config.Now = clock.NowFunction();
+    // Away longer than the restart wait: the first reopen finds no radio, the next one does.
+    config.RestartTime = 12s;
+    EmulatedRadio radio(config);
+    TextTrace trace;
+    const auto texts = RunUpgrade(radio, clock, MakePackage(0), &trace);
+    ASSERT_EQ(texts.back(), UpgradeCompleteText);
+    EXPECT_EQ(radio.Restarts(), 1u);
+
+    const std::vector<std::string> lines = TraceLines(trace.Text);
+    // enter, its answer 3, the radio gone at the first reopen, back at the second, enter...
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[2], "- radio left");
+    EXPECT_EQ(lines[3], "+ radio back");
+    EXPECT_EQ(lines[4].substr(0, 2), "> ");
+    // A channel of the radio's earlier life is closed before the reopen: no command failed.
+    EXPECT_EQ(trace.Text.find("! "), std::string::npos) << trace.Text;
+
+    // Replayed, the radio is gone at the first reopen again: the second one carries on.
+    TraceReplayLink replay(Parsed(trace.Text));
+    VirtualClock again;
+    TextTrace retraced;
+    const auto replayTexts = RunUpgrade(replay, again, MakePackage(0), &retraced);
+    EXPECT_EQ(replay.Divergence(), "");
+    EXPECT_TRUE(replay.Finished());
+    EXPECT_EQ(replayTexts, texts);
+    EXPECT_EQ(retraced.Text, trace.Text) << "the replay's own trace is the trace it played";
+}
+
+TEST(TraceReplay, OutcomeAndPresenceLinesRoundTripAndMalformedOnesAreNamed) {
+    const std::uint8_t sense[] = {0x70, 0x00, 0x06};
+    const CommandOutcome outcomes[] = {
+        OutcomeOfStatus(0x02, 0, 0x08, sense),         // the device's status and sense
+        OutcomeOfStatus(0x00, 0x0007, 0, {}),          // the transport
+        OutcomeOfStatus(0x00, 0, 0x0006, sense),       // the driver
+        OutcomeOfSystemError(19, ErrorCodes::Posix),   // the system
+        OutcomeOfSystemError(31, ErrorCodes::Windows),
+        ChannelGoneOutcome(),
+    };
+    std::string text;
+    for (const CommandOutcome& o : outcomes) text += FormatOutcomeLine(false, o) + FormatOutcomeLine(true, o);
+    text += FormatPresenceLine(false) + FormatPresenceLine(true);
+    EXPECT_EQ(FormatOutcomeLine(true, outcomes[3]),
+              "! W error 19 # write: the system failed the command (error 19: " + std::string(std::strerror(19)) + ")\n");
+    EXPECT_EQ(FormatOutcomeLine(false, outcomes[4]),
+              "! R windows-error 31 # read: the system failed the command (Windows error 31)\n");
+    EXPECT_EQ(FormatOutcomeLine(false, outcomes[1]),
+              "! R status 00 host 0007 driver 0000 # read: the transport failed the command (host status "
+              "0x0007, driver status 0x0000, SCSI status 0x00)\n");
+    const std::vector<TraceStep> steps = Parsed(text);
+    ASSERT_EQ(steps.size(), 2 * std::size(outcomes) + 2);
+    for (std::size_t i = 0; i < std::size(outcomes); ++i) {
+        EXPECT_EQ(steps[2 * i].Event, TraceEvent::CommandFailed);
+        EXPECT_FALSE(steps[2 * i].Written);
+        EXPECT_TRUE(steps[2 * i + 1].Written);
+        EXPECT_EQ(steps[2 * i].Outcome, outcomes[i]) << i;
+        EXPECT_EQ(steps[2 * i + 1].Outcome, outcomes[i]) << i;
+    }
+    EXPECT_EQ(steps[2 * std::size(outcomes)].Event, TraceEvent::RadioLeft);
+    EXPECT_EQ(steps.back().Event, TraceEvent::RadioBack);
+    EXPECT_EQ(outcomes[1].Result, CommandResult::TransportError);
+    EXPECT_EQ(outcomes[2].Result, CommandResult::TransportError);
+    EXPECT_TRUE(OutcomeOfStatus(0, 0, 0x08, sense).Good()) << "sense alone with good status is good";
+
+    std::string error;
+    for (const char* bad : {"! R status 00 host 0000 driver 0000\n", "! R status 02 host 0000\n",
+                            "! X error 5\n", "! R error five\n", "! R gone now\n", "! R status 02 host 0 driver 0 sense 1FF\n",
+                            "- radio gone\n", "! R\n"}) {
         std::istringstream in(std::string("> 00\n") + bad);
         EXPECT_FALSE(ParseTrace(in, error).has_value()) << bad;
         EXPECT_EQ(error.rfind("line 2: ", 0), 0u) << error;

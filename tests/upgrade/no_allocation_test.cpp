@@ -38,16 +38,18 @@ public:
         struct Borrowed : DeviceChannel {
             DeviceChannel& to;
             explicit Borrowed(DeviceChannel& c) : to(c) {}
-            void ScsiWrite(std::span<const std::uint8_t> d) override { to.ScsiWrite(d); }
-            void ScsiRead(std::span<std::uint8_t> b) override { to.ScsiRead(b); }
+            CommandOutcome ScsiWrite(std::span<const std::uint8_t> d) override { return to.ScsiWrite(d); }
+            CommandOutcome ScsiRead(std::span<std::uint8_t> b) override { return to.ScsiRead(b); }
         };
         return {std::make_unique<Borrowed>(*this), OpenFailure::None, {}};
     }
-    void ScsiWrite(std::span<const std::uint8_t> data) override {
+    CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override {
         answer_ = data.size() == BlockFrameLength ? &block_ : data.size() == ExitFrameLength ? &exit_ : &enter_;
+        return {};
     }
-    void ScsiRead(std::span<std::uint8_t> buffer) override {
+    CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
         std::copy_n(answer_->begin(), std::min(buffer.size(), answer_->size()), buffer.begin());
+        return {};
     }
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 // Test doubles for the upgrade's ports: a view that records every call, and a scripted
 // radio link that decodes every frame written to it and answers as a script says.
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -183,7 +184,7 @@ private:
         }
         ~Channel() override { --shared_->OpenChannels; }
 
-        void ScsiWrite(std::span<const std::uint8_t> data) override {
+        CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override {
             Shared& s = *shared_;
             SentFrame frame;
             frame.At = s.Now ? s.Now() : std::chrono::milliseconds{0};
@@ -198,30 +199,36 @@ private:
             }
             frame.ReachedRadio = Alive() && s.Refusal.empty();
             s.Frames.push_back(frame);
-            if (!frame.ReachedRadio) return;
+            if (!s.Refusal.empty()) return Refused();
+            if (!frame.ReachedRadio) return {};
             s.Pending.reset();
-            if (!frame.Kind) return;
+            if (!frame.Kind) return {};
             Reply reply = s.Script ? s.Script(frame, s.Frames.size() - 1) : DefaultReply(*frame.Kind);
-            if (!reply.Answers) return;
+            if (!reply.Answers) return {};
             s.Pending = BuildResponse(ResponseCode(s.Selection, *frame.Kind), reply.Status);
             s.ReadsBeforeAnswer = reply.AfterReads;
             s.AnswerReadsLeft = reply.Times;
+            return {};
         }
-        void ScsiRead(std::span<std::uint8_t> buffer) override {
+        CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
             std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-            if (!Alive() || !shared_->Refusal.empty()) return;
+            if (!shared_->Refusal.empty()) return Refused();
+            if (!Alive()) return {};
             Shared& s = *shared_;
             ++s.Reads;
-            if (!s.Pending) return;
+            if (!s.Pending) return {};
             if (s.ReadsBeforeAnswer > 0) {
                 --s.ReadsBeforeAnswer;
-                return;
+                return {};
             }
             std::copy_n(s.Pending->begin(), std::min(buffer.size(), s.Pending->size()), buffer.begin());
             if (s.AnswerReadsLeft > 0 && --s.AnswerReadsLeft == 0) s.Pending.reset();
+            return {};
         }
 
-        std::string Refusal() const override { return shared_->Refusal; }
+        // A refusing system refuses every command; its advice is the text the test set.
+        std::string RefusalAdvice(const CommandOutcome&) const override { return shared_->Refusal; }
+        static CommandOutcome Refused() { return OutcomeOfSystemError(EACCES, ErrorCodes::Posix); }
 
     private:
         bool Alive() const { return shared_->Present && shared_->Generation == generation_; }

@@ -25,8 +25,8 @@ private:
     class Channel : public DeviceChannel {
     public:
         explicit Channel(std::unique_ptr<DeviceChannel> inner) : inner_(std::move(inner)) {}
-        void ScsiWrite(std::span<const std::uint8_t> data) override { inner_->ScsiWrite(data); }
-        void ScsiRead(std::span<std::uint8_t>) override { throw std::runtime_error("the drive went away"); }
+        CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override { return inner_->ScsiWrite(data); }
+        CommandOutcome ScsiRead(std::span<std::uint8_t>) override { throw std::runtime_error("the drive went away"); }
 
     private:
         std::unique_ptr<DeviceChannel> inner_;

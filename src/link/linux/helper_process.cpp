@@ -56,14 +56,14 @@ bool ReceiveAll(int fd, std::uint8_t* into, std::size_t n, Clock::time_point dea
     return true;
 }
 
-std::optional<std::vector<std::uint8_t>> ReceiveMessage(int fd, Clock::time_point deadline) {
+// Receives one message's body into body, whose room is reused.
+bool ReceiveMessage(int fd, Clock::time_point deadline, std::vector<std::uint8_t>& body) {
     std::array<std::uint8_t, LengthPrefixSize> prefix{};
-    if (!ReceiveAll(fd, prefix.data(), prefix.size(), deadline)) return std::nullopt;
+    if (!ReceiveAll(fd, prefix.data(), prefix.size(), deadline)) return false;
     const auto length = AnnouncedLength(prefix);
-    if (!length) return std::nullopt;
-    std::vector<std::uint8_t> body(*length);
-    if (!ReceiveAll(fd, body.data(), body.size(), deadline)) return std::nullopt;
-    return body;
+    if (!length) return false;
+    body.resize(*length);
+    return ReceiveAll(fd, body.data(), body.size(), deadline);
 }
 
 class ProcessConnection final : public HelperConnection {
@@ -75,22 +75,26 @@ public:
     ProcessConnection& operator=(const ProcessConnection&) = delete;
 
     std::optional<Reply> Exchange(const Request& request) override {
-        if (socket_ < 0) return std::nullopt;
-        const auto body = EncodeRequest(request);
-        const auto prefix = LengthPrefix(body.size());
-        const auto deadline = Clock::now() + deadlines_.Reply;
-        std::optional<Reply> reply;
-        if (SendAll(socket_, prefix.data(), prefix.size(), deadline) &&
-            SendAll(socket_, body.data(), body.size(), deadline)) {
-            if (auto answer = ReceiveMessage(socket_, deadline)) reply = DecodeReply(*answer);
-        }
-        if (!reply) End(true);
+        Reply reply;
+        if (!ExchangeInto(request, reply)) return std::nullopt;
         return reply;
+    }
+
+    bool ExchangeInto(const Request& request, Reply& reply) override {
+        if (socket_ < 0) return false;
+        EncodeRequestInto(request, sent_);
+        const auto prefix = LengthPrefix(sent_.size());
+        const auto deadline = Clock::now() + deadlines_.Reply;
+        const bool answered = SendAll(socket_, prefix.data(), prefix.size(), deadline) &&
+                              SendAll(socket_, sent_.data(), sent_.size(), deadline) &&
+                              ReceiveMessage(socket_, deadline, received_) && DecodeReplyInto(received_, reply);
+        if (!answered) End(true);
+        return answered;
     }
 
     std::optional<Hello> Greeting() {
         std::optional<Hello> hello;
-        if (auto body = ReceiveMessage(socket_, Clock::now() + deadlines_.Start)) hello = DecodeHello(*body);
+        if (ReceiveMessage(socket_, Clock::now() + deadlines_.Start, received_)) hello = DecodeHello(received_);
         if (!hello || hello->Version != ProtocolVersion) {
             End(true);
             return std::nullopt;
@@ -130,9 +134,22 @@ private:
     pid_t pid_;
     int socket_;
     HelperDeadlines deadlines_;
+    // Reused by every exchange; room for the largest message from the start.
+    std::vector<std::uint8_t> sent_ = Room();
+    std::vector<std::uint8_t> received_ = Room();
+
+    static std::vector<std::uint8_t> Room() {
+        std::vector<std::uint8_t> buffer;
+        buffer.reserve(MaxBodyLength);
+        return buffer;
+    }
 };
 
 }  // namespace
+
+std::unique_ptr<HelperConnection> ConnectHelperSocket(int socket, int pid, HelperDeadlines deadlines) {
+    return std::make_unique<ProcessConnection>(pid, socket, deadlines);
+}
 
 HelperStart StartHelperProcess(const std::string& path, HelperDeadlines deadlines) {
     HelperStart start;

@@ -19,6 +19,14 @@ public:
     // Sends one request and returns the helper's reply; nothing when the helper is gone or
     // did not answer in time. After the first nothing, every exchange gives nothing.
     virtual std::optional<Reply> Exchange(const Request& request) = 0;
+    // The same into reply, whose room is reused; false when Exchange would give nothing.
+    // The helper's own connection allocates nothing here once its buffers have grown.
+    virtual bool ExchangeInto(const Request& request, Reply& reply) {
+        auto answer = Exchange(request);
+        if (!answer) return false;
+        reply = std::move(*answer);
+        return true;
+    }
 };
 
 struct HelperStart {
@@ -36,6 +44,11 @@ struct HelperDeadlines {
     // for the error handling that follows a time-out.
     std::chrono::milliseconds Reply{9000};
 };
+
+// A conversation over socket, one end of a stream socket pair whose other end is a helper
+// (or a test's stand-in for one) that has already greeted; owns socket. pid is the
+// helper's process, ended with the connection; -1 for none.
+std::unique_ptr<HelperConnection> ConnectHelperSocket(int socket, int pid, HelperDeadlines deadlines = {});
 
 // Starts the program at path with an empty environment and waits for its greeting.
 HelperStart StartHelperProcess(const std::string& path, HelperDeadlines deadlines = {});

@@ -8,7 +8,9 @@
 //                                     Write        'W' the request frame
 //                                     Read         'R' answer length (2, BE)
 //   helper -> client, one per request Reply        'r' outcome error(4, BE) text length(2, BE)
-//                                                      text data (a Read's answer)
+//                                                      SCSI status, host status(2, BE),
+//                                                      driver status(2, BE), sense length(1)
+//                                                      text sense data (a Read's answer)
 //
 // The helper answers every request with exactly one reply, in order. It ends when the
 // client closes its end, and on any framing error.
@@ -20,15 +22,17 @@
 #include <string>
 #include <vector>
 
+#include "upgrade/device_link.h"
+
 namespace quenfall::helper {
 
-inline constexpr std::uint8_t ProtocolVersion = 1;
+inline constexpr std::uint8_t ProtocolVersion = 2;
 inline constexpr std::size_t LengthPrefixSize = 4;
 // The longest body: a reply carrying an answer of the largest length a Read may ask for,
 // with room for its header and a refusal text.
-inline constexpr std::size_t MaxAnswerLength = 4096;  // the sequencer's response buffer
+inline constexpr std::size_t MaxAnswerLength = ResponseBufferSize;
 inline constexpr std::size_t MaxTextLength = 512;
-inline constexpr std::size_t MaxBodyLength = 8 + MaxTextLength + MaxAnswerLength;
+inline constexpr std::size_t MaxBodyLength = 14 + MaxTextLength + MaxSenseLength + MaxAnswerLength;
 
 enum class RequestType : std::uint8_t {
     Open = 'O',
@@ -56,6 +60,12 @@ struct Reply {
     Outcome Result = Outcome::Done;
     std::int32_t Error = 0;
     std::string Text;
+    // A command's status as SG_IO returned it (Done only): the device's, the host adapter's
+    // and the driver's, and the sense data the device sent, if any.
+    std::uint8_t ScsiStatus = 0;
+    std::uint16_t HostStatus = 0;
+    std::uint16_t DriverStatus = 0;
+    std::vector<std::uint8_t> Sense;
     std::vector<std::uint8_t> Data;
 };
 
@@ -65,10 +75,15 @@ struct Hello {
 };
 
 std::vector<std::uint8_t> EncodeRequest(const Request& request);
+// The same into body, whose room is reused: once it has grown to the largest request,
+// encoding allocates nothing.
+void EncodeRequestInto(const Request& request, std::vector<std::uint8_t>& body);
 Request DecodeRequest(std::span<const std::uint8_t> body);
 
 std::vector<std::uint8_t> EncodeReply(const Reply& reply);
 std::optional<Reply> DecodeReply(std::span<const std::uint8_t> body);
+// The same into reply, whose room is reused; false (reply unspecified) when body is not one.
+bool DecodeReplyInto(std::span<const std::uint8_t> body, Reply& reply);
 
 std::vector<std::uint8_t> EncodeHello(const Hello& hello);
 std::optional<Hello> DecodeHello(std::span<const std::uint8_t> body);

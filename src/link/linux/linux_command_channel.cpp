@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <utility>
 
 namespace quenfall {
@@ -18,47 +17,59 @@ using helper::RequestType;
 class HelperDeviceChannel final : public DeviceChannel {
 public:
     HelperDeviceChannel(std::unique_ptr<helper::HelperConnection> helper, std::string node)
-        : helper_(std::move(helper)), node_(std::move(node)) {}
-
-    // The outcome of each command is dropped on purpose, as with any drive: the radio's
-    // answer is judged only by validating the bytes read back. Only an outright refusal by
-    // the system is kept, for Refusal().
-    void ScsiWrite(std::span<const std::uint8_t> data) override {
-        Request request;
-        request.Type = RequestType::Write;
-        request.Data.assign(data.begin(), data.end());
-        (void)Exchange(request);
+        : helper_(std::move(helper)), node_(std::move(node)) {
+        // Room for the largest request and reply, so that no command allocates.
+        request_.Data.reserve(helper::MaxAnswerLength);
+        reply_.Data.reserve(helper::MaxAnswerLength);
+        reply_.Text.reserve(helper::MaxTextLength);
+        reply_.Sense.reserve(MaxSenseLength);
     }
 
-    void ScsiRead(std::span<std::uint8_t> buffer) override {
+    CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override {
+        request_.Type = RequestType::Write;
+        request_.Data.assign(data.begin(), data.end());
+        return Exchange();
+    }
+
+    CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-        Request request;
-        request.Type = RequestType::Read;
-        request.ReadLength = static_cast<std::uint32_t>(buffer.size());
-        const auto reply = Exchange(request);
-        if (reply && reply->Result == Outcome::Done && reply->Data.size() == buffer.size()) {
-            std::copy(reply->Data.begin(), reply->Data.end(), buffer.begin());
+        request_.Type = RequestType::Read;
+        request_.Data.clear();
+        request_.ReadLength = static_cast<std::uint32_t>(buffer.size());
+        const CommandOutcome outcome = Exchange();
+        if (outcome.Result != CommandResult::ChannelGone && reply_.Result == Outcome::Done &&
+            reply_.Data.size() == buffer.size()) {
+            std::copy(reply_.Data.begin(), reply_.Data.end(), buffer.begin());
         }
+        return outcome;
     }
 
-    std::string Refusal() const override { return refusal_; }
+    std::string RefusalAdvice(const CommandOutcome& outcome) const override {
+        return CommandRefusedAdvice(node_, outcome.Error);
+    }
 
 private:
-    std::optional<Reply> Exchange(const Request& request) {
-        if (!helper_) return std::nullopt;
-        auto reply = helper_->Exchange(request);
-        if (!reply) {
+    CommandOutcome Exchange() {
+        if (!helper_ || !helper_->ExchangeInto(request_, reply_)) {
             helper_.reset();
-        } else if (reply->Result == Outcome::SystemError &&
-                   (reply->Error == EPERM || reply->Error == EACCES) && refusal_.empty()) {
-            refusal_ = CommandRefusedAdvice(node_, reply->Error);
+            return ChannelGoneOutcome();
         }
-        return reply;
+        switch (reply_.Result) {
+            case Outcome::Done:
+                return OutcomeOfStatus(reply_.ScsiStatus, reply_.HostStatus, reply_.DriverStatus, reply_.Sense);
+            case Outcome::SystemError: return OutcomeOfSystemError(reply_.Error, ErrorCodes::Posix);
+            case Outcome::NotTheRadio:
+            case Outcome::Refused: break;
+        }
+        CommandOutcome refused;
+        refused.Result = CommandResult::HelperRefused;
+        return refused;
     }
 
     std::unique_ptr<helper::HelperConnection> helper_;
     std::string node_;
-    std::string refusal_;
+    Request request_;
+    Reply reply_;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -11,6 +12,16 @@
 namespace quenfall::helper {
 
 namespace {
+
+// What the kernel said of a command it carried out: the device's status, the host adapter's
+// and the driver's, and the sense data written, for the client to report.
+void KeepStatus(const SgIoRequest& request, Reply& reply) {
+    reply.ScsiStatus = request.Header.status;
+    reply.HostStatus = request.Header.host_status;
+    reply.DriverStatus = request.Header.driver_status;
+    const std::size_t sense = std::min<std::size_t>(request.Header.sb_len_wr, request.Sense.size());
+    reply.Sense.assign(request.Sense.begin(), request.Sense.begin() + static_cast<std::ptrdiff_t>(sense));
+}
 
 Reply Result(Outcome outcome, int error = 0, std::string text = {}) {
     Reply reply;
@@ -36,13 +47,10 @@ Reply RadioHelperService::Handle(const Request& request) {
     if (std::string why = WhyRequestRefused(request, fd_ >= 0); !why.empty()) {
         return Result(Outcome::Refused, 0, std::move(why));
     }
-    switch (request.Type) {
-        case RequestType::Open: return Open(request.Node);
-        case RequestType::Write: return Write(request.Data);
-        case RequestType::Read: return Read(request.ReadLength);
-        case RequestType::Malformed: break;
-    }
-    return Result(Outcome::Refused, 0, "not a request the radio helper knows");
+    // WhyRequestRefused lets only the three known requests through.
+    if (request.Type == RequestType::Open) return Open(request.Node);
+    if (request.Type == RequestType::Write) return Write(request.Data);
+    return Read(request.ReadLength);
 }
 
 Reply RadioHelperService::Open(const std::string& node) {
@@ -85,7 +93,10 @@ Reply RadioHelperService::Write(const std::vector<std::uint8_t>& frame) {
     SgIoRequest request;
     BuildSgIoRequest(request, VendorCommand::Write, frame);
     const int rc = kernel_.SgIo(fd_, request.Header);
-    return rc < 0 ? Result(Outcome::SystemError, -rc) : Result(Outcome::Done);
+    if (rc < 0) return Result(Outcome::SystemError, -rc);
+    Reply reply = Result(Outcome::Done);
+    KeepStatus(request, reply);
+    return reply;
 }
 
 Reply RadioHelperService::Read(std::uint32_t length) {
@@ -98,6 +109,8 @@ Reply RadioHelperService::Read(std::uint32_t length) {
         reply.Data.assign(length, 0);
         reply.Result = Outcome::SystemError;
         reply.Error = -rc;
+    } else {
+        KeepStatus(request, reply);
     }
     return reply;
 }

@@ -1,5 +1,6 @@
 #include "link/windows/pass_through.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quenfall {
@@ -26,10 +27,15 @@ void BuildPassThrough(PassThroughBuffer& buffer, VendorCommand command,
     r.SenseInfoOffset = offsetof(PassThroughBuffer, Sense);
 }
 
-void IssuePassThrough(HANDLE handle, PassThroughBuffer& buffer) {
+CommandOutcome IssuePassThrough(HANDLE handle, PassThroughBuffer& buffer) {
     DWORD returned = 0;
-    (void)DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &buffer, sizeof buffer, &buffer,
-                          sizeof buffer, &returned, nullptr);
+    if (!DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &buffer, sizeof buffer, &buffer,
+                         sizeof buffer, &returned, nullptr)) {
+        return OutcomeOfSystemError(static_cast<std::int32_t>(GetLastError()), ErrorCodes::Windows);
+    }
+    // The driver leaves in SenseInfoLength how much sense data it wrote.
+    const std::size_t sense = std::min<std::size_t>(buffer.Request.SenseInfoLength, SenseAreaSize);
+    return OutcomeOfStatus(buffer.Request.ScsiStatus, 0, 0, std::span<const std::uint8_t>(buffer.Sense, sense));
 }
 
 }  // namespace quenfall

@@ -12,6 +12,7 @@
 #include <span>
 
 #include "link/vendor_command.h"
+#include "upgrade/command_outcome.h"
 
 namespace quenfall {
 
@@ -34,8 +35,9 @@ static_assert(sizeof(PassThroughBuffer) == 80);
 void BuildPassThrough(PassThroughBuffer& buffer, VendorCommand command,
                       std::span<const std::uint8_t> data);
 
-// Issues the request on handle. The outcome is not reported: the radio's answer is judged
-// only by the bytes read back.
-void IssuePassThrough(HANDLE handle, PassThroughBuffer& buffer);
+// Issues the request on handle and says what the system saw: GetLastError when the request
+// failed, else the device's status and, when that is not good, its sense data. The radio's
+// answer is still judged only by the bytes read back.
+CommandOutcome IssuePassThrough(HANDLE handle, PassThroughBuffer& buffer);
 
 }  // namespace quenfall

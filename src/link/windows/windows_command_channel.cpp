@@ -15,17 +15,17 @@ public:
     WindowsDeviceChannel(const WindowsDeviceChannel&) = delete;
     WindowsDeviceChannel& operator=(const WindowsDeviceChannel&) = delete;
 
-    void ScsiWrite(std::span<const std::uint8_t> data) override {
+    CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override {
         PassThroughBuffer buffer;
         BuildPassThrough(buffer, VendorCommand::Write, data);
-        IssuePassThrough(handle_, buffer);
+        return IssuePassThrough(handle_, buffer);
     }
 
-    void ScsiRead(std::span<std::uint8_t> buffer) override {
+    CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         PassThroughBuffer request;
         BuildPassThrough(request, VendorCommand::Read, buffer);
-        IssuePassThrough(handle_, request);
+        return IssuePassThrough(handle_, request);
     }
 
 private:
