@@ -85,13 +85,7 @@ std::vector<std::string> RunUpgrade(DeviceLink& link, VirtualClock& clock, std::
     sequencer.SetTrace(trace);
     clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
     sequencer.Button2Click(std::move(package));
-    clock.RunUntil(
-        [&] {
-            for (TimerId id : SequencerTimers)
-                if (clock.IsOn(id)) return false;
-            return true;
-        },
-        std::chrono::hours(1));
+    clock.RunUntil([&] { return !AnySequencerTimerOn(clock); }, std::chrono::hours(1));
     if (lastNonGood != nullptr) *lastNonGood = sequencer.LastNonGoodOutcomeText();
     return view.Texts;
 }

@@ -51,9 +51,7 @@ struct RadioRun {
         sequencer.SetTrace(&frames);
     }
     bool Active() const {
-        for (TimerId id : SequencerTimers)
-            if (clock.IsOn(id)) return true;
-        return sequencer.Busy();
+        return AnySequencerTimerOn(clock) || sequencer.Busy();
     }
 
     VirtualClock clock;

@@ -57,9 +57,7 @@ struct EmuRig {
         }
     }
     bool AnySequencerTimerOn() const {
-        for (TimerId id : SequencerTimers)
-            if (clock.IsOn(id)) return true;
-        return false;
+        return quenfall::AnySequencerTimerOn(clock);
     }
     bool RunToEnd(milliseconds limit = std::chrono::minutes(30)) {
         return clock.RunUntil([this] { return !AnySequencerTimerOn() && !sequencer.Busy(); }, limit);

@@ -23,9 +23,7 @@ struct Rig {
     }
 
     bool AnySequencerTimerOn() const {
-        for (TimerId id : SequencerTimers)
-            if (clock.IsOn(id)) return true;
-        return false;
+        return quenfall::AnySequencerTimerOn(clock);
     }
     int SequencerTimersOn() const {
         int on = 0;
