@@ -25,6 +25,7 @@ PlatformLink OpenPlatformLink(std::string& why) {
         return {};
     }
     PlatformLink platform;
+    platform.Radio = link->ListedDrives().front();
     platform.Link = std::move(link);
     platform.TakeUsbEvents = MakeUsbEventCounter();
     return platform;
