@@ -17,10 +17,13 @@ std::filesystem::path Variable(const wchar_t* name) {
     return value && *value ? std::filesystem::path(value) : std::filesystem::path();
 }
 
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
 std::string Failure(const std::filesystem::path& file, const char* what, DWORD error) {
-    const std::u8string name = file.u8string();
-    return std::string(what) + " " + std::string(name.begin(), name.end()) + ": " +
-           std::system_category().message(static_cast<int>(error));
+    return std::string(what) + " " + Utf8(file) + ": " + std::system_category().message(static_cast<int>(error));
 }
 
 class Handle {
@@ -60,7 +63,7 @@ std::string AppendHistoryLine(const std::filesystem::path& file, std::string_vie
     std::error_code error;
     if (file.has_parent_path()) {
         std::filesystem::create_directories(file.parent_path(), error);
-        if (error) return "cannot create the folder of the history: " + error.message();
+        if (error) return "cannot create " + Utf8(file.parent_path()) + ": " + error.message();
     }
     const Handle h(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
