@@ -6,7 +6,8 @@
 // to; each record is one line written whole by one write while the writer holds an
 // exclusive advisory lock on the file (flock on Linux, LockFileEx on Windows), so records
 // of programs appending at once never interleave; the line is flushed to the disk before
-// the call returns. A writer that finds the file not ending in a line end (a record torn
+// the call returns (after the lock is given back: the lock orders the writes, and no other
+// program waits on this one's disk flush). A writer that finds the file not ending in a line end (a record torn
 // by a crash or a power cut) starts its record on a new line, so the torn one stays alone
 // on its line, where reading passes over it.
 #include <chrono>

@@ -96,6 +96,9 @@ std::string AppendHistoryLine(const std::filesystem::path& file, std::string_vie
     record += line;
     record += '\n';
     if (!WriteAll(fd.Get(), record.data(), record.size())) return Failure(file, "cannot write", errno);
+    // The lock orders the writes; the flush needs no lock, and holding one through it would
+    // keep every other program waiting on the disk.
+    ::flock(fd.Get(), LOCK_UN);
     if (::fsync(fd.Get()) != 0) return Failure(file, "cannot flush", errno);
     return {};
 }

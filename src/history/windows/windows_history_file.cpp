@@ -104,9 +104,11 @@ std::string AppendHistoryLine(const std::filesystem::path& file, std::string_vie
         written != record.size()) {
         return Failure(file, "cannot write", GetLastError());
     }
-    if (!FlushFileBuffers(h.Get())) return Failure(file, "cannot flush", GetLastError());
+    // The lock orders the writes; the flush needs no lock, and holding one through it would
+    // keep every other program waiting on the disk.
     OVERLAPPED unlock = LockPlace();
     UnlockFileEx(h.Get(), 0, 1, 0, &unlock);
+    if (!FlushFileBuffers(h.Get())) return Failure(file, "cannot flush", GetLastError());
     return {};
 }
 
