@@ -14,5 +14,6 @@ int PackCommand(const Arguments& args);
 int FlashCommand(const Arguments& args);
 int DevicesCommand(const Arguments& args);
 int HistoryCommand(const Arguments& args);
+int DoctorCommand(const Arguments& args);
 
 }  // namespace quenfall::cli

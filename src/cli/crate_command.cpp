@@ -85,8 +85,8 @@ int FlashCrateCommand(const CrateRequest& request) {
         source.Drives = link->ListedDrives();
         if (source.Drives.empty()) {
             std::cerr << "quenfall-cli flash: no radio was found. Connect the radios with their programming "
-                         "cables, switch them on in programming mode and try again (quenfall-cli devices "
-                         "lists what is found).\n";
+                         "cables, switch them on in programming mode and try again (quenfall-cli doctor "
+                         "says why none is found).\n";
             return 1;
         }
         if (std::string problem = link->PermissionProblem(); !problem.empty()) {

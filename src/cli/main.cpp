@@ -42,6 +42,11 @@ constexpr std::string_view Help =
     "      recorded, emulated ones marked so, in $XDG_STATE_HOME/quenfall/history.jsonl\n"
     "      (~/.local/state/quenfall/; %LOCALAPPDATA%\\Quenfall\\ on Windows), or in the\n"
     "      file QUENFALL_HISTORY names.\n"
+    "  quenfall-cli doctor\n"
+    "      Why the radio is or is not found: one line per check (the radio helper, the\n"
+    "      udev rule, the sg driver, this user's access, the system, the key set, every\n"
+    "      USB disk and whether it is the radio), each \"ok\" or the problem and what to\n"
+    "      do. Sends the radio nothing. Exit 0 when a radio could be upgraded now.\n"
     "  quenfall-cli --version\n"
     "  quenfall-cli --help\n";
 
@@ -75,6 +80,7 @@ int main(int argc, char** argv) {
     if (command == "flash") return FlashCommand(args);
     if (command == "devices") return DevicesCommand(args);
     if (command == "history") return HistoryCommand(args);
+    if (command == "doctor") return DoctorCommand(args);
     std::cerr << "quenfall-cli: unknown command \"" << command << "\"\n\n" << Help;
     return 2;
 }
