@@ -1,14 +1,16 @@
 // The doctor's facts on Windows: every removable or fixed drive letter, its storage
 // descriptor (identity, bus) and whether this user may open it for reading and writing.
+#include "link/windows/windows_device_link.h"
+
 #include <winioctl.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 
 #include "link/doctor_facts.h"
 #include "link/storage_descriptor.h"
-#include "link/windows/windows_device_link.h"
 #include "protocol/key_tables.h"
 
 namespace quenfall {
