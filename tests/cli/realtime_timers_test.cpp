@@ -129,7 +129,7 @@ private:
 std::unique_ptr<test::TimerBankRig> MakeRealtimeRig() { return std::make_unique<RealtimeRig>(); }
 
 using test::TimerBankContract;
-INSTANTIATE_TEST_SUITE_P(RealtimeTimers, TimerBankContract, ::testing::Values(&MakeRealtimeRig));
+INSTANTIATE_TEST_SUITE_P(RealtimeTimers, TimerBankContract, ::testing::Values(&MakeRealtimeRig), test::RigName);
 
 TEST(RealtimeTimers, StepBeforeTheLimitRunsNothingDueAfterIt) {
     RealtimeTimers timers;

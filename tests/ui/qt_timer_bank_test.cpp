@@ -38,7 +38,7 @@ private:
 std::unique_ptr<test::TimerBankRig> MakeQtRig() { return std::make_unique<QtRig>(); }
 
 using quenfall::test::TimerBankContract;
-INSTANTIATE_TEST_SUITE_P(QtTimerBank, TimerBankContract, ::testing::Values(&MakeQtRig));
+INSTANTIATE_TEST_SUITE_P(QtTimerBank, TimerBankContract, ::testing::Values(&MakeQtRig), quenfall::test::RigName);
 
 TEST(QtTimerBank, EveryTimerIsPreciseWithItsInterval) {
     QtTimerBank bank;

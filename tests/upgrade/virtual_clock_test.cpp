@@ -112,7 +112,7 @@ private:
 std::unique_ptr<test::TimerBankRig> MakeVirtualRig() { return std::make_unique<VirtualRig>(); }
 
 using test::TimerBankContract;
-INSTANTIATE_TEST_SUITE_P(VirtualClock, TimerBankContract, ::testing::Values(&MakeVirtualRig));
+INSTANTIATE_TEST_SUITE_P(VirtualClock, TimerBankContract, ::testing::Values(&MakeVirtualRig), test::RigName);
 
 }  // namespace
 }  // namespace quenfall

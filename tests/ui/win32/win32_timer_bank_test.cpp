@@ -76,6 +76,6 @@ private:
 std::unique_ptr<test::TimerBankRig> MakeWin32Rig() { return Win32Rig::Make(); }
 
 using test::TimerBankContract;
-INSTANTIATE_TEST_SUITE_P(Win32TimerBank, TimerBankContract, ::testing::Values(&MakeWin32Rig));
+INSTANTIATE_TEST_SUITE_P(Win32TimerBank, TimerBankContract, ::testing::Values(&MakeWin32Rig), quenfall::test::RigName);
 
 }  // namespace
