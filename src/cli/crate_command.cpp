@@ -12,6 +12,7 @@
 #include "cli/crate_flash.h"
 #include "cli/crate_report.h"
 #include "cli/radio_preflight.h"
+#include "cli/run_record.h"
 #include "link/drive_location.h"
 #include "link/located_device_link.h"
 #include "radio/emulated_crate.h"
@@ -69,6 +70,7 @@ int FlashCrateCommand(const CrateRequest& request) {
             configs[i].RestartTime =
                 EmulatedRestartTime + EmulatedRestartSpread * static_cast<int>(configs.size() - 1 - i);
             configs[i].KeepFrameLog = false;
+            configs[i].Faults = request.Faults;
         }
         crate = std::make_unique<EmulatedCrate>(std::move(configs));
         source.Drives = crate->Drives();
@@ -145,6 +147,8 @@ int FlashCrateCommand(const CrateRequest& request) {
         }
     }
 
+    HistoryRecorder history;
+    RecordRuns(history, outcomes, package, request.PackageName, crate != nullptr, std::cerr);
     PrintCrateSummary(std::cout, outcomes);
     if (report.is_open()) {
         report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package));

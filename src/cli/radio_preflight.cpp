@@ -23,9 +23,9 @@ std::string PreflightText(const RadioPreflight& preflight, bool several) {
         case PreflightCheck::NoLink: return "this build of quenfall-cli has no link to real radios; use --emulate";
         case PreflightCheck::NoRadio:
             return several ? "no radio was found. Connect the radios with their programming cables, switch them on "
-                             "in programming mode and try again (quenfall-cli devices lists what is found)."
+                             "in programming mode and try again (quenfall-cli doctor says why none is found)."
                            : "no radio was found. Connect the radio with its programming cable, switch it on "
-                             "in programming mode and try again (quenfall-cli devices lists what is found).";
+                             "in programming mode and try again (quenfall-cli doctor says why none is found).";
         case PreflightCheck::NotPermitted: return preflight.Problem;
     }
     return {};
