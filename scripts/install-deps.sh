@@ -13,6 +13,7 @@ run_packages=(
 # udev: the kernel-level guest runs the host's systemd-udevd inside itself. A machine that
 # runs systemd has it already; elsewhere (a container, a chroot) its post-install does not
 # start it.
+# dbus, at-spi2-core and python3-pyatspi: the window read by a real AT-SPI client.
 test_packages=(
   xvfb xauth
   clang libclang-rt-14-dev llvm
@@ -20,6 +21,7 @@ test_packages=(
   g++-mingw-w64-x86-64-posix wine64 googletest
   x11-apps netpbm zip unzip
   dpkg-dev lintian desktop-file-utils libcap2-bin
+  dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 
 packages=("${run_packages[@]}")

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "protocol/key_tables.h"
+#include "ui/qt/accessible_controls.h"
 #include "ui/qt/pictures.h"
 #include "ui/qt/window_controls.h"
 #include "ui/qt/window_texts.h"
@@ -106,6 +107,7 @@ TFlashForm::~TFlashForm() {
 }
 
 void TFlashForm::CreateControls() {
+    InstallAccessibleInterfaces();
     // Creation order is stacking order: the layout lists the controls in it.
     for (const ControlSpec& spec : window::Layout()) {
         QWidget* control = nullptr;
@@ -180,6 +182,7 @@ void TFlashForm::CreateControls() {
 
     setTabOrder(Control(ControlId::Edit1), Control(ControlId::Button1));
     setTabOrder(Control(ControlId::Button1), Control(ControlId::Button2));
+    DescribeForAccessibility(controls_);
 }
 
 std::optional<ControlId> TFlashForm::ControlOf(const QObject* watched) const {
@@ -271,6 +274,7 @@ void TFlashForm::SetCaption(std::u16string_view caption) { setWindowTitle(ToQStr
 void TFlashForm::SetWidth(ControlId id, int layoutPixels) {
     QWidget* control = Control(id);
     control->resize(layoutPixels, control->height());
+    NotifyAccessibility(control, id);
 }
 
 void TFlashForm::SetVisible(ControlId id, bool visible) { Control(id)->setVisible(visible); }
