@@ -148,6 +148,7 @@ Win32FlashForm::Win32FlashForm(DeviceLink& link, Options options)
     smallIcon_ = MakeApplicationIcon(GetSystemMetrics(SM_CXSMICON));
     SendMessageW(window_handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
     SendMessageW(window_handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    accessibility_ = std::make_unique<Win32Accessibility>(*this);
     ready_ = true;
 
     // The watch is registered on the window, which exists from here on. Never withdrawn.
@@ -457,6 +458,11 @@ LRESULT Win32FlashForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_ERASEBKGND:
         return 1;
+    case WM_GETOBJECT:
+        if (accessibility_) {
+            if (const std::optional<LRESULT> answer = accessibility_->Answer(wParam, lParam)) return *answer;
+        }
+        break;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window_handle_, &paint);
@@ -608,6 +614,7 @@ void Win32FlashForm::SetText(ControlId id, std::u16string_view text) {
     control.Text = std::u16string(text);
     if (window::Spec(id).Kind == ControlKind::Label) MeasureLabel(id);
     Invalidate(id);
+    if (accessibility_) accessibility_->Changed(id, Win32Accessibility::Change::Text);
 }
 
 void Win32FlashForm::SetCaption(std::u16string_view caption) { SetWindowTextW(window_handle_, W(caption).c_str()); }
@@ -618,6 +625,7 @@ void Win32FlashForm::SetWidth(ControlId id, int layoutPixels) {
     Invalidate(id);
     control.Width = layoutPixels;
     Invalidate(id);
+    if (accessibility_) accessibility_->Changed(id, Win32Accessibility::Change::Width);
 }
 
 void Win32FlashForm::SetVisible(ControlId id, bool visible) {
@@ -629,6 +637,7 @@ void Win32FlashForm::SetVisible(ControlId id, bool visible) {
     if (control.Visible == visible) return;
     control.Visible = visible;
     Invalidate(id);
+    if (accessibility_) accessibility_->Changed(id, Win32Accessibility::Change::Visibility);
 }
 
 void Win32FlashForm::ShowBox(window::BoxOwner owner, window::BoxIcon icon, std::u16string_view caption,

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ui/win32/gdi_pictures.h"
+#include "ui/win32/win32_accessibility.h"
 #include "ui/win32/win32_timer_bank.h"
 #include "upgrade/device_link.h"
 #include "window/flash_window.h"
@@ -67,6 +68,7 @@ public:
     // returns), visibility, and the box in client pixels.
     std::u16string Text(window::ControlId control) const;
     bool Visible(window::ControlId control) const;
+    int LayoutWidth(window::ControlId control) const { return At(control).Width; }  // pictures and buttons
     RECT Bounds(window::ControlId control) const;
     HWND ControlHandle(window::ControlId control) const;  // Edit1, Button1, Button2; else null
     bool HandCursor() const { return handCursor_; }
@@ -136,6 +138,7 @@ private:
     SIZE bufferSize_{};
     std::function<void()> firstPainted_;
     std::function<void()> everyTick_;
+    std::unique_ptr<Win32Accessibility> accessibility_;
 };
 
 }  // namespace quenfall::ui
