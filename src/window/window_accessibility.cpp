@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "upgrade/upgrade_sequencer.h"
 #include "window/window_texts.h"
 
 namespace quenfall::window {
@@ -44,8 +45,8 @@ std::u16string_view AccessibleName(ControlId id, std::u16string_view shown, std:
 }
 
 int ProgressPercent(int layoutWidth) {
-    const int clamped = std::clamp(layoutWidth, 0, ProgressBarMaxWidth);
-    return (clamped * 100 + ProgressBarMaxWidth / 2) / ProgressBarMaxWidth;
+    const int clamped = std::clamp(layoutWidth, 0, ProgressFullWidth);
+    return (clamped * 100 + ProgressFullWidth / 2) / ProgressFullWidth;
 }
 
 }  // namespace quenfall::window

@@ -16,12 +16,13 @@
 
 #include "package/package_writer.h"
 #include "radio/emulated_radio.h"
-#include "ui/win32/gdi_pictures.h"
+#include "ui/win32/win32_pictures.h"
 #include "ui/win32/win32_accessibility.h"
 #include "ui/win32/win32_flash_form.h"
 #include "upgrade/status_texts.h"
 #include "win32_window_driver.h"
-#include "window/emulated_radio_link.h"
+#include "radio/emulated_radio_link.h"
+#include "startup/window_link.h"
 #include "window/window_texts.h"
 
 using namespace quenfall;
@@ -251,7 +252,7 @@ void CALLBACK Heard(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG c
 TEST_F(Win32Accessibility_, StatusLineAndProgressAreReadAtEveryChangeOfAnUpgrade) {
     const std::filesystem::path package = WritePackage(8 * 2048);
     Win32FlashForm* target = nullptr;
-    window::EmulatedRadioLink link([&target](std::function<void()> task) {
+    EmulatedRadioLink link([&target](std::function<void()> task) {
         if (target != nullptr) target->Post(std::move(task));
     });
     Win32FlashForm::Options options;
@@ -262,8 +263,8 @@ TEST_F(Win32Accessibility_, StatusLineAndProgressAreReadAtEveryChangeOfAnUpgrade
     BoxWatcher watcher;
     Win32FlashForm form(link, options);
     target = &form;
-    link.AttachTo(form.Window());
-    form.Every(window::EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
+    startup::Attach(link, form.Window());
+    form.Every(EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
     ShowAndWait(form);
 
     Held<IAccessible> client;

@@ -1,10 +1,10 @@
-#include "ui/qt/accessible_controls.h"
+#include "ui/qt/qt_accessibility.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
 
-#include "ui/qt/window_texts.h"
+#include "ui/qt/qt_texts.h"
 #include "window/window_accessibility.h"
 
 namespace quenfall::ui {
