@@ -25,6 +25,22 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 export SOURCE_DATE_EPOCH
 built=()
+
+# What a build was made from: the git tree of the working tree as it is (uncommitted changes
+# too), or nothing outside a git checkout. The reproducibility stage compares an artifact
+# with a rebuild only when both were made from the same tree.
+tree_id() {
+  local index
+  git rev-parse --is-inside-work-tree >/dev/null 2>&1 || return 0
+  index=$(mktemp)
+  cp "$(git rev-parse --git-path index)" "$index" 2>/dev/null || true
+  GIT_INDEX_FILE=$index git add -A . 2>/dev/null && GIT_INDEX_FILE=$index git write-tree
+  rm -f "$index"
+}
+record_tree() {  # record_tree ARTIFACT: notes beside the build trees what it was made from
+  mkdir -p build/package-stamps
+  tree_id >"build/package-stamps/$1.tree"
+}
 mkdir -p dist
 
 # Every DLL a Windows program imports must come with Windows itself: nothing of MinGW's
@@ -77,6 +93,7 @@ linux() {
   [ -f "$work/$deb" ] || { echo "package.sh: dpkg-buildpackage wrote no $deb" >&2; return 1; }
   cp "$work/$deb" dist/
   built+=("$deb")
+  record_tree "$deb"
   echo "package.sh: wrote dist/$deb ($(stat -c %s "dist/$deb") bytes)"
 }
 
@@ -113,6 +130,7 @@ windows() {
   (cd "$stage" && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -D -@ "$root/dist/$name.zip")
   rm -rf "$stage"
   built+=("$name.zip")
+  record_tree "$name.zip"
   echo "package.sh: wrote dist/$name.zip ($(stat -c %s "dist/$name.zip") bytes: $(unzip -Z1 "dist/$name.zip" | tr '\n' ' '))"
 }
 
