@@ -148,8 +148,8 @@ done
 # (computed again: a file may have been rebuilt since).
 {
   printf '%s\n' "${built[@]}"
-  [ -f dist/SHA256SUMS ] && sed -n 's/^[0-9a-f]\{64\}  //p' dist/SHA256SUMS
-} | LC_ALL=C sort -u | while IFS= read -r f; do [ ! -f "dist/$f" ] || (cd dist && sha256sum "$f"); done >dist/SHA256SUMS.new
+  if [ -f dist/SHA256SUMS ]; then sed -n 's/^[0-9a-f]\{64\}  //p' dist/SHA256SUMS; fi
+} | LC_ALL=C sort -u | while IFS= read -r f; do if [ -f "dist/$f" ]; then (cd dist && sha256sum "$f"); fi; done >dist/SHA256SUMS.new
 mv dist/SHA256SUMS.new dist/SHA256SUMS
 echo "package.sh: dist/SHA256SUMS:"
 sed 's/^/  /' dist/SHA256SUMS
