@@ -7,7 +7,7 @@ purpose=${1:-run}
 
 run_packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libudev-dev fonts-liberation2
+  qt6-base-dev libgl-dev libudev-dev fonts-liberation2 nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 # What scripts/package.sh needs beyond building: the Debian package is built by

@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     if (command == "pack") return PackCommand(args);
     if (command == "flash") return FlashCommand(args);
     if (command == "devices") return DevicesCommand(args);
+    if (command == "history") return HistoryCommand(args);
+    if (command == "doctor") return DoctorCommand(args);
     std::cerr << "quenfall-cli: unknown command \"" << command << "\"\n\n" << ProgramHelp();
     return 2;
 }

@@ -22,7 +22,7 @@ help=$("$cli" --help) || { echo "FAILED: quenfall-cli --help"; exit 1; }
 expect_in_page "the summary" "NAME quenfall-cli - $(printf '%s\n' "$help" | sed -n '1s/^quenfall-cli: //p')"
 expect_in_page "every usage of --help" "$(printf '%s\n' "$help" | sed '1,/^usage:$/d' | flat)"
 
-commands=$(printf '%s\n' "$help" | sed -n 's/^  quenfall-cli \([a-z][a-z]*\) .*/\1/p' | sort -u)
+commands=$(printf '%s\n' "$help" | sed -n 's/^  quenfall-cli \([a-z][a-z]*\)\( .*\)\{0,1\}$/\1/p' | sort -u)
 [ -n "$commands" ] || { echo "FAILED: --help lists no command"; exit 1; }
 for command in $commands; do
   own=$("$cli" "$command" --help) || { echo "FAILED: quenfall-cli $command --help"; failures=$((failures + 1)); continue; }
