@@ -20,8 +20,8 @@ inline constexpr char16_t HomePageAddress[] = u"https://quenfall.example.org";
 inline constexpr char16_t CloseButtonName[] = u"Close";
 inline constexpr char16_t MinimiseButtonName[] = u"Minimise";
 inline constexpr char16_t ProgressBarName[] = u"Upgrade progress";
-inline constexpr char16_t UpgradeCompleteText[] = u"Upgrade complete";
-inline constexpr char16_t UpgradeFailedText[] = u"Upgrade failed";
+inline constexpr char16_t SuccessIconDescription[] = u"Upgrade complete";
+inline constexpr char16_t FailureIconDescription[] = u"Upgrade failed";
 
 inline constexpr char16_t Step1Text[] =
     u"step 1. Connected the radio to the USB of a PC by  the programming cable.";

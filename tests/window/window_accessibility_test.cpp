@@ -3,9 +3,8 @@
 // label, and the progress bar's value follows the widths of a run.
 #include <gtest/gtest.h>
 
-#include <array>
-
 #include "radio/emulated_radio.h"
+#include "recording_face.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
 #include "window/flash_window.h"
@@ -17,41 +16,22 @@ using namespace quenfall::window;
 
 namespace {
 
-// Keeps the text each control shows, from the layout on, as a face would.
-class TextFace : public WindowFace {
-public:
-    TextFace() {
-        for (const ControlSpec& spec : Layout()) texts[static_cast<std::size_t>(spec.Id)] = std::u16string(spec.Text);
-    }
-    void SetText(ControlId control, std::u16string_view text) override {
-        texts[static_cast<std::size_t>(control)] = std::u16string(text);
-    }
-    void SetCaption(std::u16string_view) override {}
-    void SetWidth(ControlId, int) override {}
-    void SetVisible(ControlId, bool) override {}
-    void ShowBox(BoxOwner, BoxIcon, std::u16string_view, std::u16string_view) override {}
-    std::optional<ChosenFile> OpenFileName(std::u16string_view) override { return std::nullopt; }
-    void RequestClose() override {}
-    void Minimise() override {}
-    void StartSystemMove() override {}
-    void SetHandCursor(bool) override {}
-    void OpenAddress(std::u16string_view) override {}
-    void PaintNow() override {}
+// The text a control shows: the last one the window gave it, else the layout's.
+std::u16string Shown(const test::RecordingFace& face, ControlId id) {
+    return face.Text(id).empty() ? std::u16string(Spec(id).Text) : face.Text(id);
+}
 
-    std::u16string_view Name(ControlId id) const {
-        const AccessibleSpec& spec = Accessible(id);
-        const std::u16string_view label =
-            spec.LabelledBy ? std::u16string_view(texts[static_cast<std::size_t>(*spec.LabelledBy)]) : std::u16string_view();
-        return AccessibleName(id, texts[static_cast<std::size_t>(id)], label);
-    }
-
-    std::array<std::u16string, ControlCount> texts{};
-};
+// The name a screen reader speaks, from what the face shows.
+std::u16string Name(const test::RecordingFace& face, ControlId id) {
+    const AccessibleSpec& spec = Accessible(id);
+    const std::u16string label = spec.LabelledBy ? Shown(face, *spec.LabelledBy) : std::u16string();
+    return std::u16string(AccessibleName(id, Shown(face, id), label));
+}
 
 TEST(WindowAccessibility, EveryControlThatSaysSomethingIsNamedOnceShown) {
     EmulatedRadio radio(EmulatedRadioConfig{});
     radio.Unplug();
-    TextFace face;
+    test::RecordingFace face;
     VirtualClock clock;
     FlashWindow window(radio, face, clock, u"Quenfall");
     window.Shown();
@@ -61,24 +41,24 @@ TEST(WindowAccessibility, EveryControlThatSaysSomethingIsNamedOnceShown) {
         // Only the background and the title icon say nothing.
         EXPECT_EQ(role == AccessibleRole::Decoration, spec.Id == ControlId::Image1 || spec.Id == ControlId::Image2)
             << spec.Name;
-        if (role != AccessibleRole::Decoration) EXPECT_FALSE(face.Name(spec.Id).empty()) << spec.Name;
-        // Picture buttons and push buttons alike are buttons; the input controls take focus.
+        if (role != AccessibleRole::Decoration) EXPECT_FALSE(Name(face, spec.Id).empty()) << spec.Name;
+        // Picture buttons and push buttons alike are buttons.
         if (spec.Kind == ControlKind::PictureButton || spec.Kind == ControlKind::PushButton) {
             EXPECT_EQ(role, AccessibleRole::PushButton) << spec.Name;
         }
     }
-    EXPECT_EQ(face.Name(ControlId::SpeedButton1), std::u16string_view(CloseButtonName));
-    EXPECT_EQ(face.Name(ControlId::SpeedButton2), u"Minimise");
-    EXPECT_EQ(face.Name(ControlId::Edit1), u"Firmware");
-    EXPECT_EQ(face.Name(ControlId::Button1), u"Select(*.bin,*.boot)");
-    EXPECT_EQ(face.Name(ControlId::Label5), u" No device detected!");
+    EXPECT_EQ(Name(face, ControlId::SpeedButton1), std::u16string_view(CloseButtonName));
+    EXPECT_EQ(Name(face, ControlId::SpeedButton2), u"Minimise");
+    EXPECT_EQ(Name(face, ControlId::Edit1), u"Firmware");
+    EXPECT_EQ(Name(face, ControlId::Button1), u"Select(*.bin,*.boot)");
+    EXPECT_EQ(Name(face, ControlId::Label5), u" No device detected!");
     EXPECT_EQ(Accessible(ControlId::Label5).Role, AccessibleRole::StatusLine);
     EXPECT_EQ(Accessible(ControlId::Image3).Role, AccessibleRole::ProgressBar);
     EXPECT_EQ(Accessible(ControlId::Image4).Description, u"Upgrade complete");
     EXPECT_EQ(Accessible(ControlId::Image5).Description, u"Upgrade failed");
     // Edit1 shows the package's path, yet is named by its label, path or not.
-    face.texts[static_cast<std::size_t>(ControlId::Edit1)] = u"/home/user/radio.bin";
-    EXPECT_EQ(face.Name(ControlId::Edit1), u"Firmware");
+    face.SetText(ControlId::Edit1, u"/home/user/radio.bin");
+    EXPECT_EQ(Name(face, ControlId::Edit1), u"Firmware");
 }
 
 TEST(WindowAccessibility, TheProgressValueIsTheShareOfAFinishedUpload) {
