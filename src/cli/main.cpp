@@ -18,6 +18,7 @@ constexpr std::string_view Help =
     "  quenfall-cli pack -o OUT --model N [--scramble M] [--bank B] [--variant V]\n"
     "                    --section ID=FILE [--section ID=FILE ...]\n"
     "      Write a package; each section goes into the slot of its id (0..11).\n"
+    "      pack --help lists the model codes this build accepts.\n"
     "  quenfall-cli flash FILE [--emulate] [--trace TRACE]\n"
     "      Upgrade the first radio found or, with --emulate, an emulated radio in real\n"
     "      time (it restarts into boot mode first).\n"
