@@ -48,7 +48,10 @@ for purpose in "$@"; do
 done
 
 missing=()
+declare -A seen=()
 for p in "${packages[@]}"; do
+  [ -z "${seen[$p]:-}" ] || continue
+  seen[$p]=1
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

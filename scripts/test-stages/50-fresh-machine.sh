@@ -82,6 +82,11 @@ if ! { mkdir -p "$cache" && [ -w "$cache" ]; } 2>/dev/null; then
   say "cannot write $cache: nothing is kept for the next run"
   cache=
 fi
+# One run at a time uses a cache: apt in two roots would fight over its archive folder.
+if [ -n "$cache" ]; then
+  exec 9>"$cache/lock"
+  flock -n 9 || { say "another run holds $cache; waiting for it"; flock 9; }
+fi
 work=$(mktemp -d /var/tmp/quenfall-fresh.XXXXXX)
 
 # Every mount made below, in order; unmounted in reverse, and a root is removed only when
