@@ -11,7 +11,7 @@ set -euo pipefail
 
 run_packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libudev-dev fonts-liberation2
+  qt6-base-dev libgl-dev libudev-dev fonts-liberation2 nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 package_linux_packages=(

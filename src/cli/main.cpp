@@ -35,6 +35,19 @@ constexpr std::string_view Help =
     "      List the radios found: device, location (USB port), vendor and model quoted,\n"
     "      blanks included; --emulate N lists an emulated crate. Exit 0 when at least one\n"
     "      is found, 1 when none is.\n"
+    "  quenfall-cli history [--json | --csv] [--failed] [--location LOCATION] [--since DATE]\n"
+    "      Every recorded upgrade run, newest last: start time (UTC), radio, package,\n"
+    "      blocks sent and how it ended; as a table, JSON, or CSV with a header row.\n"
+    "      --failed: only runs that did not complete; --since 2026-12-09[T14:30]: runs\n"
+    "      started then or later. Every run that sent a radio its first request is\n"
+    "      recorded, emulated ones marked so, in $XDG_STATE_HOME/quenfall/history.jsonl\n"
+    "      (~/.local/state/quenfall/; %LOCALAPPDATA%\\Quenfall\\ on Windows), or in the\n"
+    "      file QUENFALL_HISTORY names.\n"
+    "  quenfall-cli doctor\n"
+    "      Why the radio is or is not found: one line per check (the radio helper, the\n"
+    "      udev rule, the sg driver, this user's access, the system, the key set, every\n"
+    "      USB disk and whether it is the radio), each \"ok\" or the problem and what to\n"
+    "      do. Sends the radio nothing. Exit 0 when a radio could be upgraded now.\n"
     "  quenfall-cli --version\n"
     "  quenfall-cli --help\n";
 
@@ -67,6 +80,8 @@ int main(int argc, char** argv) {
     if (command == "pack") return PackCommand(args);
     if (command == "flash") return FlashCommand(args);
     if (command == "devices") return DevicesCommand(args);
+    if (command == "history") return HistoryCommand(args);
+    if (command == "doctor") return DoctorCommand(args);
     std::cerr << "quenfall-cli: unknown command \"" << command << "\"\n\n" << Help;
     return 2;
 }
