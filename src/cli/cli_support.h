@@ -11,5 +11,8 @@ namespace quenfall::cli {
 std::optional<std::uint8_t> ParseByte(std::string_view text);
 // text as a JSON string literal, quotes included.
 std::string JsonString(std::string_view text);
+// The model codes this build accepts for pack --model, one line each with the key table
+// each scramble mode uses, under a heading naming the key set; every line ends in '\n'.
+std::string AcceptedModelsHelp(std::string_view indent);
 
 }  // namespace quenfall::cli
