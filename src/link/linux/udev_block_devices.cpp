@@ -80,12 +80,4 @@ std::vector<BlockDeviceRecord> ListUdevDisks() {
     return records;
 }
 
-std::optional<BlockDeviceRecord> DescribeBlockDevice(dev_t number) {
-    UdevPtr<udev> context(udev_new());
-    if (!context) return std::nullopt;
-    UdevPtr<udev_device> device(udev_device_new_from_devnum(context.get(), 'b', number));
-    if (!device) return std::nullopt;
-    return RecordOf(device.get());
-}
-
 }  // namespace quenfall
