@@ -125,12 +125,10 @@ int FlashCrateCommand(const CrateRequest& request) {
             RadioOutcome* outcome = nullptr;
             for (RadioOutcome& o : outcomes)
                 if (o.Drive.Location == location) outcome = &o;
-            std::vector<std::string> problems = radio.Violations();
+            EmulatedRunVerdict verdict = JudgeEmulatedRun(radio, outcome && outcome->Completed, expected);
+            std::vector<std::string>& problems = verdict.Problems;
             if (!outcome && radio.Writes() != 0) {
                 problems.push_back(std::to_string(radio.Writes()) + " frames reached this radio, which was not chosen");
-            }
-            if (outcome && outcome->Completed) {
-                for (std::string& d : radio.CompareSections(expected)) problems.push_back(std::move(d));
             }
             for (const std::string& p : problems) std::cerr << location << ": emulated radio: " << p << '\n';
             if (!problems.empty() && outcome) {
@@ -138,9 +136,7 @@ int FlashCrateCommand(const CrateRequest& request) {
                 outcome->Outcome = "emulated radio: " + problems.front();
             }
             if (outcome && outcome->Completed) {
-                std::uint32_t blocks = 0;
-                for (const auto& [id, s] : radio.Sections()) blocks += s.BlocksReceived;
-                std::cout << location << ": emulated radio: " << blocks << " blocks in " << radio.Sections().size()
+                std::cout << location << ": emulated radio: " << verdict.Blocks << " blocks in " << verdict.Sections
                           << " sections received; every section matches the package; device names "
                           << crate->NodesOf(i).front() << " then " << crate->NodesOf(i).back() << ".\n";
             }

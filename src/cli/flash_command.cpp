@@ -191,20 +191,15 @@ int FlashCommand(const Arguments& args) {
 
     // The emulated radio checked every frame: what it found wrong fails the run even when
     // the dialogue itself went through.
-    std::vector<std::string> problems = radio.Violations();
-    if (status == 0) {
-        for (std::string& d : radio.CompareSections(SectionsOf(*package))) problems.push_back(std::move(d));
-    }
-    for (const std::string& p : problems) std::cerr << "emulated radio: " << p << '\n';
-    if (!problems.empty()) {
-        outcome.Outcome = "emulated radio: " + problems.front();
+    const EmulatedRunVerdict verdict = JudgeEmulatedRun(radio, status == 0, SectionsOf(*package));
+    for (const std::string& p : verdict.Problems) std::cerr << "emulated radio: " << p << '\n';
+    if (!verdict.Problems.empty()) {
+        outcome.Outcome = "emulated radio: " + verdict.Problems.front();
         return recorded(1);
     }
     recorded(status);
     if (status == 0) {
-        std::uint32_t blocks = 0;
-        for (const auto& [id, s] : radio.Sections()) blocks += s.BlocksReceived;
-        std::cout << "Emulated radio: " << blocks << " blocks in " << radio.Sections().size()
+        std::cout << "Emulated radio: " << verdict.Blocks << " blocks in " << verdict.Sections
                   << " sections received; every section matches the package.\n";
     }
     return status;

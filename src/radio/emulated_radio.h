@@ -186,4 +186,15 @@ private:
 struct Package;
 std::map<std::uint8_t, std::vector<std::uint8_t>> SectionsOf(const Package& package);
 
+// The emulated radio's verdict on a run: what it found wrong with the frames it got and,
+// when the run completed, where its sections differ from the package; and the blocks it
+// received. A run with problems failed, however its dialogue ended.
+struct EmulatedRunVerdict {
+    std::vector<std::string> Problems;
+    std::uint32_t Blocks = 0;
+    std::size_t Sections = 0;
+};
+EmulatedRunVerdict JudgeEmulatedRun(const EmulatedRadio& radio, bool completed,
+                                    const std::map<std::uint8_t, std::vector<std::uint8_t>>& expected);
+
 }  // namespace quenfall
