@@ -84,6 +84,9 @@ std::wstring Title() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything loads a DLL: from now on only the system folder is searched, never the
+    // program's own folder or the current directory.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     quenfall::ui::GdiplusSession gdiplus;
     try {
         Run();

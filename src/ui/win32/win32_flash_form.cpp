@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "link/windows/device_notification.h"
+#include "ui/win32/system_library.h"
 #include "window/window_texts.h"
 
 namespace quenfall::ui {
@@ -171,8 +172,7 @@ Win32FlashForm::~Win32FlashForm() {
 }
 
 void Win32FlashForm::CreateControls() {
-    INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
-    InitCommonControlsEx(&common);
+    InitCommonControlsFromSystem(ICC_STANDARD_CLASSES | ICC_TAB_CLASSES);
     // The three input controls are native windows, created in the layout's order, which is
     // their tab order; everything else is drawn by the form.
     for (const ControlSpec& spec : window::Layout()) {
