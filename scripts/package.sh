@@ -16,16 +16,27 @@ version=$(sed -n 's/^project(Quenfall VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 [ -n "$version" ] || { echo "package.sh: no version in CMakeLists.txt" >&2; exit 1; }
 mkdir -p dist
 
-# Every DLL a Windows program imports must come with Windows itself: nothing of MinGW's
-# runtime (libstdc++, libgcc, libwinpthread) may be needed beside the .exe.
+# Every DLL a Windows program imports must be one of Windows' known DLLs (the values of
+# HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs on Windows 10 and 11),
+# which the loader maps from the system folder only, or an API set, which it resolves by
+# itself: any other DLL would be looked for first in the program's own folder, where
+# whatever lies beside a downloaded program would run. Not on the list, so never imported:
+# comctl32 (the programs load it from the system folder at run time), winmm, cfgmgr32,
+# version, uxtheme, ucrtbase and MinGW's runtime DLLs.
+known_dlls="advapi32 clbcatq combase comdlg32 coml2 difxapi gdi32 gdiplus imagehlp imm32 kernel32 \
+msctf msvcrt normaliz nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32 shlwapi user32 \
+wldap32 ws2_32"
 check_windows_imports() {
-  local exe=$1 dll bad=0
+  local exe=$1 dll bad=0 name
   while read -r dll; do
-    case "${dll,,}" in
-      kernel32.dll|user32.dll|gdi32.dll|gdiplus.dll|comctl32.dll|comdlg32.dll|shell32.dll|winmm.dll|\
-      msvcrt.dll|advapi32.dll|ole32.dll|setupapi.dll|ws2_32.dll|shlwapi.dll|ucrtbase.dll|api-ms-win-*) ;;
-      *) echo "package.sh: $(basename "$exe") needs $dll, which Windows does not have" >&2; bad=1 ;;
+    name=${dll,,}
+    case "$name" in
+      api-ms-win-*.dll) continue ;;
     esac
+    if ! [[ " $known_dlls " == *" ${name%.dll} "* ]]; then
+      echo "package.sh: $(basename "$exe") imports $dll, which is not one of Windows' known DLLs" >&2
+      bad=1
+    fi
   done < <(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
   return $bad
 }

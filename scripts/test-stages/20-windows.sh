@@ -74,7 +74,7 @@ if [ "$devices_status" -ne 1 ] || [ "$(tr -d '\r' <"$work/devices.txt")" != "No 
 fi
 echo "windows: quenfall-cli.exe flash --emulate completed ($(grep -c '^> ' "$work/trace.txt") frames sent)"
 
-# The Win32 window (quenfall.exe): single files that need no DLL beyond Windows' own, the
+# The Win32 window (quenfall.exe): single files that import only Windows' known DLLs, the
 # window shown under wine, its timer grid and a 1 MiB upgrade through it, and the zip.
 for exe in "$build/src/ui/quenfall.exe" "$cli"; do
   imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')
@@ -99,3 +99,12 @@ else
   echo "windows: no X server (Xvfb missing): the Win32 window was not shown, timed or pictured"
 fi
 WINDOWS_BUILD_DIR=$build scripts/package.sh windows
+# Each program's execution level, and no DLL planted beside the programs runs.
+for exe in "$build/src/ui/quenfall.exe" "$cli"; do
+  level=$(wrestool -x --raw -t24 "$exe" | grep -o 'requestedExecutionLevel level="[A-Za-z]*"' || true)
+  [ "$level" = 'requestedExecutionLevel level="asInvoker"' ] || { echo "$(basename "$exe") does not run as the invoking user: $level"; exit 1; }
+  wrestool -l "$exe" | grep -q 'type=group_icon' && wrestool -l "$exe" | grep -q 'type=version' ||
+    { echo "$(basename "$exe") lacks its icon or its version record"; exit 1; }
+done
+echo "windows: quenfall.exe and quenfall-cli.exe run asInvoker and carry the icon and the version record"
+WINE=$wine WINESERVER=$wineserver scripts/windows-planted-dlls.sh "$build"

@@ -14,6 +14,7 @@
 
 #include "link/platform_link.h"
 #include "ui/win32/gdi_pictures.h"
+#include "ui/win32/system_library.h"
 #include "ui/win32/win32_flash_form.h"
 #include "window/emulated_radio_link.h"
 #include "window/window_texts.h"
@@ -87,6 +88,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Before anything loads a DLL: from now on only the system folder is searched, never the
     // program's own folder or the current directory.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    quenfall::ui::PreloadLazySystemLibraries();
     quenfall::ui::GdiplusSession gdiplus;
     try {
         Run();

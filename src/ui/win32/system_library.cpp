@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <initializer_list>
+
 namespace quenfall::ui {
 
 namespace {
@@ -29,6 +31,10 @@ bool InitCommonControlsFromSystem(DWORD classes) {
     if (init == nullptr) return false;
     INITCOMMONCONTROLSEX common{sizeof common, classes};
     return init(&common) != FALSE;
+}
+
+void PreloadLazySystemLibraries() {
+    for (const wchar_t* name : {L"msimg32.dll"}) (void)SystemLibrary(name);
 }
 
 bool BeginFineTimerPeriod() {

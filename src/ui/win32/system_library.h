@@ -18,4 +18,10 @@ bool InitCommonControlsFromSystem(DWORD classes);
 bool BeginFineTimerPeriod();
 void EndFineTimerPeriod();
 
+// Loads, from the system folder, the DLLs that the system's own theme and control DLLs load
+// lazily by name when first drawing (msimg32): a lazy load finds them already loaded instead
+// of searching for them, whatever search path the loader of the day uses for it (wine's
+// ignores the process's default DLL directories). Right after SetDefaultDllDirectories.
+void PreloadLazySystemLibraries();
+
 }  // namespace quenfall::ui
