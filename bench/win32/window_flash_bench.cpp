@@ -15,11 +15,12 @@
 #include <vector>
 
 #include "package/package_writer.h"
-#include "ui/win32/gdi_pictures.h"
+#include "ui/win32/win32_pictures.h"
 #include "ui/win32/win32_flash_form.h"
 #include "upgrade/status_texts.h"
 #include "win32_window_driver.h"
-#include "window/emulated_radio_link.h"
+#include "radio/emulated_radio_link.h"
+#include "startup/window_link.h"
 #include "window/window_texts.h"
 
 using namespace quenfall;
@@ -55,7 +56,7 @@ int Upgrade() {
     }
 
     Win32FlashForm* target = nullptr;
-    window::EmulatedRadioLink link([&target](std::function<void()> task) {
+    EmulatedRadioLink link([&target](std::function<void()> task) {
         if (target != nullptr) target->Post(std::move(task));
     });
     Win32FlashForm::Options options;
@@ -67,8 +68,8 @@ int Upgrade() {
     BoxWatcher watcher;
     Win32FlashForm form(link, options);
     target = &form;
-    link.AttachTo(form.Window());
-    form.Every(window::EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
+    startup::Attach(link, form.Window());
+    form.Every(EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
     bool painted = false;
     form.OnFirstPaint([&] { painted = true; });
     form.Show();

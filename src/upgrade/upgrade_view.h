@@ -10,7 +10,7 @@ class UpgradeView {
 public:
     virtual ~UpgradeView() = default;
     virtual void SetStatusText(std::string_view text) = 0;   // the status line, whole
-    virtual void SetProgressWidth(int pixels) = 0;           // 0..710
+    virtual void SetProgressWidth(int pixels) = 0;           // 0..ProgressFullWidth
     virtual void SetSuccessIconVisible(bool visible) = 0;
     virtual void SetFailureIconVisible(bool visible) = 0;
     // Modal: returns when the user has closed the box. Timers and device changes go on

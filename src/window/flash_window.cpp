@@ -84,6 +84,14 @@ void FlashWindow::MouseLeave(ControlId control) {
     if (control == ControlId::Label3 || control == ControlId::Label4) Guarded([this] { Label3MouseLeave(); });
 }
 
+bool FlashWindow::KeyDown(ControlId control, Key key) {
+    // Enter presses the focused push button, as on every desktop; the window systems leave
+    // that to dialogs.
+    if (key != Key::Enter || Spec(control).Kind != ControlKind::PushButton) return false;
+    Click(control);
+    return true;
+}
+
 void FlashWindow::Timer(TimerId id) {
     Guarded([this, id] { TimerDispatch(sequencer_, watch_)(id); }, id);
 }

@@ -46,6 +46,9 @@ public:
     void MouseDown(ControlId control, MouseButton button);
     void MouseMove(ControlId control);
     void MouseLeave(ControlId control);
+    // A key pressed while control has the focus; true when the window used it, and the face
+    // must then not handle it further.
+    bool KeyDown(ControlId control, Key key);
     void Timer(TimerId id);
     // A USB device arrived or left (the platform's notice, or the emulated radio's).
     void UsbDeviceChanged();

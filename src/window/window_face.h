@@ -15,6 +15,8 @@ namespace quenfall::window {
 enum class BoxIcon { None, Error };
 enum class BoxOwner { Screen, Window };  // Window: owned by the window, which is disabled meanwhile
 enum class MouseButton { Left, Right, Middle, Other };
+// The keys the window has a rule for; a face reports every other key as Other.
+enum class Key { Enter, Other };
 
 struct ChosenFile {
     std::filesystem::path Path;  // as the file system names it

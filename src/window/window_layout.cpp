@@ -1,5 +1,7 @@
 #include "window/window_layout.h"
 
+#include <algorithm>
+
 #include "window/window_texts.h"
 
 namespace quenfall::window {
@@ -61,5 +63,17 @@ const ControlSpec Controls[ControlCount] = {
 std::span<const ControlSpec> Layout() { return Controls; }
 
 const ControlSpec& Spec(ControlId id) { return Controls[static_cast<std::size_t>(id)]; }
+
+std::vector<ControlId> TabOrder() {
+    std::vector<const ControlSpec*> focusable;
+    for (const ControlSpec& spec : Controls) {
+        if (spec.TabOrder >= 0) focusable.push_back(&spec);
+    }
+    std::stable_sort(focusable.begin(), focusable.end(),
+                     [](const ControlSpec* a, const ControlSpec* b) { return a->TabOrder < b->TabOrder; });
+    std::vector<ControlId> order;
+    for (const ControlSpec* spec : focusable) order.push_back(spec->Id);
+    return order;
+}
 
 }  // namespace quenfall::window

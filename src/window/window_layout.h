@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace quenfall::window {
 
@@ -80,8 +81,8 @@ extern const FontSpec LinkFont;
 std::span<const ControlSpec> Layout();
 const ControlSpec& Spec(ControlId id);
 
-// The progress bar's box is as wide as the layout says; a run sets widths up to this.
-inline constexpr int ProgressBarMaxWidth = 710;
+// The controls that take the keyboard focus, in their tab order (the layout's TabOrder).
+std::vector<ControlId> TabOrder();
 
 // Scales a layout length to a screen of dpi dots per inch, rounding half away from zero.
 constexpr int Scaled(int length, int dpi) {

@@ -97,14 +97,20 @@ struct FakeKernel {
     std::vector<BlockDeviceRecord> disks;
     std::map<std::string, int> openErrors;        // node -> errno for the read-write open
     std::map<std::string, RadioNodeFacts> nodes;  // what a node is at open time
+    std::map<std::string, RadioNodeFacts> nodesAfterOpen;  // what it has become once opened
     bool rawIo = true;
+    bool initialUserNamespace = true;
     std::vector<std::uint8_t> answer;             // what a read delivers
     int sgIoError = 0;                            // errno of a failing SG_IO
     std::string helperProblem;                    // the helper does not start, for this
     bool helperLost = false;
 
-    std::vector<std::pair<std::string, int>> opens;
+    static constexpr int FirstPathFd = 100;
+    std::vector<std::string> paths;                // nodes named by a path descriptor
+    std::vector<std::pair<std::string, int>> opens;  // nodes opened for their data
     std::vector<int> closes;
+    std::vector<int> pathCloses;
+    int nextPathFd = FirstPathFd;
     std::vector<SeenCommand> commands;
     std::map<int, std::string> fdNode;
     int nextFd = 10;
@@ -113,13 +119,21 @@ struct FakeKernel {
 
     helper::HelperKernel Kernel() {
         helper::HelperKernel k;
-        k.Open = [this](const std::string& node, int flags) {
+        k.OpenPath = [this](const std::string& node) {
+            paths.push_back(node);
+            if (!nodes.count(node)) return -ENOENT;
+            fdNode[nextPathFd] = node;
+            return nextPathFd++;
+        };
+        k.Reopen = [this](int pathFd, int flags) {
+            EXPECT_GE(pathFd, FirstPathFd) << "only a path descriptor is reopened";
+            const std::string& node = fdNode.at(pathFd);
             opens.emplace_back(node, flags);
             const bool readWrite = (flags & O_ACCMODE) == O_RDWR;
             if (auto e = openErrors.find(node); e != openErrors.end() && (readWrite || e->second != EROFS)) {
                 return -e->second;
             }
-            if (!nodes.count(node)) return -ENOENT;
+            if (auto after = nodesAfterOpen.find(node); after != nodesAfterOpen.end()) nodes[node] = after->second;
             fdNode[nextFd] = node;
             return nextFd++;
         };
@@ -144,8 +158,9 @@ struct FakeKernel {
             }
             return -sgIoError;
         };
-        k.Close = [this](int fd) { closes.push_back(fd); };
+        k.Close = [this](int fd) { (fd >= FirstPathFd ? pathCloses : closes).push_back(fd); };
         k.HasRawIoCapability = [this] { return rawIo; };
+        k.InInitialUserNamespace = [this] { return initialUserNamespace; };
         return k;
     }
 
@@ -201,6 +216,10 @@ TEST(LinuxDeviceLink, ScansRadiosInNameOrderAndOpensTheFirstThroughItsGenericNod
     EXPECT_TRUE(k.opens[0].second & O_NONBLOCK);
     EXPECT_TRUE(k.opens[0].second & O_CLOEXEC);
     EXPECT_EQ(k.helperStarts, 1);
+    // The node was named first, judged, and only then opened through its path descriptor,
+    // which the helper does not keep.
+    EXPECT_EQ(k.paths, std::vector<std::string>{"/dev/sg1"});
+    EXPECT_EQ(k.pathCloses, std::vector<int>{k.FirstPathFd});
 
     // Closing the channel ends the helper, which closes the descriptor, once.
     opened.Channel.reset();
@@ -256,7 +275,52 @@ TEST(LinuxDeviceLink, ANodeThatIsNoLongerTheRadioGetsNoCommand) {
     EXPECT_EQ(opened.Failure, OpenFailure::CannotOpen);
     EXPECT_FALSE(opened.Channel);
     EXPECT_NE(opened.Detail.find("not the radio"), std::string::npos) << opened.Detail;
+    // Judged by its path descriptor, it was never opened for its data.
+    EXPECT_TRUE(k.opens.empty());
+    EXPECT_TRUE(k.closes.empty());
+    EXPECT_EQ(k.pathCloses, std::vector<int>{k.FirstPathFd});
+    EXPECT_TRUE(k.commands.empty());
+}
+
+TEST(LinuxDeviceLink, ANodeThatChangesHandsWhileItIsOpenedIsClosedAgain) {
+    FakeKernel k;
+    k.Plug(Radio("sdb", "/dev/sg1"));
+    // Between the helper's look and its open, the radio left and a stick took the number.
+    k.nodesAfterOpen["/dev/sg1"] = FactsOf(Stick("sdb"), NodeKind::ScsiGeneric);
+    LinuxDeviceLink link(k.System());
+    ASSERT_EQ(link.ScanDrives(), 1);
+    const auto opened = link.OpenDevice();
+    EXPECT_EQ(opened.Failure, OpenFailure::CannotOpen);
+    EXPECT_FALSE(opened.Channel);
+    EXPECT_NE(opened.Detail.find("not the radio"), std::string::npos) << opened.Detail;
     EXPECT_EQ(k.closes, std::vector<int>{10});
+    EXPECT_TRUE(k.commands.empty());
+
+    // Another radio's disk in its place is no better: it is not the radio that was judged.
+    k.nodes["/dev/sg1"] = FactsOf(Radio("sdb", "/dev/sg1"), NodeKind::ScsiGeneric);
+    RadioNodeFacts elsewhere = k.nodes["/dev/sg1"];
+    elsewhere.DiskPath = "/devices/pci0000:00/usb2/2-1/2-1:1.0/host7/target7:0:0/7:0:0:0/block/sdb";
+    k.nodesAfterOpen["/dev/sg1"] = elsewhere;
+    const auto again = link.OpenDevice();
+    EXPECT_EQ(again.Failure, OpenFailure::CannotOpen);
+    EXPECT_NE(again.Detail.find("changed hands"), std::string::npos) << again.Detail;
+    EXPECT_TRUE(k.commands.empty());
+}
+
+TEST(LinuxDeviceLink, InAUserNamespaceOfItsOwnTheHelperOpensNothingAndClaimsNoCapability) {
+    FakeKernel k;
+    k.Plug(Radio("sdb"));  // the disk node only: the capability would be needed
+    k.initialUserNamespace = false;
+    LinuxDeviceLink link(k.System());
+    ASSERT_EQ(link.ScanDrives(), 1);
+    // capget says the helper holds it (root of its own namespace); the kernel would not honour it.
+    EXPECT_NE(link.PermissionProblem().find("(CAP_SYS_RAWIO)"), std::string::npos);
+    const auto opened = link.OpenDevice();
+    EXPECT_EQ(opened.Failure, OpenFailure::CannotOpen);
+    EXPECT_FALSE(opened.Channel);
+    EXPECT_NE(opened.Detail.find("user namespace"), std::string::npos) << opened.Detail;
+    EXPECT_TRUE(k.paths.empty());
+    EXPECT_TRUE(k.opens.empty());
     EXPECT_TRUE(k.commands.empty());
 }
 

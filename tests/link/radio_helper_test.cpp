@@ -1,20 +1,26 @@
 // The radio helper: the requests it performs, how it judges a node from sysfs, its wire
 // format, and the real program started as the window and quenfall-cli start it, against
 // nodes that are not the radio and against programs that die or never answer.
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "link/drive_location.h"
 #include "link/linux/helper_process.h"
 #include "link/linux/helper_request_check.h"
 #include "link/linux/radio_node_check.h"
+#include "link/linux/user_namespace.h"
 
 namespace quenfall::helper {
 namespace {
@@ -117,8 +123,10 @@ protected:
         Put(scsi / "vendor", "STM     \n");
         Put(scsi / "model", "microSD Flash   \n");
         Put(scsi / "block/sdb/removable", "1\n");
+        Put(scsi / "block/sdb/dev", "8:16\n");
         Put(scsi / "block/sdb/sdb1/partition", "1\n");
-        fs::create_directories(scsi / "scsi_generic/sg1");
+        Put(scsi / "block/sdb/sdb1/dev", "8:17\n");
+        Put(scsi / "scsi_generic/sg1/dev", "21:1\n");
         fs::create_directory_symlink(scsi / "", scsi / "scsi_generic/sg1/device");
         fs::create_directory_symlink(scsi / "", scsi / "block/sdb/device");
         fs::create_directories(root / "dev/char");
@@ -133,20 +141,20 @@ protected:
         std::ofstream(file) << text;
     }
     std::string Why(NodeKind kind, unsigned major, unsigned minor) {
-        return WhyNotTheRadio(ReadRadioNodeFacts(root, kind, major, minor));
+        return WhyNotTheRadio(ReadRadioNodeFacts(root, kind, major, minor, SysfsSource::AnyFileSystem));
     }
     fs::path root, scsi;
 };
 
 TEST_F(FakeSysfs, TheRadiosGenericNodeAndWholeDiskPass) {
-    const RadioNodeFacts generic = ReadRadioNodeFacts(root, NodeKind::ScsiGeneric, 21, 1);
+    const RadioNodeFacts generic = ReadRadioNodeFacts(root, NodeKind::ScsiGeneric, 21, 1, SysfsSource::AnyFileSystem);
     EXPECT_EQ(generic.Vendor, "STM     ");  // blanks kept, line end gone
     EXPECT_EQ(generic.Removable, "1");
     EXPECT_EQ(generic.Disks, 1);
     EXPECT_EQ(WhyNotTheRadio(generic), "");
     EXPECT_EQ(Why(NodeKind::Block, 8, 16), "");
     // Either node tells where the disk sits, and so the USB port the radio hangs from.
-    const RadioNodeFacts disk = ReadRadioNodeFacts(root, NodeKind::Block, 8, 16);
+    const RadioNodeFacts disk = ReadRadioNodeFacts(root, NodeKind::Block, 8, 16, SysfsSource::AnyFileSystem);
     EXPECT_EQ(disk.DiskPath, "/devices/pci0000:00/usb1/1-1/1-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb");
     EXPECT_EQ(generic.DiskPath, disk.DiskPath);
     EXPECT_EQ(LocationFromDevPath(generic.DiskPath), "1-1");
@@ -170,6 +178,64 @@ TEST_F(FakeSysfs, AnythingElseIsRefusedWithItsReason) {
     Put(scsi / "type", "0\n");
     fs::remove_all(scsi / "block");  // the SCSI device without its disk
     EXPECT_EQ(Why(NodeKind::ScsiGeneric, 21, 1), "SCSI generic device 21:1 belongs to no disk");
+}
+
+TEST_F(FakeSysfs, ADescriptionThatIsNotTheKernelsIsNotBelieved) {
+    // Under the device number, another device's directory (a bind mount, say): the radio's
+    // disk described as loop0.
+    fs::create_directory_symlink(scsi / "block/sdb", root / "dev/block/7:0");
+    EXPECT_EQ(Why(NodeKind::Block, 7, 0), "block device 7:0: sysfs describes device 8:16 under 7:0");
+    fs::remove(scsi / "scsi_generic/sg1/dev");
+    EXPECT_EQ(Why(NodeKind::ScsiGeneric, 21, 1), "SCSI generic device 21:1: sysfs describes device nothing under 21:1");
+    Put(scsi / "scsi_generic/sg1/dev", "21:1\n");
+
+    // The same tree, perfect in every file, is not sysfs: the helper believes none of it.
+    const RadioNodeFacts forged = ReadRadioNodeFacts(root, NodeKind::Block, 8, 16, SysfsSource::KernelOnly);
+    EXPECT_EQ(forged.Vendor, "");  // not even read
+    EXPECT_EQ(WhyNotTheRadio(forged), "block device 8:16: " + (root / "dev/block").string() + " is not on sysfs");
+    EXPECT_NE(WhyNotTheRadio(ReadRadioNodeFacts(root, NodeKind::ScsiGeneric, 21, 1, SysfsSource::KernelOnly)), "");
+}
+
+// The first block device that has a node in /dev, as (name, number); empty when none has.
+std::pair<std::string, std::string> SomeBlockNode() {
+    std::error_code error;
+    for (fs::directory_iterator it("/sys/dev/block", error), end; !error && it != end; it.increment(error)) {
+        const std::string number = it->path().filename();
+        const std::string name = fs::canonical(it->path(), error).filename();
+        struct stat status {};
+        if (!error && ::stat(("/dev/" + name).c_str(), &status) == 0 && S_ISBLK(status.st_mode)) {
+            return {"/dev/" + name, number};
+        }
+    }
+    return {};
+}
+
+TEST(RealSysfs, TheKernelsOwnDescriptionIsBelieved) {
+    const auto [node, number] = SomeBlockNode();
+    if (node.empty()) GTEST_SKIP() << "no block device with a node in /dev on this machine";
+    struct stat status {};
+    ASSERT_EQ(::stat(node.c_str(), &status), 0);
+    const RadioNodeFacts facts = ReadRadioNodeFacts("/sys", NodeKind::Block, major(status.st_rdev),
+                                                    minor(status.st_rdev), SysfsSource::KernelOnly);
+    EXPECT_EQ(facts.Untrusted, "") << node;
+    EXPECT_NE(facts.Removable, "") << node;
+}
+
+TEST(UserNamespace, OnlyTheIdentityMapOfEveryUserIsTheSystemsOwn) {
+    EXPECT_TRUE(IsInitialUidMap("         0          0 4294967295\n"));
+    EXPECT_TRUE(IsInitialUidMap("0 0 4294967295"));
+    for (const char* map : {"", "\n", "         0       1000          1\n",  // unshare -Ur
+                            "         0     100000      65536\n",              // a container
+                            "         0          0 4294967294\n",
+                            "         0          0 4294967295\n      1000       1000          1\n",
+                            "0 0", "0 0 4294967295 junk", "1 1 4294967295"}) {
+        EXPECT_FALSE(IsInitialUidMap(map)) << map;
+    }
+    // The tests do not run inside unshare: this process is in the system's namespace,
+    // unless the whole test run is in a container, which this then says.
+    std::ifstream in("/proc/self/uid_map");
+    const std::string map((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(InInitialUserNamespace(), IsInitialUidMap(map)) << map;
 }
 
 // --- The real program ---
@@ -207,6 +273,108 @@ TEST(RealHelper, RefusesWhatIsNotTheRadioAndEveryCommandBeforeIt) {
     EXPECT_EQ(reply->Result, Outcome::Refused);
 }
 
+// Files and links under /dev/shm, and a target outside /dev, each watched for any open.
+class NotADevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::path("/dev/shm") / ("quenfall-" + std::to_string(::getpid()));
+        outside = fs::temp_directory_path() / ("quenfall-outside-" + std::to_string(::getpid()));
+        std::error_code error;
+        fs::create_directories(dir, error);
+        if (error) GTEST_SKIP() << "cannot make " << dir << ": " << error.message();
+        fs::create_directories(outside);
+        std::ofstream(dir / "file") << "data";
+        std::ofstream(outside / "target") << "data";
+        ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+        fs::create_symlink(outside / "target", dir / "link");
+        fs::create_symlink(dir / "fifo", dir / "fifo-link");
+        fs::create_directory_symlink(outside, dir / "outside");
+        watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        for (const fs::path& p : {dir / "file", dir / "fifo", outside / "target"}) {
+            ASSERT_GE(::inotify_add_watch(watch, p.c_str(), IN_OPEN | IN_ACCESS | IN_MODIFY), 0) << p;
+        }
+    }
+    void TearDown() override {
+        if (watch >= 0) ::close(watch);
+        fs::remove_all(dir);
+        fs::remove_all(outside);
+    }
+    // How many events the watch has seen.
+    int Events() {
+        alignas(inotify_event) char buffer[4096];
+        int events = 0;
+        ssize_t got;
+        while ((got = ::read(watch, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                ++events;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return events;
+    }
+    fs::path dir, outside;
+    int watch = -1;
+};
+
+TEST_F(NotADevice, TheHelperNamesButNeverOpensIt) {
+    // The watch works: an open of our own is seen.
+    ::close(::open((dir / "file").c_str(), O_RDONLY));
+    ASSERT_EQ(Events(), 1);
+
+    HelperStart start = StartHelperProcess(QUENFALL_TEST_HELPER, Short());
+    ASSERT_TRUE(start.Connection) << start.Problem;
+    std::vector<std::string> nodes = {(dir / "file").string(),      (dir / "fifo").string(),
+                                      (dir / "link").string(),      (dir / "fifo-link").string(),
+                                      (dir / "outside/target").string(), "/dev/fd/0", "/dev/stdin"};
+    for (const char* device : {"/dev/ptmx", "/dev/fuse"}) {
+        if (fs::exists(device)) nodes.push_back(device);
+    }
+    for (const std::string& node : nodes) {
+        const auto reply = start.Connection->Exchange(Open(node));
+        ASSERT_TRUE(reply) << node;
+        EXPECT_EQ(reply->Result, Outcome::NotTheRadio) << node;
+        EXPECT_TRUE(reply->Text.rfind(node + ": ", 0) == 0 &&
+                    reply->Text.find(" is neither a disk nor a SCSI generic node") != std::string::npos)
+            << node << ": " << reply->Text;
+    }
+    start.Connection.reset();
+    EXPECT_EQ(Events(), 0) << "the helper opened a file, FIFO or symlink target it refused";
+}
+
+TEST(RealHelper, InAUserNamespaceWithAForgedSysfsItRefusesAndClaimsNoCapability) {
+    const auto [node, number] = SomeBlockNode();
+    if (node.empty()) GTEST_SKIP() << "no block device with a node in /dev to pass off as the radio";
+    if (std::system("/usr/bin/unshare -Urm /bin/mount -t tmpfs probe /sys/dev/block >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "this machine lets no user namespace be made, or no tmpfs be mounted over /sys in one";
+    }
+    // Over /sys/dev/block, a tree that says the node is the radio's removable disk.
+    const fs::path script = fs::temp_directory_path() / ("quenfall-userns-" + std::to_string(::getpid()));
+    const std::string entry = "/sys/dev/block/" + number;
+    std::ofstream(script) << "#!/bin/sh\n"
+                          << "exec /usr/bin/unshare -Urm /bin/sh -c '"
+                          << "/bin/mount -t tmpfs forged /sys/dev/block && /bin/mkdir -p " << entry << "/device && "
+                          << "printf \"1\\n\" > " << entry << "/removable && "
+                          << "printf \"" << number << "\\n\" > " << entry << "/dev && "
+                          << "printf \"0\\n\" > " << entry << "/device/type && "
+                          << "printf \"STM     \\n\" > " << entry << "/device/vendor && "
+                          << "printf \"microSD Flash   \\n\" > " << entry << "/device/model && "
+                          << "exec " << QUENFALL_TEST_HELPER << "'\n";
+    fs::permissions(script, fs::perms::owner_all);
+    HelperStart start = StartHelperProcess(script.string(), Short());
+    fs::remove(script);
+    ASSERT_TRUE(start.Connection) << start.Problem;
+    EXPECT_FALSE(start.Greeting.HasRawIo);  // root of its namespace, with every capability there
+    const auto reply = start.Connection->Exchange(Open(node));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Result, Outcome::Refused);
+    EXPECT_NE(reply->Text.find("user namespace"), std::string::npos) << reply->Text;
+    const auto command = start.Connection->Exchange(Write(8));
+    ASSERT_TRUE(command);
+    EXPECT_EQ(command->Result, Outcome::Refused);
+}
+
 TEST(RealHelper, TheBuildTreeHoldsItWhereTheProgramsFindIt) {
     // quenfall-cli and quenfall resolve the helper from their own folder, as installed.
     const fs::path cli = QUENFALL_TEST_CLI;
@@ -241,6 +409,25 @@ TEST_F(BrokenHelper, AMissingOrFailingProgramIsAProblemInWords) {
     start = StartHelperProcess(Script("exits", "exit 3"), Short());
     EXPECT_FALSE(start.Connection);
     EXPECT_EQ(start.Problem, "it ended or did not answer");
+}
+
+TEST_F(BrokenHelper, ItsStandardErrorIsNullEvenWhenOursIsClosed) {
+    // With our standard error closed, the socket takes descriptor 2; the helper must not
+    // inherit a closed or borrowed descriptor 2 that its node could then land on.
+    const fs::path seen = fs::temp_directory_path() / ("quenfall-fd2-" + std::to_string(::getpid()));
+    const std::string helper = Script("fd2", "/bin/readlink /proc/self/fd/2 > " + seen.string() + "; " + Greeting);
+    made.push_back(seen);
+    const int saved = ::dup(2);
+    ASSERT_GE(saved, 0);
+    ::close(2);
+    HelperStart start = StartHelperProcess(helper, Short());
+    ::dup2(saved, 2);
+    ::close(saved);
+    ASSERT_TRUE(start.Connection) << start.Problem;
+    std::ifstream in(seen);
+    std::string target;
+    std::getline(in, target);
+    EXPECT_EQ(target, "/dev/null");
 }
 
 TEST_F(BrokenHelper, SilenceIsSeenAtTheDeadlineNotWaitedFor) {

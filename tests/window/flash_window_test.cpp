@@ -11,7 +11,9 @@
 #include "upgrade/status_texts.h"
 #include "upgrade/virtual_clock.h"
 #include "failing_read_link.h"
+#include "protocol/key_tables.h"
 #include "window/flash_window.h"
+#include "window/tooltips.h"
 #include "window/window_texts.h"
 
 using namespace quenfall;
@@ -174,6 +176,51 @@ TEST(FlashWindow, ATimerFailingOnEveryTickOpensOneBox) {
     ASSERT_EQ(face.boxes.size(), 2u);
     EXPECT_EQ(face.boxes[1].Icon, BoxIcon::Error);
     EXPECT_EQ(face.texts[static_cast<std::size_t>(ControlId::Edit1)], u"package.bin");
+}
+
+TEST(FlashWindow, EnterPressesTheFocusedPushButtonOnly) {
+    EmulatedRadio radio(RadioConfig());
+    RecordingFace face;
+    VirtualClock clock;
+    FlashWindow window(radio, face, clock, u"Quenfall");
+    window.Shown();
+    // Enter on anything but a push button, and any other key, is left to the face.
+    EXPECT_FALSE(window.KeyDown(ControlId::Edit1, Key::Enter));
+    EXPECT_FALSE(window.KeyDown(ControlId::SpeedButton1, Key::Enter));
+    EXPECT_FALSE(window.KeyDown(ControlId::Button1, Key::Other));
+    EXPECT_TRUE(face.filters.empty());
+
+    // On Button1 it is a click: the dialog opens (and is cancelled here).
+    EXPECT_TRUE(window.KeyDown(ControlId::Button1, Key::Enter));
+    EXPECT_EQ(face.filters, std::vector<std::u16string>{PackageFilter});
+    // On Button2 with a package: the run starts.
+    const auto package = WritePackageFile();
+    face.chosen = ChosenFile{package, u"package.bin"};
+    EXPECT_TRUE(window.KeyDown(ControlId::Button1, Key::Enter));
+    ASSERT_NE(window.LoadedPackage(), nullptr);
+    EXPECT_TRUE(window.KeyDown(ControlId::Button2, Key::Enter));
+    EXPECT_EQ(window.StatusText(), Utf16(EnteringBootModeText));
+    std::filesystem::remove(package);
+}
+
+TEST(WindowLayout, TabOrderIsTheLayoutsAndTooltipsAreTheWindows) {
+    // Read from the layout's TabOrder, not from the order of creation.
+    EXPECT_EQ(TabOrder(), (std::vector<ControlId>{ControlId::Edit1, ControlId::Button1, ControlId::Button2}));
+    for (const ControlSpec& spec : Layout()) {
+        const bool focusable = spec.TabOrder >= 0;
+        EXPECT_EQ(focusable, spec.Kind == ControlKind::Edit || spec.Kind == ControlKind::PushButton) << spec.Name;
+    }
+
+    EXPECT_EQ(Tooltip(ControlId::SpeedButton1), u"Close");
+    EXPECT_EQ(Tooltip(ControlId::SpeedButton2), u"Minimized");
+    const std::u16string keySet =
+        u"Key set " + Utf16(KeySetName()) + u", fingerprint " + Utf16(KeySetFingerprint());
+    EXPECT_EQ(Tooltip(ControlId::Image2), keySet);
+    EXPECT_EQ(Tooltip(ControlId::Label2), keySet);
+    EXPECT_FALSE(KeySetName().empty());
+    for (ControlId none : {ControlId::Image1, ControlId::Label5, ControlId::Edit1, ControlId::Button1, ControlId::Label4}) {
+        EXPECT_TRUE(Tooltip(none).empty()) << Spec(none).Name;
+    }
 }
 
 TEST(WindowTexts, Utf8AndUtf16RoundTripAndMarkBrokenSequences) {

@@ -1,5 +1,6 @@
 #include "link/linux/helper_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -140,12 +141,15 @@ HelperStart StartHelperProcess(const std::string& path, HelperDeadlines deadline
         start.Problem = std::string("no socket for it: ") + std::strerror(errno);
         return start;
     }
-    // The helper's end becomes its standard input and output (dup2 clears close-on-exec);
-    // every other descriptor of ours is closed at exec or by the helper itself.
+    // The helper's end becomes its standard input and output (dup2 clears close-on-exec),
+    // /dev/null its standard error: a descriptor left closed there would be the first one
+    // free, and the helper would open the radio's node on it. Every other descriptor of
+    // ours is closed at exec or by the helper itself.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[1], 0);
     posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     // Signals start in their default state and unblocked, whatever the host program set.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);

@@ -13,15 +13,21 @@
 namespace quenfall::helper {
 
 struct HelperKernel {
-    // open(2): the descriptor, or -errno.
-    std::function<int(const std::string& node, int flags)> Open;
-    // What sysfs says of the device behind the descriptor (fstat's device number).
+    // open(node, O_PATH | O_NOFOLLOW | O_CLOEXEC): a descriptor that names the node without
+    // opening it (no driver, FIFO or symlink target is touched), or -errno.
+    std::function<int(const std::string& node)> OpenPath;
+    // What sysfs says of the device behind a descriptor (fstat's type and device number).
     std::function<RadioNodeFacts(int fd)> Describe;
+    // Opens, with flags, the very file a path descriptor names (through /proc/self/fd):
+    // the descriptor, or -errno.
+    std::function<int(int pathFd, int flags)> Reopen;
     // ioctl(fd, SG_IO, header): 0, or -errno.
     std::function<int(int fd, sg_io_hdr_t& header)> SgIo;
     std::function<void(int fd)> Close;
     // CAP_SYS_RAWIO in the effective set: needed for vendor commands through a disk node.
     std::function<bool()> HasRawIoCapability;
+    // Whether the helper runs in the system's own user namespace (user_namespace.h).
+    std::function<bool()> InInitialUserNamespace;
 };
 
 class RadioHelperService {
@@ -31,11 +37,14 @@ public:
     RadioHelperService(const RadioHelperService&) = delete;
     RadioHelperService& operator=(const RadioHelperService&) = delete;
 
-    // Sent once when the helper starts.
+    // Sent once when the helper starts. Outside the system's user namespace the helper
+    // holds no capability that the kernel honours, whatever capget says.
     Hello Greeting() const;
-    // Every request gets a reply. Open opens the node and keeps it only when it is the
-    // radio; Write and Read issue the vendor commands on it. A refused request changes
-    // nothing.
+    // Every request gets a reply. Open names the node without opening it, judges what it
+    // names, and opens it for reading and writing only when it is the radio (so nothing
+    // else is ever opened: no symlink's target, FIFO, file or other device); Write and
+    // Read issue the vendor commands on it. A refused request changes nothing. Outside the
+    // system's user namespace every Open is refused.
     Reply Handle(const Request& request);
 
 private:

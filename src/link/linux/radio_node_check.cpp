@@ -21,6 +21,7 @@ std::string WhyNotTheRadio(const RadioNodeFacts& facts) {
             if (facts.Disks != 1) return facts.Name + " belongs to no disk";
             break;
     }
+    if (!facts.Untrusted.empty()) return facts.Name + ": " + facts.Untrusted;
     if (facts.ScsiType != "0") return facts.Name + " is not a SCSI disk";
     if (facts.Removable != "1") return facts.Name + " is not a removable disk";
     if (!IsRadioIdentity(facts.Vendor, facts.Model)) {

@@ -31,6 +31,10 @@ struct RadioNodeFacts {
     // The whole disk's place in sysfs ("/devices/.../block/sdb"), for the caller to check
     // that the node still belongs to the radio at the USB port it scanned.
     std::string DiskPath;
+    // Why the description cannot be believed, when it cannot: some of it was not read
+    // from sysfs (a file system mounted over it), or sysfs' entry for the device number
+    // is another device's. Empty when it can.
+    std::string Untrusted;
 };
 
 // Empty when the node is the radio: a whole disk (or the generic node of a SCSI device
@@ -38,10 +42,16 @@ struct RadioNodeFacts {
 // model. Otherwise why not, in words.
 std::string WhyNotTheRadio(const RadioNodeFacts& facts);
 
+// Where the facts may come from. The helper believes only the kernel's own sysfs; tests
+// describe devices with a tree of plain files.
+enum class SysfsSource : std::uint8_t { KernelOnly, AnyFileSystem };
+
 // Reads the facts of the device major:minor from a sysfs tree (/sys on a real system).
 // kind is what the descriptor's mode says: Block for a block device, ScsiGeneric for a
-// character device of major 21, Other for anything else (then nothing is read).
+// character device of major 21, Other for anything else (then nothing is read). Every
+// directory and attribute read must lie on sysfs (KernelOnly), and the device's own "dev"
+// attribute must name major:minor, or the facts are Untrusted.
 RadioNodeFacts ReadRadioNodeFacts(const std::filesystem::path& sysfs, NodeKind kind,
-                                  unsigned major, unsigned minor);
+                                  unsigned major, unsigned minor, SysfsSource source);
 
 }  // namespace quenfall::helper

@@ -1,10 +1,6 @@
 // quenfall: the window. Start-up: the application, the window with its controls and its
 // device watch, then the event loop until the window closes. Exit code 0 in every case.
-//
-//   --emulate            talk to an emulated radio instead of a real one (also
-//                        QUENFALL_EMULATE=1); for demonstrations and screenshots
-//   --exit-when-shown    print "shown" once the window has been painted, then exit
-//   --screenshot FILE    save the window as it was first painted to FILE, then exit
+// The options are the window's (window/start_options.h).
 #include <QApplication>
 #include <QFileInfo>
 #include <QPixmap>
@@ -12,65 +8,50 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <vector>
 
-#include "link/platform_link.h"
-#include "ui/qt/demo_radio_link.h"
-#include "ui/qt/desktop_services.h"
-#include "ui/qt/flash_form.h"
-#include "ui/qt/pictures.h"
-#include "ui/qt/window_texts.h"
+#include "startup/window_link.h"
+#include "ui/qt/qt_desktop_services.h"
+#include "ui/qt/qt_flash_form.h"
+#include "ui/qt/qt_pictures.h"
+#include "ui/qt/qt_texts.h"
+#include "window/start_options.h"
 
 namespace {
 
-struct StartOptions {
-    bool Emulate = false;
-    bool ExitWhenShown = false;
-    QString ScreenshotFile;
-};
-
-StartOptions ReadOptions(const QStringList& arguments) {
-    StartOptions options;
-    const QByteArray emulate = qgetenv("QUENFALL_EMULATE");
-    options.Emulate = !emulate.isEmpty() && emulate != "0";
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == u"--emulate") {
-            options.Emulate = true;
-        } else if (arguments[i] == u"--exit-when-shown") {
-            options.ExitWhenShown = true;
-        } else if (arguments[i] == u"--screenshot" && i + 1 < arguments.size()) {
-            options.ScreenshotFile = arguments[++i];
-        }
-    }
-    return options;
+quenfall::window::StartOptions ReadOptions() {
+    std::vector<std::u16string> arguments;
+    const QStringList all = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < all.size(); ++i) arguments.push_back(all[i].toStdU16String());
+    std::optional<std::u16string> emulate;
+    if (qEnvironmentVariableIsSet("QUENFALL_EMULATE")) emulate = qEnvironmentVariable("QUENFALL_EMULATE").toStdU16String();
+    return quenfall::window::ReadStartOptions(arguments, emulate);
 }
 
 int Run(QApplication& application, quenfall::ui::DesktopServices& desktop) {
     using namespace quenfall;
     using namespace quenfall::ui;
-    const StartOptions options = ReadOptions(QCoreApplication::arguments());
+    const window::StartOptions options = ReadOptions();
 
-    std::unique_ptr<DeviceLink> platformLink;
-    std::unique_ptr<DemoRadioLink> demoLink;
-    if (options.Emulate) {
-        demoLink = std::make_unique<DemoRadioLink>();
-    } else {
-        platformLink = MakePlatformDeviceLink();
-    }
-    DeviceLink& link = demoLink ? static_cast<DeviceLink&>(*demoLink) : *platformLink;
-
+    QObject loop;
+    startup::WindowLink link(options, [&loop](std::function<void()> task) {
+        QMetaObject::invokeMethod(&loop, std::move(task), Qt::QueuedConnection);
+    });
     TFlashForm::Options formOptions;
-    if (demoLink) {
-        // The emulated radio comes and goes through the emulated presence callback, not
-        // through real USB notices.
-        formOptions.RegisterWatch = nullptr;
+    if (!link.WantsUsbWatch()) formOptions.RegisterWatch = nullptr;
+    TFlashForm FlashForm(link.Link(), desktop, formOptions);
+    link.Attach(FlashForm.Window());
+    QTimer advance;
+    if (EmulatedRadioLink* emulated = link.Emulated()) {
+        QObject::connect(&advance, &QTimer::timeout, &loop, [emulated] { emulated->Advance(); });
+        advance.start(EmulatedRadioLink::AdvanceIntervalMs);
     }
-    TFlashForm FlashForm(link, desktop, formOptions);
-    if (demoLink) demoLink->AttachTo(FlashForm);
-    if (options.ExitWhenShown || !options.ScreenshotFile.isEmpty()) {
-        QObject::connect(&FlashForm, &TFlashForm::FirstPainted, &FlashForm, [&] {
-            if (!options.ScreenshotFile.isEmpty()) {
-                const bool saved = FlashForm.grab().save(options.ScreenshotFile, "PNG");
-                if (!saved) std::fprintf(stderr, "quenfall: cannot write %s\n", qPrintable(options.ScreenshotFile));
+    if (options.ExitsWhenShown()) {
+        const QString screenshot = ToQString(options.ScreenshotFile);
+        QObject::connect(&FlashForm, &TFlashForm::FirstPainted, &FlashForm, [&, screenshot] {
+            if (!screenshot.isEmpty()) {
+                const bool saved = FlashForm.grab().save(screenshot, "PNG");
+                if (!saved) std::fprintf(stderr, "quenfall: cannot write %s\n", qPrintable(screenshot));
             }
             if (options.ExitWhenShown) {
                 std::fputs("shown\n", stdout);

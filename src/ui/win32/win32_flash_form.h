@@ -13,17 +13,17 @@
 #include <optional>
 #include <string>
 
-#include "ui/win32/gdi_pictures.h"
+#include "ui/win32/win32_back_buffer.h"
+#include "ui/win32/win32_fonts.h"
+#include "ui/win32/win32_pictures.h"
+#include "ui/win32/win32_text.h"
 #include "ui/win32/win32_timer_bank.h"
+#include "ui/win32/win32_tooltips.h"
 #include "upgrade/device_link.h"
 #include "window/flash_window.h"
 #include "window/window_face.h"
 
 namespace quenfall::ui {
-
-// The application title: the executable's file name up to its first '.', the later
-// characters in lower case.
-std::u16string ProgramTitle();
 
 struct Win32FlashFormOptions {
     // Registers the window for USB device notifications (off for the emulated radio, whose
@@ -49,8 +49,8 @@ public:
     void Show(int showCommand = SW_SHOWNORMAL);
     // Runs the message loop until the window has closed.
     void RunMessageLoop();
-    // What the loop does with a message before dispatching it: Enter presses the focused
-    // push button, Tab moves the focus. True when the message was used up.
+    // What the loop does with a message before dispatching it: a key goes to the window's
+    // decisions first, then the dialog keys (Tab) move the focus. True when it was used up.
     bool PreTranslate(MSG& message);
 
     HWND Handle() const { return window_handle_; }
@@ -69,6 +69,7 @@ public:
     bool Visible(window::ControlId control) const;
     RECT Bounds(window::ControlId control) const;
     HWND ControlHandle(window::ControlId control) const;  // Edit1, Button1, Button2; else null
+    std::u16string TooltipText(window::ControlId control) const { return tooltips_->Text(control); }
     bool HandCursor() const { return handCursor_; }
     int Dpi() const { return dpi_; }
 
@@ -81,20 +82,26 @@ private:
         HWND Native = nullptr;
     };
 
+    // The WM_COMMAND identifier of a native control: this plus its ControlId.
+    static constexpr int FirstControlCommand = 100;
+
     static HWND CreateNativeWindow(Win32FlashForm* form);
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void MouseDown(POINT point, window::MouseButton button);
     void MouseUp(POINT point);
     void MouseMove(POINT point);
+    std::optional<window::ControlId> NativeControl(HWND handle) const;
     void CreateControls();
     void ApplyDpi(int dpi);
+    void PlaceTooltip(window::ControlId id);
+    // Drawing the drawn controls (win32_form_painting.cpp).
     void Paint(HDC target, const RECT& dirty);
+    void DrawControls(HDC dc, const RECT& dirty);
     void MeasureLabel(window::ControlId id);
     void Invalidate(window::ControlId id);
     std::optional<window::ControlId> HitTest(POINT point) const;
-    HFONT Font(const window::FontSpec& spec);
-    COLORREF TextColour(const window::ControlSpec& spec) const;
+    HFONT Font(const window::FontSpec& spec) { return fonts_.Get(spec, dpi_); }
     int Px(int layoutLength) const { return window::Scaled(layoutLength, dpi_); }
     Control& At(window::ControlId id) { return controls_[static_cast<std::size_t>(id)]; }
     const Control& At(window::ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
@@ -121,9 +128,8 @@ private:
     HDEVNOTIFY DeviceNotifyHandle = nullptr;
     std::array<Control, window::ControlCount> controls_{};
     int dpi_ = window::DesignDpi;
-    std::array<HFONT, 8> fonts_{};
-    std::array<const window::FontSpec*, 8> fontSpecs_{};
-    HWND tooltip_ = nullptr;
+    FontCache fonts_;
+    std::unique_ptr<Tooltips> tooltips_;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     std::optional<window::ControlId> hovered_;
@@ -132,8 +138,7 @@ private:
     bool painted_ = false;
     bool ready_ = false;  // the members exist: messages may reach the window's decisions
     HWND lastFocus_ = nullptr;
-    HBITMAP buffer_ = nullptr;
-    SIZE bufferSize_{};
+    BackBuffer buffer_;
     std::function<void()> firstPainted_;
     std::function<void()> everyTick_;
 };

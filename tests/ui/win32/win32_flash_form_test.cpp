@@ -18,11 +18,13 @@
 #include "link/device_change.h"
 #include "package/package_writer.h"
 #include "radio/emulated_radio.h"
-#include "ui/win32/gdi_pictures.h"
+#include "ui/win32/win32_pictures.h"
 #include "ui/win32/win32_flash_form.h"
 #include "upgrade/status_texts.h"
 #include "win32_window_driver.h"
-#include "window/emulated_radio_link.h"
+#include "radio/emulated_radio_link.h"
+#include "startup/window_link.h"
+#include "window/tooltips.h"
 #include "window/window_texts.h"
 
 using namespace quenfall;
@@ -178,6 +180,12 @@ TEST_F(Win32Window, AppearsBorderlessWithCaptionLayoutAndTexts) {
               form.ControlHandle(ControlId::Button1));
     EXPECT_EQ(GetNextDlgTabItem(form.Handle(), form.ControlHandle(ControlId::Button1), FALSE),
               form.ControlHandle(ControlId::Button2));
+    // The window's tooltips, on the drawn controls that have one.
+    EXPECT_EQ(form.TooltipText(ControlId::SpeedButton1), u"Close");
+    EXPECT_EQ(form.TooltipText(ControlId::SpeedButton2), u"Minimized");
+    EXPECT_EQ(form.TooltipText(ControlId::Image2), window::Tooltip(ControlId::Image2));
+    EXPECT_EQ(form.TooltipText(ControlId::Label2), window::Tooltip(ControlId::Label2));
+    EXPECT_EQ(form.TooltipText(ControlId::Label6), u"");
     // Label7's carriage return gives it two lines.
     const RECT step1 = form.Bounds(ControlId::Label6);
     const RECT step2 = form.Bounds(ControlId::Label7);
@@ -194,7 +202,7 @@ TEST_F(Win32Window, AppearsBorderlessWithCaptionLayoutAndTexts) {
 
 TEST_F(Win32Window, EmulatedUpgradeDrivenByClicksEndsComplete) {
     Win32FlashForm* target = nullptr;
-    window::EmulatedRadioLink link([&target](std::function<void()> task) {
+    EmulatedRadioLink link([&target](std::function<void()> task) {
         if (target != nullptr) target->Post(std::move(task));
     });
     Chooser chooser;
@@ -202,8 +210,8 @@ TEST_F(Win32Window, EmulatedUpgradeDrivenByClicksEndsComplete) {
     BoxWatcher watcher;
     Win32FlashForm form(link, chooser.Options());
     target = &form;
-    link.AttachTo(form.Window());
-    form.Every(window::EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
+    startup::Attach(link, form.Window());
+    form.Every(EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
     ShowAndWait(form);
 
     std::vector<std::u16string> statuses;

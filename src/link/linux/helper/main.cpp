@@ -2,7 +2,9 @@
 // window and quenfall-cli start it with a socket as its standard input and output and ask
 // it, in the protocol of helper_protocol.h, to open the radio's node and to send the
 // radio's two vendor commands. It reads nothing else: no arguments, no environment, no
-// files but the node it is asked to open and that node's sysfs attributes.
+// files but its own uid_map, the node it is asked to open (opened for reading and
+// writing only once its type and sysfs identity say it is the radio) and that node's
+// sysfs attributes.
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -12,11 +14,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "link/linux/helper_protocol.h"
 #include "link/linux/radio_helper_service.h"
 #include "link/linux/raw_io_capability.h"
+#include "link/linux/user_namespace.h"
 
 namespace {
 
@@ -34,18 +38,33 @@ helper::NodeKind KindOf(const struct stat& status) {
 
 HelperKernel RealKernel() {
     HelperKernel kernel;
-    kernel.Open = [](const std::string& node, int flags) {
-        const int fd = ::open(node.c_str(), flags);
+    kernel.OpenPath = [](const std::string& node) {
+        const int fd = ::open(node.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         return fd >= 0 ? fd : -errno;
     };
     kernel.Describe = [](int fd) {
         struct stat status {};
         if (::fstat(fd, &status) != 0) return RadioNodeFacts{};
-        return ReadRadioNodeFacts("/sys", KindOf(status), major(status.st_rdev), minor(status.st_rdev));
+        return ReadRadioNodeFacts("/sys", KindOf(status), major(status.st_rdev), minor(status.st_rdev),
+                                  SysfsSource::KernelOnly);
+    };
+    kernel.Reopen = [](int pathFd, int flags) {
+        const std::string self = "/proc/self/fd/" + std::to_string(pathFd);
+        const int fd = ::open(self.c_str(), flags);
+        if (fd < 0) return -errno;
+        // The same file, or nothing.
+        struct stat named {}, opened {};
+        if (::fstat(pathFd, &named) != 0 || ::fstat(fd, &opened) != 0 || named.st_dev != opened.st_dev ||
+            named.st_ino != opened.st_ino || named.st_rdev != opened.st_rdev) {
+            ::close(fd);
+            return -ENXIO;
+        }
+        return fd;
     };
     kernel.SgIo = [](int fd, sg_io_hdr_t& header) { return ::ioctl(fd, SG_IO, &header) == 0 ? 0 : -errno; };
     kernel.Close = [](int fd) { ::close(fd); };
     kernel.HasRawIoCapability = [] { return ProcessHasRawIoCapability(); };
+    kernel.InInitialUserNamespace = [] { return InInitialUserNamespace(); };
     return kernel;
 }
 
@@ -83,6 +102,12 @@ bool WriteMessage(const std::vector<std::uint8_t>& body) {
 int main() {
     // Whatever the starting program left open is not the helper's business.
     ::close_range(3, ~0U, 0);
+    // Started with a standard descriptor closed, the helper would open the radio's node
+    // there, and whatever goes to that descriptor (a crash message to stderr) would go to
+    // the radio.
+    for (int standard = 0; standard <= 2; ++standard) {
+        if (::fcntl(standard, F_GETFD) < 0 && errno == EBADF && ::open("/dev/null", O_RDWR) != standard) return 2;
+    }
     // A client that went away shows as a failed write, not as a signal.
     std::signal(SIGPIPE, SIG_IGN);
 

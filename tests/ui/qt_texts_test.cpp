@@ -2,7 +2,7 @@
 // dialog's filter, the label line break and the path handed to the loader.
 #include <QtTest>
 
-#include "ui/qt/window_texts.h"
+#include "ui/qt/qt_texts.h"
 
 using namespace quenfall::ui;
 
@@ -68,4 +68,4 @@ private slots:
 };
 
 QTEST_MAIN(WindowTextsTest)
-#include "window_texts_test.moc"
+#include "qt_texts_test.moc"

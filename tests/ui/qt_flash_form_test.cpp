@@ -13,10 +13,11 @@
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "radio/emulated_radio.h"
-#include "ui/qt/demo_radio_link.h"
-#include "ui/qt/flash_form.h"
-#include "ui/qt/window_controls.h"
-#include "ui/qt/window_texts.h"
+#include "radio/emulated_radio_link.h"
+#include "startup/window_link.h"
+#include "ui/qt/qt_flash_form.h"
+#include "ui/qt/qt_controls.h"
+#include "ui/qt/qt_texts.h"
 #include "upgrade/status_texts.h"
 #include "failing_read_link.h"
 
@@ -261,7 +262,7 @@ private slots:
         QVERIFY(SelectPackage(form, desktop, goodPath));
         QCOMPARE(desktop.filters, QStringList{QStringLiteral("Bin File (*.bin,*.boot) (*.bin *.boot)")});
         QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), goodPath);
-        QVERIFY(form.LoadedPackage() != nullptr);
+        QVERIFY(form.Window().LoadedPackage() != nullptr);
         QVERIFY(desktop.boxes.empty());
 
         QStringList statuses;
@@ -303,7 +304,7 @@ private slots:
         QCOMPARE(radio.OpenChannels(), 0u);
         QCOMPARE(radio.ExitsAnswered(), 1u);
         QVERIFY(radio.Violations().empty());
-        QVERIFY(radio.CompareSections(SectionsOf(*form.LoadedPackage())).empty());
+        QVERIFY(radio.CompareSections(SectionsOf(*form.Window().LoadedPackage())).empty());
 
         // Closing after the run is allowed.
         QVERIFY(form.close());
@@ -369,13 +370,13 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(SelectPackage(form, desktop, goodPath));
-        const auto loaded = form.LoadedPackage();
+        const auto loaded = form.Window().LoadedPackage();
 
         desktop.answers.push_back(QString());
         QTest::mouseClick(Control<QPushButton>(form, "Button1"), Qt::LeftButton);
         QCOMPARE(desktop.filters.size(), 2);
         QCOMPARE(desktop.filters[1], desktop.filters[0]);
-        QCOMPARE(form.LoadedPackage(), loaded);
+        QCOMPARE(form.Window().LoadedPackage(), loaded);
         QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), goodPath);
         QVERIFY(desktop.boxes.empty());
     }
@@ -397,7 +398,7 @@ private slots:
         QCOMPARE(desktop.boxes[0].Caption, form.Title());
         QCOMPARE(editWhileOpen, goodPath);  // emptied once the box is closed
         QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), QString());
-        QVERIFY(form.LoadedPackage() == nullptr);
+        QVERIFY(form.Window().LoadedPackage() == nullptr);
 
         // With nothing loaded the Upgrade button does nothing.
         QStringList statuses;
@@ -416,7 +417,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(SelectPackage(form, desktop, goodPath));
-        const auto loaded = form.LoadedPackage();
+        const auto loaded = form.Window().LoadedPackage();
 
         const QString missing = dir.filePath(QStringLiteral("missing.bin"));
         QVERIFY(SelectPackage(form, desktop, missing));
@@ -431,7 +432,7 @@ private slots:
         QVERIFY(box.Text.contains(QStringLiteral("missing.bin")));
         QVERIFY(box.Text.endsWith(u'.') || box.Text.endsWith(u'!') || box.Text.back() < QChar(u'.'));
         // Nothing was read, so nothing changed.
-        QCOMPARE(form.LoadedPackage(), loaded);
+        QCOMPARE(form.Window().LoadedPackage(), loaded);
         QCOMPARE(Control<QLineEdit>(form, "Edit1")->text(), goodPath);
     }
 
@@ -530,10 +531,16 @@ private slots:
     // (leaving the bus and coming back, which the device watch reports), then takes the
     // upload.
     void demoRadioRestartsIntoBootMode() {
-        DemoRadioLink link;
+        QObject loop;
+        EmulatedRadioLink link([&loop](std::function<void()> task) {
+            QMetaObject::invokeMethod(&loop, std::move(task), Qt::QueuedConnection);
+        });
+        QTimer advance;
+        connect(&advance, &QTimer::timeout, &loop, [&link] { link.Advance(); });
+        advance.start(EmulatedRadioLink::AdvanceIntervalMs);
         StubDesktop desktop;
         TFlashForm form(link, desktop, NoUsbWatch());
-        link.AttachTo(form);
+        startup::Attach(link, form.Window());
         QStringList statuses;
         connect(&form, &TFlashForm::StatusTextSet, [&](const QString& text) { statuses << text; });
         form.show();
@@ -549,7 +556,7 @@ private slots:
                                         Std(UpgradingText), Std(UpgradingText), Std(UpgradeCompleteText)}));
         QCOMPARE(link.Radio().Restarts(), 1u);
         QVERIFY(link.Radio().Violations().empty());
-        QVERIFY(link.Radio().CompareSections(SectionsOf(*form.LoadedPackage())).empty());
+        QVERIFY(link.Radio().CompareSections(SectionsOf(*form.Window().LoadedPackage())).empty());
     }
 
     void enterPressesTheFocusedButton() {
@@ -566,7 +573,7 @@ private slots:
         desktop.answers.push_back(goodPath);
         QTest::keyClick(select, Qt::Key_Return);
         QCOMPARE(desktop.filters.size(), 1);
-        QVERIFY(form.LoadedPackage() != nullptr);
+        QVERIFY(form.Window().LoadedPackage() != nullptr);
 
         auto* upgrade = Control<QPushButton>(form, "Button2");
         upgrade->setFocus();
@@ -639,9 +646,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.windowTitle(), QStringLiteral("Quenfall v7.1"));
         QVERIFY(SelectPackage(form, desktop, goodPath));
-        QVERIFY(form.LoadedPackage() != nullptr);
+        QVERIFY(form.Window().LoadedPackage() != nullptr);
     }
 };
 
 QTEST_MAIN(FlashFormTest)
-#include "flash_form_test.moc"
+#include "qt_flash_form_test.moc"

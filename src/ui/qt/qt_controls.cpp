@@ -1,9 +1,9 @@
-#include "ui/qt/window_controls.h"
+#include "ui/qt/qt_controls.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "ui/qt/window_texts.h"
+#include "ui/qt/qt_texts.h"
 
 namespace quenfall::ui {
 

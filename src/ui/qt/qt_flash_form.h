@@ -8,8 +8,7 @@
 #include <array>
 #include <memory>
 
-#include "package/package.h"
-#include "ui/qt/desktop_services.h"
+#include "ui/qt/qt_desktop_services.h"
 #include "ui/qt/device_notifier.h"
 #include "ui/qt/qt_timer_bank.h"
 #include "upgrade/device_link.h"
@@ -36,13 +35,7 @@ public:
     TFlashForm(DeviceLink& link, DesktopServices& desktop, Options options = Options());
     ~TFlashForm() override;
 
-    // An error that escaped a handler: a modal error box owned by the window, captioned with
-    // the application title, the message with the full-stop rule applied.
-    void ShowDefaultError(const QString& message);
-
     bool Busy() const { return window_.Busy(); }
-    // The package an Upgrade click would send; null when none is loaded.
-    const std::shared_ptr<const Package>& LoadedPackage() const { return window_.LoadedPackage(); }
     // Whether the USB watch is registered (DeviceNotifyHandle not null).
     bool DeviceWatchRegistered() const { return DeviceNotifyHandle != nullptr; }
     const UpgradeSequencer& Sequencer() const { return window_.Sequencer(); }
@@ -60,8 +53,6 @@ signals:
     void ProgressWidthSet(int pixels);
     // The window has been shown and painted once.
     void FirstPainted();
-    // A package was accepted and is now the loaded one.
-    void PackageAccepted(std::shared_ptr<const Package> package);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,4 +1,4 @@
-#include "ui/win32/gdi_pictures.h"
+#include "ui/win32/win32_pictures.h"
 
 #include <objidl.h>
 

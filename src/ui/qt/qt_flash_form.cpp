@@ -1,4 +1,4 @@
-#include "ui/qt/flash_form.h"
+#include "ui/qt/qt_flash_form.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -11,10 +11,10 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "protocol/key_tables.h"
-#include "ui/qt/pictures.h"
-#include "ui/qt/window_controls.h"
-#include "ui/qt/window_texts.h"
+#include "ui/qt/qt_pictures.h"
+#include "ui/qt/qt_controls.h"
+#include "ui/qt/qt_texts.h"
+#include "window/tooltips.h"
 
 namespace quenfall::ui {
 namespace {
@@ -49,6 +49,10 @@ FacePainter FaceOf(window::Picture picture) {
     return PaintMinimiseFace;
 }
 
+window::Key KeyOf(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter ? window::Key::Enter : window::Key::Other;
+}
+
 window::MouseButton ButtonOf(Qt::MouseButton button) {
     switch (button) {
     case Qt::LeftButton: return window::MouseButton::Left;
@@ -81,7 +85,6 @@ TFlashForm::TFlashForm(DeviceLink& link, DesktopServices& desktop, Options optio
     timers_.SetDispatch([this](TimerId id) { window_.Timer(id); });
     window_.OnStatusText([this](std::u16string_view text) { emit StatusTextSet(ToQString(text)); });
     window_.OnProgressWidth([this](int pixels) { emit ProgressWidthSet(pixels); });
-    window_.OnPackageAccepted([this](const std::shared_ptr<const Package>& package) { emit PackageAccepted(package); });
     CreateControls();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -158,7 +161,7 @@ void TFlashForm::CreateControls() {
             palette.setColor(QPalette::WindowText, QColor(spec.Colour.Red, spec.Colour.Green, spec.Colour.Blue));
             control->setPalette(palette);
         }
-        if (!spec.Hint.empty()) control->setToolTip(ToQString(spec.Hint));
+        control->setToolTip(ToQString(window::Tooltip(spec.Id)));
         controls_[static_cast<std::size_t>(spec.Id)] = control;
         if (spec.Kind == ControlKind::Label) {
             control->move(spec.Left, spec.Top);
@@ -171,15 +174,8 @@ void TFlashForm::CreateControls() {
     Control(ControlId::Image1)->setAttribute(Qt::WA_OpaquePaintEvent, true);
     Control(ControlId::Image1)->installEventFilter(this);
 
-    // Which key tables this build carries, for anyone who needs to tell builds apart,
-    // without adding anything to the layout.
-    const QString keySet = QStringLiteral("Key set %1, fingerprint %2").arg(FromView(KeySetName()),
-                                                                  FromView(KeySetFingerprint()));
-    Control(ControlId::Image2)->setToolTip(keySet);
-    Control(ControlId::Label2)->setToolTip(keySet);
-
-    setTabOrder(Control(ControlId::Edit1), Control(ControlId::Button1));
-    setTabOrder(Control(ControlId::Button1), Control(ControlId::Button2));
+    const std::vector<ControlId> tabOrder = window::TabOrder();
+    for (std::size_t i = 1; i < tabOrder.size(); ++i) setTabOrder(Control(tabOrder[i - 1]), Control(tabOrder[i]));
 }
 
 std::optional<ControlId> TFlashForm::ControlOf(const QObject* watched) const {
@@ -219,13 +215,8 @@ bool TFlashForm::eventFilter(QObject* watched, QEvent* event) {
     const std::optional<ControlId> control = ControlOf(watched);
     if (!control) return QWidget::eventFilter(watched, event);
     const ControlKind kind = window::Spec(*control).Kind;
-    // Enter presses the focused push button, as on every desktop (Qt leaves that to dialogs).
-    if (kind == ControlKind::PushButton && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            static_cast<QPushButton*>(watched)->click();
-            return true;
-        }
+    if (event->type() == QEvent::KeyPress && window_.KeyDown(*control, KeyOf(static_cast<QKeyEvent*>(event)->key()))) {
+        return true;
     }
     if (kind == ControlKind::Label) {
         switch (event->type()) {
@@ -251,8 +242,6 @@ bool TFlashForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFlashForm::UsbDeviceChanged() { window_.UsbDeviceChanged(); }
-
-void TFlashForm::ShowDefaultError(const QString& message) { window_.ShowDefaultError(ToU16(message)); }
 
 // ---- what the window's decisions ask of the face -------------------------------------------
 

@@ -1,4 +1,4 @@
-#include "ui/qt/window_texts.h"
+#include "ui/qt/qt_texts.h"
 
 #include <QFile>
 #include <QStringList>

@@ -65,4 +65,4 @@ private slots:
 };
 
 QTEST_MAIN(TimerBankTest)
-#include "timer_bank_test.moc"
+#include "qt_timer_bank_test.moc"

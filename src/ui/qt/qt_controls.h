@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "ui/qt/pictures.h"
+#include "ui/qt/qt_pictures.h"
 
 namespace quenfall::ui {
 

@@ -1,11 +1,9 @@
-#include "window/emulated_radio_link.h"
+#include "radio/emulated_radio_link.h"
 
-#include "window/flash_window.h"
+namespace quenfall {
 
-namespace quenfall::window {
-
-EmulatedRadioLink::EmulatedRadioLink(Post post)
-    : post_(std::move(post)), presenceChanged_(std::make_shared<std::function<void()>>()) {
+EmulatedRadioLink::EmulatedRadioLink(Post post, std::function<std::chrono::milliseconds()> now)
+    : post_(std::move(post)), now_(std::move(now)), presenceChanged_(std::make_shared<std::function<void()>>()) {
     Rebuild(ProfileSelection{});
 }
 
@@ -27,16 +25,12 @@ void EmulatedRadioLink::SetPresenceCallback(std::function<void()> callback) { *p
 
 void EmulatedRadioLink::Advance() { radio_->Advance(); }
 
-void EmulatedRadioLink::AttachTo(FlashWindow& window) {
-    SetPresenceCallback([&window] { window.UsbDeviceChanged(); });
-    window.OnPackageAccepted([this](const std::shared_ptr<const Package>& package) { Adopt(*package); });
-}
-
 void EmulatedRadioLink::Rebuild(const ProfileSelection& selection) {
     EmulatedRadioConfig config;
     config.Selection = selection;
     selection_ = selection;
     config.KeepFrameLog = false;
+    if (now_) config.Now = now_;
     radio_ = std::make_unique<EmulatedRadio>(config);
     // The radio reports from inside a scan or a read; the watch must not run there. The
     // callback is shared so that a task posted before a link is gone finds nothing to call.
@@ -48,4 +42,4 @@ void EmulatedRadioLink::Rebuild(const ProfileSelection& selection) {
     });
 }
 
-}  // namespace quenfall::window
+}  // namespace quenfall

@@ -1,4 +1,4 @@
-#include "ui/qt/desktop_services.h"
+#include "ui/qt/qt_desktop_services.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

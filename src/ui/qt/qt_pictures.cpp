@@ -1,4 +1,4 @@
-#include "ui/qt/pictures.h"
+#include "ui/qt/qt_pictures.h"
 
 #include <QLinearGradient>
 #include <QPainter>

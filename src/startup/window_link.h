@@ -1,0 +1,38 @@
+#pragma once
+// The link the window talks through, chosen at start-up from the start options: the
+// platform's radio link, or the emulated radio of --emulate. The window's decisions know
+// neither; both faces' entries wire the chosen one in here, the same way.
+#include <memory>
+
+#include "radio/emulated_radio_link.h"
+#include "upgrade/device_link.h"
+#include "window/flash_window.h"
+#include "window/start_options.h"
+
+namespace quenfall::startup {
+
+// Feeds the emulated radio's comings and goings to the window's device watch, and makes the
+// radio follow the model of every package the window accepts.
+void Attach(EmulatedRadioLink& radio, window::FlashWindow& window);
+
+class WindowLink {
+public:
+    // post: runs a task on the window's thread later (the emulated radio's notices).
+    WindowLink(const window::StartOptions& options, EmulatedRadioLink::Post post);
+
+    DeviceLink& Link() { return *link_; }
+    // The window registers for the platform's USB notices unless the emulated radio reports
+    // its own comings and goings.
+    bool WantsUsbWatch() const { return emulated_ == nullptr; }
+    // The emulated radio, if that is the link: the face lets its time pass every
+    // EmulatedRadioLink::AdvanceIntervalMs.
+    EmulatedRadioLink* Emulated() const { return emulated_; }
+    // Wires the link to the window once it exists (nothing to do for the platform's link).
+    void Attach(window::FlashWindow& window);
+
+private:
+    std::unique_ptr<DeviceLink> link_;
+    EmulatedRadioLink* emulated_ = nullptr;
+};
+
+}  // namespace quenfall::startup
