@@ -4,9 +4,11 @@
 #   linux     dist/quenfall_<version>_amd64.deb for Debian 12 and alike: the window,
 #             quenfall-cli, the radio helper (given its capability by the post-install), the
 #             desktop entry, the icon and the udev rule; from a release build of its own
-#   windows   dist/quenfall-<version>-windows-x64.zip: quenfall.exe (the Win32 window) and
-#             quenfall-cli.exe, static single files cross-built with MinGW-w64, with the
-#             README's Windows section and the licence
+#   windows   dist/quenfall-<version>-windows-x64.zip: quenfall.exe (the Win32 window),
+#             quenfall-cli.exe (both run as the user) and quenfall-radio-helper.exe (the one
+#             that runs as administrator, started by the other two at the first upgrade),
+#             static single files cross-built with MinGW-w64, with the README's Windows
+#             section and the licence
 # WINDOWS_BUILD_DIR picks the MinGW-w64 build to take the programs from (default
 # build/windows, the Windows test stage's); it is configured and built when missing.
 set -euo pipefail
@@ -102,9 +104,10 @@ windows() {
       -DCMAKE_MODULE_PATH="$root/cmake/cross" -DCMAKE_BUILD_TYPE=Release \
       -DQUENFALL_BUILD_GUI=OFF -DQUENFALL_BUILD_BENCH=OFF -DQUENFALL_BUILD_TESTS=OFF
   fi
-  cmake --build "$build" --target quenfall-win32 quenfall-cli
+  cmake --build "$build" --target quenfall-win32 quenfall-cli quenfall-radio-helper
   local window=$build/src/ui/quenfall.exe cli=$build/src/cli/quenfall-cli.exe
-  for exe in "$window" "$cli"; do
+  local helper=$build/src/ui/quenfall-radio-helper.exe
+  for exe in "$window" "$cli" "$helper"; do
     [ -f "$exe" ] || { echo "package.sh: $exe was not built" >&2; return 1; }
     check_windows_imports "$exe"
   done
@@ -113,7 +116,7 @@ windows() {
   local stage
   stage=$(mktemp -d)
   mkdir "$stage/$name"
-  cp "$window" "$cli" "$stage/$name/"
+  cp "$window" "$cli" "$helper" "$stage/$name/"
   x86_64-w64-mingw32-strip "$stage/$name/"*.exe
   # The README's Windows section, and the licence, with Windows line ends.
   awk '/^## Windows/{on=1; print; next} on && /^## /{exit} on' README.md | sed 's/$/\r/' >"$stage/$name/README.txt"

@@ -87,7 +87,5 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   echo "planted-dlls: no X server: quenfall.exe not checked"
 fi
-if [ -f "$build/src/link/quenfall-radio-helper.exe" ]; then
-  check helper "$build/src/link/quenfall-radio-helper.exe" --self-check
-fi
+check helper "$build/src/ui/quenfall-radio-helper.exe" --self-check
 echo "planted-dlls: no planted DLL ran"

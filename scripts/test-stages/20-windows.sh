@@ -99,12 +99,15 @@ else
   echo "windows: no X server (Xvfb missing): the Win32 window was not shown, timed or pictured"
 fi
 WINDOWS_BUILD_DIR=$build scripts/package.sh windows
-# Each program's execution level, and no DLL planted beside the programs runs.
-for exe in "$build/src/ui/quenfall.exe" "$cli"; do
+# Each program's execution level (the helper alone asks for an administrator), its icon and
+# version record, and no DLL planted beside the programs runs.
+for exe in "$build/src/ui/quenfall.exe" "$cli" "$build/src/ui/quenfall-radio-helper.exe"; do
+  want=asInvoker
+  [ "$(basename "$exe")" = quenfall-radio-helper.exe ] && want=requireAdministrator
   level=$(wrestool -x --raw -t24 "$exe" | grep -o 'requestedExecutionLevel level="[A-Za-z]*"' || true)
-  [ "$level" = 'requestedExecutionLevel level="asInvoker"' ] || { echo "$(basename "$exe") does not run as the invoking user: $level"; exit 1; }
+  [ "$level" = "requestedExecutionLevel level=\"$want\"" ] || { echo "$(basename "$exe") does not ask for $want: $level"; exit 1; }
   wrestool -l "$exe" | grep -q 'type=group_icon' && wrestool -l "$exe" | grep -q 'type=version' ||
     { echo "$(basename "$exe") lacks its icon or its version record"; exit 1; }
 done
-echo "windows: quenfall.exe and quenfall-cli.exe run asInvoker and carry the icon and the version record"
+echo "windows: quenfall.exe and quenfall-cli.exe run asInvoker, quenfall-radio-helper.exe requireAdministrator; each carries the icon and the version record"
 WINE=$wine WINESERVER=$wineserver scripts/windows-planted-dlls.sh "$build"

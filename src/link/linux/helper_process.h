@@ -8,24 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "link/linux/helper_protocol.h"
+#include "link/helper_protocol/helper_connection.h"
 
 namespace quenfall::helper {
-
-// One conversation with a running helper.
-class HelperConnection {
-public:
-    virtual ~HelperConnection() = default;
-    // Sends one request and returns the helper's reply; nothing when the helper is gone or
-    // did not answer in time. After the first nothing, every exchange gives nothing.
-    virtual std::optional<Reply> Exchange(const Request& request) = 0;
-};
-
-struct HelperStart {
-    std::unique_ptr<HelperConnection> Connection;  // null when the helper did not start
-    Hello Greeting;
-    std::string Problem;  // why it did not start, in words
-};
 
 struct HelperDeadlines {
     // From starting the program to its greeting: it is small, but may be read from a slow

@@ -8,6 +8,7 @@
 
 #include "link/storage_descriptor.h"
 #include "link/windows/pass_through.h"
+#include "link/windows/storage_query.h"
 #include "link/windows/usb_disk_location.h"
 
 namespace quenfall {
@@ -48,26 +49,6 @@ std::string Narrow(const std::wstring& text) {
 }
 
 }  // namespace
-
-std::vector<std::uint8_t> QueryStorageDescriptor(HANDLE device) {
-    // DWORD-aligned for the descriptor's fields; its Size tells the driver how much room
-    // there is.
-    alignas(8) std::array<std::uint8_t, StorageDescriptorBufferSize> descriptor{};
-    const DWORD size = StorageDescriptorBufferSize;
-    std::memcpy(descriptor.data() + DescriptorSizeOffset, &size, sizeof size);
-
-    STORAGE_PROPERTY_QUERY query{};
-    query.PropertyId = StorageDeviceProperty;
-    query.QueryType = PropertyStandardQuery;
-    DWORD returned = 0;
-    if (!DeviceIoControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, descriptor.data(), size,
-                         &returned, nullptr)) {
-        return {};
-    }
-    // Only what the driver says it wrote is read.
-    return std::vector<std::uint8_t>(descriptor.begin(),
-                                     descriptor.begin() + std::min<std::size_t>(returned, descriptor.size()));
-}
 
 std::string WhyNotTheListedRadio(HANDLE opened, const std::string& location) {
     if (!DescriptorIsRadio(QueryStorageDescriptor(opened))) return "is no longer the radio";
@@ -151,9 +132,5 @@ OpenResult WindowsDeviceLink::OpenListedDrive(std::size_t index) {
 }
 
 std::vector<RadioDrive> WindowsDeviceLink::ListedDrives() const { return listed_; }
-
-std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() {
-    return std::make_unique<WindowsDeviceLink>();
-}
 
 }  // namespace quenfall

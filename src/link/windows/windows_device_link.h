@@ -27,10 +27,6 @@ private:
     std::vector<RadioDrive> listed_;
 };
 
-// The storage descriptor a device handle answers with (only the bytes the driver wrote);
-// empty when the query fails.
-std::vector<std::uint8_t> QueryStorageDescriptor(HANDLE device);
-
 // Empty when the opened handle answers the storage query with the radio's identity and sits
 // at location (the scan's; "" when the scan found none); otherwise why not, in words that
 // follow the drive's name.
