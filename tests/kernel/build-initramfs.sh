@@ -15,9 +15,9 @@ busybox=/bin/busybox
 version=$(ls "$tree/lib/modules" | head -n 1)
 moddir=$tree/lib/modules/$version
 
-# USB gadget and host side, SCSI disks and their generic nodes, and 9p over virtio for the
-# shared host root.
-wanted=(configfs libcomposite usb_f_fs dummy_hcd usb_storage sd_mod sg
+# USB gadget and host side, SCSI disks and their generic nodes, a SCSI disk that hangs from
+# no USB port (scsi_debug), and 9p over virtio for the shared host root.
+wanted=(configfs libcomposite usb_f_fs dummy_hcd usb_storage sd_mod sg scsi_debug
         virtio_pci 9pnet_virtio 9p)
 
 key=$( { echo "$version"; echo "${wanted[*]}"; cat "$here/guest/init" "$0" "$busybox"; } | sha256sum | cut -c1-16)

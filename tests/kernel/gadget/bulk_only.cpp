@@ -90,7 +90,7 @@ CommandResult ScsiTarget::AnswerInquiry(const CommandBlockWrapper& cbw) {
     if (cbw.Cdb[1] & 0x01) return Fail(IllegalRequest, InvalidFieldInCdb, 0);  // no VPD pages
     std::vector<std::uint8_t> data(36, 0);
     data[0] = 0x00;  // direct-access block device
-    data[1] = 0x80;  // removable medium
+    data[1] = identity_.Removable ? 0x80 : 0x00;  // removable medium
     data[2] = 0x02;
     data[3] = 0x02;  // response data format
     data[4] = static_cast<std::uint8_t>(data.size() - 5);

@@ -52,6 +52,7 @@ struct StorageIdentity {
     std::string_view Product;   // 16 bytes, blank-padded
     std::string_view Revision;  // 4 bytes
     std::uint32_t Blocks = 2048;  // of 512 bytes; the medium reads as zeros
+    bool Removable = true;        // the inquiry's removable-medium bit
 };
 
 struct CommandCounts {

@@ -74,6 +74,15 @@ TEST(ScsiTarget, InquiryCarriesTheRadioIdentityAndTheRemovableBit) {
     EXPECT_EQ(result.DataIn[4], 31);
     EXPECT_EQ(std::string(result.DataIn.begin() + 8, result.DataIn.begin() + 16), "STM     ");
     EXPECT_EQ(std::string(result.DataIn.begin() + 16, result.DataIn.begin() + 32), "microSD Flash   ");
+
+    // A fixed disk with the same identity, for the tests of what the udev rule grants.
+    StorageIdentity fixedIdentity{"STM     ", "microSD Flash   ", "1.00"};
+    fixedIdentity.Removable = false;
+    ScsiTarget fixed(fixedIdentity, vendor);
+    const auto answer = fixed.Execute(*cbw, {});
+    ASSERT_EQ(answer.DataIn.size(), 36u);
+    EXPECT_EQ(answer.DataIn[1], 0x00);
+    EXPECT_EQ(std::string(answer.DataIn.begin() + 8, answer.DataIn.begin() + 16), "STM     ");
 }
 
 TEST(ScsiTarget, CapacityAndReadsDescribeAZeroedDisk) {

@@ -5,11 +5,14 @@
 //
 //   radio-gadget --ffs DIR --udc-file FILE --udc NAME --package FILE --report FILE
 //                [--vanish-at-block N] [--restart-ms MS] [--stall-read N]
-//                [--vendor TEXT --model TEXT]
+//                [--vendor TEXT --model TEXT] [--removable 0|1]
 //
 // --vendor, --model: the SCSI identity the disk shows instead of the radio's (blank-padded
 // to 8 and 16 characters), for a USB disk that is not the radio; its vendor commands are
 // still counted in the report, so a test can show that none reached it.
+//
+// --removable 0: the disk says its medium is fixed (a USB disk that is not the radio,
+// though it may carry the radio's identity).
 //
 // --stall-read N: the N-th vendor read (counted from 1) gets neither data nor status, as
 // from a radio that stopped answering; the host's time-out ends it. The report then says
@@ -53,13 +56,14 @@ struct Options {
     std::optional<std::uint32_t> StallRead;
     milliseconds RestartTime{2000};
     std::string Vendor = "STM     ", Model = "microSD Flash   ";
+    bool Removable = true;
 };
 
 [[noreturn]] void Usage(const char* why) {
     std::cerr << "radio-gadget: " << why
               << "\nusage: radio-gadget --ffs DIR --udc-file FILE --udc NAME --package FILE"
                  " --report FILE [--vanish-at-block N] [--restart-ms MS] [--stall-read N]"
-                 " [--vendor TEXT --model TEXT]\n";
+                 " [--vendor TEXT --model TEXT] [--removable 0|1]\n";
     std::exit(2);
 }
 
@@ -79,6 +83,7 @@ Options Parse(int argc, char** argv) {
         else if (arg == "--stall-read") o.StallRead = static_cast<std::uint32_t>(std::stoul(value));
         else if (arg == "--vendor") o.Vendor = value;
         else if (arg == "--model") o.Model = value;
+        else if (arg == "--removable" && (value == "0" || value == "1")) o.Removable = value == "1";
         else Usage(("unknown option " + arg).c_str());
     }
     if (o.Ffs.empty() || o.UdcFile.empty() || o.Udc.empty() || o.Package.empty() || o.Report.empty())
@@ -163,7 +168,9 @@ int main(int argc, char** argv) {
 
     RadioCommands commands(radio);
     commands.Reopen();
-    ScsiTarget target({options.Vendor, options.Model, "1.00"}, commands);
+    StorageIdentity identity{options.Vendor, options.Model, "1.00"};
+    identity.Removable = options.Removable;
+    ScsiTarget target(identity, commands);
     BusCounts counts;
 
     try {

@@ -73,19 +73,23 @@ start_gadget() {
   gadget_pid=$!
 }
 
-# The radio's disk: a removable SCSI disk with the radio's vendor and model in sysfs.
-radio_disk() {
-  local d removable vendor model
+# A disk with the radio's vendor and model in sysfs, removable (1) or not (0), hanging from
+# a USB port (usb) or not (other).
+identity_disk() {  # REMOVABLE usb|other
+  local d removable vendor model bus
   for d in /sys/block/sd*; do
     [ -e "$d/device/vendor" ] || continue
     read -r removable < $d/removable
     IFS= read -r vendor < $d/device/vendor
     IFS= read -r model < $d/device/model
-    [ "$removable" = 1 ] && [ "$vendor" = "STM     " ] && [ "$model" = "microSD Flash   " ] &&
-      { echo "${d##*/}"; return 0; }
+    [[ $(cd -P "$d" && pwd) == */usb[0-9]*/* ]] && bus=usb || bus=other
+    [ "$removable" = "$1" ] && [ "$vendor" = "STM     " ] && [ "$model" = "microSD Flash   " ] &&
+      [ "$bus" = "$2" ] && { echo "${d##*/}"; return 0; }
   done
   return 1
 }
+# The radio's disk: a removable USB disk with the radio's identity.
+radio_disk() { identity_disk 1 usb; }
 # The SCSI generic node of a disk's SCSI device, when the sg driver made one.
 generic_node() {
   local g
@@ -235,6 +239,16 @@ other_disk() {
   done
   return 1
 }
+# A removable SCSI disk with the radio's identity that hangs from no USB port: scsi_debug
+# (loaded without a host) is told the identity, then adds one.
+add_local_disk() {
+  local parameters=/sys/module/scsi_debug/parameters driver=/sys/bus/pseudo/drivers/scsi_debug
+  [ -d $parameters ] || fail "scsi_debug is not loaded"
+  printf '%s' "STM     " > $parameters/inq_vendor &&
+    printf '%s' "microSD Flash   " > $parameters/inq_product &&
+    echo 1 > $driver/removable &&
+    echo 1 > $driver/add_host || fail "cannot give scsi_debug a removable disk with the radio's identity"
+}
 # The time stamp of the first kernel message matching a pattern, in seconds.
 kernel_time() {
   local line
@@ -244,6 +258,10 @@ kernel_time() {
 # Whether udevd gave a node's device this tag.
 has_tag() {  # NODE TAG
   [[ $(udevadm info --query=property --name="$1") == *$'\n'TAGS=*:$2:* ]]
+}
+# Whether the rules gave it this tag at its last event (what the seat's access follows).
+has_current_tag() {  # NODE TAG
+  [[ $(udevadm info --query=property --name="$1") == *$'\n'CURRENT_TAGS=*:$2:* ]]
 }
 # The helper's protocol: a 4-byte big-endian length, then the body.
 helper_message() {  # BODY (printable)
@@ -315,13 +333,17 @@ hotplug)
     "the first report (${first_report%% status*} s) said\"${first_report#* status }\""
   ;;
 rule_scope)
-  # The rule's reach, with udevd: the radio's disk and generic node carry the seat tag, a
-  # second, non-radio USB disk carries nothing from it. The helper, run by nobody straight
+  # The rule's reach, with udevd: the radio's disk and generic node carry the seat tag; a
+  # second, non-radio USB disk carries nothing from it, and neither do a fixed USB disk with
+  # the radio's identity nor a removable disk with that identity on no USB port (scsi_debug). The helper, run by nobody straight
   # against that disk's nodes (opened to everyone, so that only the helper's own check can
   # stop it), refuses, and no vendor command reaches that disk.
   start_gadget
   start_crate_radio 1 --vendor "$other_vendor" --model "$other_model"
+  start_crate_radio 2 --removable 0
+  add_local_disk
   wait_for_disk
+  for ((i = 0; i < 150; i++)); do identity_disk 0 usb >/dev/null && break; pause 0.1; done
   for ((i = 0; i < 150; i++)); do other_disk >/dev/null && break; pause 0.1; done
   other=$(other_disk) || fail "the second USB disk did not appear"
   settle
@@ -334,6 +356,18 @@ rule_scope)
   for node in $other $other_generic; do
     has_tag /dev/$node uaccess && fail "udevd tagged the non-radio /dev/$node for the seat"
   done
+  # The radio's identity alone earns nothing: not on a fixed USB disk (neither the disk nor
+  # its generic node, though the generic node's own SCSI device carries the identity), and
+  # not on a removable disk that hangs from no USB port.
+  fixed=$(identity_disk 0 usb) || fail "the fixed USB disk with the radio's identity did not appear"
+  fixed_generic=$(generic_node "$fixed") || fail "the fixed disk $fixed has no SCSI generic node"
+  for ((i = 0; i < 150; i++)); do identity_disk 1 other >/dev/null && break; pause 0.1; done
+  local_disk=$(identity_disk 1 other) || fail "scsi_debug's disk with the radio's identity did not appear"
+  local_generic=$(generic_node "$local_disk") || fail "scsi_debug's disk $local_disk has no SCSI generic node"
+  settle
+  for node in $fixed $fixed_generic $local_disk $local_generic; do
+    has_tag /dev/$node uaccess && fail "udevd tagged /dev/$node (the radio's identity, not the radio) for the seat"
+  done
   # Nothing else under block or scsi_generic carries the tag either.
   tagged=$(udevadm trigger --dry-run --verbose --tag-match=uaccess)
   echo "== tagged for the seat:"
@@ -344,6 +378,25 @@ rule_scope)
       */block/* | */scsi_generic/*) fail "udevd tagged $path for the seat" ;;
     esac
   done
+
+  # The generic node is the seat's only while its SCSI device's disk is there and
+  # removable: without its disk (sd unbound) it is not; when the disk comes back, after the
+  # generic node (as at every plug-in, where sd probes the disk after the sg driver has
+  # taken the SCSI device), the generic node is judged again and is the seat's once more.
+  scsi=$(cd -P /sys/block/$disk/device && pwd)
+  scsi=${scsi##*/}
+  echo "$scsi" > /sys/bus/scsi/drivers/sd/unbind || fail "cannot unbind sd from the radio's SCSI device $scsi"
+  settle
+  udevadm trigger --action=change /sys/class/scsi_generic/$generic
+  settle
+  has_current_tag /dev/$generic uaccess && fail "the radio's /dev/$generic stayed the seat's without its disk"
+  echo "$scsi" > /sys/bus/scsi/drivers/sd/bind || fail "cannot bind sd to the radio's SCSI device $scsi again"
+  for ((i = 0; i < 150; i++)); do radio_disk >/dev/null && break; pause 0.1; done
+  disk=$(radio_disk) || fail "the radio's disk did not come back when sd was bound again"
+  settle
+  has_current_tag /dev/$disk uaccess || fail "the radio's disk /dev/$disk came back without the seat's tag"
+  has_current_tag /dev/$generic uaccess ||
+    fail "the radio's /dev/$generic was not judged again when its disk came back: it is not the seat's"
 
   chmod 666 /dev/$other /dev/$other_generic
   settle
@@ -379,7 +432,9 @@ rule_scope)
       "$(crate_value 1 vendor_reads) vendor reads, unsupported $unsupported_before then $(crate_value 1 unsupported_commands)"
   [[ $replies =~ (/dev/$other: [^,]*, not the radio) ]]
   pass "the rule tagged /dev/$disk and /dev/$generic (the radio) and not /dev/$other or" \
-    "/dev/$other_generic; the helper run by nobody refused both of that disk's nodes" \
+    "/dev/$other_generic (another USB disk), /dev/$fixed or /dev/$fixed_generic (a fixed USB disk" \
+    "with the radio's identity), /dev/$local_disk or /dev/$local_generic (the same on no USB port);" \
+    "/dev/$generic lost the tag without its disk and got it back with it; the helper run by nobody refused both of that disk's nodes" \
     "(\"${BASH_REMATCH[1]}\") and every command after; no vendor command reached that disk"
   ;;
 crate)
