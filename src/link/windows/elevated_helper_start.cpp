@@ -36,6 +36,9 @@ HelperStart StartElevatedHelper(const std::wstring& helperPath, PipeDeadlines de
     run.cbSize = sizeof run;
     // NOASYNC: the prompt is answered before this returns; NO_UI: a failure is ours to tell.
     run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    // The prompt belongs to the window that was clicked (this thread's active window), so
+    // it comes up in front of it rather than flashing in the taskbar.
+    run.hwnd = GetActiveWindow();
     run.lpVerb = L"runas";
     run.lpFile = helperPath.c_str();
     run.lpParameters = parameters.c_str();
