@@ -14,13 +14,20 @@ void RealtimeTimers::SwitchOff(TimerId id) { due_[Index(id)].reset(); }
 
 bool RealtimeTimers::IsOn(TimerId id) const { return due_[Index(id)].has_value(); }
 
-bool RealtimeTimers::Step() {
+bool RealtimeTimers::Step() { return StepBefore(Clock::time_point::max()); }
+
+bool RealtimeTimers::StepBefore(Clock::time_point limit) {
     std::optional<std::size_t> next;
     for (std::size_t i = 0; i < due_.size(); ++i) {
         if (due_[i] && (!next || *due_[i] < *due_[*next])) next = i;
     }
     if (!next) return false;
     const Clock::time_point at = *due_[*next];
+    if (at > limit) {
+        // MinGW's sleep_until can wake up to a millisecond early.
+        while (Clock::now() < limit) std::this_thread::sleep_until(limit);
+        return false;
+    }
     std::this_thread::sleep_until(at);
 
     const auto id = static_cast<TimerId>(*next);

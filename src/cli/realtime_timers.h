@@ -31,6 +31,9 @@ public:
 
     // Sleeps until the next firing and runs it. False, at once, when no timer is on.
     bool Step();
+    // The same, unless the next firing is due after limit: then sleeps until limit (or not at
+    // all, with no timer on) and returns false.
+    bool StepBefore(Clock::time_point limit);
     // Steps until done() is true (checked before each firing) or no timer is on.
     void RunUntil(const std::function<bool()>& done);
 

@@ -93,3 +93,56 @@ TEST(RealtimeTimers, AFiringLateByMoreThanAPeriodFiresOnceAndKeepsTheGrid) {
 
 }  // namespace
 }  // namespace quenfall::cli
+
+// ---- the timer bank's contract, in real time -------------------------------------------------
+
+#include "timer_bank_contract.h"
+
+namespace quenfall::cli {
+namespace {
+
+class RealtimeRig : public test::TimerBankRig {
+public:
+    TimerBank& Bank() override { return timers_; }
+    void SetDispatch(std::function<void(TimerId)> dispatch) override { timers_.SetDispatch(std::move(dispatch)); }
+    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) override {
+        const auto end = RealtimeTimers::Clock::now() + limit;
+        while (!done()) {
+            if (RealtimeTimers::Clock::now() >= end) return false;
+            if (!timers_.StepBefore(end)) {
+                // Nothing on, or nothing due before the limit.
+                while (RealtimeTimers::Clock::now() < end) std::this_thread::sleep_until(end);
+                return done();
+            }
+        }
+        return true;
+    }
+    std::chrono::milliseconds Elapsed() override {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(RealtimeTimers::Clock::now() - start_);
+    }
+
+private:
+    RealtimeTimers timers_;
+    RealtimeTimers::Clock::time_point start_ = RealtimeTimers::Clock::now();
+};
+
+std::unique_ptr<test::TimerBankRig> MakeRealtimeRig() { return std::make_unique<RealtimeRig>(); }
+
+using test::TimerBankContract;
+INSTANTIATE_TEST_SUITE_P(RealtimeTimers, TimerBankContract, ::testing::Values(&MakeRealtimeRig), test::RigName);
+
+TEST(RealtimeTimers, StepBeforeTheLimitRunsNothingDueAfterIt) {
+    RealtimeTimers timers;
+    int fired = 0;
+    timers.SetDispatch([&](TimerId) { ++fired; });
+    EXPECT_FALSE(timers.StepBefore(RealtimeTimers::Clock::now() + 1h)) << "nothing on: at once";
+    timers.SwitchOn(TimerId::Connect);
+    const auto limit = RealtimeTimers::Clock::now() + 20ms;
+    EXPECT_FALSE(timers.StepBefore(limit));
+    EXPECT_GE(RealtimeTimers::Clock::now(), limit);
+    EXPECT_EQ(fired, 0);
+    EXPECT_TRUE(timers.IsOn(TimerId::Connect));
+}
+
+}  // namespace
+}  // namespace quenfall::cli

@@ -84,3 +84,35 @@ TEST(VirtualClock, AdvanceLetsDueTimersFireLateOnce) {
 
 }  // namespace
 }  // namespace quenfall
+
+// ---- the timer bank's contract, on virtual time ----------------------------------------------
+
+#include "timer_bank_contract.h"
+
+namespace quenfall {
+namespace {
+
+class VirtualRig : public test::TimerBankRig {
+public:
+    TimerBank& Bank() override { return clock_; }
+    void SetDispatch(std::function<void(TimerId)> dispatch) override { clock_.SetDispatch(std::move(dispatch)); }
+    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) override {
+        const std::chrono::milliseconds end = clock_.Now() + limit;
+        if (clock_.RunUntil(done, limit)) return true;
+        // Time passes to the limit even where nothing fires.
+        clock_.RunFor(end - clock_.Now());
+        return done();
+    }
+    std::chrono::milliseconds Elapsed() override { return clock_.Now(); }
+
+private:
+    VirtualClock clock_;
+};
+
+std::unique_ptr<test::TimerBankRig> MakeVirtualRig() { return std::make_unique<VirtualRig>(); }
+
+using test::TimerBankContract;
+INSTANTIATE_TEST_SUITE_P(VirtualClock, TimerBankContract, ::testing::Values(&MakeVirtualRig), test::RigName);
+
+}  // namespace
+}  // namespace quenfall

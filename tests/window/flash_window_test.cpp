@@ -11,6 +11,7 @@
 #include "upgrade/status_texts.h"
 #include "upgrade/virtual_clock.h"
 #include "failing_read_link.h"
+#include "recording_face.h"
 #include "protocol/key_tables.h"
 #include "window/flash_window.h"
 #include "window/tooltips.h"
@@ -21,48 +22,8 @@ using namespace quenfall::window;
 
 namespace {
 
-struct Box {
-    BoxOwner Owner;
-    BoxIcon Icon;
-    std::u16string Caption;
-    std::u16string Text;
-};
-
-class RecordingFace : public WindowFace {
-public:
-    void SetText(ControlId control, std::u16string_view text) override {
-        calls.push_back(std::string(Spec(control).Name) + "=" + Utf8(text));
-        texts[static_cast<std::size_t>(control)] = std::u16string(text);
-    }
-    void SetCaption(std::u16string_view caption) override { calls.push_back("Caption=" + Utf8(caption)); }
-    void SetWidth(ControlId control, int pixels) override {
-        calls.push_back(std::string(Spec(control).Name) + ".Width=" + std::to_string(pixels));
-    }
-    void SetVisible(ControlId control, bool visible) override {
-        calls.push_back(std::string(Spec(control).Name) + (visible ? ".Show" : ".Hide"));
-    }
-    void ShowBox(BoxOwner owner, BoxIcon icon, std::u16string_view caption, std::u16string_view text) override {
-        boxes.push_back({owner, icon, std::u16string(caption), std::u16string(text)});
-        if (whileOpen) whileOpen();
-    }
-    std::optional<ChosenFile> OpenFileName(std::u16string_view filter) override {
-        filters.emplace_back(filter);
-        return chosen;
-    }
-    void RequestClose() override { calls.push_back("RequestClose"); }
-    void Minimise() override { calls.push_back("Minimise"); }
-    void StartSystemMove() override { calls.push_back("StartSystemMove"); }
-    void SetHandCursor(bool hand) override { calls.push_back(hand ? "HandCursor" : "DefaultCursor"); }
-    void OpenAddress(std::u16string_view address) override { calls.push_back("Open " + Utf8(address)); }
-    void PaintNow() override { calls.push_back("PaintNow"); }
-
-    std::vector<std::string> calls;
-    std::array<std::u16string, ControlCount> texts{};
-    std::vector<Box> boxes;
-    std::vector<std::u16string> filters;
-    std::optional<ChosenFile> chosen;
-    std::function<void()> whileOpen;
-};
+using test::RecordedBox;
+using test::RecordingFace;
 
 EmulatedRadioConfig RadioConfig() {
     EmulatedRadioConfig config;
@@ -144,14 +105,14 @@ TEST(FlashWindow, ATimerFailingOnEveryTickOpensOneBox) {
     clock.SetDispatch([&](TimerId id) { window.Timer(id); });
     window.Shown();
     const auto package = WritePackageFile();
-    face.chosen = ChosenFile{package, u"package.bin"};
+    face.answers.push_back(ChosenFile{package, u"package.bin"});
     window.Click(ControlId::Button1);
     ASSERT_NE(window.LoadedPackage(), nullptr);
 
     // The box's own message loop goes on firing the failing poll timer.
     int depth = 0;
     int deepest = 0;
-    face.whileOpen = [&] {
+    face.whileOpen = [&](const RecordedBox&) {
         deepest = std::max(deepest, ++depth);
         clock.RunTicks(50);
         --depth;
@@ -171,11 +132,13 @@ TEST(FlashWindow, ATimerFailingOnEveryTickOpensOneBox) {
     clock.RunTicks(100);
     EXPECT_EQ(face.boxes.size(), 1u);
     std::filesystem::remove(package);
-    face.chosen = ChosenFile{package, u"gone.bin"};
+    face.answers.push_back(ChosenFile{package, u"gone.bin"});
     window.Click(ControlId::Button1);
     ASSERT_EQ(face.boxes.size(), 2u);
     EXPECT_EQ(face.boxes[1].Icon, BoxIcon::Error);
     EXPECT_EQ(face.texts[static_cast<std::size_t>(ControlId::Edit1)], u"package.bin");
+    // Still entering boot mode: closing is allowed.
+    EXPECT_TRUE(window.CloseQuery());
 }
 
 TEST(FlashWindow, EnterPressesTheFocusedPushButtonOnly) {
@@ -195,7 +158,7 @@ TEST(FlashWindow, EnterPressesTheFocusedPushButtonOnly) {
     EXPECT_EQ(face.filters, std::vector<std::u16string>{PackageFilter});
     // On Button2 with a package: the run starts.
     const auto package = WritePackageFile();
-    face.chosen = ChosenFile{package, u"package.bin"};
+    face.answers.push_back(ChosenFile{package, u"package.bin"});
     EXPECT_TRUE(window.KeyDown(ControlId::Button1, Key::Enter));
     ASSERT_NE(window.LoadedPackage(), nullptr);
     EXPECT_TRUE(window.KeyDown(ControlId::Button2, Key::Enter));

@@ -214,14 +214,12 @@ TEST_F(Win32Window, EmulatedUpgradeDrivenByClicksEndsComplete) {
     form.Every(EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
     ShowAndWait(form);
 
-    std::vector<std::u16string> statuses;
+    // What the statuses and widths are is the window's (tests/window); here, that the face
+    // shows them on its own timers.
     double completeAt = -1;
     form.Window().OnStatusText([&](std::u16string_view text) {
-        statuses.emplace_back(text);
         if (text == window::Utf16(UpgradeCompleteText)) completeAt = NowMs();
     });
-    std::vector<int> widths;
-    form.Window().OnProgressWidth([&](int width) { widths.push_back(width); });
 
     SendMessageW(form.ControlHandle(ControlId::Button1), BM_CLICK, 0, 0);
     ASSERT_EQ(chooser.filters.size(), 1u);
@@ -243,13 +241,8 @@ TEST_F(Win32Window, EmulatedUpgradeDrivenByClicksEndsComplete) {
     // The box comes after the two-second pause, which follows the completion text.
     EXPECT_GE(boxes[0].At - completeAt, 1990);
 
-    // The radio restarts into boot mode (away and back, reported by the watch), then takes
+    // The radio restarted into boot mode (away and back, reported by the watch), then took
     // the four blocks.
-    const std::vector<std::u16string> expected = {
-        window::Utf16(EnteringBootModeText), window::Utf16(NoDeviceText), window::Utf16(DeviceConnectedText),
-        window::Utf16(UpgradingText),        window::Utf16(UpgradingText), window::Utf16(UpgradeCompleteText)};
-    EXPECT_EQ(statuses, expected);
-    EXPECT_EQ(widths, (std::vector<int>{0, 177, 355, 532, 710, 0}));
     EXPECT_EQ(form.Text(ControlId::Label5), window::Utf16(UpgradeCompleteText));
     EXPECT_TRUE(form.Visible(ControlId::Image4));
     EXPECT_FALSE(form.Visible(ControlId::Image5));
@@ -318,7 +311,7 @@ TEST_F(Win32Window, UsbInterfaceArrivalScansAndReportsOneSecondLater) {
     EXPECT_TRUE(watcher.Boxes().empty());
 }
 
-TEST_F(Win32Window, BusyRefusesClosingAndSelection) {
+TEST_F(Win32Window, BusyRefusesClosing) {
     EmulatedRadio radio(RadioConfig());
     // The first block is never acknowledged: the upload stays under way for one answer
     // window, then ends as a communication error.
@@ -334,8 +327,7 @@ TEST_F(Win32Window, BusyRefusesClosingAndSelection) {
     SendMessageW(form.ControlHandle(ControlId::Button2), BM_CLICK, 0, 0);
     ASSERT_TRUE(PumpUntil(form, [&] { return form.Window().Busy(); }, 5s));
 
-    SendMessageW(form.ControlHandle(ControlId::Button1), BM_CLICK, 0, 0);
-    EXPECT_EQ(chooser.filters.size(), 1u);  // no dialog while busy
+    // The window refuses; the face keeps the window for WM_CLOSE and the close button alike.
     SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(form.Handle()));
     ClickAt(form, ControlId::SpeedButton1);

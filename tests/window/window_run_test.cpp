@@ -1,0 +1,379 @@
+// The window's behaviour over whole runs, once for both faces: a recording face, virtual
+// time, the emulated radio. What a face adds (drawing, real timers, native boxes and
+// dialogs) is tested in tests/ui.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "failing_read_link.h"
+#include "package/package_loader.h"
+#include "package/package_writer.h"
+#include "radio/emulated_radio.h"
+#include "radio/emulated_radio_link.h"
+#include "recording_face.h"
+#include "startup/window_link.h"
+#include "upgrade/status_texts.h"
+#include "upgrade/virtual_clock.h"
+#include "window/flash_window.h"
+#include "window/window_texts.h"
+
+using namespace quenfall;
+using namespace quenfall::window;
+using namespace std::chrono_literals;
+using test::RecordedBox;
+using test::RecordingFace;
+
+namespace {
+
+const ProfileSelection TestModel{0, 1, 0, 0};
+
+std::vector<std::uint8_t> Bytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> bytes(size);
+    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+// Sections 0 (5000 bytes) and 2 (2048 bytes): four blocks in all.
+PackageSpec TwoSectionSpec() {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = TestModel.ScrambleMode;
+    spec.CodeBank = TestModel.CodeBank;
+    spec.RequestVariant = TestModel.RequestVariant;
+    spec.Sections.push_back({0, 0, Bytes(5000, 1)});
+    spec.Sections.push_back({2, 2, Bytes(2048, 2)});
+    return spec;
+}
+
+class Packages {
+public:
+    Packages() {
+        std::filesystem::create_directories(dir_);
+        // A name no 8-bit code page holds: the loader must get it as it is.
+        good = Write(u8"\u041f\u0440\u043e\u0448\u0438\u0432\u043a\u0430 \u6d4b\u8bd5.bin", WritePackage(TwoSectionSpec()));
+        bad = Write(u8"broken.boot", WritePackage(TwoSectionSpec(), PackageFlaw::WrongCheckValue));
+        missing = dir_ / "missing.bin";
+    }
+    ~Packages() { std::filesystem::remove_all(dir_); }
+    static ChosenFile Chosen(const std::filesystem::path& path) { return {path, Utf16(Text(path))}; }
+    static std::string Text(const std::filesystem::path& path) {
+        const std::u8string text = path.u8string();
+        return std::string(text.begin(), text.end());
+    }
+
+    std::filesystem::path good, bad, missing;
+
+private:
+    std::filesystem::path Write(const std::u8string& name, const std::vector<std::uint8_t>& bytes) {
+        const auto path = dir_ / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    std::filesystem::path dir_ = std::filesystem::temp_directory_path() / "quenfall-window-run-test";
+};
+
+EmulatedRadioConfig RadioConfig() {
+    EmulatedRadioConfig config;
+    config.Selection = TestModel;
+    config.RestartOnEnter = false;
+    return config;
+}
+
+// Counts the scans the window asks of the radio.
+class CountingLink : public DeviceLink {
+public:
+    explicit CountingLink(DeviceLink& inner) : inner_(inner) {}
+    std::uint16_t ScanDrives() override {
+        ++scans;
+        return inner_.ScanDrives();
+    }
+    OpenResult OpenDevice() override { return inner_.OpenDevice(); }
+    int scans = 0;
+
+private:
+    DeviceLink& inner_;
+};
+
+// The window on a recording face and virtual time, its statuses and widths recorded.
+struct WindowRig {
+    explicit WindowRig(DeviceLink& link) : window(link, face, clock, u"Quenfall") {
+        clock.SetDispatch([this](TimerId id) { window.Timer(id); });
+        window.OnStatusText([this](std::u16string_view text) { statuses.emplace_back(text); });
+        window.OnProgressWidth([this](int width) { widths.push_back(width); });
+    }
+    bool Select(const std::filesystem::path& path) {
+        face.answers.push_back(Packages::Chosen(path));
+        window.Click(ControlId::Button1);
+        return face.answers.empty();
+    }
+
+    RecordingFace face;
+    VirtualClock clock;
+    FlashWindow window;
+    std::vector<std::u16string> statuses;
+    std::vector<int> widths;
+};
+
+std::vector<std::u16string> Texts(std::initializer_list<std::string_view> texts) {
+    std::vector<std::u16string> out;
+    for (std::string_view text : texts) out.push_back(Utf16(text));
+    return out;
+}
+
+TEST(WindowRun, WholeUpgradeShowsItsProgressThenTheBoxAfterThePause) {
+    Packages files;
+    EmulatedRadio radio(RadioConfig());
+    WindowRig rig(radio);
+    rig.window.Shown();
+    EXPECT_EQ(rig.face.Text(ControlId::Label5), u"");  // a radio is there
+    EXPECT_EQ(rig.face.Width(ControlId::Image3), 0);
+
+    ASSERT_TRUE(rig.Select(files.good));
+    EXPECT_EQ(rig.face.filters, std::vector<std::u16string>{u"Bin File (*.bin,*.boot)|*.bin;*.boot"});
+    EXPECT_EQ(rig.face.Text(ControlId::Edit1), Utf16(Packages::Text(files.good)));
+    ASSERT_NE(rig.window.LoadedPackage(), nullptr);
+    EXPECT_TRUE(rig.face.boxes.empty());
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point paintedAt{};
+    Clock::time_point boxAt{};
+    bool checkedWhileOpen = false;
+    rig.face.whileOpen = [&](const RecordedBox&) {
+        boxAt = Clock::now();
+        // The outcome is on show behind the box, and the drive is closed only after it.
+        EXPECT_EQ(rig.face.Text(ControlId::Label5), Utf16(UpgradeCompleteText));
+        EXPECT_TRUE(rig.face.Visible(ControlId::Image4));
+        EXPECT_FALSE(rig.window.Busy());
+        EXPECT_EQ(radio.OpenChannels(), 1u);
+        checkedWhileOpen = true;
+    };
+    rig.window.OnStatusText([&](std::u16string_view text) {
+        if (text == Utf16(UpgradeCompleteText)) paintedAt = Clock::now();
+    });
+    rig.window.Click(ControlId::Button2);
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return !rig.face.boxes.empty(); }, 60s));
+    rig.clock.RunFor(100ms);
+
+    ASSERT_TRUE(checkedWhileOpen);
+    ASSERT_EQ(rig.face.boxes.size(), 1u);
+    const RecordedBox& box = rig.face.boxes[0];
+    EXPECT_EQ(box.Text, Utf16(CompletionMessage));
+    EXPECT_EQ(box.Icon, BoxIcon::None);
+    EXPECT_EQ(box.Owner, BoxOwner::Screen);
+    EXPECT_EQ(box.Caption, u"Quenfall");
+    EXPECT_EQ(box.Caption, rig.window.Title());
+    // The completion is painted at once, and the box comes after the two-second pause.
+    const auto box_call = std::find(rig.face.calls.begin(), rig.face.calls.end(), "Box " + std::string(CompletionMessage));
+    ASSERT_NE(box_call, rig.face.calls.end());
+    EXPECT_EQ(*(box_call - 1), "PaintNow");
+    EXPECT_GE(boxAt - paintedAt, 1990ms);
+
+    EXPECT_EQ(rig.statuses, Texts({EnteringBootModeText, UpgradingText, UpgradeCompleteText}));
+    EXPECT_EQ(rig.widths, (std::vector<int>{0, 0, 177, 355, 532, 710, 0}));  // FormShow's 0 first
+    EXPECT_EQ(rig.face.Width(ControlId::Image3), 0);
+    EXPECT_TRUE(rig.face.Visible(ControlId::Image4));
+    EXPECT_FALSE(rig.face.Visible(ControlId::Image5));
+    EXPECT_EQ(radio.OpenChannels(), 0u);
+    EXPECT_EQ(radio.ExitsAnswered(), 1u);
+    EXPECT_TRUE(radio.Violations().empty());
+    EXPECT_TRUE(radio.CompareSections(SectionsOf(*rig.window.LoadedPackage())).empty());
+    // Closing after the run is allowed.
+    EXPECT_TRUE(rig.window.CloseQuery());
+}
+
+TEST(WindowRun, BusyRefusesSelectionAndClosingSilently) {
+    Packages files;
+    EmulatedRadio radio(RadioConfig());
+    // The first block is never acknowledged: the upload stays under way for one answer
+    // window, then ends as a communication error.
+    radio.SetSilent(RequestMatch::Every(RequestKind::Block));
+    WindowRig rig(radio);
+    rig.window.Shown();
+    ASSERT_TRUE(rig.Select(files.good));
+    // While entering boot mode (Busy clear), closing is allowed.
+    rig.window.Click(ControlId::Button2);
+    EXPECT_FALSE(rig.window.Busy());
+    EXPECT_TRUE(rig.window.CloseQuery());
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.window.Busy(); }, 5s));
+
+    rig.face.answers.push_back(Packages::Chosen(files.bad));
+    rig.window.Click(ControlId::Button1);
+    rig.window.KeyDown(ControlId::Button1, Key::Enter);
+    EXPECT_EQ(rig.face.filters.size(), 1u);  // no dialog this time
+    EXPECT_EQ(rig.face.answers.size(), 1u);
+    rig.face.answers.clear();
+    EXPECT_FALSE(rig.window.CloseQuery());
+    // The close button asks to close; the face asks CloseQuery, which refuses.
+    rig.face.calls.clear();
+    rig.window.Click(ControlId::SpeedButton1);
+    EXPECT_EQ(rig.face.calls, std::vector<std::string>{"RequestClose"});
+    EXPECT_TRUE(rig.face.boxes.empty());
+    EXPECT_EQ(rig.face.Text(ControlId::Edit1), Utf16(Packages::Text(files.good)));
+
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.window.StatusText() == Utf16(CommunicationErrorText); }, 20s));
+    EXPECT_FALSE(rig.window.Busy());
+    EXPECT_TRUE(rig.face.Visible(ControlId::Image5));
+    EXPECT_EQ(radio.OpenChannels(), 0u);
+    EXPECT_TRUE(rig.face.boxes.empty());
+    EXPECT_TRUE(rig.window.CloseQuery());
+}
+
+TEST(WindowRun, PackageSelectionAcceptsRefusesCancelsAndReportsAnUnreadableFile) {
+    Packages files;
+    EmulatedRadio radio(RadioConfig());
+    WindowRig rig(radio);
+    rig.window.Shown();
+    ASSERT_TRUE(rig.Select(files.good));
+    const auto loaded = rig.window.LoadedPackage();
+    const std::u16string goodText = Utf16(Packages::Text(files.good));
+
+    // Cancelled: the dialog had the same filter; nothing changes.
+    rig.window.Click(ControlId::Button1);
+    ASSERT_EQ(rig.face.filters.size(), 2u);
+    EXPECT_EQ(rig.face.filters[1], rig.face.filters[0]);
+    EXPECT_EQ(rig.window.LoadedPackage(), loaded);
+    EXPECT_EQ(rig.face.Text(ControlId::Edit1), goodText);
+    EXPECT_TRUE(rig.face.boxes.empty());
+
+    // Unreadable: the default error display; nothing was read, so nothing changed.
+    ASSERT_TRUE(rig.Select(files.missing));
+    ASSERT_EQ(rig.face.boxes.size(), 1u);
+    const RecordedBox unreadable = rig.face.boxes[0];
+    EXPECT_EQ(unreadable.Icon, BoxIcon::Error);
+    EXPECT_EQ(unreadable.Owner, BoxOwner::Window);
+    EXPECT_EQ(unreadable.Caption, rig.window.Title());
+    const LoadResult expected = LoadPackage(files.missing);
+    ASSERT_EQ(expected.Verdict, LoadVerdict::Unreadable);
+    EXPECT_EQ(unreadable.Text, DefaultErrorText(Utf16(expected.Message)));
+    EXPECT_NE(unreadable.Text.find(u"missing.bin"), std::u16string::npos);
+    EXPECT_TRUE(unreadable.Text.ends_with(u'.') || unreadable.Text.ends_with(u'!') || unreadable.Text.back() < u'.');
+    EXPECT_EQ(rig.window.LoadedPackage(), loaded);
+    EXPECT_EQ(rig.face.Text(ControlId::Edit1), goodText);
+
+    // Refused: the box first (Edit1 still showing the old path), then Edit1 emptied and
+    // nothing loaded.
+    std::u16string editWhileOpen;
+    rig.face.whileOpen = [&](const RecordedBox&) { editWhileOpen = rig.face.Text(ControlId::Edit1); };
+    ASSERT_TRUE(rig.Select(files.bad));
+    ASSERT_EQ(rig.face.boxes.size(), 2u);
+    EXPECT_EQ(rig.face.boxes[1].Text, u"The upgrade file does not match!");
+    EXPECT_EQ(rig.face.boxes[1].Icon, BoxIcon::None);
+    EXPECT_EQ(rig.face.boxes[1].Owner, BoxOwner::Screen);
+    EXPECT_EQ(rig.face.boxes[1].Caption, rig.window.Title());
+    EXPECT_EQ(editWhileOpen, goodText);
+    EXPECT_EQ(rig.face.Text(ControlId::Edit1), u"");
+    EXPECT_EQ(rig.window.LoadedPackage(), nullptr);
+
+    // With nothing loaded the Upgrade button does nothing.
+    rig.statuses.clear();
+    rig.window.Click(ControlId::Button2);
+    rig.clock.RunFor(50ms);
+    EXPECT_TRUE(rig.statuses.empty());
+    EXPECT_EQ(rig.face.boxes.size(), 2u);
+    EXPECT_EQ(radio.Writes(), 0u);
+}
+
+TEST(WindowRun, NoRadioAtTheUpgradeClickShowsTheConnectionError) {
+    Packages files;
+    EmulatedRadio radio(RadioConfig());
+    WindowRig rig(radio);
+    rig.window.Shown();
+    ASSERT_TRUE(rig.Select(files.good));
+    radio.Unplug();
+    rig.window.Click(ControlId::Button2);
+    ASSERT_EQ(rig.face.boxes.size(), 1u);
+    EXPECT_EQ(rig.face.boxes[0].Text, Utf16(CannotConnectMessage));
+    EXPECT_EQ(rig.face.boxes[0].Caption, u"Error");
+    EXPECT_EQ(rig.face.boxes[0].Icon, BoxIcon::Error);
+    EXPECT_EQ(rig.face.boxes[0].Owner, BoxOwner::Window);
+    EXPECT_EQ(rig.window.StatusText(), u"");
+}
+
+TEST(WindowRun, DeviceWatchScansAtOnceAndReportsOneSecondLater) {
+    EmulatedRadio radio(RadioConfig());
+    CountingLink link(radio);
+    WindowRig rig(link);
+    rig.window.Shown();
+    EXPECT_EQ(rig.window.StatusText(), u"");
+    const int scansBefore = link.scans;
+
+    // A second notice within the second scans again but does not postpone the report,
+    // which would then come at 1900 ms.
+    rig.window.UsbDeviceChanged();
+    EXPECT_EQ(link.scans, scansBefore + 1);
+    rig.clock.RunFor(900ms);
+    rig.window.UsbDeviceChanged();
+    EXPECT_EQ(link.scans, scansBefore + 2);
+    EXPECT_EQ(rig.window.StatusText(), u"");
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.window.StatusText() == Utf16(DeviceConnectedText); }, 5s));
+    EXPECT_GE(rig.clock.Now(), 990ms);
+    EXPECT_LT(rig.clock.Now(), 1800ms);
+    EXPECT_EQ(link.scans, scansBefore + 3);
+
+    radio.Unplug();
+    rig.window.UsbDeviceChanged();
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.window.StatusText() == Utf16(NoDeviceText); }, 5s));
+    EXPECT_TRUE(rig.face.boxes.empty());
+}
+
+TEST(WindowRun, FailedRegistrationShowsItsNumberFirstAndTheWindowWorksOn) {
+    Packages files;
+    EmulatedRadio radio(RadioConfig());
+    WindowRig rig(radio);
+    rig.window.RegistrationFailed("1063");
+    ASSERT_EQ(rig.face.boxes.size(), 1u);
+    EXPECT_EQ(rig.face.boxes[0].Text, u"1063");
+    EXPECT_EQ(rig.face.boxes[0].Icon, BoxIcon::None);
+    EXPECT_EQ(rig.face.boxes[0].Owner, BoxOwner::Screen);
+    EXPECT_EQ(rig.face.boxes[0].Caption, rig.window.Title());
+
+    rig.window.Shown();
+    EXPECT_EQ(rig.face.caption, u"Quenfall v7.1");
+    ASSERT_TRUE(rig.Select(files.good));
+    EXPECT_NE(rig.window.LoadedPackage(), nullptr);
+}
+
+// The radio of --emulate, wired as start-up wires it: it takes the loaded package's model,
+// restarts into boot mode (leaving the bus and coming back, which the device watch
+// reports), then takes the upload.
+TEST(WindowRun, EmulatedRadioOfStartUpRestartsIntoBootMode) {
+    Packages files;
+    std::deque<std::function<void()>> posted;
+    VirtualClock* time = nullptr;
+    EmulatedRadioLink link([&posted](std::function<void()> task) { posted.push_back(std::move(task)); },
+                           [&time] { return time != nullptr ? time->Now() : 0ms; });
+    WindowRig rig(link);
+    time = &rig.clock;
+    startup::Attach(link, rig.window);
+    // The face's loop: posted tasks once the handler has returned, the radio's time passing.
+    rig.clock.SetDispatch([&](TimerId id) {
+        rig.window.Timer(id);
+        link.Advance();
+        while (!posted.empty()) {
+            auto task = std::move(posted.front());
+            posted.pop_front();
+            task();
+        }
+    });
+    rig.window.Shown();
+    ASSERT_TRUE(rig.Select(files.good));
+
+    rig.window.Click(ControlId::Button2);
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return !rig.face.boxes.empty(); }, 60s));
+    EXPECT_EQ(rig.face.boxes[0].Text, Utf16(CompletionMessage));
+    // The upgrading text comes once on reopening the radio after its restart and once when
+    // the radio confirms boot mode.
+    EXPECT_EQ(rig.statuses, Texts({EnteringBootModeText, NoDeviceText, DeviceConnectedText, UpgradingText,
+                                   UpgradingText, UpgradeCompleteText}));
+    EXPECT_EQ(link.Radio().Restarts(), 1u);
+    EXPECT_TRUE(link.Radio().Violations().empty());
+    EXPECT_TRUE(link.Radio().CompareSections(SectionsOf(*rig.window.LoadedPackage())).empty());
+}
+
+}  // namespace
