@@ -6,6 +6,9 @@ scripts/install-deps.sh test
 
 mkdir -p build
 log=build/test-output.log
+# Every upgrade run the tests make (the window's, quenfall-cli's) goes into a history of the
+# build's own, never into the user's.
+export QUENFALL_HISTORY=$PWD/build/test-history.jsonl
 : > "$log"
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

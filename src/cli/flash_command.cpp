@@ -12,7 +12,7 @@
 #include "cli/dialogue_trace_file.h"
 #include "cli/platform_link.h"
 #include "cli/run_record.h"
-#include "cli/run_tally.h"
+#include "upgrade/run_tally.h"
 #include "package/package_loader.h"
 #include "radio/emulated_radio.h"
 #include "upgrade/status_texts.h"
