@@ -10,6 +10,8 @@
 #include "cli/cli_support.h"
 #include "package/package_loader.h"
 
+#include <nlohmann/json.hpp>
+
 namespace quenfall::cli {
 
 namespace {
@@ -49,37 +51,34 @@ Report RefusedReport(const std::filesystem::path& path, std::string message) {
     return r;
 }
 
-template <typename T>
-std::string JsonOr(const std::optional<T>& value) {
-    return value ? std::to_string(*value) : "null";
-}
-
 void PrintJson(const Report& r) {
-    std::ostringstream o;
+    using Json = nlohmann::ordered_json;
     const PackageHeader* h = r.Header ? &*r.Header : nullptr;
-    auto field = [&](auto get) { return h ? std::to_string(get(*h)) : std::string("null"); };
-    o << "{\"accepted\":" << (r.Accepted ? "true" : "false")
-      << ",\"message\":" << JsonString(r.Message)
-      << ",\"model_code\":" << field([](const PackageHeader& x) { return unsigned{x.ModelCode}; })
-      << ",\"profile_index\":" << JsonOr(r.ProfileIndex ? std::optional<unsigned>(*r.ProfileIndex) : std::nullopt)
-      << ",\"scramble_mode\":" << field([](const PackageHeader& x) { return unsigned{x.ScrambleMode}; })
-      << ",\"code_bank\":" << field([](const PackageHeader& x) { return unsigned{x.CodeBank}; })
-      << ",\"request_variant\":" << field([](const PackageHeader& x) { return unsigned{x.RequestVariant}; })
-      << ",\"package_length\":" << JsonOr(r.PackageLength)
-      << ",\"section_count\":" << field([](const PackageHeader& x) { return unsigned{CountSections(x)}; })
-      << ",\"total_blocks\":" << field([](const PackageHeader& x) { return CountTotalBlocks(x); })
-      << ",\"sections\":[";
-    bool first = true;
+    const auto field = [&](auto get) { return h ? Json(get(*h)) : Json(nullptr); };
+    Json j;
+    j["accepted"] = r.Accepted;
+    j["message"] = r.Message;
+    j["model_code"] = field([](const PackageHeader& x) { return unsigned{x.ModelCode}; });
+    j["profile_index"] = r.ProfileIndex ? Json(unsigned{*r.ProfileIndex}) : Json(nullptr);
+    j["scramble_mode"] = field([](const PackageHeader& x) { return unsigned{x.ScrambleMode}; });
+    j["code_bank"] = field([](const PackageHeader& x) { return unsigned{x.CodeBank}; });
+    j["request_variant"] = field([](const PackageHeader& x) { return unsigned{x.RequestVariant}; });
+    j["package_length"] = r.PackageLength ? Json(*r.PackageLength) : Json(nullptr);
+    j["section_count"] = field([](const PackageHeader& x) { return unsigned{CountSections(x)}; });
+    j["total_blocks"] = field([](const PackageHeader& x) { return CountTotalBlocks(x); });
+    Json sections = Json::array();
     for (std::size_t slot = 0; h && slot < SlotCount; ++slot) {
         if (!SlotPresent(*h, slot)) continue;
-        if (!first) o << ',';
-        first = false;
-        o << "{\"slot\":" << slot << ",\"id\":" << unsigned{h->SectionIds[slot]}
-          << ",\"size\":" << h->SectionSizes[slot] << ",\"offset\":" << h->SectionOffsets[slot]
-          << ",\"blocks\":" << BlocksFor(h->SectionSizes[slot]) << '}';
+        Json section;
+        section["slot"] = slot;
+        section["id"] = unsigned{h->SectionIds[slot]};
+        section["size"] = h->SectionSizes[slot];
+        section["offset"] = h->SectionOffsets[slot];
+        section["blocks"] = BlocksFor(h->SectionSizes[slot]);
+        sections.push_back(std::move(section));
     }
-    o << "]}\n";
-    std::cout << o.str();
+    j["sections"] = std::move(sections);
+    std::cout << j.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
 void PrintText(const Report& r) {
