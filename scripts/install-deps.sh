@@ -7,8 +7,14 @@ purpose=${1:-run}
 
 run_packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libudev-dev fonts-liberation2
+  qt6-base-dev libgl-dev libudev-dev fonts-liberation2 nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+)
+# What scripts/package.sh needs beyond building: the Debian package is built by
+# dpkg-buildpackage with debhelper (the manual page of quenfall-cli is made by a shell
+# script, the window's is written by hand), the Windows zip by zip.
+package_packages=(
+  dpkg-dev debhelper zip
 )
 # udev: the kernel-level guest runs the host's systemd-udevd inside itself. A machine that
 # runs systemd has it already; elsewhere (a container, a chroot) its post-install does not
@@ -18,8 +24,9 @@ test_packages=(
   clang libclang-rt-14-dev llvm
   qemu-system-x86 busybox-static udev
   g++-mingw-w64-x86-64-posix wine64 googletest
-  x11-apps netpbm zip unzip
-  dpkg-dev lintian desktop-file-utils libcap2-bin
+  x11-apps netpbm unzip
+  lintian desktop-file-utils libcap2-bin appstream groff-base
+  "${package_packages[@]}"
 )
 
 packages=("${run_packages[@]}")

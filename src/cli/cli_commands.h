@@ -13,5 +13,7 @@ int InspectCommand(const Arguments& args);
 int PackCommand(const Arguments& args);
 int FlashCommand(const Arguments& args);
 int DevicesCommand(const Arguments& args);
+int HistoryCommand(const Arguments& args);
+int DoctorCommand(const Arguments& args);
 
 }  // namespace quenfall::cli

@@ -10,6 +10,7 @@
 #include "cli/cli_support.h"
 #include "cli/crate_flash.h"
 #include "cli/crate_report.h"
+#include "cli/run_record.h"
 #include "link/drive_location.h"
 #include "link/located_device_link.h"
 #include "link/platform_link.h"
@@ -68,6 +69,7 @@ int FlashCrateCommand(const CrateRequest& request) {
             configs[i].RestartTime =
                 EmulatedRestartTime + EmulatedRestartSpread * static_cast<int>(configs.size() - 1 - i);
             configs[i].KeepFrameLog = false;
+            configs[i].Faults = request.Faults;
         }
         crate = std::make_unique<EmulatedCrate>(std::move(configs));
         source.Drives = crate->Drives();
@@ -83,8 +85,8 @@ int FlashCrateCommand(const CrateRequest& request) {
         source.Drives = link->ListedDrives();
         if (source.Drives.empty()) {
             std::cerr << "quenfall-cli flash: no radio was found. Connect the radios with their programming "
-                         "cables, switch them on in programming mode and try again (quenfall-cli devices "
-                         "lists what is found).\n";
+                         "cables, switch them on in programming mode and try again (quenfall-cli doctor "
+                         "says why none is found).\n";
             return 1;
         }
         if (std::string problem = link->PermissionProblem(); !problem.empty()) {
@@ -160,6 +162,8 @@ int FlashCrateCommand(const CrateRequest& request) {
         }
     }
 
+    HistoryRecorder history;
+    RecordRuns(history, outcomes, package, request.PackageName, crate != nullptr, std::cerr);
     PrintCrateSummary(std::cout, outcomes);
     if (report.is_open()) {
         report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package));

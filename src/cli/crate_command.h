@@ -6,6 +6,7 @@
 #include <string>
 
 #include "package/package.h"
+#include "radio/emulated_radio.h"
 #include "upgrade/upgrade_sequencer.h"
 
 namespace quenfall::cli {
@@ -17,6 +18,7 @@ struct CrateRequest {
     std::optional<std::size_t> Emulate;    // radios of an emulated crate; none: the platform's
     std::optional<std::string> ReportPath;
     DialogueTrace* Trace = nullptr;        // only with Device
+    Misbehaviour Faults;                   // of every emulated radio
 };
 
 int FlashCrateCommand(const CrateRequest& request);

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "protocol/command_frame.h"
+#include "cli/run_tally.h"
 #include "upgrade/status_texts.h"
 
 namespace quenfall::cli {
@@ -48,28 +48,10 @@ private:
     std::string error_;
 };
 
-// Counts the blocks a run sends, passing the dialogue on to the user's trace if any.
-class BlockCounter final : public DialogueTrace {
-public:
-    explicit BlockCounter(DialogueTrace* next) : next_(next) {}
-    void FrameWritten(std::span<const std::uint8_t> frame) override {
-        if (frame.size() == BlockFrameLength) ++blocks_;
-        if (next_) next_->FrameWritten(frame);
-    }
-    void AnswerAccepted(std::span<const std::uint8_t> answer) override {
-        if (next_) next_->AnswerAccepted(answer);
-    }
-    std::uint32_t Blocks() const { return blocks_; }
-
-private:
-    DialogueTrace* next_;
-    std::uint32_t blocks_ = 0;
-};
-
 void RunOne(const std::shared_ptr<const Package>& package, CrateRadio& radio, CrateDisplay& display,
             std::size_t row, const FlashOptions& shared, DialogueTrace* trace, RadioOutcome& outcome) {
     RadioRunView view(display, row);
-    BlockCounter counter(trace);
+    RunTally counter(trace);
     FlashOptions options = shared;
     options.Trace = &counter;
     options.TakeUsbEvents = radio.TakeUsbEvents;
@@ -82,6 +64,7 @@ void RunOne(const std::shared_ptr<const Package>& package, CrateRadio& radio, Cr
     outcome.Completed = status == 0;
     outcome.StatusTexts = view.Texts();
     outcome.BlocksSent = counter.Blocks();
+    outcome.FramesSent = counter.Frames();
     outcome.LastNode = radio.Link->LastNode();
     if (outcome.Completed) {
         outcome.Outcome = UpgradeCompleteText;

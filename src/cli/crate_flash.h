@@ -38,6 +38,9 @@ struct RadioOutcome {
     std::string Outcome;       // that text, the failure text, or the error that ended it
     std::vector<std::string> StatusTexts;  // every status-line text, in order
     std::uint32_t BlocksSent = 0;
+    std::uint32_t FramesSent = 0;  // 0: the run sent nothing (no radio could be opened)
+    // The last command of the run whose outcome was not good, in words; empty when all were.
+    std::string LastCommandProblem;
     std::chrono::system_clock::time_point Start;
     std::chrono::system_clock::time_point End;
 };

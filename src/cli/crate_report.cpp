@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/cli_support.h"
+#include "history/history_record.h"
 
 namespace quenfall::cli {
 
@@ -14,27 +15,7 @@ double Seconds(const RadioOutcome& o) {
     return std::chrono::duration<double>(o.End - o.Start).count();
 }
 
-std::string CheckValueText(std::uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(value));
-    return text;
-}
-
 }  // namespace
-
-std::string UtcTimestamp(std::chrono::system_clock::time_point time) {
-    using namespace std::chrono;
-    const auto ms = floor<milliseconds>(time);
-    const auto day = floor<days>(ms);
-    const year_month_day date(day);
-    const hh_mm_ss<milliseconds> clock(ms - day);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
-    return text;
-}
 
 void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes) {
     std::size_t locationWidth = 8;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/crate_flash.h"
+#include "history/utc_time.h"
 
 namespace quenfall::cli {
 
@@ -20,8 +21,5 @@ void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outco
 // time (UTC, ISO 8601, milliseconds).
 std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::string_view packageName,
                             std::uint16_t checkValue);
-
-// "2026-12-09T12:34:56.789Z"
-std::string UtcTimestamp(std::chrono::system_clock::time_point time);
 
 }  // namespace quenfall::cli

@@ -11,6 +11,8 @@
 #include "cli/crate_command.h"
 #include "cli/dialogue_trace_file.h"
 #include "cli/platform_link.h"
+#include "cli/run_record.h"
+#include "cli/run_tally.h"
 #include "package/package_loader.h"
 #include "radio/emulated_radio.h"
 #include "upgrade/status_texts.h"
@@ -21,12 +23,21 @@ namespace {
 
 constexpr std::string_view FlashUsage =
     "usage: quenfall-cli flash FILE [--emulate [N]] [--device NODE_OR_LOCATION | --all]\n"
-    "                          [--report REPORT] [--trace TRACE]";
+    "                          [--report REPORT] [--trace TRACE] [--emulate-fault no-answer]";
 // How the emulated radio behaves: it first answers status 3, restarts into boot mode and is
 // back on the bus after this long, then acknowledges every block.
 constexpr std::chrono::milliseconds EmulatedRestartTime{2000};
 // An emulated crate holds at most as many radios as a hub chain of a shop would.
 constexpr std::size_t MaxEmulatedRadios = 64;
+// A failed run for training (and for tests of what a failure leaves behind): the emulated
+// radio never acknowledges its first block, so the run ends with " Communication Error!".
+constexpr std::string_view NoAnswerFault = "no-answer";
+
+Misbehaviour NoAnswerAtFirstBlock() {
+    Misbehaviour faults;
+    faults.Silent = RequestMatch::Every(RequestKind::Block);
+    return faults;
+}
 
 int UsageError(std::string_view what) {
     std::cerr << "quenfall-cli flash: " << what << '\n' << FlashUsage << '\n';
@@ -50,6 +61,7 @@ int FlashCommand(const Arguments& args) {
     bool emulate = false;
     std::size_t emulated = 1;
     bool countGiven = false;
+    bool fault = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--emulate") {
@@ -65,6 +77,11 @@ int FlashCommand(const Arguments& args) {
             }
         } else if (a == "--all") {
             all = true;
+        } else if (a == "--emulate-fault") {
+            if (i + 1 >= args.size() || args[i + 1] != NoAnswerFault)
+                return UsageError("--emulate-fault takes " + std::string(NoAnswerFault));
+            fault = true;
+            ++i;
         } else if (a == "--trace" || a == "--report" || a == "--device") {
             if (i + 1 >= args.size()) return UsageError(a + " needs " + (a == "--device" ? "a radio" : "a file name"));
             (a == "--trace" ? tracePath : a == "--report" ? reportPath : device) = args[++i];
@@ -85,6 +102,7 @@ int FlashCommand(const Arguments& args) {
     if (reportPath && !perRadio) return UsageError("--report needs --all or --device");
     if (tracePath && all) return UsageError("--trace records one radio's dialogue: use it with --device");
     if (countGiven && !perRadio) return UsageError("--emulate N needs --all or --device");
+    if (fault && !emulate) return UsageError("--emulate-fault needs --emulate");
 
     const LoadResult loaded = LoadPackage(PathFromArgument(*file));
     if (loaded.Verdict != LoadVerdict::Accepted) {
@@ -111,12 +129,34 @@ int FlashCommand(const Arguments& args) {
         if (emulate) request.Emulate = emulated;
         request.ReportPath = reportPath;
         request.Trace = trace ? &*trace : nullptr;
+        if (fault) request.Faults = NoAnswerAtFirstBlock();
         return FlashCrateCommand(request);
     }
 
     TerminalView view(std::cout, std::cerr, StdoutIsTerminal());
+    RunTally tally(trace ? &*trace : nullptr);
     FlashOptions options;
-    options.Trace = trace ? &*trace : nullptr;
+    options.Trace = &tally;
+    const std::u8string name = PathFromArgument(*file).filename().u8string();
+    const std::string packageName(name.begin(), name.end());
+    HistoryRecorder history;
+    RadioOutcome outcome;
+
+    // The run's record goes into the history before the command reports how it ended.
+    const auto recorded = [&](int status) {
+        outcome.End = std::chrono::system_clock::now();
+        outcome.Completed = status == 0;
+        outcome.BlocksSent = tally.Blocks();
+        outcome.FramesSent = tally.Frames();
+        if (outcome.LastNode.empty()) outcome.LastNode = outcome.Drive.Node;
+        if (outcome.Outcome.empty()) {
+            outcome.Outcome = outcome.Completed      ? std::string(UpgradeCompleteText)
+                              : view.ErrorShown()    ? view.ErrorText()
+                                                     : view.StatusText();
+        }
+        RecordRuns(history, {outcome}, *package, packageName, emulate, std::cerr);
+        return status;
+    };
 
     if (!emulate) {
         std::string why;
@@ -127,13 +167,16 @@ int FlashCommand(const Arguments& args) {
             return 1;
         }
         options.TakeUsbEvents = platform.TakeUsbEvents;
-        return FlashPackage(package, *platform.Link, view, options);
+        outcome.Drive = platform.Radio;
+        outcome.Start = std::chrono::system_clock::now();
+        return recorded(FlashPackage(package, *platform.Link, view, options));
     }
 
     EmulatedRadioConfig config;
     config.Selection = package->Selection;
     config.RestartTime = EmulatedRestartTime;
     config.KeepFrameLog = false;
+    if (fault) config.Faults = NoAnswerAtFirstBlock();
     EmulatedRadio radio(config);
     int usbEvents = 0;
     radio.SetPresenceCallback([&usbEvents](bool) { ++usbEvents; });
@@ -142,6 +185,8 @@ int FlashCommand(const Arguments& args) {
         return std::exchange(usbEvents, 0);
     };
 
+    outcome.Drive.Node = "emulated";
+    outcome.Start = std::chrono::system_clock::now();
     int status = FlashPackage(package, radio, view, options);
 
     // The emulated radio checked every frame: what it found wrong fails the run even when
@@ -151,7 +196,11 @@ int FlashCommand(const Arguments& args) {
         for (std::string& d : radio.CompareSections(SectionsOf(*package))) problems.push_back(std::move(d));
     }
     for (const std::string& p : problems) std::cerr << "emulated radio: " << p << '\n';
-    if (!problems.empty()) return 1;
+    if (!problems.empty()) {
+        outcome.Outcome = "emulated radio: " + problems.front();
+        return recorded(1);
+    }
+    recorded(status);
     if (status == 0) {
         std::uint32_t blocks = 0;
         for (const auto& [id, s] : radio.Sections()) blocks += s.BlocksReceived;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "upgrade/device_link.h"
+#include "upgrade/drive_list_link.h"
 
 namespace quenfall::cli {
 
@@ -13,6 +14,7 @@ struct PlatformLink {
     std::unique_ptr<DeviceLink> Link;
     // Returns how many USB arrivals and removals happened since the last call; may be empty.
     std::function<int()> TakeUsbEvents;
+    RadioDrive Radio;  // the radio the scan found first, which the run opens
 };
 
 PlatformLink OpenPlatformLink(std::string& why);

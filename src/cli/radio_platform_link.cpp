@@ -17,7 +17,7 @@ PlatformLink OpenPlatformLink(std::string& why) {
     }
     if (link->ScanDrives() == 0) {
         why = "no radio was found. Connect the radio with its programming cable, switch it on "
-              "in programming mode and try again (quenfall-cli devices lists what is found).";
+              "in programming mode and try again (quenfall-cli doctor says why none is found).";
         return {};
     }
     if (std::string problem = link->PermissionProblem(); !problem.empty()) {
@@ -25,6 +25,7 @@ PlatformLink OpenPlatformLink(std::string& why) {
         return {};
     }
     PlatformLink platform;
+    platform.Radio = link->ListedDrives().front();
     platform.Link = std::move(link);
     platform.TakeUsbEvents = MakeUsbEventCounter();
     return platform;

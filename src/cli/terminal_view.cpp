@@ -63,6 +63,7 @@ void TerminalView::ShowInfo(std::string_view text) {
 
 void TerminalView::ShowError(std::string_view text, std::string_view caption) {
     errorShown_ = true;
+    error_.assign(text);
     ClearBar();
     out_.flush();
     err_ << caption << ": " << text << '\n';

@@ -25,6 +25,7 @@ public:
     const std::string& StatusText() const { return status_; }
     bool Completed() const override { return completed_; }
     bool ErrorShown() const { return errorShown_; }
+    const std::string& ErrorText() const { return error_; }  // the last box's text
     // Ends the bar's line so that what follows starts on a line of its own.
     void Finish() override;
 
@@ -39,6 +40,7 @@ private:
     bool statusSet_ = false;
     bool completed_ = false;
     bool errorShown_ = false;
+    std::string error_;
     int width_ = 0;
     int lastTenth_ = 0;
     bool barShown_ = false;

@@ -19,6 +19,7 @@ struct BlockDeviceRecord {
     std::string Model;      // sysfs "model" of its scsi_device parent, 16 blank-padded bytes
     std::string GenericNode = {};  // "/dev/sg1": the same SCSI device's generic node; empty without the sg driver
     std::string Location = {};  // LocationFromDevPath of its sysfs device path
+    std::string Serial = {};    // sysfs "serial" of its USB device, where it has one
 };
 
 // The text without the line end a sysfs read leaves; blanks stay.

@@ -20,6 +20,7 @@ struct RadioDrive {
     std::string Location;
     std::string Vendor;    // exactly as the device reports it, blanks included
     std::string Model;
+    std::string Serial = {};  // the USB device's serial number, where the system gives one
 };
 
 class DriveListLink : public DeviceLink {

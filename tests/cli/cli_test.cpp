@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
 #if !defined(_WIN32)
+#include <stdlib.h>
 #include <sys/wait.h>
 #endif
 
@@ -71,12 +73,20 @@ protected:
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
+        // Every run the tests make is recorded here, never in the user's own history.
+        history_ = dir_ / "history.jsonl";
+#if defined(_WIN32)
+        _putenv_s("QUENFALL_HISTORY", history_.string().c_str());
+#else
+        ::setenv("QUENFALL_HISTORY", history_.c_str(), 1);
+#endif
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    CliRun Cli(const std::string& args) {
-        const fs::path out = dir_ / "stdout.txt";
-        const fs::path err = dir_ / "stderr.txt";
+    // tag: for runs at the same time, each its own output files.
+    CliRun Cli(const std::string& args, const std::string& tag = "") {
+        const fs::path out = dir_ / ("stdout" + tag + ".txt");
+        const fs::path err = dir_ / ("stderr" + tag + ".txt");
         std::string command = "\"" + CliPath() + "\" " + args + " > \"" + out.string() + "\" 2> \"" +
                               err.string() + "\"";
 #if defined(_WIN32)
@@ -107,6 +117,7 @@ protected:
     std::string Q(const fs::path& p) { return "\"" + p.string() + "\""; }
 
     fs::path dir_;
+    fs::path history_;
 };
 
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
@@ -514,6 +525,112 @@ TEST_F(CliTest, DevicesListsEachRadioWithNodeAndLocationAsTextOrJson) {
     EXPECT_EQ(none.Exit, 1);
     EXPECT_EQ(none.Out, "[]\n");
     EXPECT_EQ(Cli("devices --xml").Exit, 2);
+}
+
+
+// --- the history -----------------------------------------------------------------------
+
+TEST_F(CliTest, EveryRunThatSentARequestLeavesOneRecordWhichHistoryListsFiltersAndExports) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(3000, 8)}};
+    const fs::path p = Write("shop.bin", WritePackage(spec));
+    const std::uintmax_t size = fs::file_size(p);
+
+    // Two single runs, a crate of four and a run that fails, all at once: four programs
+    // appending to one history.
+    const std::vector<std::string> commands = {
+        "flash " + Q(p) + " --emulate", "flash " + Q(p) + " --emulate", "flash " + Q(p) + " --all --emulate 4",
+        "flash " + Q(p) + " --emulate --emulate-fault no-answer"};
+    std::vector<CliRun> runs(commands.size());
+    {
+        std::vector<std::jthread> programs;
+        for (std::size_t i = 0; i < commands.size(); ++i)
+            programs.emplace_back([&, i] { runs[i] = Cli(commands[i], std::to_string(i)); });
+    }
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(runs[i].Exit, 0) << commands[i] << runs[i].Out << runs[i].Err;
+    EXPECT_EQ(runs[3].Exit, 1) << runs[3].Out << runs[3].Err;
+    for (const CliRun& r : runs) EXPECT_EQ(r.Err.find("not recorded"), std::string::npos) << r.Err;
+    // A run refused before any request was sent is no run of the radio.
+    EXPECT_EQ(Cli("flash " + Q(p) + " --device 1-1.9 --emulate 2").Exit, 1);
+
+    EXPECT_EQ(Lines(ReadText(history_)).size(), 7u) << ReadText(history_);
+
+    // CSV: a header row, then one row per run with as many fields.
+    const CliRun csv = Cli("history --csv");
+    EXPECT_EQ(csv.Exit, 0) << csv.Err;
+    const std::vector<std::string> rows = Lines(csv.Out);
+    ASSERT_EQ(rows.size(), 8u) << csv.Out;
+    EXPECT_TRUE(rows[0].starts_with("start,end,program,version,key_set,package,package_size,")) << rows[0];
+    const auto fields = [](const std::string& row) { return std::count(row.begin(), row.end(), ',') + 1; };
+    const std::vector<std::string> header = [&] {
+        std::vector<std::string> names;
+        std::istringstream in(rows[0]);
+        for (std::string name; std::getline(in, name, ',');) names.push_back(name);
+        return names;
+    }();
+    for (const std::string& row : rows) EXPECT_EQ(fields(row), static_cast<long>(header.size())) << row;
+    std::size_t emulatedRows = 0, completedRows = 0, crateRows = 0;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_NE(rows[i].find(",quenfall-cli," + std::string(QUENFALL_VERSION) + "," +
+                               std::string(KeySetFingerprint()) + ",shop.bin," + std::to_string(size) + ",0,"),
+                  std::string::npos)
+            << rows[i];
+        if (rows[i].ends_with(",true")) ++emulatedRows;
+        if (rows[i].find("\" Program upgrade is complete!\",true,") != std::string::npos) ++completedRows;
+        if (rows[i].find(",1-1.") != std::string::npos) ++crateRows;
+    }
+    EXPECT_EQ(emulatedRows, 7u) << "training runs never pass for real ones";
+    EXPECT_EQ(completedRows, 6u);
+    EXPECT_EQ(crateRows, 4u);
+
+    // Only the failed run, with how it ended.
+    const CliRun failed = Cli("history --failed --json");
+    EXPECT_EQ(failed.Exit, 0) << failed.Err;
+    EXPECT_EQ(std::count(failed.Out.begin(), failed.Out.end(), '\n'), 1) << failed.Out;
+    EXPECT_NE(failed.Out.find("\"outcome\":\" Communication Error!\",\"completed\":false"), std::string::npos)
+        << failed.Out;
+    const CliRun failedTable = Cli("history --failed");
+    ASSERT_EQ(Lines(failedTable.Out).size(), 2u) << failedTable.Out;
+    EXPECT_TRUE(Lines(failedTable.Out)[1].ends_with("failed, emulated   Communication Error!"))
+        << failedTable.Out;
+
+    // By location, and since a date: the whole table, or nothing before the first run.
+    const CliRun there = Cli("history --location 1-1.3");
+    ASSERT_EQ(Lines(there.Out).size(), 2u) << there.Out;
+    EXPECT_NE(Lines(there.Out)[1].find("1-1.3"), std::string::npos);
+    EXPECT_EQ(Lines(Cli("history --since 2000-01-01").Out).size(), 8u);
+    EXPECT_EQ(Cli("history --since 2999-01-01").Out, "No recorded upgrade matches.\n");
+    EXPECT_EQ(Cli("history --since 2999-01-01 --json").Out, "[]\n");
+    EXPECT_EQ(Cli("history --since tomorrow").Exit, 2);
+    EXPECT_EQ(Cli("history --json --csv").Exit, 2);
+    EXPECT_EQ(Cli("history --location").Exit, 2);
+}
+
+TEST_F(CliTest, AHistoryThatCannotBeWrittenLeavesTheUpgradeAsItIsAndIsToldOnce) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(2048, 9)}};
+    const fs::path p = Write("one.bin", WritePackage(spec));
+    // A file where the history's folder would have to be.
+    Write("blocked", {1, 2, 3});
+#if defined(_WIN32)
+    _putenv_s("QUENFALL_HISTORY", (dir_ / "blocked" / "history.jsonl").string().c_str());
+#else
+    ::setenv("QUENFALL_HISTORY", (dir_ / "blocked" / "history.jsonl").c_str(), 1);
+#endif
+    const CliRun crate = Cli("flash " + Q(p) + " --all --emulate 2");
+    EXPECT_EQ(crate.Exit, 0) << crate.Out << crate.Err;
+    EXPECT_EQ(Lines(crate.Out).back(), "2 of 2 radios upgraded.");
+    const std::vector<std::string> told = Lines(crate.Err);
+    ASSERT_EQ(told.size(), 1u) << crate.Err;
+    EXPECT_TRUE(told[0].starts_with("quenfall-cli: This upgrade was not recorded in the history of upgrades ("))
+        << told[0];
+    const CliRun history = Cli("history");
+    EXPECT_EQ(history.Exit, 0) << history.Err;
+    EXPECT_TRUE(history.Out.starts_with("No upgrade has been recorded yet")) << history.Out;
 }
 
 }  // namespace

@@ -171,7 +171,7 @@ std::vector<RadioDrive> LinuxDeviceLink::ListedDrives() const {
     drives.reserve(drives_.size());
     for (const auto& d : drives_) {
         drives.push_back({d.DevNode, d.Location, std::string(WithoutLineEnd(d.Vendor)),
-                          std::string(WithoutLineEnd(d.Model))});
+                          std::string(WithoutLineEnd(d.Model)), std::string(WithoutLineEnd(d.Serial))});
     }
     return drives;
 }

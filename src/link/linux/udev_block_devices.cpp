@@ -52,6 +52,9 @@ BlockDeviceRecord RecordOf(udev_device* device) {
         record.Model = Text(udev_device_get_sysattr_value(scsi, "model"));
         record.GenericNode = GenericNodeOf(scsi);
     }
+    if (udev_device* usb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device")) {
+        record.Serial = Text(udev_device_get_sysattr_value(usb, "serial"));
+    }
     return record;
 }
 

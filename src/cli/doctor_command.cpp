@@ -1,0 +1,20 @@
+// quenfall-cli doctor: why the radio is, or is not, found and usable; one line per check.
+#include <iostream>
+
+#include "cli/cli_commands.h"
+#include "link/doctor_facts.h"
+
+namespace quenfall::cli {
+
+int DoctorCommand(const Arguments& args) {
+    if (!args.empty()) {
+        std::cerr << "usage: quenfall-cli doctor\n";
+        return 2;
+    }
+    const Diagnosis diagnosis = Diagnose(GatherDoctorFacts());
+    std::cout << DiagnosisText(diagnosis);
+    std::cout.flush();
+    return diagnosis.RadioReady ? 0 : 1;
+}
+
+}  // namespace quenfall::cli

@@ -1,0 +1,39 @@
+#include "cli/run_record.h"
+
+#include <ostream>
+
+#include "history/utc_time.h"
+#include "protocol/key_tables.h"
+
+namespace quenfall::cli {
+
+HistoryRecord RecordOfRun(const RadioOutcome& outcome, const Package& package, std::string_view packageName,
+                          bool emulated) {
+    HistoryRecord record;
+    record.Start = UtcTimestamp(outcome.Start);
+    record.End = UtcTimestamp(outcome.End);
+    record.Program = "quenfall-cli";
+    record.Version = QUENFALL_VERSION;
+    record.KeySet = std::string(KeySetFingerprint());
+    SetPackageFacts(record, package, packageName);
+    record.Location = outcome.Drive.Location;
+    record.Node = outcome.Drive.Node;
+    record.LastNode = outcome.LastNode;
+    record.Serial = outcome.Drive.Serial;
+    record.Outcome = outcome.Outcome;
+    record.Completed = outcome.Completed;
+    record.BlocksSent = outcome.BlocksSent;
+    record.LastCommandProblem = outcome.LastCommandProblem;
+    record.Emulated = emulated;
+    return record;
+}
+
+void RecordRuns(HistoryRecorder& recorder, const std::vector<RadioOutcome>& outcomes, const Package& package,
+                std::string_view packageName, bool emulated, std::ostream& err) {
+    for (const RadioOutcome& o : outcomes) {
+        if (o.FramesSent > 0) recorder.Record(RecordOfRun(o, package, packageName, emulated));
+    }
+    if (const std::string notice = recorder.TakeNotice(); !notice.empty()) err << "quenfall-cli: " << notice << '\n';
+}
+
+}  // namespace quenfall::cli

@@ -1,0 +1,33 @@
+#pragma once
+// Counts what a run sends (every frame, and the block frames among them), passing the
+// dialogue on to the user's trace if any: the history records a run only when it sent a
+// first request, with the blocks it sent.
+#include <cstdint>
+#include <span>
+
+#include "protocol/command_frame.h"
+#include "upgrade/upgrade_sequencer.h"
+
+namespace quenfall::cli {
+
+class RunTally final : public DialogueTrace {
+public:
+    explicit RunTally(DialogueTrace* next = nullptr) : next_(next) {}
+    void FrameWritten(std::span<const std::uint8_t> frame) override {
+        ++frames_;
+        if (frame.size() == BlockFrameLength) ++blocks_;
+        if (next_) next_->FrameWritten(frame);
+    }
+    void AnswerAccepted(std::span<const std::uint8_t> answer) override {
+        if (next_) next_->AnswerAccepted(answer);
+    }
+    std::uint32_t Frames() const { return frames_; }
+    std::uint32_t Blocks() const { return blocks_; }
+
+private:
+    DialogueTrace* next_;
+    std::uint32_t frames_ = 0;
+    std::uint32_t blocks_ = 0;
+};
+
+}  // namespace quenfall::cli

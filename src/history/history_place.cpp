@@ -1,0 +1,21 @@
+#include "history/history_place.h"
+
+namespace quenfall {
+
+std::filesystem::path LinuxHistoryPath(const HistoryEnvironment& environment) {
+    if (!environment.Override.empty()) return environment.Override;
+    // Not is_absolute(): on Windows a path needs a drive to be absolute, and these
+    // rules are tested on every system.
+    const auto absolute = [](const std::filesystem::path& p) { return p.native().starts_with('/'); };
+    if (absolute(environment.XdgStateHome)) return environment.XdgStateHome / "quenfall" / "history.jsonl";
+    if (absolute(environment.Home)) return environment.Home / ".local" / "state" / "quenfall" / "history.jsonl";
+    return {};
+}
+
+std::filesystem::path WindowsHistoryPath(const HistoryEnvironment& environment) {
+    if (!environment.Override.empty()) return environment.Override;
+    if (environment.LocalAppData.empty()) return {};
+    return environment.LocalAppData / "Quenfall" / "history.jsonl";
+}
+
+}  // namespace quenfall

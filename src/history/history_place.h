@@ -1,0 +1,22 @@
+#pragma once
+// Where a user's history is, from the environment, by each system's convention. Pure: the
+// platform's file (history_file.h) hands in what its environment says.
+#include <filesystem>
+
+namespace quenfall {
+
+struct HistoryEnvironment {
+    std::filesystem::path Override;      // QUENFALL_HISTORY: another file (tests, a shop's share)
+    std::filesystem::path XdgStateHome;  // XDG_STATE_HOME
+    std::filesystem::path Home;          // HOME
+    std::filesystem::path LocalAppData;  // %LOCALAPPDATA%
+};
+
+// $XDG_STATE_HOME/quenfall/history.jsonl, ~/.local/state/quenfall/history.jsonl when it is
+// unset or not absolute (as the base directory convention says); empty when there is no
+// home either.
+std::filesystem::path LinuxHistoryPath(const HistoryEnvironment& environment);
+// %LOCALAPPDATA%\Quenfall\history.jsonl; empty without LOCALAPPDATA.
+std::filesystem::path WindowsHistoryPath(const HistoryEnvironment& environment);
+
+}  // namespace quenfall

@@ -1,0 +1,27 @@
+#include "history/history_record.h"
+
+#include <cstdio>
+
+#include "package/package.h"
+
+namespace quenfall {
+
+void SetPackageFacts(HistoryRecord& record, const Package& package, std::string_view fileName) {
+    const auto& image = package.Image;
+    record.Package.assign(fileName);
+    record.PackageSize = image.size();
+    record.ModelCode = package.Header.ModelCode;
+    // Stored high byte first in the file's last two bytes, which the loader has checked.
+    if (image.size() >= 2) {
+        record.CheckValue = static_cast<std::uint16_t>(image[image.size() - 2] << 8 | image[image.size() - 1]);
+    }
+    record.TotalBlocks = package.TotalBlocks;
+}
+
+std::string CheckValueText(std::uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace quenfall

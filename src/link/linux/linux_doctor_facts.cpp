@@ -1,0 +1,140 @@
+// The doctor's facts on Linux: libudev for the disks and the rule's tags, sysfs for the sg
+// driver, the helper's own greeting for its capability, /proc for the user namespace.
+#include <libudev.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "link/doctor_facts.h"
+#include "link/drive_location.h"
+#include "link/drive_selection.h"
+#include "link/linux/helper_process.h"
+#include "link/linux/linux_device_link.h"
+#include "link/linux/user_namespace.h"
+#include "link/radio_identity.h"
+#include "protocol/key_tables.h"
+
+namespace quenfall {
+
+namespace {
+
+struct UdevUnref {
+    void operator()(udev* u) const { udev_unref(u); }
+    void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
+    void operator()(udev_device* d) const { udev_device_unref(d); }
+};
+template <typename T>
+using UdevPtr = std::unique_ptr<T, UdevUnref>;
+
+std::string Text(const char* value) { return value ? std::string(value) : std::string(); }
+
+constexpr std::string_view RuleName = "70-quenfall-radio.rules";
+// Where udev reads rules from, in its own order of precedence.
+constexpr std::array<std::string_view, 5> RuleFolders = {"/etc/udev/rules.d", "/run/udev/rules.d",
+                                                          "/usr/local/lib/udev/rules.d", "/usr/lib/udev/rules.d",
+                                                          "/lib/udev/rules.d"};
+
+bool MayOpen(const std::string& node) {
+    return !node.empty() && ::access(node.c_str(), R_OK | W_OK) == 0;
+}
+
+// The generic node of the SCSI device, and whether udev tagged it.
+void AddGenericNode(udev_device* scsi, DiskFacts& disk) {
+    std::error_code error;
+    const std::filesystem::path list = std::filesystem::path(Text(udev_device_get_syspath(scsi))) / "scsi_generic";
+    for (std::filesystem::directory_iterator it(list, error), end; !error && it != end; it.increment(error)) {
+        UdevPtr<udev_device> generic(udev_device_new_from_subsystem_sysname(
+            udev_device_get_udev(scsi), "scsi_generic", it->path().filename().c_str()));
+        if (generic && udev_device_get_devnode(generic.get())) {
+            disk.GenericNode = udev_device_get_devnode(generic.get());
+            disk.RuleTaggedGeneric = udev_device_has_tag(generic.get(), "uaccess") > 0;
+            disk.MayOpenGeneric = MayOpen(disk.GenericNode);
+            return;
+        }
+    }
+}
+
+DiskFacts FactsOf(udev_device* device) {
+    DiskFacts disk;
+    disk.Node = Text(udev_device_get_devnode(device));
+    disk.Partition = Text(udev_device_get_devtype(device)) == "partition";
+    udev_device* whole = disk.Partition ? udev_device_get_parent_with_subsystem_devtype(device, "block", "disk") : device;
+    disk.Removable = whole && std::string(WithoutLineEnd(Text(udev_device_get_sysattr_value(whole, "removable")))) == "1";
+    disk.Location = LocationFromDevPath(Text(udev_device_get_devpath(device)));
+    disk.OnUsb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device") != nullptr;
+    if (udev_device* scsi = udev_device_get_parent_with_subsystem_devtype(device, "scsi", "scsi_device")) {
+        disk.Vendor = std::string(WithoutLineEnd(Text(udev_device_get_sysattr_value(scsi, "vendor"))));
+        disk.Model = std::string(WithoutLineEnd(Text(udev_device_get_sysattr_value(scsi, "model"))));
+        if (!disk.Partition) AddGenericNode(scsi, disk);
+    } else {
+        disk.CarriesScsiIdentity = false;
+    }
+    disk.RuleTaggedDisk = udev_device_has_tag(device, "uaccess") > 0;
+    disk.MayOpenDisk = MayOpen(disk.Node);
+    return disk;
+}
+
+// Every whole disk and partition on USB, and any other disk that carries the radio's
+// identity (to say why it is not taken).
+std::vector<DiskFacts> ListDisks() {
+    std::vector<DiskFacts> disks;
+    UdevPtr<udev> context(udev_new());
+    if (!context) return disks;
+    UdevPtr<udev_enumerate> enumeration(udev_enumerate_new(context.get()));
+    if (!enumeration) return disks;
+    udev_enumerate_add_match_subsystem(enumeration.get(), "block");
+    if (udev_enumerate_scan_devices(enumeration.get()) < 0) return disks;
+    udev_list_entry* entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
+        UdevPtr<udev_device> device(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+        if (!device || !udev_device_get_devnode(device.get())) continue;
+        DiskFacts disk = FactsOf(device.get());
+        if (disk.OnUsb || IsRadioIdentity(disk.Vendor, disk.Model)) {
+            disks.push_back(std::move(disk));
+        }
+    }
+    std::sort(disks.begin(), disks.end(),
+              [](const DiskFacts& a, const DiskFacts& b) { return DeviceNameBefore(a.Node, b.Node); });
+    return disks;
+}
+
+}  // namespace
+
+DoctorFacts GatherDoctorFacts() {
+    DoctorFacts facts;
+    facts.Platform = DoctorFacts::System::Linux;
+    facts.KeySetName = std::string(KeySetName());
+    facts.KeySetFingerprint = std::string(KeySetFingerprint());
+    facts.HelperPath = RadioHelperPath();
+    std::error_code error;
+    facts.HelperFound = std::filesystem::is_regular_file(facts.HelperPath, error);
+    if (facts.HelperFound) {
+        // Its greeting says whether it holds the capability; it is sent no request.
+        const helper::HelperStart started = helper::StartHelperProcess(facts.HelperPath);
+        facts.HelperStarted = started.Connection != nullptr;
+        facts.HelperProblem = started.Problem;
+        facts.HelperHasRawIo = facts.HelperStarted && started.Greeting.HasRawIo;
+    }
+    for (std::string_view folder : RuleFolders) {
+        const std::filesystem::path rule = std::filesystem::path(folder) / RuleName;
+        if (std::filesystem::exists(rule, error)) {
+            facts.RulePath = rule.string();
+            break;
+        }
+    }
+    facts.SgLoaded = std::filesystem::exists("/sys/module/sg", error) ||
+                     std::filesystem::exists("/sys/class/scsi_generic", error);
+    if (!helper::InInitialUserNamespace()) {
+        facts.CommandsRefused =
+            "this program runs in a user namespace of its own, as in a container, where the radio helper opens no "
+            "radio and the raw I/O capability does not count";
+    }
+    facts.Disks = ListDisks();
+    return facts;
+}
+
+}  // namespace quenfall

@@ -1,0 +1,214 @@
+// The history file of this system: appends that never lose an earlier record, whatever
+// other programs, crashes and full disks do.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "history/history_file.h"
+#include "history/history_json.h"
+#include "history/history_reading.h"
+#include "history/history_recorder.h"
+
+namespace quenfall {
+namespace {
+
+namespace fs = std::filesystem;
+
+class HistoryFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("quenfall-history-test-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string ReadAll(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    void WriteAll(const fs::path& p, const std::string& text) {
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << text;
+    }
+
+    fs::path dir_;
+};
+
+HistoryRecord Numbered(int writer, int n, std::size_t padding = 0) {
+    HistoryRecord r;
+    r.Start = "2026-12-09T10:00:00.000Z";
+    r.Program = "writer " + std::to_string(writer);
+    r.BlocksSent = static_cast<std::uint32_t>(n);
+    // Longer than a page, so that a record written in pieces would show.
+    r.Outcome = std::string(padding, static_cast<char>('a' + writer % 26));
+    return r;
+}
+
+TEST_F(HistoryFileTest, AppendsCreateTheFoldersAndEachRecordIsOneWholeLine) {
+    const fs::path file = dir_ / "state" / "quenfall" / "history.jsonl";
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(AppendHistoryLine(file, HistoryLine(Numbered(0, i))), "");
+    const std::string text = ReadAll(file);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+    EXPECT_EQ(text.back(), '\n');
+    const HistoryContents contents = ReadHistoryFile(file);
+    ASSERT_EQ(contents.Records.size(), 3u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(contents.Records[i], Numbered(0, i));
+    EXPECT_TRUE(ReadHistoryFile(dir_ / "none.jsonl").Missing);
+}
+
+TEST_F(HistoryFileTest, AfterATornLastLineTheNextRecordStartsOnANewLineAndNothingIsLost) {
+    const fs::path file = dir_ / "history.jsonl";
+    const std::string first = HistoryLine(Numbered(1, 1)), second = HistoryLine(Numbered(1, 2));
+    // A power cut in the middle of the third record.
+    WriteAll(file, first + "\n" + second + "\n" + HistoryLine(Numbered(1, 3)).substr(0, 50));
+    EXPECT_EQ(AppendHistoryLine(file, HistoryLine(Numbered(1, 4))), "");
+    EXPECT_EQ(AppendHistoryLine(file, HistoryLine(Numbered(1, 5))), "");
+    const HistoryContents contents = ReadHistoryFile(file);
+    ASSERT_EQ(contents.Records.size(), 4u);
+    EXPECT_EQ(contents.Records[0].BlocksSent, 1u);
+    EXPECT_EQ(contents.Records[1].BlocksSent, 2u);
+    EXPECT_EQ(contents.Records[2].BlocksSent, 4u);
+    EXPECT_EQ(contents.Records[3].BlocksSent, 5u);
+    EXPECT_EQ(contents.Unreadable, 1u);
+    EXPECT_TRUE(ReadAll(file).starts_with(first + "\n" + second + "\n"));
+}
+
+TEST_F(HistoryFileTest, EightProgramsAppendingAHundredRecordsEachLeaveEightHundredWholeRecords) {
+    const fs::path file = dir_ / "history.jsonl";
+    constexpr int Writers = 8;
+    constexpr int Each = 100;
+    const auto write = [&](int writer) {
+        int failures = 0;
+        for (int n = 0; n < Each; ++n)
+            if (!AppendHistoryLine(file, HistoryLine(Numbered(writer, n, 5000))).empty()) ++failures;
+        return failures;
+    };
+#if defined(_WIN32)
+    // Each append opens a handle of its own, as another program would.
+    std::vector<std::jthread> writers;
+    std::vector<int> failures(Writers);
+    for (int w = 0; w < Writers; ++w) writers.emplace_back([&, w] { failures[w] = write(w); });
+    writers.clear();
+    for (int f : failures) EXPECT_EQ(f, 0);
+#else
+    fs::create_directories(dir_);
+    std::vector<pid_t> children;
+    for (int w = 0; w < Writers; ++w) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) ::_exit(write(w) == 0 ? 0 : 1);
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+#endif
+    const HistoryContents contents = ReadHistoryFile(file);
+    EXPECT_EQ(contents.Unreadable, 0u);
+    ASSERT_EQ(contents.Records.size(), static_cast<std::size_t>(Writers * Each));
+    // Every writer's records are there, whole, in the order it wrote them.
+    std::map<std::string, std::uint32_t> next;
+    for (const HistoryRecord& r : contents.Records) {
+        EXPECT_EQ(r.BlocksSent, next[r.Program]++) << r.Program;
+        EXPECT_EQ(r.Outcome.size(), 5000u);
+        EXPECT_EQ(r.Outcome.find_first_not_of(r.Outcome.front()), std::string::npos);
+    }
+    EXPECT_EQ(next.size(), static_cast<std::size_t>(Writers));
+}
+
+#if !defined(_WIN32)
+TEST_F(HistoryFileTest, AWriterKilledMidRecordWhileHoldingTheLockStopsNoLaterAppend) {
+    const fs::path file = dir_ / "history.jsonl";
+    ASSERT_EQ(AppendHistoryLine(file, HistoryLine(Numbered(2, 1))), "");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A writer as AppendHistoryLine is one: the lock, then half of its record ... and
+        // then it is killed.
+        const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+        const std::string half = HistoryLine(Numbered(2, 2)).substr(0, 60);
+        if (::write(fd, half.data(), half.size()) != static_cast<ssize_t>(half.size())) ::_exit(1);
+        if (::write(ready[1], "x", 1) != 1) ::_exit(1);
+        for (;;) ::pause();
+    }
+    char x = 0;
+    ASSERT_EQ(::read(ready[0], &x, 1), 1);
+    // Another program appends meanwhile: it waits for the lock ...
+    std::string problem = "not run";
+    std::jthread later([&] { problem = AppendHistoryLine(file, HistoryLine(Numbered(2, 3))); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    later.join();
+    ::close(ready[0]);
+    ::close(ready[1]);
+    // ... and gets it when the kernel drops the killed writer's lock.
+    EXPECT_EQ(problem, "");
+    EXPECT_EQ(AppendHistoryLine(file, HistoryLine(Numbered(2, 4))), "");
+    const HistoryContents contents = ReadHistoryFile(file);
+    ASSERT_EQ(contents.Records.size(), 3u);
+    EXPECT_EQ(contents.Records[0].BlocksSent, 1u);
+    EXPECT_EQ(contents.Records[1].BlocksSent, 3u);
+    EXPECT_EQ(contents.Records[2].BlocksSent, 4u);
+    EXPECT_EQ(contents.Unreadable, 1u);
+}
+
+TEST_F(HistoryFileTest, ALockHeldTooLongIsGivenUpOnNotWaitedForForEver) {
+    const fs::path file = dir_ / "history.jsonl";
+    ASSERT_EQ(AppendHistoryLine(file, HistoryLine(Numbered(3, 1))), "");
+    const int holder = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string problem = AppendHistoryLine(file, HistoryLine(Numbered(3, 2)));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    ::close(holder);
+    EXPECT_NE(problem.find("held the lock"), std::string::npos) << problem;
+    EXPECT_GE(waited, HistoryLockPatience);
+    EXPECT_LT(waited, HistoryLockPatience + std::chrono::seconds(3));
+    EXPECT_EQ(ReadHistoryFile(file).Records.size(), 1u);
+}
+#endif
+
+TEST_F(HistoryFileTest, AHistoryThatCannotBeWrittenIsToldOnceAndNothingElseHappens) {
+    // A folder that cannot be made: a file stands where it would go (root may write
+    // anywhere else).
+    WriteAll(dir_ / "blocked", "not a folder");
+    HistoryRecorder recorder(dir_ / "blocked" / "quenfall" / "history.jsonl");
+    EXPECT_FALSE(recorder.Record(Numbered(4, 1)));
+    EXPECT_FALSE(recorder.Record(Numbered(4, 2)));
+    const std::string notice = recorder.TakeNotice();
+    EXPECT_TRUE(notice.starts_with("This upgrade was not recorded in the history of upgrades (")) << notice;
+    EXPECT_NE(notice.find("blocked"), std::string::npos) << notice;
+    EXPECT_EQ(recorder.TakeNotice(), "") << "told once";
+
+    HistoryRecorder fine(dir_ / "fine.jsonl");
+    EXPECT_TRUE(fine.Record(Numbered(4, 3)));
+    EXPECT_EQ(fine.TakeNotice(), "");
+    EXPECT_EQ(AppendHistoryLine({}, "{}").empty(), false);
+}
+
+}  // namespace
+}  // namespace quenfall
