@@ -9,6 +9,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "package/package_loader.h"
+#include "upgrade/upload_plan.h"
 
 namespace quenfall::cli {
 
@@ -49,6 +50,19 @@ Report RefusedReport(const std::filesystem::path& path, std::string message) {
     return r;
 }
 
+// Why a run sends fewer (or other) blocks than the package holds; empty when it sends them
+// all.
+std::string BlocksSentNote(const PackageHeader& h, const UploadPlan& plan) {
+    if (plan.LeadingBlocksNotSent == 0 && !plan.SendsFillerBlock) return {};
+    const std::string mode = "under scramble mode " + std::to_string(unsigned{h.ScrambleMode});
+    const std::string begins = " the upload begins section 0 at block " + std::to_string(FirstBlockSent(0, h.ScrambleMode));
+    if (plan.SendsFillerBlock)
+        return mode + begins + ", past the end of its " + std::to_string(plan.LeadingBlocksNotSent) +
+               (plan.LeadingBlocksNotSent == 1 ? " block" : " blocks") +
+               ": none of them is sent, one block of filler is";
+    return mode + begins + ": its first " + std::to_string(plan.LeadingBlocksNotSent) + " blocks are not sent";
+}
+
 template <typename T>
 std::string JsonOr(const std::optional<T>& value) {
     return value ? std::to_string(*value) : "null";
@@ -68,6 +82,9 @@ void PrintJson(const Report& r) {
       << ",\"package_length\":" << JsonOr(r.PackageLength)
       << ",\"section_count\":" << field([](const PackageHeader& x) { return unsigned{CountSections(x)}; })
       << ",\"total_blocks\":" << field([](const PackageHeader& x) { return CountTotalBlocks(x); })
+      << ",\"blocks_sent\":" << field([](const PackageHeader& x) { return PlanUpload(x, x.ScrambleMode).SentBlocks; });
+    const std::string note = h ? BlocksSentNote(*h, PlanUpload(*h, h->ScrambleMode)) : std::string();
+    o << ",\"blocks_sent_note\":" << (note.empty() ? std::string("null") : JsonString(note))
       << ",\"sections\":[";
     bool first = true;
     for (std::size_t slot = 0; h && slot < SlotCount; ++slot) {
@@ -93,8 +110,11 @@ void PrintText(const Report& r) {
           << "code bank:       " << unsigned{h.CodeBank} << '\n'
           << "request variant: " << unsigned{h.RequestVariant} << '\n';
         if (r.PackageLength) o << "package length:  " << *r.PackageLength << '\n';
+        const UploadPlan plan = PlanUpload(h, h.ScrambleMode);
+        const std::string note = BlocksSentNote(h, plan);
         o << "section count:   " << unsigned{CountSections(h)} << '\n'
-          << "total blocks:    " << CountTotalBlocks(h) << '\n';
+          << "total blocks:    " << plan.TotalBlocks << '\n'
+          << "blocks sent:     " << plan.SentBlocks << (note.empty() ? "" : " (" + note + ")") << '\n';
         if (CountSections(h) != 0) {
             o << "slot  id        size      offset  blocks\n";
             for (std::size_t slot = 0; slot < SlotCount; ++slot) {

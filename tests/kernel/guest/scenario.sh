@@ -439,10 +439,11 @@ rule_scope)
   ;;
 maintainer_scripts)
   # The package's post-install and post-removal, run as dpkg runs them, with the radio and a
-  # second, non-radio USB disk plugged in and the sg driver not loaded: the post-install
-  # re-triggers the radio's devices alone, its SCSI device among them, so that the rule
-  # loads sg and tags the radio's new generic node; after the rule is gone, the
-  # post-removal re-triggers the same devices alone and they no longer carry the seat tag.
+  # second, non-radio USB disk plugged in: the post-install re-triggers the radio's devices
+  # alone, its SCSI device among them (where the rule loads sg; the guest's modules are not
+  # in the chroot's /lib/modules, so the load itself is not seen here), its disk and its
+  # generic node, which the rule tags; after the rule is gone, the post-removal re-triggers
+  # the same devices alone and they no longer carry the seat tag.
   repo=${SCENARIO_SCRIPT%/tests/kernel/guest/scenario.sh}
   start_gadget
   start_crate_radio 1 --vendor "$other_vendor" --model "$other_model"
@@ -451,9 +452,7 @@ maintainer_scripts)
   other=$(other_disk) || fail "the second USB disk did not appear"
   settle
   disk=$(radio_disk)
-  busybox rmmod sg 2>/dev/null || fail "cannot unload the sg driver: $(busybox rmmod sg 2>&1)"
-  settle
-  generic_node "$disk" >/dev/null && fail "the radio still has a generic node without the sg driver"
+  generic=$(generic_node "$disk") || fail "the radio's disk $disk has no SCSI generic node"
   radio_scsi=$(cd /sys/block/$disk/device && pwd -P)
   radio_scsi=${radio_scsi#/sys}
   other_scsi=$(cd /sys/block/$other/device && pwd -P)
@@ -480,12 +479,21 @@ maintainer_scripts)
     [ ${#outside[@]} -eq 0 ] || fail "$(basename $2) $3 re-triggered devices that are not the radio's: ${outside[*]}"
     [[ " ${changes[*]} " == *" $radio_scsi (scsi) "* ]] || fail "$(basename $2) $3 did not re-trigger the radio's SCSI device"
     [[ " ${changes[*]} " == *"/block/$disk (block) "* ]] || fail "$(basename $2) $3 did not re-trigger the radio's disk"
+    [[ " ${changes[*]} " == *"/scsi_generic/$generic (scsi_generic) "* ]] ||
+      fail "$(basename $2) $3 did not re-trigger the radio's generic node"
   }
 
-  run_script postinst $repo/debian/postinst configure
-  for ((i = 0; i < 100; i++)); do generic_node "$disk" >/dev/null && break; pause 0.1; done
-  generic=$(generic_node "$disk") || fail "the post-install did not get sg loaded for the radio already plugged in"
+  # Before: the radio's nodes as udevd judged them with no rule.
+  rm -f /run/udev/rules.d/70-quenfall-radio.rules
+  udevadm control --reload || fail "udevd did not reload its rules"
+  udevadm trigger --action=change --subsystem-match=block --subsystem-match=scsi_generic
   settle
+  for node in $disk $generic; do
+    [[ $(current_tags /dev/$node) == *:uaccess:* ]] && fail "/dev/$node is tagged for the seat with no rule"
+  done
+  # dpkg unpacks the rule's file, then runs the post-install.
+  cp "$rule_source" /run/udev/rules.d/ || fail "cannot install the udev rule"
+  run_script postinst $repo/debian/postinst configure
   for node in $disk $generic; do
     [[ $(current_tags /dev/$node) == *:uaccess:* ]] || fail "after the post-install /dev/$node is not tagged for the seat"
   done
@@ -503,8 +511,8 @@ maintainer_scripts)
     [[ $(current_tags /dev/$node) == *:uaccess:* ]] && fail "after the post-removal /dev/$node still carries the seat tag"
   done
   pass "the post-install re-triggered only the radio's devices ($postinst_changes change events, the" \
-    "SCSI device $radio_scsi among them), the rule then loaded sg and tagged /dev/$disk and" \
-    "/dev/$generic; nothing of /dev/$other was touched; with the rule gone the post-removal" \
+    "SCSI device $radio_scsi among them) and the rule tagged /dev/$disk and /dev/$generic;" \
+    "nothing of /dev/$other was touched; with the rule gone the post-removal" \
     "re-triggered the radio's devices alone (${#changes[@]} events) and they lost the seat tag"
   ;;
 crate)
