@@ -16,6 +16,12 @@
 # build/windows, the Windows test stage's); it is configured and built when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# What the targets asked for need, installed when missing (as run.sh and test.sh do).
+deps=()
+for target in ${*:-linux windows}; do
+  case $target in linux|windows) deps+=("package-$target") ;; esac
+done
+[ ${#deps[@]} -eq 0 ] || scripts/install-deps.sh "${deps[@]}"
 root=$PWD
 version=$(sed -n 's/^project(Quenfall VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "package.sh: no version in CMakeLists.txt" >&2; exit 1; }

@@ -11,7 +11,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS="$sanitize" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
-  -DQUENFALL_BUILD_BENCH=OFF
+  -DQUENFALL_BUILD_TESTS=ON -DQUENFALL_BUILD_BENCH=OFF -DQUENFALL_BUILD_GUI=ON
 # Everything but what cannot carry the sanitizers' runtime: the kernel test's radio gadget
 # is linked statically for its guest, and only that test uses it.
 skip='radio-gadget'
@@ -27,4 +27,4 @@ export QT_QPA_PLATFORM=offscreen
 # memory and undefined-behaviour faults, and a fifth of the runs keeps the stage short.
 export QUENFALL_RANDOM_RUNS=${QUENFALL_RANDOM_RUNS:-2000}
 
-ctest --test-dir "$build" --output-on-failure -j2 -LE kernel
+ctest --test-dir "$build" --output-on-failure --no-tests=error -j2 -LE kernel

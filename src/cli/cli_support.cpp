@@ -1,6 +1,10 @@
 #include "cli/cli_support.h"
 
+#include "protocol/key_tables.h"
+#include "protocol/model_profile.h"
+
 #include <charconv>
+#include <sstream>
 #include <cstdio>
 
 #if defined(_WIN32)
@@ -111,6 +115,20 @@ bool StdoutIsTerminal() {
 #else
     return isatty(STDOUT_FILENO) != 0;
 #endif
+}
+
+std::string AcceptedModelsHelp(std::string_view indent) {
+    auto key = [](std::int8_t table) {
+        return table == NoKey ? std::string("not scrambled") : "key table " + std::to_string(table);
+    };
+    std::ostringstream o;
+    o << indent << "Model codes this build accepts (key set " << KeySetName() << "), with what\n"
+      << indent << "--scramble 0 and --scramble 1 use (2..255: not scrambled):\n";
+    for (const AcceptedModel& m : AcceptedModels()) {
+        const ModelProfile& p = ModelProfiles.at(m.ProfileIndex);
+        o << indent << "model " << unsigned{m.ModelCode} << ": " << key(p.KeyMode0) << ", " << key(p.KeyMode1) << ".\n";
+    }
+    return o.str();
 }
 
 }  // namespace quenfall::cli

@@ -20,6 +20,10 @@ std::filesystem::path PathFromArgument(const std::string& word);
 // so that a file name with characters outside the code page still opens.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
+// The model codes this build accepts for pack --model, one line each with the key table
+// each scramble mode uses, under a heading naming the key set; every line ends in '\n'.
+std::string AcceptedModelsHelp(std::string_view indent);
+
 // True when the stream is an interactive terminal (no progress bar otherwise).
 bool StdoutIsTerminal();
 

@@ -1,5 +1,7 @@
 #include "cli/help_texts.h"
 
+#include "cli/cli_support.h"
+
 namespace quenfall::cli {
 
 namespace {
@@ -71,8 +73,13 @@ std::vector<std::string_view> CommandNames() {
 }
 
 std::string CommandHelp(std::string_view command) {
-    for (const CommandText& c : Commands)
-        if (c.Name == command) return std::string(c.Text);
+    for (const CommandText& c : Commands) {
+        if (c.Name != command) continue;
+        std::string text(c.Text);
+        // The codes --model takes depend on the build's profiles, so they are read off them.
+        if (command == "pack") text += AcceptedModelsHelp("      ");
+        return text;
+    }
     return {};
 }
 

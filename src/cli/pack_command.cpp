@@ -10,6 +10,7 @@
 #include "cli/cli_support.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"
+#include "protocol/model_profile.h"
 
 namespace quenfall::cli {
 
@@ -71,7 +72,7 @@ int PackCommand(const Arguments& args) {
             if (!out) return UsageError(a + " needs a file name");
         } else if (a == "--model") {
             std::uint8_t m = 0;
-            if (!byteOption(m)) return UsageError("--model needs a model code 0..255");
+            if (!byteOption(m)) return UsageError("--model needs a model code (pack --help lists them)");
             model = m;
         } else if (a == "--scramble") {
             if (!byteOption(spec.ScrambleMode)) return UsageError("--scramble needs a value 0..255");
@@ -134,8 +135,13 @@ int PackCommand(const Arguments& args) {
     // Packing a model the tool will not send is allowed (for tests of the refusals), but
     // say so.
     const LoadResult check = LoadPackageImage(package);
-    if (check.Verdict != LoadVerdict::Accepted)
+    if (check.Verdict != LoadVerdict::Accepted) {
         std::cerr << "quenfall-cli pack: warning: this package will be refused: " << check.Message << '\n';
+        std::uint8_t index = 0;
+        if (!SelectProfile(spec.ModelCode, index))
+            std::cerr << "quenfall-cli pack: model code " << unsigned{spec.ModelCode}
+                      << " is not one this build accepts (pack --help lists them)\n";
+    }
     std::cout << "wrote " << *out << ": " << package.size() << " bytes, " << sections.size() << " sections\n";
     return 0;
 }

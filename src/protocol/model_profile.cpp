@@ -40,6 +40,16 @@ bool SelectProfile(std::uint8_t modelCode, std::uint8_t& profileIndex) {
     }
 }
 
+std::vector<AcceptedModel> AcceptedModels() {
+    std::vector<AcceptedModel> accepted;
+    for (unsigned code = 0; code <= 0xFF; ++code) {
+        std::uint8_t index = 0;
+        if (SelectProfile(static_cast<std::uint8_t>(code), index))
+            accepted.push_back({static_cast<std::uint8_t>(code), index});
+    }
+    return accepted;
+}
+
 namespace {
 std::uint8_t OperationNumber(std::uint8_t codeBank, CommandKind kind) {
     const std::uint8_t base = codeBank == 0 ? 0x42 : 0x48;

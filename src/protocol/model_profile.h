@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace quenfall {
 
@@ -36,6 +37,14 @@ struct ProfileSelection {
 // acceptance (0 forces index 0; 0, 2, 11 and 17 are accepted). A rejected code leaves the
 // index as the assignment left it.
 bool SelectProfile(std::uint8_t modelCode, std::uint8_t& profileIndex);
+
+// The model codes SelectProfile accepts, ascending, each with the profile it picks: read
+// off SelectProfile itself, so that help texts never list a code the loader refuses.
+struct AcceptedModel {
+    std::uint8_t ModelCode;
+    std::uint8_t ProfileIndex;
+};
+std::vector<AcceptedModel> AcceptedModels();
 
 std::uint16_t RequestCode(const ProfileSelection& selection, CommandKind kind);
 std::uint16_t ResponseCode(const ProfileSelection& selection, CommandKind kind);

@@ -249,9 +249,7 @@ void UpgradeSequencer::StartUpload() {
     state_.Busy = true;
     state_.SectionCursor = 0;
     LoadSection(state_.Sections.Ids[0]);
-    const bool skipsLeadingBlocks =
-        state_.CurrentSectionId == 0 && state_.RunPackage->Selection.ScrambleMode == 0;
-    state_.BlockIndex = skipsLeadingBlocks ? FirstBlockOfSectionZero : 0;
+    state_.BlockIndex = FirstBlockSent(state_.CurrentSectionId, state_.RunPackage->Selection.ScrambleMode);
     SendBlockRequest();
     timers_.SwitchOn(TimerId::Check);
 }

@@ -19,6 +19,7 @@
 #include "upgrade/device_link.h"
 #include "upgrade/timer_bank.h"
 #include "upgrade/upgrade_view.h"
+#include "upgrade/upload_plan.h"
 
 namespace quenfall {
 
@@ -33,7 +34,6 @@ public:
 inline constexpr std::uint16_t PollTimeoutTicks = 400;   // one answer window
 inline constexpr std::int8_t RetryLimit = 3;             // sends of an enter or exit request
 inline constexpr std::uint16_t RestartWaitTicks = 800;   // reopen on the tick after these
-inline constexpr std::int32_t FirstBlockOfSectionZero = 4;  // under ScrambleMode 0
 inline constexpr int ProgressFullWidth = 710;
 inline constexpr std::chrono::milliseconds CompletionPause{2000};
 inline constexpr std::size_t ResponseBufferSize = 4096;

@@ -2,6 +2,7 @@
 // its exit status, its output and, for flash, the recorded dialogue.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -142,7 +143,7 @@ TEST_F(CliTest, InspectAcceptedPackagePrintsEveryFieldAsJson) {
     EXPECT_EQ(r.Out,
               "{\"accepted\":true,\"message\":\"\",\"model_code\":17,\"profile_index\":12,"
               "\"scramble_mode\":1,\"code_bank\":0,\"request_variant\":0,\"package_length\":7050,"
-              "\"section_count\":2,\"total_blocks\":4,\"sections\":["
+              "\"section_count\":2,\"total_blocks\":4,\"blocks_sent\":4,\"blocks_sent_note\":null,\"sections\":["
               "{\"slot\":0,\"id\":0,\"size\":5000,\"offset\":128,\"blocks\":3},"
               "{\"slot\":2,\"id\":2,\"size\":2048,\"offset\":5128,\"blocks\":1}]}\n");
     EXPECT_EQ(r.Err, "");
@@ -153,13 +154,45 @@ TEST_F(CliTest, InspectAcceptedPackageAsText) {
     const CliRun r = Cli("inspect " + Q(p));
     EXPECT_EQ(r.Exit, 0);
     const auto lines = Lines(r.Out);
-    ASSERT_GE(lines.size(), 12u);
+    ASSERT_GE(lines.size(), 13u);
     EXPECT_EQ(lines[0], "verdict:         accepted");
     EXPECT_EQ(lines[2], "profile:         12");
     EXPECT_EQ(lines[6], "package length:  7050");
     EXPECT_EQ(lines[8], "total blocks:    4");
-    EXPECT_EQ(lines[10], "   0   0        5000         128       3");
-    EXPECT_EQ(lines[11], "   2   2        2048        5128       1");
+    EXPECT_EQ(lines[9], "blocks sent:     4");
+    EXPECT_EQ(lines[11], "   0   0        5000         128       3");
+    EXPECT_EQ(lines[12], "   2   2        2048        5128       1");
+}
+
+// Under scramble mode 0 a first section 0 loses its four leading blocks to the upload; the
+// report says so beside the total, and not when the same package uses mode 1 or has no
+// section 0.
+TEST_F(CliTest, InspectSaysWhichBlocksARunSendsAndWhyTheyDifferFromTheTotal) {
+    PackageSpec spec;
+    spec.ModelCode = 2;
+    spec.ScrambleMode = 0;
+    spec.Sections = {{0, 0, Pattern(10000, 1)}, {2, 2, Pattern(2049, 2)}};
+    const CliRun r = Cli("inspect " + Q(Write("mode0.bin", WritePackage(spec))));
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    const auto lines = Lines(r.Out);
+    ASSERT_GE(lines.size(), 10u);
+    EXPECT_EQ(lines[8], "total blocks:    7");
+    EXPECT_EQ(lines[9],
+              "blocks sent:     3 (under scramble mode 0 the upload begins section 0 at block 4: its first 4 blocks "
+              "are not sent)");
+
+    spec.ScrambleMode = 1;
+    const CliRun m1 = Cli("inspect " + Q(Write("mode1.bin", WritePackage(spec))) + " --json");
+    EXPECT_NE(m1.Out.find("\"total_blocks\":7,\"blocks_sent\":7,\"blocks_sent_note\":null,"), std::string::npos)
+        << m1.Out;
+
+    PackageSpec noZero;
+    noZero.ModelCode = 0;
+    noZero.ScrambleMode = 0;
+    noZero.Sections = {{1, 1, Pattern(100, 3)}, {3, 3, Pattern(10000, 4)}};
+    const CliRun z = Cli("inspect " + Q(Write("nozero.bin", WritePackage(noZero))) + " --json");
+    EXPECT_NE(z.Out.find("\"total_blocks\":6,\"blocks_sent\":6,\"blocks_sent_note\":null,"), std::string::npos)
+        << z.Out;
 }
 
 TEST_F(CliTest, InspectRefusedPackageExitsOneWithTheRefusalAndStillShowsItsHeader) {
@@ -238,7 +271,9 @@ TEST_F(CliTest, PackThenInspectRoundTrips) {
     EXPECT_EQ(i.Out,
               "{\"accepted\":true,\"message\":\"\",\"model_code\":11,\"profile_index\":11,"
               "\"scramble_mode\":0,\"code_bank\":1,\"request_variant\":1,\"package_length\":7098,"
-              "\"section_count\":2,\"total_blocks\":4,\"sections\":["
+              "\"section_count\":2,\"total_blocks\":4,\"blocks_sent\":3,"
+              "\"blocks_sent_note\":\"under scramble mode 0 the upload begins section 0 at block 4, past the end of "
+              "its 2 blocks: none of them is sent, one block of filler is\",\"sections\":["
               "{\"slot\":0,\"id\":0,\"size\":4096,\"offset\":3128,\"blocks\":2},"
               "{\"slot\":3,\"id\":3,\"size\":3000,\"offset\":128,\"blocks\":2}]}\n");
 
@@ -270,7 +305,40 @@ TEST_F(CliTest, PackWarnsOfAPackageTheToolWillRefuse) {
     const CliRun r = Cli("pack -o " + Q(dir_ / "p.bin") + " --model 5 --section 1=" + Q(f));
     EXPECT_EQ(r.Exit, 0);
     EXPECT_NE(r.Err.find("The upgrade file does not match!"), std::string::npos);
+    EXPECT_NE(r.Err.find("model code 5 is not one this build accepts (pack --help lists them)"), std::string::npos)
+        << r.Err;
     EXPECT_EQ(Cli("inspect " + Q(dir_ / "p.bin")).Exit, 1);
+}
+
+// The help lists every code the loader accepts and no other: each listed code packs into an
+// accepted package, and a code next to it into a refused one.
+TEST_F(CliTest, PackHelpListsTheModelCodesThisBuildAccepts) {
+    const CliRun r = Cli("pack --help");
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_NE(r.Out.find("  quenfall-cli pack -o OUT --model N"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("      Model codes this build accepts (key set " + std::string(KeySetName()) + "), with what\n"),
+              std::string::npos)
+        << r.Out;
+    std::vector<int> listed;
+    for (const std::string& line : Lines(r.Out)) {
+        unsigned code = 0;
+        char rest[64] = {};
+        if (std::sscanf(line.c_str(), "      model %u: %63[^\n]", &code, rest) == 2) listed.push_back(int(code));
+    }
+    EXPECT_EQ(listed, (std::vector<int>{0, 2, 11, 17})) << r.Out;
+    EXPECT_NE(r.Out.find("      model 17: not scrambled, key table 6.\n"), std::string::npos) << r.Out;
+    // The whole help and the manual page made from it carry the same list.
+    EXPECT_NE(Cli("--help").Out.find("      model 11: key table 0, not scrambled.\n"), std::string::npos);
+
+    const fs::path f = Write("a.sec", Pattern(10, 1));
+    for (int code : listed) {
+        const fs::path out = dir_ / ("m" + std::to_string(code) + ".bin");
+        const CliRun p = Cli("pack -o " + Q(out) + " --model " + std::to_string(code) + " --section 1=" + Q(f));
+        EXPECT_EQ(p.Err, "") << code;
+        EXPECT_EQ(Cli("inspect " + Q(out)).Exit, 0) << code;
+        const CliRun next = Cli("pack -o " + Q(out) + " --model " + std::to_string(code + 1) + " --section 1=" + Q(f));
+        EXPECT_NE(next.Err.find("will be refused"), std::string::npos) << code + 1;
+    }
 }
 
 TEST_F(CliTest, VersionNamesTheKeySet) {
@@ -464,22 +532,23 @@ TEST_F(CliTest, FlashAllUpgradesEveryRadioOfACrateFollowingEachByLocationAndRepo
     char checkText[8];
     std::snprintf(checkText, sizeof checkText, "0x%04X", check);
     std::size_t records = 0;
-    for (std::size_t at = json.find("{\"location\": "); at != std::string::npos;
-         at = json.find("{\"location\": ", at + 1)) {
+    for (std::size_t at = json.find("{\"location\":"); at != std::string::npos;
+         at = json.find("{\"location\":", at + 1)) {
         ++records;
     }
     EXPECT_EQ(records, 3u) << json;
-    EXPECT_NE(json.find("{\"location\": \"1-1.3\", \"node\": \"/dev/sdc\", \"last_node\": \"/dev/sda\", "
-                        "\"package\": \"crate.bin\", \"check_value\": \"" +
+    EXPECT_NE(json.find("{\"location\":\"1-1.3\",\"node\":\"/dev/sdc\",\"last_node\":\"/dev/sda\","
+                        "\"package\":\"crate.bin\",\"check_value\":\"" +
                         std::string(checkText) + "\""),
               std::string::npos)
         << json;
-    EXPECT_NE(json.find("\"status_texts\": [\"Entering BOOT Mode...\", \" No device detected!\", \" The device has "
-                        "been connected!\", \"The program is being upgraded, please wait patiently...\", \" Program "
-                        "upgrade is complete!\"],\n   \"blocks_sent\": 7, \"start\": \"20"),
+    EXPECT_NE(json.find("\"status_texts\":[\"Entering BOOT Mode...\",\" No device detected!\",\" The device has "
+                        "been connected!\",\"The program is being upgraded, please wait patiently...\",\" Program "
+                        "upgrade is complete!\"],\"blocks_sent\":7,\"start\":\"20"),
               std::string::npos)
         << json;
-    EXPECT_EQ(json.find("\"completed\": false"), std::string::npos);
+    EXPECT_EQ(json.find("\"completed\":false"), std::string::npos);
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 5) << "one radio a line between the brackets";
 }
 
 TEST_F(CliTest, FlashDeviceUpgradesTheNamedRadioAloneAndRecordsItsDialogue) {
@@ -529,9 +598,9 @@ TEST_F(CliTest, DevicesListsEachRadioWithNodeAndLocationAsTextOrJson) {
     const CliRun json = Cli("devices --json --emulate 2");
     EXPECT_EQ(json.Exit, 0);
     EXPECT_EQ(json.Out,
-              "[{\"node\": \"/dev/sda\", \"location\": \"1-1.1\", \"vendor\": \"STM     \", \"model\": "
-              "\"microSD Flash   \"},\n {\"node\": \"/dev/sdb\", \"location\": \"1-1.2\", \"vendor\": \"STM     \", "
-              "\"model\": \"microSD Flash   \"}]\n");
+              "[{\"node\":\"/dev/sda\",\"location\":\"1-1.1\",\"vendor\":\"STM     \",\"model\":"
+              "\"microSD Flash   \"},\n {\"node\":\"/dev/sdb\",\"location\":\"1-1.2\",\"vendor\":\"STM     \","
+              "\"model\":\"microSD Flash   \"}]\n");
     const CliRun none = Cli("devices --json --emulate 0");
     EXPECT_EQ(none.Exit, 1);
     EXPECT_EQ(none.Out, "[]\n");

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
+#include <vector>
 
 namespace quenfall {
 namespace {
@@ -14,6 +16,12 @@ TEST(SelectProfile, AcceptedCodesPickTheirProfiles) {
         EXPECT_TRUE(SelectProfile(code, index)) << int(code);
         EXPECT_EQ(index, profile) << int(code);
     }
+}
+
+TEST(SelectProfile, AcceptedModelsAreReadOffTheSelection) {
+    std::vector<std::pair<int, int>> listed;
+    for (const AcceptedModel& m : AcceptedModels()) listed.emplace_back(m.ModelCode, m.ProfileIndex);
+    EXPECT_EQ(listed, (std::vector<std::pair<int, int>>{{0, 0}, {2, 0}, {11, 11}, {17, 12}}));
 }
 
 TEST(SelectProfile, KnownButRefusedModelsStillMoveTheIndex) {

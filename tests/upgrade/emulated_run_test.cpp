@@ -115,6 +115,44 @@ TEST(EmulatedRun, RestartIntoBootModeThenEverySectionArrivesIntact) {
     }
 }
 
+// What inspect reports a run will send is what the sequencer sends: the block requests
+// reaching the radio against the plan, with and without the leading blocks of section 0
+// left out, and for a section 0 too short to reach block 4.
+TEST(EmulatedRun, BlockRequestsSentAreThoseThePlanCounts) {
+    PackageSpec shortZero;
+    shortZero.ModelCode = 11;
+    shortZero.ScrambleMode = 0;
+    shortZero.Sections = {{0, 0, Pattern(3000, 4)}, {5, 5, Pattern(4097, 5)}};
+    PackageSpec noZero;
+    noZero.ModelCode = 0;
+    noZero.ScrambleMode = 0;
+    noZero.Sections = {{3, 3, Pattern(9000, 6)}};
+    const std::pair<const char*, PackageSpec> shapes[] = {
+        {"three sections, mode 0", ThreeSections(0)},
+        {"three sections, mode 1", ThreeSections(1)},
+        {"three sections, mode 2", ThreeSections(2)},
+        {"section 0 of two blocks, mode 0", shortZero},
+        {"no section 0, mode 0", noZero},
+    };
+    std::vector<std::int32_t> sent;
+    for (const auto& [name, spec] : shapes) {
+        SCOPED_TRACE(name);
+        const auto package = MakePackage(spec);
+        EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.RestartOnEnter = false; });
+        rig.sequencer.Button2Click(package);
+        ASSERT_TRUE(rig.RunToEnd());
+        ASSERT_EQ(rig.view.Texts.back(), Complete);
+        const UploadPlan plan = PlanUpload(package->Header, package->Selection.ScrambleMode);
+        EXPECT_EQ(plan.TotalBlocks, package->TotalBlocks);
+        // One enter request and one exit request around the blocks.
+        EXPECT_EQ(rig.radio.Writes(), 2u + static_cast<std::uint32_t>(plan.SentBlocks));
+        sent.push_back(plan.SentBlocks);
+    }
+    // 10 + 2 + 1 blocks; 4 of them left out under mode 0; 2 + 3 with one of filler for the
+    // short section 0; 5.
+    EXPECT_EQ(sent, (std::vector<std::int32_t>{9, 13, 13, 4, 5}));
+}
+
 TEST(EmulatedRun, RadioAlreadyInBootModeAndSecondRunAfterIt) {
     const auto package = MakePackage(ThreeSections(1));
     EmuRig rig(*package, [](EmulatedRadioConfig& c) { c.RestartOnEnter = false; });
