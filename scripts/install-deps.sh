@@ -14,8 +14,12 @@ run_packages=(
   qt6-base-dev libgl-dev libudev-dev fonts-liberation2 nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# What scripts/package.sh needs beyond building: the Debian package is built by
+# dpkg-buildpackage with debhelper (which wants build-essential; the manual page of
+# quenfall-cli is made by a shell script, the window's is written by hand), the Windows zip
+# by MinGW-w64 and zip (unzip lists it).
 package_linux_packages=(
-  build-essential dpkg-dev debhelper fakeroot git
+  build-essential dpkg-dev debhelper
 )
 package_windows_packages=(
   g++-mingw-w64-x86-64-posix zip unzip
@@ -29,8 +33,8 @@ test_packages=(
   clang libclang-rt-14-dev llvm
   qemu-system-x86 busybox-static udev
   g++-mingw-w64-x86-64-posix wine64 googletest
-  x11-apps netpbm zip unzip
-  dpkg-dev lintian desktop-file-utils libcap2-bin
+  x11-apps netpbm unzip
+  lintian desktop-file-utils libcap2-bin appstream groff-base
   debootstrap
 )
 

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Builds the release packages into dist/, one function per target:
+# Builds the release packages into dist/, one function per target, and lists the SHA-256
+# sums of what it built in dist/SHA256SUMS:
 #   scripts/package.sh [TARGET...]      targets: linux, windows (default: all of them)
-#   linux     dist/quenfall_<version>_amd64.deb for Debian 12 and alike: the window,
-#             quenfall-cli, the radio helper (given its capability by the post-install), the
-#             desktop entry, the icon and the udev rule; from a release build of its own
+#   linux     dist/quenfall_<version>_<arch>.deb for Debian 12 and alike, built by
+#             dpkg-buildpackage from debian/ (the window, quenfall-cli, the radio helper given
+#             its capability by the post-install, the manual pages, the desktop entry, the
+#             metainfo, the icon, the bash completion and the udev rule), from a copy of this
+#             tree in a folder of its own
 #   windows   dist/quenfall-<version>-windows-x64.zip: quenfall.exe (the Win32 window) and
 #             quenfall-cli.exe, static single files cross-built with MinGW-w64, with the
 #             README's Windows section and the licence
+# Both are reproducible: the same sources give the same bytes, wherever and whenever they
+# are built. SOURCE_DATE_EPOCH (default: the last commit's time) dates every file.
 # WINDOWS_BUILD_DIR picks the MinGW-w64 build to take the programs from (default
 # build/windows, the Windows test stage's); it is configured and built when missing.
 set -euo pipefail
@@ -20,6 +25,28 @@ done
 root=$PWD
 version=$(sed -n 's/^project(Quenfall VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "package.sh: no version in CMakeLists.txt" >&2; exit 1; }
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || true)
+  [ -n "$SOURCE_DATE_EPOCH" ] || SOURCE_DATE_EPOCH=$(stat -c %Y CMakeLists.txt)
+fi
+export SOURCE_DATE_EPOCH
+built=()
+
+# What a build was made from: the git tree of the working tree as it is (uncommitted changes
+# too), or nothing outside a git checkout. The reproducibility stage compares an artifact
+# with a rebuild only when both were made from the same tree.
+tree_id() {
+  local index
+  git rev-parse --is-inside-work-tree >/dev/null 2>&1 || return 0
+  index=$(mktemp)
+  cp "$(git rev-parse --git-path index)" "$index" 2>/dev/null || true
+  GIT_INDEX_FILE=$index git add -A . 2>/dev/null && GIT_INDEX_FILE=$index git write-tree
+  rm -f "$index"
+}
+record_tree() {  # record_tree ARTIFACT: notes beside the build trees what it was made from
+  mkdir -p build/package-stamps
+  tree_id >"build/package-stamps/$1.tree"
+}
 mkdir -p dist
 
 # Every DLL a Windows program imports must come with Windows itself: nothing of MinGW's
@@ -37,57 +64,43 @@ check_windows_imports() {
 }
 
 linux() {
-  local build=build/package-linux stage
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DQUENFALL_UDEV_RULES_DIR=/lib/udev/rules.d \
-    -DQUENFALL_BUILD_TESTS=OFF -DQUENFALL_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$build"
-  stage=$(mktemp -d)
-  trap 'rm -rf "$stage"' RETURN
-  # DESTDIR: the install only lays the files out; the capability is the post-install's job.
-  DESTDIR="$stage" cmake --install "$build" >/dev/null
+  # One version everywhere: the build's, the package's and the software centres'.
+  local changelog_version release
+  changelog_version=$(dpkg-parsechangelog -S Version)
+  release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' packaging/linux/*.metainfo.xml | head -n 1)
+  if [ "$changelog_version" != "$version" ] || [ "$release" != "$version" ]; then
+    echo "package.sh: CMakeLists.txt says $version, debian/changelog $changelog_version and the metainfo's newest release $release" >&2
+    return 1
+  fi
 
-  local helper=usr/libexec/quenfall/quenfall-radio-helper
-  for program in usr/bin/quenfall usr/bin/quenfall-cli "$helper"; do
-    [ -x "$stage/$program" ] || { echo "package.sh: /$program was not installed" >&2; return 1; }
-    strip --strip-unneeded --remove-section=.comment --remove-section=.note "$stage/$program"
-  done
+  # A copy of the sources as they are in this tree (uncommitted changes too), without build
+  # trees, so that dpkg-buildpackage writes its files beside the copy and nowhere here.
+  local work src
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' RETURN
+  src=$work/quenfall-$version
+  mkdir "$src"
+  if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    git ls-files -z --cached --others --exclude-standard |
+      while IFS= read -r -d '' f; do if [ -e "$f" ] || [ -L "$f" ]; then printf '%s\0' "$f"; fi; done |
+      tar --null -T - -cf - | tar -xf - -C "$src"
+  else
+    tar --exclude='./build*' --exclude=./dist --exclude=./.git --exclude='./obj-*' -cf - . | tar -xf - -C "$src"
+  fi
 
-  local doc=$stage/usr/share/doc/quenfall
-  mkdir -p "$doc"
-  cp packaging/debian/copyright "$doc/copyright"
-  # The changelog entry of this version, dated by the last commit so that rebuilding the same
-  # tree gives the same package.
-  local when
-  when=$(git log -1 --format=%cD 2>/dev/null || date -R)
-  printf 'quenfall (%s) unstable; urgency=medium\n\n  * Release %s.\n\n -- %s  %s\n' \
-    "$version" "$version" "The Quenfall developers <dev@quenfall.example.org>" "$when" |
-    gzip -9n > "$doc/changelog.gz"
-  find "$stage" -type d -exec chmod 755 {} +
-  find "$stage/usr/share" "$stage/lib" -type f -exec chmod 644 {} +
-
-  # Shared-library dependencies as Debian names them, plus the tools the maintainer
-  # scripts use.
-  # dpkg-shlibdeps wants to run beside a debian/control naming the package.
-  local shlibs scratch=$stage.shlibs
-  mkdir -p "$scratch/debian"
-  printf 'Source: quenfall\n\nPackage: quenfall\nArchitecture: any\n' > "$scratch/debian/control"
-  shlibs=$(cd "$scratch" && dpkg-shlibdeps -O "$stage/usr/bin/quenfall" "$stage/usr/bin/quenfall-cli" "$stage/$helper" |
-           sed -n 's/^shlibs:Depends=//p')
-  rm -rf "$scratch"
-  [ -n "$shlibs" ] || { echo "package.sh: dpkg-shlibdeps found no dependencies" >&2; return 1; }
-
-  mkdir -p "$stage/DEBIAN"
-  sed -e "s/@VERSION@/$version/" -e "s/@DEPENDS@/$shlibs, libcap2-bin/" \
-      -e "s/@INSTALLED_SIZE@/$(du -sk --exclude=DEBIAN "$stage" | cut -f1)/" \
-      packaging/debian/control.in > "$stage/DEBIAN/control"
-  install -m 755 packaging/debian/postinst packaging/debian/postrm "$stage/DEBIAN/"
-  (cd "$stage" && find usr lib -type f -exec md5sum {} + | sort -k 2) > "$stage/DEBIAN/md5sums"
-  chmod 644 "$stage/DEBIAN/md5sums" "$stage/DEBIAN/control"
-
-  local out=dist/quenfall_${version}_amd64.deb
-  dpkg-deb --root-owner-group -Zxz --build "$stage" "$out" >/dev/null
-  echo "package.sh: wrote $out ($(stat -c %s "$out") bytes)"
+  echo "package.sh: dpkg-buildpackage in $src (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)"
+  (cd "$src" && dpkg-buildpackage -us -uc -b -j"${PACKAGE_JOBS:-$(nproc)}") >"$work/build.log" 2>&1 || {
+    tail -n 40 "$work/build.log" >&2
+    echo "package.sh: dpkg-buildpackage failed" >&2
+    return 1
+  }
+  local deb
+  deb=quenfall_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb
+  [ -f "$work/$deb" ] || { echo "package.sh: dpkg-buildpackage wrote no $deb" >&2; return 1; }
+  cp "$work/$deb" dist/
+  built+=("$deb")
+  record_tree "$deb"
+  echo "package.sh: wrote dist/$deb ($(stat -c %s "dist/$deb") bytes)"
 }
 
 windows() {
@@ -114,9 +127,16 @@ windows() {
   awk '/^## Windows/{on=1; print; next} on && /^## /{exit} on' README.md | sed 's/$/\r/' >"$stage/$name/README.txt"
   [ -s "$stage/$name/README.txt" ] || { echo "package.sh: the README has no Windows section" >&2; return 1; }
   sed 's/$/\r/' LICENSE >"$stage/$name/LICENSE.txt"
+  # The same bytes from every build: modes and times fixed (zip keeps local time, so in
+  # UTC), entries in one order, no extra fields (-X: no owners, no further time stamps).
+  find "$stage/$name" -type d -exec chmod 755 {} + -o -type f -name '*.exe' -exec chmod 755 {} + \
+    -o -type f -exec chmod 644 {} +
+  find "$stage/$name" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
   rm -f "dist/$name.zip"
-  (cd "$stage" && zip -q -X -r "$root/dist/$name.zip" "$name")
+  (cd "$stage" && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -D -@ "$root/dist/$name.zip")
   rm -rf "$stage"
+  built+=("$name.zip")
+  record_tree "$name.zip"
   echo "package.sh: wrote dist/$name.zip ($(stat -c %s "dist/$name.zip") bytes: $(unzip -Z1 "dist/$name.zip" | tr '\n' ' '))"
 }
 
@@ -129,3 +149,13 @@ for target in "${targets[@]}"; do
     *) echo "package.sh: unknown target $target (known: linux, windows)" >&2; exit 2 ;;
   esac
 done
+
+# The sums of what this run built, with those of earlier runs' files still in dist/
+# (computed again: a file may have been rebuilt since).
+{
+  printf '%s\n' "${built[@]}"
+  if [ -f dist/SHA256SUMS ]; then sed -n 's/^[0-9a-f]\{64\}  //p' dist/SHA256SUMS; fi
+} | LC_ALL=C sort -u | while IFS= read -r f; do if [ -f "dist/$f" ]; then (cd dist && sha256sum "$f"); fi; done >dist/SHA256SUMS.new
+mv dist/SHA256SUMS.new dist/SHA256SUMS
+echo "package.sh: dist/SHA256SUMS:"
+sed 's/^/  /' dist/SHA256SUMS

@@ -122,15 +122,12 @@ std::string AcceptedModelsHelp(std::string_view indent) {
         return table == NoKey ? std::string("not scrambled") : "key table " + std::to_string(table);
     };
     std::ostringstream o;
-    o << indent << "Model codes this build accepts (key set " << KeySetName() << "):\n";
+    o << indent << "Model codes this build accepts (key set " << KeySetName() << "), with what\n"
+      << indent << "--scramble 0 and --scramble 1 use (2..255: not scrambled):\n";
     for (const AcceptedModel& m : AcceptedModels()) {
         const ModelProfile& p = ModelProfiles.at(m.ProfileIndex);
-        char code[8];
-        std::snprintf(code, sizeof code, "%-4u", unsigned{m.ModelCode});
-        o << indent << "  " << code << " --scramble 0: " << key(p.KeyMode0) << ", --scramble 1: " << key(p.KeyMode1)
-          << '\n';
+        o << indent << "model " << unsigned{m.ModelCode} << ": " << key(p.KeyMode0) << ", " << key(p.KeyMode1) << ".\n";
     }
-    o << indent << "  --scramble 2..255: not scrambled, with any of them\n";
     return o.str();
 }
 

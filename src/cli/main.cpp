@@ -4,52 +4,16 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
+#include "cli/help_texts.h"
 #include "protocol/key_tables.h"
 
 namespace {
 
-constexpr std::string_view Help =
-    "quenfall-cli: inspect, pack and flash radio firmware packages\n"
-    "\n"
-    "usage:\n"
-    "  quenfall-cli inspect FILE [--json]\n"
-    "      Load FILE as the window does and show the verdict and the header.\n"
-    "      Exit 0 accepted, 1 refused, 2 usage error or unreadable file.\n"
-    "  quenfall-cli pack -o OUT --model N [--scramble M] [--bank B] [--variant V]\n"
-    "                    --section ID=FILE [--section ID=FILE ...]\n"
-    "      Write a package; each section goes into the slot of its id (0..11).\n"
-    "      pack --help lists the model codes this build accepts.\n"
-    "  quenfall-cli flash FILE [--emulate] [--trace TRACE]\n"
-    "      Upgrade the first radio found or, with --emulate, an emulated radio in real\n"
-    "      time (it restarts into boot mode first).\n"
-    "      --trace writes every frame sent (\"> \") and answer accepted (\"< \") in hex.\n"
-    "      Exit 0 only when the upgrade completes.\n"
-    "  quenfall-cli flash FILE --device NODE_OR_LOCATION [--report REPORT] [--trace TRACE]\n"
-    "  quenfall-cli flash FILE --all [--report REPORT]\n"
-    "      Upgrade the radio with that device node or location (as devices lists it), or\n"
-    "      every radio found, all at once. Each run follows its radio by location through\n"
-    "      its restart. One line per radio, labelled by location; then a summary.\n"
-    "      --report writes a JSON record per radio. --emulate N: a crate of N emulated\n"
-    "      radios. Exit 0 only when every upgrade completes.\n"
-    "  quenfall-cli devices [--json] [--emulate N]\n"
-    "      List the radios found: device, location (USB port), vendor and model quoted,\n"
-    "      blanks included; --emulate N lists an emulated crate. Exit 0 when at least one\n"
-    "      is found, 1 when none is.\n"
-    "  quenfall-cli history [--json | --csv] [--failed] [--location LOCATION] [--since DATE]\n"
-    "      Every recorded upgrade run, newest last: start time (UTC), radio, package,\n"
-    "      blocks sent and how it ended; as a table, JSON, or CSV with a header row.\n"
-    "      --failed: only runs that did not complete; --since 2026-12-09[T14:30]: runs\n"
-    "      started then or later. Every run that sent a radio its first request is\n"
-    "      recorded, emulated ones marked so, in $XDG_STATE_HOME/quenfall/history.jsonl\n"
-    "      (~/.local/state/quenfall/; %LOCALAPPDATA%\\Quenfall\\ on Windows), or in the\n"
-    "      file QUENFALL_HISTORY names.\n"
-    "  quenfall-cli doctor\n"
-    "      Why the radio is or is not found: one line per check (the radio helper, the\n"
-    "      udev rule, the sg driver, this user's access, the system, the key set, every\n"
-    "      USB disk and whether it is the radio), each \"ok\" or the problem and what to\n"
-    "      do. Sends the radio nothing. Exit 0 when a radio could be upgraded now.\n"
-    "  quenfall-cli --version\n"
-    "  quenfall-cli --help\n";
+bool AsksForHelp(const quenfall::cli::Arguments& args) {
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
+}
 
 void PrintVersion() {
     std::cout << "quenfall-cli " << QUENFALL_VERSION << '\n'
@@ -63,17 +27,23 @@ int main(int argc, char** argv) {
     using namespace quenfall::cli;
     Arguments args = ProgramArguments(argc, argv);
     if (args.empty()) {
-        std::cerr << Help;
+        std::cerr << ProgramHelp();
         return 2;
     }
     const std::string command = args.front();
     args.erase(args.begin());
     if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << Help;
+        const std::string help = args.empty() ? std::string() : CommandHelp(args.front());
+        std::cout << (help.empty() ? ProgramHelp() : "usage:\n" + help);
         return 0;
     }
     if (command == "--version") {
         PrintVersion();
+        return 0;
+    }
+    // A command's own help, wherever --help stands among its words.
+    if (const std::string help = CommandHelp(command); !help.empty() && AsksForHelp(args)) {
+        std::cout << "usage:\n" << help;
         return 0;
     }
     if (command == "inspect") return InspectCommand(args);
@@ -82,6 +52,6 @@ int main(int argc, char** argv) {
     if (command == "devices") return DevicesCommand(args);
     if (command == "history") return HistoryCommand(args);
     if (command == "doctor") return DoctorCommand(args);
-    std::cerr << "quenfall-cli: unknown command \"" << command << "\"\n\n" << Help;
+    std::cerr << "quenfall-cli: unknown command \"" << command << "\"\n\n" << ProgramHelp();
     return 2;
 }

@@ -55,12 +55,6 @@ int PackCommand(const Arguments& args) {
     std::set<unsigned> ids;
     std::vector<std::pair<std::uint8_t, std::string>> sections;
 
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::cout << PackUsage << "\n\n" << AcceptedModelsHelp("");
-            return 0;
-        }
-    }
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::optional<std::string> {

@@ -437,6 +437,84 @@ rule_scope)
     "/dev/$generic lost the tag without its disk and got it back with it; the helper run by nobody refused both of that disk's nodes" \
     "(\"${BASH_REMATCH[1]}\") and every command after; no vendor command reached that disk"
   ;;
+maintainer_scripts)
+  # The package's post-install and post-removal, run as dpkg runs them, with the radio and a
+  # second, non-radio USB disk plugged in: the post-install re-triggers the radio's devices
+  # alone, its SCSI device among them (where the rule loads sg; the guest's modules are not
+  # in the chroot's /lib/modules, so the load itself is not seen here), its disk and its
+  # generic node, which the rule tags; after the rule is gone, the post-removal re-triggers
+  # the same devices alone and they no longer carry the seat tag.
+  repo=${SCENARIO_SCRIPT%/tests/kernel/guest/scenario.sh}
+  start_gadget
+  start_crate_radio 1 --vendor "$other_vendor" --model "$other_model"
+  wait_for_disk
+  for ((i = 0; i < 150; i++)); do other_disk >/dev/null && break; pause 0.1; done
+  other=$(other_disk) || fail "the second USB disk did not appear"
+  settle
+  disk=$(radio_disk)
+  generic=$(generic_node "$disk") || fail "the radio's disk $disk has no SCSI generic node"
+  radio_scsi=$(cd /sys/block/$disk/device && pwd -P)
+  radio_scsi=${radio_scsi#/sys}
+  other_scsi=$(cd /sys/block/$other/device && pwd -P)
+  other_scsi=${other_scsi#/sys}
+  current_tags() { udevadm info --query=property --name="$1" | grep '^CURRENT_TAGS=' || true; }
+  # The change events a maintainer script causes, each "DEVPATH (SUBSYSTEM)".
+  run_script() {  # LOG SCRIPT ARGUMENT
+    udevadm monitor --udev --subsystem-match=scsi --subsystem-match=block \
+      --subsystem-match=scsi_generic > $out/$1.monitor 2>&1 &
+    local monitor=$!
+    pause 1
+    sh "$2" "$3" > $out/$1.log 2>&1 || fail "$(basename $2) $3 failed: $(< $out/$1.log)"
+    settle
+    pause 1
+    kill $monitor 2>/dev/null; wait $monitor 2>/dev/null
+    changes=() outside=()
+    local source stamp action devpath subsystem
+    while read -r source stamp action devpath subsystem; do
+      [ "$source" = UDEV ] && [ "$action" = change ] || continue
+      changes+=("$devpath $subsystem")
+      case $devpath in $radio_scsi | $radio_scsi/*) ;; *) outside+=("$devpath $subsystem") ;; esac
+    done < $out/$1.monitor
+    echo "== $(basename $2) $3: ${#changes[@]} change events: ${changes[*]}"
+    [ ${#outside[@]} -eq 0 ] || fail "$(basename $2) $3 re-triggered devices that are not the radio's: ${outside[*]}"
+    [[ " ${changes[*]} " == *" $radio_scsi (scsi) "* ]] || fail "$(basename $2) $3 did not re-trigger the radio's SCSI device"
+    [[ " ${changes[*]} " == *"/block/$disk (block) "* ]] || fail "$(basename $2) $3 did not re-trigger the radio's disk"
+    [[ " ${changes[*]} " == *"/scsi_generic/$generic (scsi_generic) "* ]] ||
+      fail "$(basename $2) $3 did not re-trigger the radio's generic node"
+  }
+
+  # Before: the radio's nodes as udevd judged them with no rule.
+  rm -f /run/udev/rules.d/70-quenfall-radio.rules
+  udevadm control --reload || fail "udevd did not reload its rules"
+  udevadm trigger --action=change --subsystem-match=block --subsystem-match=scsi_generic
+  settle
+  for node in $disk $generic; do
+    [[ $(current_tags /dev/$node) == *:uaccess:* ]] && fail "/dev/$node is tagged for the seat with no rule"
+  done
+  # dpkg unpacks the rule's file, then runs the post-install.
+  cp "$rule_source" /run/udev/rules.d/ || fail "cannot install the udev rule"
+  run_script postinst $repo/debian/postinst configure
+  for node in $disk $generic; do
+    [[ $(current_tags /dev/$node) == *:uaccess:* ]] || fail "after the post-install /dev/$node is not tagged for the seat"
+  done
+  for node in $other $(generic_node "$other"); do
+    [[ $(current_tags /dev/$node) == *:uaccess:* ]] && fail "the non-radio /dev/$node is tagged for the seat"
+  done
+  grep -q "still upgraded through their SCSI generic node" $out/postinst.log ||
+    fail "the post-install's capability failure does not say what still works: $(< $out/postinst.log)"
+  postinst_changes=${#changes[@]}
+
+  # dpkg removes the rule's file, then runs the post-removal.
+  rm -f /run/udev/rules.d/70-quenfall-radio.rules
+  run_script postrm $repo/debian/postrm remove
+  for node in $disk $generic; do
+    [[ $(current_tags /dev/$node) == *:uaccess:* ]] && fail "after the post-removal /dev/$node still carries the seat tag"
+  done
+  pass "the post-install re-triggered only the radio's devices ($postinst_changes change events, the" \
+    "SCSI device $radio_scsi among them) and the rule tagged /dev/$disk and /dev/$generic;" \
+    "nothing of /dev/$other was touched; with the rule gone the post-removal" \
+    "re-triggered the radio's devices alone (${#changes[@]} events) and they lost the seat tag"
+  ;;
 crate)
   # Several radios upgraded by one flash --all. They come back from their restarts in the
   # reverse order of their buses, so the disks come back under each other's names; each

@@ -1,0 +1,94 @@
+#include "cli/help_texts.h"
+
+#include "cli/cli_support.h"
+
+namespace quenfall::cli {
+
+namespace {
+
+struct CommandText {
+    std::string_view Name;
+    std::string_view Text;
+};
+
+// Usage lines start with two blanks and the program's name; the explanation below them is
+// indented by six. The manual page is made from this layout.
+constexpr CommandText Commands[] = {
+    {"inspect",
+     "  quenfall-cli inspect FILE [--json]\n"
+     "      Load FILE as the window does and show the verdict and the header.\n"
+     "      Exit 0 accepted, 1 refused, 2 usage error or unreadable file.\n"},
+    {"pack",
+     "  quenfall-cli pack -o OUT --model N [--scramble M] [--bank B] [--variant V]\n"
+     "                    --section ID=FILE [--section ID=FILE ...]\n"
+     "      Write a package; each section goes into the slot of its id (0..11).\n"},
+    {"flash",
+     "  quenfall-cli flash FILE [--emulate] [--trace TRACE]\n"
+     "      Upgrade the first radio found or, with --emulate, an emulated radio in real\n"
+     "      time (it restarts into boot mode first).\n"
+     "      --trace writes every frame sent (\"> \") and answer accepted (\"< \") in hex.\n"
+     "      Exit 0 only when the upgrade completes.\n"
+     "  quenfall-cli flash FILE --device NODE_OR_LOCATION [--report REPORT] [--trace TRACE]\n"
+     "  quenfall-cli flash FILE --all [--report REPORT]\n"
+     "      Upgrade the radio with that device node or location (as devices lists it), or\n"
+     "      every radio found, all at once. Each run follows its radio by location through\n"
+     "      its restart. One line per radio, labelled by location; then a summary.\n"
+     "      --report writes a JSON record per radio. --emulate N: a crate of N emulated\n"
+     "      radios. Exit 0 only when every upgrade completes.\n"},
+    {"devices",
+     "  quenfall-cli devices [--json] [--emulate N]\n"
+     "      List the radios found: device, location (USB port), vendor and model quoted,\n"
+     "      blanks included; --emulate N lists an emulated crate. Exit 0 when at least one\n"
+     "      is found, 1 when none is.\n"},
+    {"history",
+     "  quenfall-cli history [--json | --csv] [--failed] [--location LOCATION] [--since DATE]\n"
+     "      Every recorded upgrade run, newest last: start time (UTC), radio, package,\n"
+     "      blocks sent and how it ended; as a table, JSON, or CSV with a header row.\n"
+     "      --failed: only runs that did not complete; --since 2026-12-09[T14:30]: runs\n"
+     "      started then or later. Every run that sent a radio its first request is\n"
+     "      recorded, emulated ones marked so, in $XDG_STATE_HOME/quenfall/history.jsonl\n"
+     "      (~/.local/state/quenfall/; %LOCALAPPDATA%\\Quenfall\\ on Windows), or in the\n"
+     "      file QUENFALL_HISTORY names.\n"},
+    {"doctor",
+     "  quenfall-cli doctor\n"
+     "      Why the radio is or is not found: one line per check (the radio helper, the\n"
+     "      udev rule, the sg driver, this user's access, the system, the key set, every\n"
+     "      USB disk and whether it is the radio), each \"ok\" or the problem and what to\n"
+     "      do. Sends the radio nothing. Exit 0 when a radio could be upgraded now.\n"},
+};
+
+constexpr std::string_view Summary = "quenfall-cli: inspect, pack and flash radio firmware packages\n";
+constexpr std::string_view ProgramOptions =
+    "  quenfall-cli --version\n"
+    "  quenfall-cli --help\n"
+    "  quenfall-cli COMMAND --help\n"
+    "      Show the version and the key set, this help, or the help of one command.\n";
+
+}  // namespace
+
+std::vector<std::string_view> CommandNames() {
+    std::vector<std::string_view> names;
+    for (const CommandText& c : Commands) names.push_back(c.Name);
+    return names;
+}
+
+std::string CommandHelp(std::string_view command) {
+    for (const CommandText& c : Commands) {
+        if (c.Name != command) continue;
+        std::string text(c.Text);
+        // The codes --model takes depend on the build's profiles, so they are read off them.
+        if (command == "pack") text += AcceptedModelsHelp("      ");
+        return text;
+    }
+    return {};
+}
+
+std::string ProgramHelp() {
+    std::string text(Summary);
+    text += "\nusage:\n";
+    for (const CommandText& c : Commands) text += CommandHelp(c.Name);
+    text += ProgramOptions;
+    return text;
+}
+
+}  // namespace quenfall::cli
