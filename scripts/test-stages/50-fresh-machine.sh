@@ -5,15 +5,20 @@
 # cloned into them.
 #   root 1   scripts/run.sh (builds and starts the window: Qt's offscreen platform, since the
 #            root has no display and run.sh must meet the root as it is), then
-#            scripts/test.sh: the release suite and the Windows stage (the one stage that
-#            depends on the locale), nothing else (see QUENFALL_FRESH_STAGES)
+#            scripts/test.sh: the release suite and the Windows stage (the one stage whose
+#            tools depend on the locale), nothing else: the other stages do not depend on
+#            what the machine had before, and running them twice would double CI's time.
+#            QUENFALL_FRESH_STAGES names the stages run there (default "20-windows"; empty:
+#            the release suite alone). The stage itself never runs inside a root
+#            (QUENFALL_FRESH_MACHINE_INSIDE=1 there).
 #   root 2   scripts/package.sh linux, then sudo apt install ./dist/quenfall_*.deb and
 #            quenfall-cli --version from /usr/bin
 #   root 3   only that .deb installed with apt, nothing built: its dependencies alone must
 #            bring what it needs (the layout's fonts included); the window is shown under
 #            Xvfb from /usr/bin
-# QUENFALL_FRESH_ROOTS="user package" picks the roots (default all three; install needs
-# package). Needs root (debootstrap, chroot, mounts) and a reachable mirror; skips, saying why,
+# QUENFALL_FRESH_ROOTS="user package" picks the roots (default "user package install";
+# install needs package). The tests counted inside the roots are not added to
+# scripts/test.sh's closing line: they are this machine's tests run again. Needs root (debootstrap, chroot, mounts) and a reachable mirror; skips, saying why,
 # without them. The minimal root is cached in QUENFALL_FRESH_CACHE (default
 # /var/cache/quenfall-fresh) for a week, and the .deb files apt fetches into it are kept
 # there too; where that folder cannot be written nothing is kept. Every step's output is in
