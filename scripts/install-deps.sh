@@ -27,6 +27,7 @@ package_windows_packages=(
 # udev: the kernel-level guest runs the host's systemd-udevd inside itself. A machine that
 # runs systemd has it already; elsewhere (a container, a chroot) its post-install does not
 # start it.
+# dbus, at-spi2-core and python3-pyatspi: the window read by a real AT-SPI client.
 # debootstrap: the fresh-machine stage builds its minimal Debian roots with it.
 test_packages=(
   xvfb xauth
@@ -36,6 +37,7 @@ test_packages=(
   x11-apps netpbm unzip
   lintian desktop-file-utils libcap2-bin appstream groff-base
   debootstrap
+  dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 
 packages=("${run_packages[@]}")

@@ -16,6 +16,13 @@ inline constexpr char16_t CloseHint[] = u"Close";
 inline constexpr char16_t MinimiseHint[] = u"Minimized";
 inline constexpr char16_t HomePageAddress[] = u"https://quenfall.example.org";
 
+// What assistive technology calls the controls that show no text of their own.
+inline constexpr char16_t CloseButtonName[] = u"Close";
+inline constexpr char16_t MinimiseButtonName[] = u"Minimise";
+inline constexpr char16_t ProgressBarName[] = u"Upgrade progress";
+inline constexpr char16_t SuccessIconDescription[] = u"Upgrade complete";
+inline constexpr char16_t FailureIconDescription[] = u"Upgrade failed";
+
 inline constexpr char16_t Step1Text[] =
     u"step 1. Connected the radio to the USB of a PC by  the programming cable.";
 // One carriage return, no line feed: the label shows it as a line break.

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "ui/qt/qt_pictures.h"
+#include "ui/qt/qt_accessibility.h"
 #include "ui/qt/qt_controls.h"
 #include "ui/qt/qt_texts.h"
 #include "window/tooltips.h"
@@ -109,6 +110,7 @@ TFlashForm::~TFlashForm() {
 }
 
 void TFlashForm::CreateControls() {
+    InstallAccessibleInterfaces();
     // Creation order is stacking order: the layout lists the controls in it.
     for (const ControlSpec& spec : window::Layout()) {
         QWidget* control = nullptr;
@@ -176,6 +178,7 @@ void TFlashForm::CreateControls() {
 
     const std::vector<ControlId> tabOrder = window::TabOrder();
     for (std::size_t i = 1; i < tabOrder.size(); ++i) setTabOrder(Control(tabOrder[i - 1]), Control(tabOrder[i]));
+    DescribeForAccessibility(controls_);
 }
 
 std::optional<ControlId> TFlashForm::ControlOf(const QObject* watched) const {
@@ -260,6 +263,7 @@ void TFlashForm::SetCaption(std::u16string_view caption) { setWindowTitle(ToQStr
 void TFlashForm::SetWidth(ControlId id, int layoutPixels) {
     QWidget* control = Control(id);
     control->resize(layoutPixels, control->height());
+    NotifyAccessibility(control, id);
 }
 
 void TFlashForm::SetVisible(ControlId id, bool visible) { Control(id)->setVisible(visible); }

@@ -74,6 +74,7 @@ Win32FlashForm::Win32FlashForm(DeviceLink& link, Options options)
     smallIcon_ = MakeApplicationIcon(GetSystemMetrics(SM_CXSMICON));
     SendMessageW(window_handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
     SendMessageW(window_handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    accessibility_ = std::make_unique<Win32Accessibility>(*this);
     ready_ = true;
 
     // The watch is registered on the window, which exists from here on. Never withdrawn.
@@ -209,6 +210,7 @@ void Win32FlashForm::SetText(ControlId id, std::u16string_view text) {
         PlaceTooltip(id);
     }
     Invalidate(id);
+    if (accessibility_) accessibility_->Changed(id, Win32Accessibility::Change::Text);
 }
 
 void Win32FlashForm::SetCaption(std::u16string_view caption) { SetWindowTextW(window_handle_, ToWide(caption).c_str()); }
@@ -219,6 +221,7 @@ void Win32FlashForm::SetWidth(ControlId id, int layoutPixels) {
     Invalidate(id);
     control.Width = layoutPixels;
     Invalidate(id);
+    if (accessibility_) accessibility_->Changed(id, Win32Accessibility::Change::Width);
 }
 
 void Win32FlashForm::SetVisible(ControlId id, bool visible) {
@@ -230,6 +233,7 @@ void Win32FlashForm::SetVisible(ControlId id, bool visible) {
     if (control.Visible == visible) return;
     control.Visible = visible;
     Invalidate(id);
+    if (accessibility_) accessibility_->Changed(id, Win32Accessibility::Change::Visibility);
 }
 
 void Win32FlashForm::ShowBox(window::BoxOwner owner, window::BoxIcon icon, std::u16string_view caption,

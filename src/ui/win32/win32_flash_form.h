@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "ui/win32/win32_accessibility.h"
 #include "ui/win32/win32_back_buffer.h"
 #include "ui/win32/win32_fonts.h"
 #include "ui/win32/win32_pictures.h"
@@ -67,6 +68,7 @@ public:
     // returns), visibility, and the box in client pixels.
     std::u16string Text(window::ControlId control) const;
     bool Visible(window::ControlId control) const;
+    int LayoutWidth(window::ControlId control) const { return At(control).Width; }  // pictures and buttons
     RECT Bounds(window::ControlId control) const;
     HWND ControlHandle(window::ControlId control) const;  // Edit1, Button1, Button2; else null
     std::u16string TooltipText(window::ControlId control) const { return tooltips_->Text(control); }
@@ -141,6 +143,7 @@ private:
     BackBuffer buffer_;
     std::function<void()> firstPainted_;
     std::function<void()> everyTick_;
+    std::unique_ptr<Win32Accessibility> accessibility_;
 };
 
 }  // namespace quenfall::ui

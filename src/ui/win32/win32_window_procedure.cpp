@@ -91,6 +91,11 @@ LRESULT Win32FlashForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_ERASEBKGND:
         return 1;
+    case WM_GETOBJECT:
+        if (accessibility_) {
+            if (const std::optional<LRESULT> answer = accessibility_->Answer(wParam, lParam)) return *answer;
+        }
+        break;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window_handle_, &paint);
