@@ -27,6 +27,7 @@
 #include "radio/trace_replay.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
+#include "recording_view.h"
 
 namespace quenfall {
 namespace {
@@ -352,18 +353,6 @@ TEST_F(CliTest, VersionNamesTheKeySet) {
     EXPECT_EQ(Cli("--help").Exit, 0);
 }
 
-class NullView : public UpgradeView {
-public:
-    void SetStatusText(std::string_view text) override { Status = text; }
-    void SetProgressWidth(int) override {}
-    void SetSuccessIconVisible(bool) override {}
-    void SetFailureIconVisible(bool) override {}
-    void ShowInfo(std::string_view) override {}
-    void ShowError(std::string_view, std::string_view) override {}
-    void Pause(std::chrono::milliseconds) override {}
-    std::string Status;
-};
-
 // --- flash --------------------------------------------------------------------------------
 
 std::vector<std::uint8_t> FromHex(const std::string& text) {
@@ -443,7 +432,7 @@ TEST_F(CliTest, FlashEmulatedRadioCompletesWithTheWindowsTextsAndATraceOfValidFr
     ASSERT_TRUE(recorded.has_value()) << error;
     TraceReplayLink replay(std::move(*recorded));
     VirtualClock clock;
-    NullView view;
+    test::RecordView view;
     UpgradeSequencer sequencer(replay, view, clock);
     clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
     const LoadResult loaded = LoadPackage(p);

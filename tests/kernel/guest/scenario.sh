@@ -544,7 +544,7 @@ crate)
   renamed=0
   declare -A first_of=() last_of=()
   while IFS= read -r line; do
-    [[ $line =~ \"node\":\ \"([^\"]*)\",\ \"last_node\":\ \"([^\"]*)\" ]] || continue
+    [[ $line =~ \"node\":\ ?\"([^\"]*)\",\ ?\"last_node\":\ ?\"([^\"]*)\" ]] || continue
     [ "${BASH_REMATCH[1]}" != "${BASH_REMATCH[2]}" ] && ((renamed++))
     first_of[${BASH_REMATCH[1]}]=1
     last_of[${BASH_REMATCH[2]}]=${BASH_REMATCH[1]}
