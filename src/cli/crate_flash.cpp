@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "cli/run_tally.h"
+#include "upgrade/run_tally.h"
 #include "upgrade/status_texts.h"
 
 namespace quenfall::cli {

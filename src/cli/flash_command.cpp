@@ -12,7 +12,7 @@
 #include "cli/dialogue_trace_file.h"
 #include "cli/platform_link.h"
 #include "cli/run_record.h"
-#include "cli/run_tally.h"
+#include "upgrade/run_tally.h"
 #include "package/package_loader.h"
 #include "radio/emulated_radio.h"
 #include "upgrade/status_texts.h"
@@ -169,7 +169,13 @@ int FlashCommand(const Arguments& args) {
         options.TakeUsbEvents = platform.TakeUsbEvents;
         outcome.Drive = platform.Radio;
         outcome.Start = std::chrono::system_clock::now();
-        return recorded(FlashPackage(package, *platform.Link, view, options));
+        const int status = FlashPackage(package, *platform.Link, view, options);
+        // The link's last scan found the radio again after its restart, maybe under another name.
+        if (const auto* drives = dynamic_cast<const DriveListLink*>(platform.Link.get())) {
+            if (const std::vector<RadioDrive> listed = drives->ListedDrives(); !listed.empty())
+                outcome.LastNode = listed.front().Node;
+        }
+        return recorded(status);
     }
 
     EmulatedRadioConfig config;

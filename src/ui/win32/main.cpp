@@ -22,10 +22,11 @@ namespace {
 
 quenfall::window::StartOptions ReadOptions() {
     using quenfall::ui::FromWide;
+    const std::wstring variable = quenfall::ui::ToWide(quenfall::window::Utf16(quenfall::window::EmulateVariable));
     std::optional<std::u16string> emulate;
-    if (const DWORD length = GetEnvironmentVariableW(L"QUENFALL_EMULATE", nullptr, 0); length > 0) {
+    if (const DWORD length = GetEnvironmentVariableW(variable.c_str(), nullptr, 0); length > 0) {
         std::wstring value(length, L'\0');
-        value.resize(GetEnvironmentVariableW(L"QUENFALL_EMULATE", value.data(), length));
+        value.resize(GetEnvironmentVariableW(variable.c_str(), value.data(), length));
         emulate = FromWide(value);
     }
     std::vector<std::u16string> arguments;

@@ -8,7 +8,7 @@
 #include "protocol/command_frame.h"
 #include "upgrade/upgrade_sequencer.h"
 
-namespace quenfall::cli {
+namespace quenfall {
 
 class RunTally final : public DialogueTrace {
 public:
@@ -30,4 +30,4 @@ private:
     std::uint32_t blocks_ = 0;
 };
 
-}  // namespace quenfall::cli
+}  // namespace quenfall
