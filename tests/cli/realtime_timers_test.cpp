@@ -93,7 +93,9 @@ TEST(RealtimeTimers, AFiringLateByMoreThanAPeriodFiresOnceAndKeepsTheGrid) {
     // on, or, when a loaded machine woke it later than that, the first grid point after waking.
     EXPECT_GE(due[1] - due[0], 10ms);
     EXPECT_EQ((due[1] - due[0]) % 10ms, 0ms) << "on the grid";
-    EXPECT_LE(due[1], woke + 10ms) << "the late firing keeps its due time";
+    // Within a period of waking (MinGW's sleep can wake a millisecond early), never after the
+    // 35 ms that its handler blocked.
+    EXPECT_LT(due[1], woke + 20ms) << "the late firing keeps its due time";
     const auto step = due[2] - due[1];
     EXPECT_GE(step, 30ms) << "the firings missed meanwhile are dropped, not caught up";
     EXPECT_EQ(step % 10ms, 0ms) << "still on the grid";
