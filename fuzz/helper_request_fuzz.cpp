@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <span>
 
-#include "link/linux/helper_protocol.h"
-#include "link/linux/helper_request_check.h"
+#include "link/helper_protocol/helper_protocol.h"
+#include "link/helper_protocol/helper_request_check.h"
 
 using namespace quenfall::helper;
 

@@ -33,7 +33,7 @@ test_packages=(
   xvfb xauth
   clang libclang-rt-14-dev llvm
   qemu-system-x86 busybox-static udev
-  g++-mingw-w64-x86-64-posix wine64 googletest
+  g++-mingw-w64-x86-64-posix wine64 googletest librsvg2-bin icoutils
   x11-apps netpbm unzip
   lintian desktop-file-utils libcap2-bin appstream groff-base
   debootstrap

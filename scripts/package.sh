@@ -7,9 +7,11 @@
 #             its capability by the post-install, the manual pages, the desktop entry, the
 #             metainfo, the icon, the bash completion and the udev rule), from a copy of this
 #             tree in a folder of its own
-#   windows   dist/quenfall-<version>-windows-x64.zip: quenfall.exe (the Win32 window) and
-#             quenfall-cli.exe, static single files cross-built with MinGW-w64, with the
-#             README's Windows section and the licence
+#   windows   dist/quenfall-<version>-windows-x64.zip: quenfall.exe (the Win32 window),
+#             quenfall-cli.exe (both run as the user) and quenfall-radio-helper.exe (the one
+#             that runs as administrator, started by the other two at the first upgrade),
+#             static single files cross-built with MinGW-w64, with the README's Windows
+#             section and the licence
 # Both are reproducible: the same sources give the same bytes, wherever and whenever they
 # are built. SOURCE_DATE_EPOCH (default: the last commit's time) dates every file.
 # WINDOWS_BUILD_DIR picks the MinGW-w64 build to take the programs from (default
@@ -49,16 +51,27 @@ record_tree() {  # record_tree ARTIFACT: notes beside the build trees what it wa
 }
 mkdir -p dist
 
-# Every DLL a Windows program imports must come with Windows itself: nothing of MinGW's
-# runtime (libstdc++, libgcc, libwinpthread) may be needed beside the .exe.
+# Every DLL a Windows program imports must be one of Windows' known DLLs (the values of
+# HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs on Windows 10 and 11),
+# which the loader maps from the system folder only, or an API set, which it resolves by
+# itself: any other DLL would be looked for first in the program's own folder, where
+# whatever lies beside a downloaded program would run. Not on the list, so never imported:
+# comctl32 (the programs load it from the system folder at run time), winmm, cfgmgr32,
+# version, uxtheme, ucrtbase and MinGW's runtime DLLs.
+known_dlls="advapi32 clbcatq combase comdlg32 coml2 difxapi gdi32 gdiplus imagehlp imm32 kernel32 \
+msctf msvcrt normaliz nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32 shlwapi user32 \
+wldap32 ws2_32"
 check_windows_imports() {
-  local exe=$1 dll bad=0
+  local exe=$1 dll bad=0 name
   while read -r dll; do
-    case "${dll,,}" in
-      kernel32.dll|user32.dll|gdi32.dll|gdiplus.dll|comctl32.dll|comdlg32.dll|shell32.dll|winmm.dll|\
-      msvcrt.dll|advapi32.dll|ole32.dll|setupapi.dll|ws2_32.dll|shlwapi.dll|ucrtbase.dll|api-ms-win-*) ;;
-      *) echo "package.sh: $(basename "$exe") needs $dll, which Windows does not have" >&2; bad=1 ;;
+    name=${dll,,}
+    case "$name" in
+      api-ms-win-*.dll) continue ;;
     esac
+    if ! [[ " $known_dlls " == *" ${name%.dll} "* ]]; then
+      echo "package.sh: $(basename "$exe") imports $dll, which is not one of Windows' known DLLs" >&2
+      bad=1
+    fi
   done < <(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
   return $bad
 }
@@ -110,9 +123,10 @@ windows() {
       -DCMAKE_MODULE_PATH="$root/cmake/cross" -DCMAKE_BUILD_TYPE=Release \
       -DQUENFALL_BUILD_GUI=OFF -DQUENFALL_BUILD_BENCH=OFF -DQUENFALL_BUILD_TESTS=OFF
   fi
-  cmake --build "$build" --target quenfall-win32 quenfall-cli
+  cmake --build "$build" --target quenfall-win32 quenfall-cli quenfall-radio-helper
   local window=$build/src/ui/quenfall.exe cli=$build/src/cli/quenfall-cli.exe
-  for exe in "$window" "$cli"; do
+  local helper=$build/src/ui/quenfall-radio-helper.exe
+  for exe in "$window" "$cli" "$helper"; do
     [ -f "$exe" ] || { echo "package.sh: $exe was not built" >&2; return 1; }
     check_windows_imports "$exe"
   done
@@ -121,7 +135,7 @@ windows() {
   local stage
   stage=$(mktemp -d)
   mkdir "$stage/$name"
-  cp "$window" "$cli" "$stage/$name/"
+  cp "$window" "$cli" "$helper" "$stage/$name/"
   x86_64-w64-mingw32-strip "$stage/$name/"*.exe
   # The README's Windows section, and the licence, with Windows line ends.
   awk '/^## Windows/{on=1; print; next} on && /^## /{exit} on' README.md | sed 's/$/\r/' >"$stage/$name/README.txt"

@@ -6,6 +6,9 @@ scripts/install-deps.sh test
 
 mkdir -p build
 log=build/test-output.log
+# Every upgrade run the tests make (the window's, quenfall-cli's) goes into a history of the
+# build's own, never into the user's.
+export QUENFALL_HISTORY=$PWD/build/test-history.jsonl
 : > "$log"
 # One closing line over every ctest run, printed also when a run or a stage fails and ends
 # the script: what passed before the failure is still counted, and the step that failed is

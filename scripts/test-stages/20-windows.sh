@@ -79,7 +79,7 @@ if [ "$devices_status" -ne 1 ] || [ "$(tr -d '\r' <"$work/devices.txt")" != "No 
 fi
 echo "windows: quenfall-cli.exe flash --emulate completed ($(grep -c '^> ' "$work/trace.txt") frames sent)"
 
-# The Win32 window (quenfall.exe): single files that need no DLL beyond Windows' own, the
+# The Win32 window (quenfall.exe): single files that import only Windows' known DLLs, the
 # window shown under wine, its timer grid and a 1 MiB upgrade through it, and the zip.
 for exe in "$build/src/ui/quenfall.exe" "$cli"; do
   imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')
@@ -104,3 +104,15 @@ else
   echo "windows: no X server (Xvfb missing): the Win32 window was not shown, timed or pictured"
 fi
 WINDOWS_BUILD_DIR=$build scripts/package.sh windows
+# Each program's execution level (the helper alone asks for an administrator), its icon and
+# version record, and no DLL planted beside the programs runs.
+for exe in "$build/src/ui/quenfall.exe" "$cli" "$build/src/ui/quenfall-radio-helper.exe"; do
+  want=asInvoker
+  [ "$(basename "$exe")" = quenfall-radio-helper.exe ] && want=requireAdministrator
+  level=$(wrestool -x --raw -t24 "$exe" | grep -o 'requestedExecutionLevel level="[A-Za-z]*"' || true)
+  [ "$level" = "requestedExecutionLevel level=\"$want\"" ] || { echo "$(basename "$exe") does not ask for $want: $level"; exit 1; }
+  wrestool -l "$exe" | grep -q 'type=group_icon' && wrestool -l "$exe" | grep -q 'type=version' ||
+    { echo "$(basename "$exe") lacks its icon or its version record"; exit 1; }
+done
+echo "windows: quenfall.exe and quenfall-cli.exe run asInvoker, quenfall-radio-helper.exe requireAdministrator; each carries the icon and the version record"
+WINE=$wine WINESERVER=$wineserver scripts/windows-planted-dlls.sh "$build"

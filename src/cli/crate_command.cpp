@@ -97,6 +97,9 @@ int FlashCrateCommand(const CrateRequest& request) {
             return 1;
         }
         chosen = {source.Drives[*index]};
+    } else if (std::string why = WhyRadiosCannotBeToldApart(chosen); !why.empty()) {
+        std::cerr << "quenfall-cli flash --all: " << why << '\n';
+        return 1;
     }
 
     std::vector<CrateRadio> radios;

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "cli/run_tally.h"
+#include "upgrade/run_tally.h"
 #include "upgrade/status_texts.h"
 
 namespace quenfall::cli {
@@ -65,6 +65,7 @@ void RunOne(const std::shared_ptr<const Package>& package, CrateRadio& radio, Cr
     outcome.StatusTexts = view.Texts();
     outcome.BlocksSent = counter.Blocks();
     outcome.FramesSent = counter.Frames();
+    outcome.LastCommandProblem = counter.LastNonGood();
     outcome.LastNode = radio.Link->LastNode();
     if (outcome.Completed) {
         outcome.Outcome = UpgradeCompleteText;

@@ -7,6 +7,8 @@
 #include "cli/cli_support.h"
 #include "history/history_record.h"
 
+#include <nlohmann/json.hpp>
+
 namespace quenfall::cli {
 
 namespace {
@@ -42,25 +44,24 @@ void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outco
 
 std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::string_view packageName,
                             std::uint16_t checkValue) {
+    using Json = nlohmann::ordered_json;
+    // One radio a line, for a reader with a text editor as much as for a program.
     std::string json = "[\n";
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const RadioOutcome& o = outcomes[i];
-        json += "  {\"location\": " + JsonString(o.Drive.Location);
-        json += ", \"node\": " + JsonString(o.Drive.Node);
-        json += ", \"last_node\": " + JsonString(o.LastNode);
-        json += ", \"package\": " + JsonString(packageName);
-        json += ", \"check_value\": " + JsonString(CheckValueText(checkValue));
-        json += ",\n   \"outcome\": " + JsonString(o.Outcome);
-        json += ", \"completed\": ";
-        json += o.Completed ? "true" : "false";
-        json += ",\n   \"status_texts\": [";
-        for (std::size_t t = 0; t < o.StatusTexts.size(); ++t) {
-            if (t) json += ", ";
-            json += JsonString(o.StatusTexts[t]);
-        }
-        json += "],\n   \"blocks_sent\": " + std::to_string(o.BlocksSent);
-        json += ", \"start\": " + JsonString(UtcTimestamp(o.Start));
-        json += ", \"end\": " + JsonString(UtcTimestamp(o.End)) + "}";
+        Json j;
+        j["location"] = o.Drive.Location;
+        j["node"] = o.Drive.Node;
+        j["last_node"] = o.LastNode;
+        j["package"] = packageName;
+        j["check_value"] = CheckValueText(checkValue);
+        j["outcome"] = o.Outcome;
+        j["completed"] = o.Completed;
+        j["status_texts"] = o.StatusTexts;
+        j["blocks_sent"] = o.BlocksSent;
+        j["start"] = UtcTimestamp(o.Start);
+        j["end"] = UtcTimestamp(o.End);
+        json += "  " + j.dump(-1, ' ', false, Json::error_handler_t::replace);
         json += i + 1 < outcomes.size() ? ",\n" : "\n";
     }
     json += "]\n";

@@ -8,19 +8,26 @@
 #include "cli/radio_preflight.h"
 #include "radio/emulated_crate.h"
 
+#include <nlohmann/json.hpp>
+
 namespace quenfall::cli {
 
 namespace {
 
 constexpr std::string_view DevicesUsage = "usage: quenfall-cli devices [--json] [--emulate N]";
 
+// One radio a line.
 void PrintJson(const std::vector<RadioDrive>& drives) {
+    using Json = nlohmann::ordered_json;
     std::cout << '[';
     for (std::size_t i = 0; i < drives.size(); ++i) {
         const RadioDrive& d = drives[i];
-        std::cout << (i ? ",\n " : "") << "{\"node\": " << JsonString(d.Node) << ", \"location\": "
-                  << JsonString(d.Location) << ", \"vendor\": " << JsonString(d.Vendor)
-                  << ", \"model\": " << JsonString(d.Model) << '}';
+        Json j;
+        j["node"] = d.Node;
+        j["location"] = d.Location;
+        j["vendor"] = d.Vendor;
+        j["model"] = d.Model;
+        std::cout << (i ? ",\n " : "") << j.dump(-1, ' ', false, Json::error_handler_t::replace);
     }
     std::cout << "]\n";
 }

@@ -13,7 +13,7 @@
 #include "cli/dialogue_trace_file.h"
 #include "cli/radio_preflight.h"
 #include "cli/run_record.h"
-#include "cli/run_tally.h"
+#include "upgrade/run_tally.h"
 #include "package/package_loader.h"
 #include "radio/emulated_radio.h"
 #include "upgrade/status_texts.h"
@@ -149,6 +149,7 @@ int FlashCommand(const Arguments& args) {
         outcome.Completed = status == 0;
         outcome.BlocksSent = tally.Blocks();
         outcome.FramesSent = tally.Frames();
+        outcome.LastCommandProblem = tally.LastNonGood();
         if (outcome.LastNode.empty()) outcome.LastNode = outcome.Drive.Node;
         if (outcome.Outcome.empty()) {
             outcome.Outcome = outcome.Completed      ? std::string(UpgradeCompleteText)
@@ -169,7 +170,11 @@ int FlashCommand(const Arguments& args) {
         options.TakeUsbEvents = MakeUsbEventCounter();
         outcome.Drive = preflight.Drives.front();
         outcome.Start = std::chrono::system_clock::now();
-        return recorded(FlashOnTerminal(package, *preflight.Link, view, options));
+        const int status = FlashOnTerminal(package, *preflight.Link, view, options);
+        // The link's last scan found the radio again after its restart, maybe under another name.
+        if (const std::vector<RadioDrive> listed = preflight.Link->ListedDrives(); !listed.empty())
+            outcome.LastNode = listed.front().Node;
+        return recorded(status);
     }
 
     EmulatedRadioConfig config;

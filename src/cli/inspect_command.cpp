@@ -12,6 +12,8 @@
 #include "package/package_loader.h"
 #include "upgrade/upload_plan.h"
 
+#include <nlohmann/json.hpp>
+
 namespace quenfall::cli {
 
 namespace {
@@ -64,40 +66,37 @@ std::string BlocksSentNote(const PackageHeader& h, const UploadPlan& plan) {
     return mode + begins + ": its first " + std::to_string(plan.LeadingBlocksNotSent) + " blocks are not sent";
 }
 
-template <typename T>
-std::string JsonOr(const std::optional<T>& value) {
-    return value ? std::to_string(*value) : "null";
-}
-
 void PrintJson(const Report& r) {
-    std::ostringstream o;
+    using Json = nlohmann::ordered_json;
     const PackageHeader* h = r.Header ? &*r.Header : nullptr;
-    auto field = [&](auto get) { return h ? std::to_string(get(*h)) : std::string("null"); };
-    o << "{\"accepted\":" << (r.Accepted ? "true" : "false")
-      << ",\"message\":" << JsonString(r.Message)
-      << ",\"model_code\":" << field([](const PackageHeader& x) { return unsigned{x.ModelCode}; })
-      << ",\"profile_index\":" << JsonOr(r.ProfileIndex ? std::optional<unsigned>(*r.ProfileIndex) : std::nullopt)
-      << ",\"scramble_mode\":" << field([](const PackageHeader& x) { return unsigned{x.ScrambleMode}; })
-      << ",\"code_bank\":" << field([](const PackageHeader& x) { return unsigned{x.CodeBank}; })
-      << ",\"request_variant\":" << field([](const PackageHeader& x) { return unsigned{x.RequestVariant}; })
-      << ",\"package_length\":" << JsonOr(r.PackageLength)
-      << ",\"section_count\":" << field([](const PackageHeader& x) { return unsigned{CountSections(x)}; })
-      << ",\"total_blocks\":" << field([](const PackageHeader& x) { return CountTotalBlocks(x); })
-      << ",\"blocks_sent\":" << field([](const PackageHeader& x) { return PlanUpload(x, x.ScrambleMode).SentBlocks; });
+    const auto field = [&](auto get) { return h ? Json(get(*h)) : Json(nullptr); };
+    Json j;
+    j["accepted"] = r.Accepted;
+    j["message"] = r.Message;
+    j["model_code"] = field([](const PackageHeader& x) { return unsigned{x.ModelCode}; });
+    j["profile_index"] = r.ProfileIndex ? Json(unsigned{*r.ProfileIndex}) : Json(nullptr);
+    j["scramble_mode"] = field([](const PackageHeader& x) { return unsigned{x.ScrambleMode}; });
+    j["code_bank"] = field([](const PackageHeader& x) { return unsigned{x.CodeBank}; });
+    j["request_variant"] = field([](const PackageHeader& x) { return unsigned{x.RequestVariant}; });
+    j["package_length"] = r.PackageLength ? Json(*r.PackageLength) : Json(nullptr);
+    j["section_count"] = field([](const PackageHeader& x) { return unsigned{CountSections(x)}; });
+    j["total_blocks"] = field([](const PackageHeader& x) { return CountTotalBlocks(x); });
+    j["blocks_sent"] = field([](const PackageHeader& x) { return PlanUpload(x, x.ScrambleMode).SentBlocks; });
     const std::string note = h ? BlocksSentNote(*h, PlanUpload(*h, h->ScrambleMode)) : std::string();
-    o << ",\"blocks_sent_note\":" << (note.empty() ? std::string("null") : JsonString(note))
-      << ",\"sections\":[";
-    bool first = true;
+    j["blocks_sent_note"] = note.empty() ? Json(nullptr) : Json(note);
+    Json sections = Json::array();
     for (std::size_t slot = 0; h && slot < SlotCount; ++slot) {
         if (!SlotPresent(*h, slot)) continue;
-        if (!first) o << ',';
-        first = false;
-        o << "{\"slot\":" << slot << ",\"id\":" << unsigned{h->SectionIds[slot]}
-          << ",\"size\":" << h->SectionSizes[slot] << ",\"offset\":" << h->SectionOffsets[slot]
-          << ",\"blocks\":" << BlocksFor(h->SectionSizes[slot]) << '}';
+        Json section;
+        section["slot"] = slot;
+        section["id"] = unsigned{h->SectionIds[slot]};
+        section["size"] = h->SectionSizes[slot];
+        section["offset"] = h->SectionOffsets[slot];
+        section["blocks"] = BlocksFor(h->SectionSizes[slot]);
+        sections.push_back(std::move(section));
     }
-    o << "]}\n";
-    std::cout << o.str();
+    j["sections"] = std::move(sections);
+    std::cout << j.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
 void PrintText(const Report& r) {

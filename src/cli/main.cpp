@@ -2,6 +2,16 @@
 #include <iostream>
 #include <string_view>
 
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "cli/console.h"
@@ -25,6 +35,11 @@ void PrintVersion() {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+    // Before anything loads a DLL: from now on only the system folder is searched, never the
+    // program's own folder or the current directory.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+#endif
     using namespace quenfall::cli;
     Arguments args = ProgramArguments(argc, argv);
     if (args.empty()) {

@@ -82,4 +82,16 @@ std::optional<std::size_t> FindNamedDrive(const std::vector<RadioDrive>& scan, s
     return OnlyMatch(scan, [&](const RadioDrive& d) { return d.Node == name || d.Location == name; });
 }
 
+std::string WhyRadiosCannotBeToldApart(const std::vector<RadioDrive>& scan) {
+    if (scan.size() < 2) return {};
+    for (const RadioDrive& d : scan) {
+        if (d.Location.empty()) {
+            return "the USB port of " + d.Node + " could not be found, so the " + std::to_string(scan.size()) +
+                   " radios cannot be told apart when they restart (they may trade drive letters). "
+                   "Upgrade them one at a time with --device, or connect only one radio.";
+        }
+    }
+    return {};
+}
+
 }  // namespace quenfall

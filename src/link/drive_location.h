@@ -32,4 +32,10 @@ std::optional<std::size_t> FindBoundDrive(const std::vector<RadioDrive>& scan, c
 // drive, answers to the name.
 std::optional<std::size_t> FindNamedDrive(const std::vector<RadioDrive>& scan, std::string_view name);
 
+// Why the radios of scan cannot be run all at once: more than one radio, and one of them
+// with no location (Windows keeps none for it). Such a radio can only be followed by its
+// drive letter, and radios trade letters when they restart, so a run could end up on
+// another radio. Empty when they can be told apart.
+std::string WhyRadiosCannotBeToldApart(const std::vector<RadioDrive>& scan);
+
 }  // namespace quenfall

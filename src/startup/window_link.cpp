@@ -16,14 +16,17 @@ WindowLink::WindowLink(const window::StartOptions& options, EmulatedRadioLink::P
         auto emulated = std::make_unique<EmulatedRadioLink>(std::move(post));
         emulated_ = emulated.get();
         link_ = std::move(emulated);
+        history_ = std::make_unique<WindowHistory>(*link_, true, "quenfall");
         return;
     }
     link_ = MakePlatformDeviceLink();
     // Shown by the default error display rather than used as a link that is not there.
     if (!link_) throw std::runtime_error("this system has no link to the radio; only --emulate works here");
+    history_ = std::make_unique<WindowHistory>(*link_, false, "quenfall");
 }
 
 void WindowLink::Attach(window::FlashWindow& window) {
+    window.SetRunObserver(history_.get());
     if (emulated_ != nullptr) startup::Attach(*emulated_, window);
 }
 

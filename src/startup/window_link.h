@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "radio/emulated_radio_link.h"
+#include "startup/window_history.h"
 #include "upgrade/device_link.h"
 #include "window/flash_window.h"
 #include "window/start_options.h"
@@ -27,12 +28,13 @@ public:
     // The emulated radio, if that is the link: the face lets its time pass every
     // EmulatedRadioLink::AdvanceIntervalMs.
     EmulatedRadioLink* Emulated() const { return emulated_; }
-    // Wires the link to the window once it exists (nothing to do for the platform's link).
+    // Wires the link to the window once it exists, and the window's runs to the history.
     void Attach(window::FlashWindow& window);
 
 private:
     std::unique_ptr<DeviceLink> link_;
     EmulatedRadioLink* emulated_ = nullptr;
+    std::unique_ptr<WindowHistory> history_;
 };
 
 }  // namespace quenfall::startup

@@ -60,8 +60,10 @@ CommandOutcome ChannelGoneOutcome() {
 }
 
 bool IsRefusal(const CommandOutcome& outcome) {
-    return outcome.Result == CommandResult::SystemError && outcome.Codes == ErrorCodes::Posix &&
-           (outcome.Error == EPERM || outcome.Error == EACCES);
+    if (outcome.Result != CommandResult::SystemError) return false;
+    // Windows says ERROR_ACCESS_DENIED (5) where a POSIX system says EPERM or EACCES.
+    if (outcome.Codes == ErrorCodes::Windows) return outcome.Error == 5;
+    return outcome.Error == EPERM || outcome.Error == EACCES;
 }
 
 std::string DescribeCommandOutcome(bool written, const CommandOutcome& outcome) {

@@ -51,7 +51,8 @@ CommandOutcome OutcomeOfSystemError(std::int32_t error, ErrorCodes codes);
 CommandOutcome ChannelGoneOutcome();
 
 // The system refused the command outright: not a radio that failed to answer, but a
-// refusal no retry changes (a container, a security policy): EPERM or EACCES.
+// refusal no retry changes (a container, a security policy): EPERM or EACCES, or
+// Windows' ERROR_ACCESS_DENIED.
 bool IsRefusal(const CommandOutcome& outcome);
 
 // One line for a person: "write: " or "read: " and what happened, with the numbers.

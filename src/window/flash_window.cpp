@@ -12,9 +12,12 @@ namespace quenfall::window {
 FlashWindow::FlashWindow(DeviceLink& link, WindowFace& face, TimerBank& timers, std::u16string applicationTitle)
     : link_(link),
       face_(face),
+      timers_(timers),
       applicationTitle_(std::move(applicationTitle)),
       sequencer_(link, *this, timers),
-      watch_(link, *this, timers, sequencer_) {}
+      watch_(link, *this, timers, sequencer_) {
+    sequencer_.SetTrace(&tally_);
+}
 
 template <typename Handler>
 void FlashWindow::Guarded(Handler&& handler, std::optional<TimerId> timer) {
@@ -93,11 +96,45 @@ bool FlashWindow::KeyDown(ControlId control, Key key) {
 }
 
 void FlashWindow::Timer(TimerId id) {
+    ++handlerDepth_;
     Guarded([this, id] { TimerDispatch(sequencer_, watch_)(id); }, id);
+    --handlerDepth_;
+    AfterHandler();
 }
 
 void FlashWindow::UsbDeviceChanged() {
+    ++handlerDepth_;
     Guarded([this] { watch_.OnUsbDeviceChanged(); });
+    --handlerDepth_;
+    AfterHandler();
+}
+
+// ---- the run observer ------------------------------------------------------------------------
+
+void FlashWindow::EndRun() {
+    runActive_ = false;
+    runJustEnded_ = true;
+    run_.End = std::chrono::system_clock::now();
+    run_.Outcome = lastStatus_;
+    run_.Completed = lastStatus_ == UpgradeCompleteText;
+    run_.BlocksSent = tally_.Blocks() - blocksAtStart_;
+    run_.LastCommandProblem = sequencer_.LastNonGoodOutcomeText();
+    if (runObserver_) runObserver_->RunEnded(run_);
+}
+
+void FlashWindow::AfterHandler() {
+    // A run the device watch ended between two blocks sets no ending text of its own.
+    if (runActive_ && !sequencer_.Busy()) {
+        bool timerOn = false;
+        for (TimerId id : SequencerTimers) timerOn = timerOn || timers_.IsOn(id);
+        if (!timerOn) EndRun();
+    }
+    // Handlers run inside the boxes of others (the completion's): the notice waits for the
+    // outermost one to return.
+    if (!runJustEnded_ || handlerDepth_ > 0) return;
+    runJustEnded_ = false;
+    if (!runObserver_) return;
+    if (const std::string notice = runObserver_->NoticeAfterRun(); !notice.empty()) ShowInfo(notice);
 }
 
 // ---- the handlers --------------------------------------------------------------------------
@@ -123,6 +160,10 @@ void FlashWindow::Button1Click() {
     switch (result.Verdict) {
     case LoadVerdict::Accepted:
         loadedPackage_ = std::move(result.Accepted);
+        {
+            const std::u8string name = chosen->Path.filename().u8string();
+            loadedName_.assign(name.begin(), name.end());
+        }
         face_.SetText(ControlId::Edit1, chosen->Text);
         for (const auto& observer : packageObservers_) observer(loadedPackage_);
         break;
@@ -138,7 +179,19 @@ void FlashWindow::Button1Click() {
     }
 }
 
-void FlashWindow::Button2Click() { sequencer_.Button2Click(loadedPackage_); }
+void FlashWindow::Button2Click() {
+    const std::uint32_t frames = tally_.Frames();
+    sequencer_.Button2Click(loadedPackage_);
+    // A click during boot-mode entry starts the same run again; the record is of the run.
+    if (!runActive_ && tally_.Frames() != frames) {
+        runActive_ = true;
+        run_ = WindowRunEnd{};
+        run_.RunPackage = loadedPackage_;
+        run_.PackageName = loadedName_;
+        run_.Start = std::chrono::system_clock::now();
+        blocksAtStart_ = tally_.Blocks();
+    }
+}
 
 void FlashWindow::SpeedButton1Click() { face_.RequestClose(); }
 
@@ -159,8 +212,11 @@ void FlashWindow::Label3Click() { face_.OpenAddress(HomePageAddress); }
 
 void FlashWindow::SetStatusText(std::string_view text) {
     statusText_ = Utf16(text);
+    lastStatus_.assign(text);
     face_.SetText(ControlId::Label5, statusText_);
     for (const auto& observer : statusObservers_) observer(statusText_);
+    // The run is recorded as its ending is shown, before the completion's pause and box.
+    if (runActive_ && (text == UpgradeCompleteText || text == CommunicationErrorText)) EndRun();
 }
 
 void FlashWindow::SetProgressWidth(int pixels) {

@@ -18,7 +18,9 @@
 #include "upgrade/device_watch.h"
 #include "upgrade/timer_bank.h"
 #include "upgrade/upgrade_sequencer.h"
+#include "upgrade/run_tally.h"
 #include "upgrade/upgrade_view.h"
+#include "window/run_observer.h"
 #include "window/window_face.h"
 
 namespace quenfall::window {
@@ -77,6 +79,8 @@ public:
     void OnStatusText(TextObserver observer) { statusObservers_.push_back(std::move(observer)); }
     void OnProgressWidth(WidthObserver observer) { widthObservers_.push_back(std::move(observer)); }
     void OnPackageAccepted(PackageObserver observer) { packageObservers_.push_back(std::move(observer)); }
+    // Told of every run that sent the radio a first request, as it ends (the history).
+    void SetRunObserver(RunObserver* observer) { runObserver_ = observer; }
 
 private:
     void FormShow();
@@ -90,9 +94,12 @@ private:
     void Label3Click();
     template <typename Handler>
     void Guarded(Handler&& handler, std::optional<TimerId> timer = std::nullopt);
+    void EndRun();
+    void AfterHandler();
 
     DeviceLink& link_;
     WindowFace& face_;
+    TimerBank& timers_;
     std::u16string applicationTitle_;
     UpgradeSequencer sequencer_;
     DeviceWatch watch_;
@@ -105,6 +112,16 @@ private:
     std::vector<TextObserver> statusObservers_;
     std::vector<WidthObserver> widthObservers_;
     std::vector<PackageObserver> packageObservers_;
+    // The run now under way, for the run observer.
+    RunTally tally_;
+    RunObserver* runObserver_ = nullptr;
+    bool runActive_ = false;
+    bool runJustEnded_ = false;
+    int handlerDepth_ = 0;
+    WindowRunEnd run_;
+    std::uint32_t blocksAtStart_ = 0;
+    std::string loadedName_;
+    std::string lastStatus_;
 };
 
 }  // namespace quenfall::window

@@ -25,8 +25,11 @@ struct StartOptions {
     bool ExitsWhenShown() const { return ExitWhenShown || !ScreenshotFile.empty(); }
 };
 
+// The environment variable that asks for the emulated radio as --emulate does.
+inline constexpr char EmulateVariable[] = "QUENFALL_EMULATE";
+
 // arguments: the command line without the program's own name. emulateVariable: the value of
-// QUENFALL_EMULATE, nothing when it is not set.
+// EmulateVariable, nothing when it is not set.
 StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
                               std::optional<std::u16string_view> emulateVariable);
 

@@ -28,6 +28,7 @@
 #include "radio/trace_replay.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
+#include "recording_view.h"
 
 namespace quenfall {
 namespace {
@@ -353,18 +354,6 @@ TEST_F(CliTest, VersionNamesTheKeySet) {
     EXPECT_EQ(Cli("--help").Exit, 0);
 }
 
-class NullView : public UpgradeView {
-public:
-    void SetStatusText(std::string_view text) override { Status = text; }
-    void SetProgressWidth(int) override {}
-    void SetSuccessIconVisible(bool) override {}
-    void SetFailureIconVisible(bool) override {}
-    void ShowInfo(std::string_view) override {}
-    void ShowError(std::string_view, std::string_view) override {}
-    void Pause(std::chrono::milliseconds) override {}
-    std::string Status;
-};
-
 // --- flash --------------------------------------------------------------------------------
 
 std::vector<std::uint8_t> FromHex(const std::string& text) {
@@ -453,7 +442,7 @@ TEST_F(CliTest, FlashEmulatedRadioCompletesWithTheWindowsTextsAndATraceOfValidFr
     ASSERT_TRUE(recorded.has_value()) << error;
     TraceReplayLink replay(std::move(*recorded));
     VirtualClock clock;
-    NullView view;
+    test::RecordView view;
     UpgradeSequencer sequencer(replay, view, clock);
     clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
     const LoadResult loaded = LoadPackage(p);
@@ -542,22 +531,23 @@ TEST_F(CliTest, FlashAllUpgradesEveryRadioOfACrateFollowingEachByLocationAndRepo
     char checkText[8];
     std::snprintf(checkText, sizeof checkText, "0x%04X", check);
     std::size_t records = 0;
-    for (std::size_t at = json.find("{\"location\": "); at != std::string::npos;
-         at = json.find("{\"location\": ", at + 1)) {
+    for (std::size_t at = json.find("{\"location\":"); at != std::string::npos;
+         at = json.find("{\"location\":", at + 1)) {
         ++records;
     }
     EXPECT_EQ(records, 3u) << json;
-    EXPECT_NE(json.find("{\"location\": \"1-1.3\", \"node\": \"/dev/sdc\", \"last_node\": \"/dev/sda\", "
-                        "\"package\": \"crate.bin\", \"check_value\": \"" +
+    EXPECT_NE(json.find("{\"location\":\"1-1.3\",\"node\":\"/dev/sdc\",\"last_node\":\"/dev/sda\","
+                        "\"package\":\"crate.bin\",\"check_value\":\"" +
                         std::string(checkText) + "\""),
               std::string::npos)
         << json;
-    EXPECT_NE(json.find("\"status_texts\": [\"Entering BOOT Mode...\", \" No device detected!\", \" The device has "
-                        "been connected!\", \"The program is being upgraded, please wait patiently...\", \" Program "
-                        "upgrade is complete!\"],\n   \"blocks_sent\": 7, \"start\": \"20"),
+    EXPECT_NE(json.find("\"status_texts\":[\"Entering BOOT Mode...\",\" No device detected!\",\" The device has "
+                        "been connected!\",\"The program is being upgraded, please wait patiently...\",\" Program "
+                        "upgrade is complete!\"],\"blocks_sent\":7,\"start\":\"20"),
               std::string::npos)
         << json;
-    EXPECT_EQ(json.find("\"completed\": false"), std::string::npos);
+    EXPECT_EQ(json.find("\"completed\":false"), std::string::npos);
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 5) << "one radio a line between the brackets";
 }
 
 TEST_F(CliTest, FlashDeviceUpgradesTheNamedRadioAloneAndRecordsItsDialogue) {
@@ -612,9 +602,9 @@ TEST_F(CliTest, DevicesListsEachRadioWithNodeAndLocationAsTextOrJson) {
     const CliRun json = Cli("devices --json --emulate 2");
     EXPECT_EQ(json.Exit, 0);
     EXPECT_EQ(json.Out,
-              "[{\"node\": \"/dev/sda\", \"location\": \"1-1.1\", \"vendor\": \"STM     \", \"model\": "
-              "\"microSD Flash   \"},\n {\"node\": \"/dev/sdb\", \"location\": \"1-1.2\", \"vendor\": \"STM     \", "
-              "\"model\": \"microSD Flash   \"}]\n");
+              "[{\"node\":\"/dev/sda\",\"location\":\"1-1.1\",\"vendor\":\"STM     \",\"model\":"
+              "\"microSD Flash   \"},\n {\"node\":\"/dev/sdb\",\"location\":\"1-1.2\",\"vendor\":\"STM     \","
+              "\"model\":\"microSD Flash   \"}]\n");
     const CliRun none = Cli("devices --json --emulate 0");
     EXPECT_EQ(none.Exit, 1);
     EXPECT_EQ(none.Out, "[]\n");

@@ -87,8 +87,8 @@ TEST(FlashCrate, ARadioLostMidUploadFailsAloneWhileTheOthersComplete) {
     EXPECT_TRUE(summary.str().ends_with("3 of 4 radios upgraded.\n")) << summary.str();
 
     const std::string json = CrateReportJson(outcomes, "fw \"7\".bin", 0x00AB);
-    EXPECT_NE(json.find("\"package\": \"fw \\\"7\\\".bin\", \"check_value\": \"0x00AB\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"outcome\": \" Communication Error!\", \"completed\": false"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"package\":\"fw \\\"7\\\".bin\",\"check_value\":\"0x00AB\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"outcome\":\" Communication Error!\",\"completed\":false"), std::string::npos) << json;
 }
 
 TEST(CrateDisplay, OnATerminalEachRadioKeepsItsRowAndOnlyThatRowIsRedrawn) {

@@ -29,6 +29,8 @@ for command in $commands; do
   [ "$(printf '%s\n' "$own" | head -n 1)" = "usage:" ] || {
     echo "FAILED: quenfall-cli $command --help does not start with its usage"; failures=$((failures + 1)); }
   expect_in_page "quenfall-cli $command --help" "$(printf '%s\n' "$own" | sed 1d | flat)"
+  [ "$("$cli" help "$command")" = "$own" ] || {
+    echo "FAILED: quenfall-cli help $command is not what $command --help says"; failures=$((failures + 1)); }
 done
 echo "manual page: $failures failure(s)"
 [ "$failures" -eq 0 ]

@@ -72,6 +72,7 @@ CLI=$cli
 GADGET=$gadget
 WATCH=$watch
 HELPER=$helper
+QUENFALL_HISTORY=/tmp/out/history.jsonl
 HOST_TMP_DIRS=$(printf '%s\n' "${host_tmp_dirs[@]}" | sort -u | tr '\n' ' ')
 EOF
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "link/linux/helper_process.h"
-#include "link/linux/helper_protocol.h"
+#include "link/helper_protocol/helper_protocol.h"
 #include "link/linux/linux_command_channel.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"

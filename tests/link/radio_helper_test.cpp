@@ -18,7 +18,7 @@
 
 #include "link/drive_location.h"
 #include "link/linux/helper_process.h"
-#include "link/linux/helper_request_check.h"
+#include "link/helper_protocol/helper_request_check.h"
 #include "link/linux/radio_node_check.h"
 #include "link/linux/user_namespace.h"
 

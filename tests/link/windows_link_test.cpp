@@ -13,6 +13,7 @@
 
 #include "link/windows/windows_usb_watch.h"
 #include "link/windows/pass_through.h"
+#include "link/windows/usb_disk_location.h"
 #include "link/windows/windows_device_link.h"
 
 namespace quenfall {
@@ -114,6 +115,41 @@ TEST(WindowsDeviceLink, ScanFindsNoRadioAmongTheSystemsDrives) {
     EXPECT_EQ(opened.Failure, OpenFailure::NoRadio);
     EXPECT_FALSE(opened.Channel);
     EXPECT_EQ(DevicePath(L'F'), L"\\\\.\\F:");
+}
+
+// The SetupAPI and configuration manager walk on every drive the system has: wine keeps no
+// disk interfaces for its drives, so each gives "no location" without failing; a handle that
+// is no device at all gives the same.
+TEST(UsbDiskLocation, DrivesWithoutALocationGiveNone) {
+    const DWORD mask = GetLogicalDrives();
+    int asked = 0;
+    for (unsigned i = 0; i < 26; ++i) {
+        if (!(mask & (DWORD{1} << i))) continue;
+        HANDLE volume = CreateFileW(DevicePath(static_cast<wchar_t>(L'A' + i)).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (volume == INVALID_HANDLE_VALUE) continue;
+        ++asked;
+        const auto chain = DiskNodeChain(volume);
+        const std::string location = UsbLocationOfVolume(volume);
+        // A disk found must have been walked from itself upward; a location needs a USB port.
+        if (!chain.empty()) {
+            EXPECT_FALSE(chain.front().InstanceId.empty());
+        }
+        if (!location.empty()) {
+            EXPECT_FALSE(UsbPortPath(chain).empty());
+        }
+        CloseHandle(volume);
+    }
+    EXPECT_GT(asked, 0);
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring file = std::wstring(temp) + L"quenfall-location-test.txt";
+    HANDLE notADevice = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(notADevice, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(DiskNodeChain(notADevice).empty());
+    EXPECT_EQ(UsbLocationOfVolume(notADevice), "");
+    CloseHandle(notADevice);
 }
 
 }  // namespace

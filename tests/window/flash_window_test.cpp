@@ -197,4 +197,45 @@ TEST(WindowTexts, Utf8AndUtf16RoundTripAndMarkBrokenSequences) {
     EXPECT_EQ(DefaultErrorText(u"Done!"), u"Done!");
 }
 
+TEST(WindowTexts, DefaultErrorTextAddsAFullStopOnlyAfterCharactersAboveIt) {
+    EXPECT_EQ(DefaultErrorText(u"Cannot open file"), u"Cannot open file.");
+    EXPECT_EQ(DefaultErrorText(u"error 5"), u"error 5.");
+    EXPECT_EQ(DefaultErrorText(u"Done."), u"Done.");
+    EXPECT_EQ(DefaultErrorText(u"Failed!"), u"Failed!");
+    // ')' and ' ' sort below '.', '/' just above it.
+    EXPECT_EQ(DefaultErrorText(u"(denied)"), u"(denied)");
+    EXPECT_EQ(DefaultErrorText(u"trailing "), u"trailing ");
+    EXPECT_EQ(DefaultErrorText(u"/tmp/"), u"/tmp/.");
+    EXPECT_EQ(DefaultErrorText(u""), u"");
+}
+
+TEST(WindowTexts, InstructionTextsKeepTheirBlanks) {
+    const std::u16string_view step1 = Step1Text;
+    EXPECT_NE(step1.find(u"by  the"), std::u16string_view::npos);
+    const std::u16string_view step2 = Step2Text;
+    EXPECT_NE(step2.find(u"pressed \r            Or"), std::u16string_view::npos);
+    EXPECT_EQ(step2.find(u'\n'), std::u16string_view::npos);
+    const std::u16string_view step3 = Step3Text;
+    EXPECT_NE(step3.find(u"(*.bin,*.boot)  from"), std::u16string_view::npos);
+    EXPECT_TRUE(step3.ends_with(u"\"Upgrade\" button to Upgrade ! "));
+    EXPECT_TRUE(std::u16string_view(Step4Text).ends_with(u"write ! "));
+}
+
+TEST(WindowTexts, ApplicationTitleIsTheNameUpToItsFirstFullStop) {
+    // The face's case mapping stands in as a plain ASCII one here.
+    const auto lower = [](std::u16string_view text) {
+        std::u16string out(text);
+        for (char16_t& c : out) {
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        }
+        return out;
+    };
+    EXPECT_EQ(ApplicationTitle(u"QUENFALL.EXE", lower), u"Quenfall");
+    EXPECT_EQ(ApplicationTitle(u"quenfall", lower), u"quenfall");
+    EXPECT_EQ(ApplicationTitle(u"Quen.Fall.exe", lower), u"Quen");
+    EXPECT_EQ(ApplicationTitle(u"QF_Tool-V7.1.exe", lower), u"Qf_tool-v7");
+    EXPECT_EQ(ApplicationTitle(u".hidden", lower), u"");
+    EXPECT_EQ(ApplicationTitle(u"Q", lower), u"Q");
+}
+
 }  // namespace

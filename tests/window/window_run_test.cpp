@@ -10,6 +10,8 @@
 #include <random>
 
 #include "failing_read_link.h"
+#include "history/history_reading.h"
+#include "startup/window_history.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "radio/emulated_radio.h"
@@ -374,6 +376,124 @@ TEST(WindowRun, EmulatedRadioOfStartUpRestartsIntoBootMode) {
     EXPECT_EQ(link.Radio().Restarts(), 1u);
     EXPECT_TRUE(link.Radio().Violations().empty());
     EXPECT_TRUE(link.Radio().CompareSections(SectionsOf(*rig.window.LoadedPackage())).empty());
+}
+
+
+// What the start-up's history hears of the window's runs.
+class RecordingObserver : public RunObserver {
+public:
+    void RunEnded(const WindowRunEnd& run) override {
+        runs.push_back(run);
+        boxesAtEnd.push_back(boxes ? boxes->size() : 0);
+    }
+    std::string NoticeAfterRun() override { return std::exchange(notice, {}); }
+    std::vector<WindowRunEnd> runs;
+    std::vector<std::size_t> boxesAtEnd;
+    const std::vector<RecordedBox>* boxes = nullptr;
+    std::string notice;
+};
+
+TEST(WindowRun, EachRunThatSentARequestIsToldOnceAsItsEndingIsShownAndANoticeComesInABoxOfItsOwn) {
+    Packages files;
+    EmulatedRadio radio(RadioConfig());
+    WindowRig rig(radio);
+    RecordingObserver history;
+    history.boxes = &rig.face.boxes;
+    rig.window.SetRunObserver(&history);
+    rig.window.Shown();
+    ASSERT_TRUE(rig.Select(files.good));
+
+    // No radio: nothing was sent, so there is no run to record.
+    radio.Unplug();
+    rig.window.Click(ControlId::Button2);
+    EXPECT_TRUE(history.runs.empty());
+    radio.PlugIn();
+    rig.face.boxes.clear();
+
+    // A whole upgrade, recorded before the pause and the completion box; the history could
+    // not be written, so one box says so after the completion box, and the status line
+    // keeps the run's own text.
+    history.notice = "This upgrade was not recorded in the history of upgrades (disk full).";
+    rig.window.Click(ControlId::Button2);
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.face.boxes.size() >= 2; }, 60s));
+    ASSERT_EQ(history.runs.size(), 1u);
+    const WindowRunEnd& done = history.runs[0];
+    EXPECT_TRUE(done.Completed);
+    EXPECT_EQ(done.Outcome, UpgradeCompleteText);
+    EXPECT_EQ(done.BlocksSent, 4u);
+    EXPECT_EQ(done.RunPackage, rig.window.LoadedPackage());
+    EXPECT_EQ(done.PackageName, Packages::Text(files.good.filename()));
+    EXPECT_LE(done.Start, done.End);
+    EXPECT_EQ(done.LastCommandProblem, "") << "every command went through";
+    EXPECT_EQ(history.boxesAtEnd[0], 0u) << "recorded before the completion box";
+    ASSERT_EQ(rig.face.boxes.size(), 2u);
+    EXPECT_EQ(rig.face.boxes[0].Text, Utf16(CompletionMessage));
+    EXPECT_EQ(rig.face.boxes[1].Text, u"This upgrade was not recorded in the history of upgrades (disk full).");
+    EXPECT_EQ(rig.face.boxes[1].Icon, BoxIcon::None);
+    EXPECT_EQ(rig.window.StatusText(), Utf16(UpgradeCompleteText));
+
+    // A radio that stops answering: the failed run is recorded too, with its blocks; no
+    // notice is left, so no further box.
+    radio.SetSilent(RequestMatch::Every(RequestKind::Block));
+    rig.window.Click(ControlId::Button2);
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return history.runs.size() == 2; }, 60s));
+    rig.clock.RunFor(1s);
+    EXPECT_FALSE(history.runs[1].Completed);
+    EXPECT_EQ(history.runs[1].Outcome, CommunicationErrorText);
+    EXPECT_EQ(history.runs[1].BlocksSent, 1u);
+    EXPECT_EQ(history.runs[1].LastCommandProblem, "") << "a silent radio is no failed command";
+    EXPECT_EQ(rig.face.boxes.size(), 2u);
+    EXPECT_EQ(history.runs.size(), 2u) << "one record per run";
+
+    // The system fails the commands of the blocks: the record says what it saw of the last.
+    radio.Faults() = Misbehaviour{};
+    radio.SetFailedCommands(RequestMatch::Every(RequestKind::Block));
+    rig.window.Click(ControlId::Button2);
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return history.runs.size() == 3; }, 60s));
+    EXPECT_FALSE(history.runs[2].Completed);
+    EXPECT_NE(history.runs[2].LastCommandProblem.find("SCSI status 0x02"), std::string::npos)
+        << history.runs[2].LastCommandProblem;
+}
+
+
+TEST(WindowRun, TheStartUpsHistoryKeepsTheWindowsRunMarkedEmulatedAndTellsOnceWhenItCannot) {
+    const auto dir = std::filesystem::temp_directory_path() / "quenfall-window-history-test";
+    std::filesystem::remove_all(dir);
+    EmulatedRadio radio(RadioConfig());
+    startup::WindowHistory history(radio, true, "quenfall", dir / "history.jsonl");
+    const LoadResult loaded = [] {
+        Packages files;
+        return LoadPackage(files.good);
+    }();
+    ASSERT_TRUE(loaded.Accepted);
+    WindowRunEnd run;
+    run.RunPackage = loaded.Accepted;
+    run.PackageName = "fw.bin";
+    run.Outcome = std::string(CommunicationErrorText);
+    run.BlocksSent = 2;
+    run.LastCommandProblem = "read: the radio answered with SCSI status 0x02";
+    history.RunEnded(run);
+    EXPECT_EQ(history.NoticeAfterRun(), "");
+    const HistoryContents contents = ReadHistoryFile(dir / "history.jsonl");
+    ASSERT_EQ(contents.Records.size(), 1u);
+    const HistoryRecord& r = contents.Records[0];
+    EXPECT_EQ(r.Program, "quenfall");
+    EXPECT_TRUE(r.Emulated);
+    EXPECT_FALSE(r.Completed);
+    EXPECT_EQ(r.Outcome, CommunicationErrorText);
+    EXPECT_EQ(r.Package, "fw.bin");
+    EXPECT_EQ(r.TotalBlocks, loaded.Accepted->TotalBlocks);
+    EXPECT_EQ(r.Node, "emulated");
+    EXPECT_EQ(r.LastCommandProblem, run.LastCommandProblem);
+
+    // A file in the way of its folder: the run goes on, and the notice comes once.
+    std::ofstream(dir / "blocked") << "x";
+    startup::WindowHistory blocked(radio, true, "quenfall", dir / "blocked" / "history.jsonl");
+    blocked.RunEnded(run);
+    blocked.RunEnded(run);
+    EXPECT_TRUE(blocked.NoticeAfterRun().starts_with("This upgrade was not recorded in the history of upgrades"));
+    EXPECT_EQ(blocked.NoticeAfterRun(), "");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

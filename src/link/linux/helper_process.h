@@ -8,32 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "link/linux/helper_protocol.h"
+#include "link/helper_protocol/helper_connection.h"
 
 namespace quenfall::helper {
-
-// One conversation with a running helper.
-class HelperConnection {
-public:
-    virtual ~HelperConnection() = default;
-    // Sends one request and returns the helper's reply; nothing when the helper is gone or
-    // did not answer in time. After the first nothing, every exchange gives nothing.
-    virtual std::optional<Reply> Exchange(const Request& request) = 0;
-    // The same into reply, whose room is reused; false when Exchange would give nothing.
-    // The helper's own connection allocates nothing here once its buffers have grown.
-    virtual bool ExchangeInto(const Request& request, Reply& reply) {
-        auto answer = Exchange(request);
-        if (!answer) return false;
-        reply = std::move(*answer);
-        return true;
-    }
-};
-
-struct HelperStart {
-    std::unique_ptr<HelperConnection> Connection;  // null when the helper did not start
-    Hello Greeting;
-    std::string Problem;  // why it did not start, in words
-};
 
 struct HelperDeadlines {
     // From starting the program to its greeting: it is small, but may be read from a slow

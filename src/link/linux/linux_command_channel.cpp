@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "link/helper_reply_outcome.h"
+
 namespace quenfall {
 
 namespace {
@@ -54,16 +56,7 @@ private:
             helper_.reset();
             return ChannelGoneOutcome();
         }
-        switch (reply_.Result) {
-            case Outcome::Done:
-                return OutcomeOfStatus(reply_.ScsiStatus, reply_.HostStatus, reply_.DriverStatus, reply_.Sense);
-            case Outcome::SystemError: return OutcomeOfSystemError(reply_.Error, ErrorCodes::Posix);
-            case Outcome::NotTheRadio:
-            case Outcome::Refused: break;
-        }
-        CommandOutcome refused;
-        refused.Result = CommandResult::HelperRefused;
-        return refused;
+        return OutcomeOfHelperReply(reply_, ErrorCodes::Posix);
     }
 
     std::unique_ptr<helper::HelperConnection> helper_;

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "link/linux/helper_request_check.h"
+#include "link/helper_protocol/helper_request_check.h"
 #include "link/linux/sg_io_request.h"
 
 namespace quenfall::helper {

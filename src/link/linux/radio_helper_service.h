@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "link/linux/helper_protocol.h"
+#include "link/helper_protocol/helper_protocol.h"
 #include "link/linux/radio_node_check.h"
 
 namespace quenfall::helper {

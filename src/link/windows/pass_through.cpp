@@ -33,6 +33,10 @@ CommandOutcome IssuePassThrough(HANDLE handle, PassThroughBuffer& buffer) {
                          sizeof buffer, &returned, nullptr)) {
         return OutcomeOfSystemError(static_cast<std::int32_t>(GetLastError()), ErrorCodes::Windows);
     }
+    return OutcomeOfPassThrough(buffer);
+}
+
+CommandOutcome OutcomeOfPassThrough(const PassThroughBuffer& buffer) {
     // The driver leaves in SenseInfoLength how much sense data it wrote.
     const std::size_t sense = std::min<std::size_t>(buffer.Request.SenseInfoLength, SenseAreaSize);
     return OutcomeOfStatus(buffer.Request.ScsiStatus, 0, 0, std::span<const std::uint8_t>(buffer.Sense, sense));

@@ -40,4 +40,8 @@ void BuildPassThrough(PassThroughBuffer& buffer, VendorCommand command,
 // answer is still judged only by the bytes read back.
 CommandOutcome IssuePassThrough(HANDLE handle, PassThroughBuffer& buffer);
 
+// The device's status and sense data of a request the system completed. Windows' pass-through
+// has no host or driver status: a transport failure shows as a failed request.
+CommandOutcome OutcomeOfPassThrough(const PassThroughBuffer& buffer);
+
 }  // namespace quenfall

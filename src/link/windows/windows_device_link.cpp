@@ -8,6 +8,8 @@
 
 #include "link/storage_descriptor.h"
 #include "link/windows/windows_command_channel.h"
+#include "link/windows/storage_query.h"
+#include "link/windows/usb_disk_location.h"
 
 namespace quenfall {
 
@@ -24,6 +26,15 @@ std::string Narrow(const std::wstring& text) {
 
 }  // namespace
 
+std::string WhyNotTheListedRadio(HANDLE opened, const std::string& location) {
+    if (!DescriptorIsRadio(QueryStorageDescriptor(opened))) return "is no longer the radio";
+    if (const std::string now = UsbLocationOfVolume(opened); now != location) {
+        return "is no longer the radio at " + (location.empty() ? std::string("this drive letter") : location) +
+               (now.empty() ? std::string() : " (it is now at " + now + ")");
+    }
+    return {};
+}
+
 std::wstring DevicePath(wchar_t letter) { return std::wstring(L"\\\\.\\") + letter + L":"; }
 
 std::uint16_t WindowsDeviceLink::ScanDrives() {
@@ -37,37 +48,22 @@ std::uint16_t WindowsDeviceLink::ScanDrives() {
         const wchar_t root[] = {letter, L':', L'\\', 0};
         if (GetDriveTypeW(root) != DRIVE_REMOVABLE) continue;
 
-        HANDLE raw = CreateFileW(DevicePath(letter).c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                 nullptr);
+        // No access asked: the storage query and the device number need none, so the scan
+        // works without administrator rights.
+        HANDLE raw = CreateFileW(DevicePath(letter).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
         if (raw == INVALID_HANDLE_VALUE) continue;
         ProbeHandle probe(raw);
 
-        // DWORD-aligned for the descriptor's fields; its Size tells the driver how much room
-        // there is.
-        alignas(8) std::array<std::uint8_t, StorageDescriptorBufferSize> descriptor{};
-        const DWORD size = StorageDescriptorBufferSize;
-        std::memcpy(descriptor.data() + DescriptorSizeOffset, &size, sizeof size);
-
-        STORAGE_PROPERTY_QUERY query{};
-        query.PropertyId = StorageDeviceProperty;
-        query.QueryType = PropertyStandardQuery;
-        DWORD returned = 0;
-        if (!DeviceIoControl(probe.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
-                             descriptor.data(), size, &returned, nullptr)) {
-            continue;
-        }
-        // Only what the driver says it wrote is read.
-        const auto valid = std::span<const std::uint8_t>(descriptor).first(
-            std::min<std::size_t>(returned, descriptor.size()));
+        const std::vector<std::uint8_t> valid = QueryStorageDescriptor(probe.get());
         if (!DescriptorIsRadio(valid)) continue;
 
         driveList_[count++] = letter;
         const auto identity = ParseStorageIdentity(valid);
-        // The drive letter is all this binding knows of where the radio is: no location,
-        // so a radio is followed by its letter.
-        listed_.push_back({Narrow(DevicePath(letter)), {}, identity.Vendor.value_or(""),
-                           identity.Product.value_or("")});
+        // The USB port the radio hangs from, which stays when its letter changes; empty
+        // where Windows keeps no location (then the radio is followed by its letter).
+        listed_.push_back({Narrow(DevicePath(letter)), UsbLocationOfVolume(probe.get()),
+                           identity.Vendor.value_or(""), identity.Product.value_or("")});
     }
     return count;
 }
@@ -97,8 +93,17 @@ OpenResult WindowsDeviceLink::OpenListedDrive(std::size_t index) {
         }
         return result;
     }
+    // The letter may have changed hands since the scan (the radio restarted, another radio
+    // of a crate took its letter, another disk came): commands go only to a handle that is
+    // the radio itself, at the port the scan found it on.
+    ProbeHandle opened(handle);
+    if (const std::string why = WhyNotTheListedRadio(opened.get(), listed_[index].Location); !why.empty()) {
+        result.Failure = OpenFailure::CannotOpen;
+        result.Detail = Narrow(path) + " " + why;
+        return result;
+    }
     result.Failure = OpenFailure::None;
-    result.Channel = MakePassThroughChannel(handle);
+    result.Channel = MakePassThroughChannel(opened.release());
     return result;
 }
 

@@ -27,6 +27,11 @@ private:
     std::vector<RadioDrive> listed_;
 };
 
+// Empty when the opened handle answers the storage query with the radio's identity and sits
+// at location (the scan's; "" when the scan found none); otherwise why not, in words that
+// follow the drive's name.
+std::string WhyNotTheListedRadio(HANDLE opened, const std::string& location);
+
 // "\\.\F:" for letter F.
 std::wstring DevicePath(wchar_t letter);
 

@@ -1,11 +1,31 @@
-// The Windows binding of link/platform_link.h.
+// The Windows binding of link/platform_link.h: which Windows link a program gets. A program
+// already running as administrator (a quenfall-cli started from an elevated prompt) commands
+// the drive itself; every other one scans as the user and sends the commands through
+// quenfall-radio-helper.exe, started elevated at its first open.
+#include <memory>
+
 #include "link/platform_link.h"
+#include "link/windows/elevated_helper_start.h"
+#include "link/windows/helper_drive_link.h"
+#include "link/windows/storage_query.h"
 #include "link/windows/windows_device_link.h"
 
 namespace quenfall {
 
+WindowsDriveSystem RealWindowsDriveSystem() {
+    WindowsDriveSystem system;
+    system.ScanRadios = [] {
+        WindowsDeviceLink scan;
+        scan.ScanDrives();
+        return scan.ListedDrives();
+    };
+    system.StartHelper = [] { return helper::StartElevatedHelper(helper::RadioHelperBesideProgram()); };
+    return system;
+}
+
 std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() {
-    return std::make_unique<WindowsDeviceLink>();
+    if (ProcessIsElevated()) return std::make_unique<WindowsDeviceLink>();
+    return std::make_unique<HelperDriveLink>(RealWindowsDriveSystem());
 }
 
 // Device notifications go to windows only (link/windows/windows_usb_watch.h); a program

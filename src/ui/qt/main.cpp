@@ -24,7 +24,8 @@ quenfall::window::StartOptions ReadOptions() {
     const QStringList all = QCoreApplication::arguments();
     for (qsizetype i = 1; i < all.size(); ++i) arguments.push_back(all[i].toStdU16String());
     std::optional<std::u16string> emulate;
-    if (qEnvironmentVariableIsSet("QUENFALL_EMULATE")) emulate = qEnvironmentVariable("QUENFALL_EMULATE").toStdU16String();
+    using quenfall::window::EmulateVariable;
+    if (qEnvironmentVariableIsSet(EmulateVariable)) emulate = qEnvironmentVariable(EmulateVariable).toStdU16String();
     return quenfall::window::ReadStartOptions(arguments, emulate);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "startup/window_link.h"
+#include "ui/win32/system_library.h"
 #include "ui/win32/win32_flash_form.h"
 #include "ui/win32/win32_pictures.h"
 #include "ui/win32/win32_text.h"
@@ -22,10 +23,11 @@ namespace {
 
 quenfall::window::StartOptions ReadOptions() {
     using quenfall::ui::FromWide;
+    const std::wstring variable = quenfall::ui::ToWide(quenfall::window::Utf16(quenfall::window::EmulateVariable));
     std::optional<std::u16string> emulate;
-    if (const DWORD length = GetEnvironmentVariableW(L"QUENFALL_EMULATE", nullptr, 0); length > 0) {
+    if (const DWORD length = GetEnvironmentVariableW(variable.c_str(), nullptr, 0); length > 0) {
         std::wstring value(length, L'\0');
-        value.resize(GetEnvironmentVariableW(L"QUENFALL_EMULATE", value.data(), length));
+        value.resize(GetEnvironmentVariableW(variable.c_str(), value.data(), length));
         emulate = FromWide(value);
     }
     std::vector<std::u16string> arguments;
@@ -66,6 +68,10 @@ void Run() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything loads a DLL: from now on only the system folder is searched, never the
+    // program's own folder or the current directory.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    quenfall::ui::PreloadLazySystemLibraries();
     quenfall::ui::GdiplusSession gdiplus;
     const std::wstring title = quenfall::ui::ToWide(quenfall::ui::ProgramTitle());
     try {

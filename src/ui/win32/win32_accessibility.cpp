@@ -35,9 +35,10 @@ struct Oleacc {
     decltype(&::CreateStdAccessibleObject) CreateStdAccessibleObject = nullptr;
     decltype(&::AccessibleObjectFromWindow) AccessibleObjectFromWindow = nullptr;
     decltype(&::SysAllocStringLen) SysAllocStringLen = nullptr;
+    decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
     bool Loaded() const {
         return LresultFromObject != nullptr && CreateStdAccessibleObject != nullptr &&
-               AccessibleObjectFromWindow != nullptr && SysAllocStringLen != nullptr;
+               AccessibleObjectFromWindow != nullptr && SysAllocStringLen != nullptr && CoInitializeEx != nullptr;
     }
 };
 
@@ -51,13 +52,28 @@ const Oleacc& Functions() {
         Oleacc loaded;
         HMODULE oleacc = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         HMODULE oleaut = LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        HMODULE ole = LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         Resolve(oleacc, "LresultFromObject", loaded.LresultFromObject);
         Resolve(oleacc, "CreateStdAccessibleObject", loaded.CreateStdAccessibleObject);
         Resolve(oleacc, "AccessibleObjectFromWindow", loaded.AccessibleObjectFromWindow);
         Resolve(oleaut, "SysAllocStringLen", loaded.SysAllocStringLen);
+        Resolve(ole, "CoInitializeEx", loaded.CoInitializeEx);
         return loaded;
     }();
     return functions;
+}
+
+// An object is handed out through COM's marshalling, which needs the window's thread in an
+// apartment; the program never needed COM before, so it enters one when first asked, the
+// single-threaded one that a window's thread belongs in, and stays in it. A thread already
+// in an apartment keeps its own.
+LRESULT HandOut(WPARAM wParam, IAccessible* object) {
+    thread_local const bool inApartment = [] {
+        const HRESULT result = Functions().CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        return SUCCEEDED(result) || result == RPC_E_CHANGED_MODE;
+    }();
+    (void)inApartment;
+    return Functions().LresultFromObject(__uuidof(IAccessible), wParam, object);
 }
 
 HRESULT ToBstr(std::u16string_view text, BSTR* out) {
@@ -447,7 +463,7 @@ LRESULT CALLBACK EditProcedure(HWND edit, UINT message, WPARAM wParam, LPARAM lP
             const window::AccessibleSpec& spec = window::Accessible(ControlId::Edit1);
             const std::u16string label = spec.LabelledBy ? state->Form->Text(*spec.LabelledBy) : std::u16string();
             auto* renamed = new RenamedAccessible(standard, std::u16string(window::AccessibleName(ControlId::Edit1, {}, label)));
-            const LRESULT answer = Functions().LresultFromObject(__uuidof(IAccessible), wParam, renamed);
+            const LRESULT answer = HandOut(wParam, renamed);
             renamed->Release();
             return answer;
         }
@@ -492,7 +508,7 @@ std::optional<LRESULT> Win32Accessibility::Answer(WPARAM wParam, LPARAM lParam) 
         }
         state_->FormObject = new FormAccessible(state_, standard);
     }
-    return Functions().LresultFromObject(__uuidof(IAccessible), wParam, state_->FormObject);
+    return HandOut(wParam, state_->FormObject);
 }
 
 void Win32Accessibility::Changed(ControlId id, Change change) {

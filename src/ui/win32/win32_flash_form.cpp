@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "link/windows/windows_usb_watch.h"
+#include "ui/win32/system_library.h"
 #include "window/tooltips.h"
 #include "window/window_texts.h"
 
@@ -96,8 +97,7 @@ Win32FlashForm::~Win32FlashForm() {
 }
 
 void Win32FlashForm::CreateControls() {
-    INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
-    InitCommonControlsEx(&common);
+    InitCommonControlsFromSystem(ICC_STANDARD_CLASSES | ICC_TAB_CLASSES);
     // The input controls are native windows, created in the window's tab order, which the
     // dialog keys follow; everything else is drawn by the form.
     for (const ControlId id : window::TabOrder()) {

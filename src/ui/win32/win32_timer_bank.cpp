@@ -1,9 +1,10 @@
 #include "ui/win32/win32_timer_bank.h"
 
-#include <mmsystem.h>
 
 #include <algorithm>
 #include <limits>
+
+#include "ui/win32/system_library.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
@@ -32,7 +33,7 @@ Win32TimerBank::Win32TimerBank(HWND window) : window_(window), wake_(CreateEvent
     precise_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
     // Waits of 1 ms resolution instead of the clock interrupt's 15.6 ms, for as long as the
     // window lives.
-    timeBeginPeriod(1);
+    finePeriod_ = BeginFineTimerPeriod();
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -45,7 +46,7 @@ Win32TimerBank::~Win32TimerBank() {
     thread_.join();
     CloseHandle(wake_);
     if (precise_ != nullptr) CloseHandle(precise_);
-    timeEndPeriod(1);
+    if (finePeriod_) EndFineTimerPeriod();
 }
 
 std::int64_t Win32TimerBank::Now() const {

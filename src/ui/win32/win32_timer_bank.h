@@ -64,6 +64,7 @@ private:
     mutable SRWLOCK lock_ = SRWLOCK_INIT;
     HANDLE wake_;
     HANDLE precise_ = nullptr;
+    bool finePeriod_ = false;
     bool quit_ = false;
     std::array<Slot, TimerCount> slots_{};
     std::optional<std::int64_t> tickDue_;  // while a firing's handler runs: its due time

@@ -6,6 +6,7 @@
 set -u
 out=/tmp/out
 . $out/job.env
+export QUENFALL_HISTORY  # the runs' history, beside the job's other output
 package=$out/radio.bin
 report=/tmp/gadget.report
 gadget_pid=
@@ -527,7 +528,7 @@ crate)
   [ $cli_rc -eq 0 ] || fail "devices ended with $cli_rc"
   # dummy_hcd's controllers are buses 1.., each radio on its bus's first port.
   for ((i = 1; i <= crate_size; i++)); do
-    has "\"location\": \"$i-1\"" || fail "devices did not list a radio at $i-1"
+    has "\"location\":\"$i-1\"" || fail "devices did not list a radio at $i-1"
   done
   run_cli flash.log "$CLI" flash $package --all --report $out/crate-report.json
   finish_crate
@@ -543,7 +544,7 @@ crate)
   renamed=0
   declare -A first_of=() last_of=()
   while IFS= read -r line; do
-    [[ $line =~ \"node\":\ \"([^\"]*)\",\ \"last_node\":\ \"([^\"]*)\" ]] || continue
+    [[ $line =~ \"node\":\ ?\"([^\"]*)\",\ ?\"last_node\":\ ?\"([^\"]*)\" ]] || continue
     [ "${BASH_REMATCH[1]}" != "${BASH_REMATCH[2]}" ] && ((renamed++))
     first_of[${BASH_REMATCH[1]}]=1
     last_of[${BASH_REMATCH[2]}]=${BASH_REMATCH[1]}
@@ -600,6 +601,14 @@ upgrade)
   [ "$(report_value sections_match)" = yes ] ||
     fail "the radio's sections differ from the package: $(report_lines 'section|difference|violation')"
   [ -z "$(report_lines violation)" ] || fail "the radio saw protocol violations: $(report_lines violation)"
+  # One record of the run in the history: a real radio (not emulated), at its USB port,
+  # with the USB serial number the gadget gives, the node it started and ended under.
+  run_cli history.log "$CLI" history --csv
+  rows=$(wc -l < $out/history.log)
+  [ "$rows" = 2 ] || fail "the history holds $((rows - 1)) records, not one: $output"
+  has ",/dev/$first,/dev/$(radio_disk || echo none),0001,\" Program upgrade is complete!\",true," ||
+    fail "the history's record is not the run's: $output"
+  [[ $output == *",false" ]] || fail "the run against the real stack was recorded as emulated: $output"
   pass "upgrade with a restart into boot mode (disk $first, then $(radio_disk || echo none));" \
     "$(report_value vendor_writes) vendor writes, $(report_value vendor_reads) vendor reads;" \
     "sections kept by the radio equal the package's"
@@ -691,13 +700,65 @@ stalled)
     fail "the radio's sections differ from the package: $(report_lines 'section|difference|violation')"
   pass "one unanswered read held the tool up for $regained ms ($within); the upgrade then completed"
   ;;
+doctor)
+  # quenfall-cli doctor tells each thing apart, sending no vendor command: the radio with
+  # the rule and sg (exit 0); a second USB disk that is not the radio; then the radio
+  # without the rule, without sg and with a helper that lacks the capability (exit 1).
+  start_gadget
+  start_crate_radio 1 --vendor "$other_vendor" --model "$other_model"
+  wait_for_disk
+  for ((i = 0; i < 150; i++)); do other_disk >/dev/null && break; pause 0.1; done
+  other=$(other_disk) || fail "the second USB disk did not appear"
+  settle
+  disk=$(radio_disk)
+  generic=$(generic_node "$disk") || fail "the radio's disk $disk has no SCSI generic node"
+  grant_seat_access
+  nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all --bounding-set=-all)
+  run_cli doctor-ready.log "${nobody[@]}" "$CLI" doctor
+  [ $cli_rc -eq 0 ] || fail "doctor ended with $cli_rc with the radio ready"
+  has "udev rule: ok: /run/udev/rules.d/70-quenfall-radio.rules, applied to /dev/$disk, /dev/$generic" ||
+    fail "doctor did not see the rule applied to /dev/$disk and /dev/$generic"
+  has "sg driver: ok: loaded" || fail "doctor did not see the sg driver"
+  has "access: ok: this user may open /dev/$generic" || fail "doctor did not see the access to /dev/$generic"
+  has "helper: ok: $HELPER, without the raw I/O capability" || fail "doctor misjudged the helper"
+  has "disk /dev/$disk: the radio: location " || fail "doctor did not name /dev/$disk the radio"
+  has "disk /dev/$other: not the radio, another identity " || fail "doctor did not tell /dev/$other apart"
+  has "radio: ok: /dev/$disk at " || fail "doctor did not find the radio ready"
+  ready_output=$output
+
+  # Without the rule (and its seat stand-in): the nodes as udevd leaves them without it;
+  # without the sg driver; the build tree's helper holds no capability.
+  rm -f /run/udev/rules.d/70-quenfall-radio.rules /run/udev/rules.d/99-test-seat.rules
+  udevadm control --reload || fail "udevd did not reload its rules"
+  busybox rmmod sg 2>/dev/null || fail "cannot unload the sg driver: $(busybox rmmod sg 2>&1)"
+  udevadm trigger --action=change --subsystem-match=block
+  settle
+  chmod 0660 /dev/$disk
+  run_cli doctor-bare.log "${nobody[@]}" "$CLI" doctor
+  [ $cli_rc -eq 1 ] || fail "doctor ended with $cli_rc, not 1, with the radio unusable"
+  has "udev rule: not installed" || fail "doctor did not see the missing rule"
+  has "sg driver: not loaded" || fail "doctor did not see the missing sg driver"
+  has "helper: the radio helper $HELPER does not hold the raw I/O capability" ||
+    fail "doctor did not see the helper's missing capability"
+  has "access: this user may not open /dev/$disk" || fail "doctor did not see the closed node"
+  has "disk /dev/$disk: the radio: " || fail "doctor no longer named /dev/$disk the radio"
+  has "disk /dev/$other: not the radio, another identity " || fail "doctor did not tell /dev/$other apart"
+  has "radio: found at /dev/$disk, but it cannot be upgraded now" || fail "doctor found the radio ready"
+  [ "$(report_value vendor_writes)" = 0 ] && [ "$(report_value vendor_reads)" = 0 ] ||
+    fail "doctor sent the radio vendor commands"
+  pass "doctor: ready with the rule and sg (exit 0), then without the rule, sg and the capability" \
+    "(exit 1); /dev/$other told apart; no vendor command sent"
+  ;;
 no_radio)
+  run_cli doctor.log "$CLI" doctor
+  [ $cli_rc -eq 1 ] && has "radio: no radio is present." || fail "doctor without a radio: exit $cli_rc, $output"
   run_cli devices.log "$CLI" devices
   [ $cli_rc -ne 0 ] || fail "devices reported success without a radio"
   run_cli flash.log "$CLI" flash $package
   [ $cli_rc -ne 0 ] || fail "flash succeeded without a radio"
   has "no radio was found" || has "Unable to connected,Please check whether the device is connected." ||
     has " No device detected!" || fail "no text saying that no radio is connected"
+  has "quenfall-cli doctor" || fail "flash without a radio did not point to doctor"
   pass "no radio: exit $cli_rc with \"${output:0:60}...\""
   ;;
 *)

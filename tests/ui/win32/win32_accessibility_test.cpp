@@ -113,9 +113,7 @@ protected:
         HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
         if (probe == nullptr) GTEST_SKIP() << "no window station with a display (start Xvfb and set DISPLAY under wine)";
         DestroyWindow(probe);
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     }
-    void TearDown() override { CoUninitialize(); }
     GdiplusSession gdiplus;
 };
 

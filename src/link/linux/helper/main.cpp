@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "link/linux/helper_protocol.h"
+#include "link/helper_protocol/helper_protocol.h"
 #include "link/linux/radio_helper_service.h"
 #include "link/linux/raw_io_capability.h"
 #include "link/linux/user_namespace.h"

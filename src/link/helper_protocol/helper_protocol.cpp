@@ -1,4 +1,4 @@
-#include "link/linux/helper_protocol.h"
+#include "link/helper_protocol/helper_protocol.h"
 
 #include <algorithm>
 

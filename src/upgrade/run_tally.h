@@ -11,7 +11,7 @@
 #include "protocol/command_frame.h"
 #include "upgrade/upgrade_sequencer.h"
 
-namespace quenfall::cli {
+namespace quenfall {
 
 class RunTally final : public DialogueTrace {
 public:
@@ -45,4 +45,4 @@ private:
     std::optional<FailedCommand> lastNonGood_;
 };
 
-}  // namespace quenfall::cli
+}  // namespace quenfall

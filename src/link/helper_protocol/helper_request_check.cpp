@@ -1,4 +1,4 @@
-#include "link/linux/helper_request_check.h"
+#include "link/helper_protocol/helper_request_check.h"
 
 #include "protocol/command_frame.h"
 
@@ -29,11 +29,20 @@ bool IsPlainDevicePath(const std::string& node) {
     return true;
 }
 
+bool IsDriveLetterPath(const std::string& node) {
+    return node.size() == 6 && node.compare(0, 4, "\\\\.\\") == 0 && node[4] >= 'A' && node[4] <= 'Z' &&
+           node[5] == ':';
+}
+
 }  // namespace
 
-std::string WhyRequestRefused(const Request& request, bool nodeOpen) {
+std::string WhyRequestRefused(const Request& request, bool nodeOpen, NodeNaming naming) {
     switch (request.Type) {
         case RequestType::Open:
+            if (naming == NodeNaming::DriveLetter) {
+                if (!IsDriveLetterPath(request.Node)) return "not a drive letter's volume (\\\\.\\X:)";
+                return {};
+            }
             if (nodeOpen) return "a device is already open";
             if (!IsPlainDevicePath(request.Node)) return "not a device path under /dev/";
             return {};

@@ -1,10 +1,14 @@
 #pragma once
-// What the window or quenfall-cli and the radio helper say to each other over the helper's
-// socket. Every message is a 4-byte big-endian length followed by that many bytes of body;
+// What the window or quenfall-cli and the radio helper say to each other: over a socket pair
+// on Linux, over a named pipe on Windows. Every message is a 4-byte big-endian length followed by that many bytes of body;
 // the body's first byte is its type.
 //
-//   helper -> client, once at start   Hello        'H' version flags(bit 0: holds CAP_SYS_RAWIO)
-//   client -> helper                  Open         'O' node path (bytes, no NUL)
+//   helper -> client, once at start   Hello        'H' version flags(bit 0: holds the right
+//                                                      to send the commands: CAP_SYS_RAWIO on
+//                                                      Linux, an administrator's token on
+//                                                      Windows)
+//   client -> helper                  Open         'O' node path (bytes, no NUL): "/dev/sg1",
+//                                                      "\\.\E:"
 //                                     Write        'W' the request frame
 //                                     Read         'R' answer length (2, BE)
 //   helper -> client, one per request Reply        'r' outcome error(4, BE) text length(2, BE)
@@ -50,8 +54,11 @@ struct Request {
 
 enum class Outcome : std::uint8_t {
     Done = 0,         // performed; for a command, the radio's side is judged by its answer;
-                      // for Open, Text is the radio's disk in sysfs ("/devices/.../block/sdb")
-    SystemError = 1,  // the system refused or failed it; Error holds the errno
+                      // for Open, Text says where the radio's disk sits: its sysfs path on
+                      // Linux ("/devices/.../block/sdb"), its USB location on Windows
+                      // ("1400-2.3", empty when Windows keeps none)
+    SystemError = 1,  // the system refused or failed it; Error holds the errno (Linux) or
+                      // the system error code (Windows)
     NotTheRadio = 2,  // Open: the node opened is not the radio's; Text says what it is
     Refused = 3,      // not a request the helper performs; Text says why
 };

@@ -1,0 +1,22 @@
+#pragma once
+// The Windows radio helper's life: connect to the pipe the starting program named, greet,
+// answer every request until the pipe closes. quenfall-radio-helper.exe runs it with the
+// real drive calls; the tests' helper with faked ones.
+#include <string>
+
+#include "link/windows/windows_helper_service.h"
+
+namespace quenfall::helper {
+
+// The pipe named on a command line "<program> --pipe \\.\pipe\quenfall-radio-helper-<hex>";
+// empty for any other command line.
+std::wstring PipeNameFromCommandLine(const wchar_t* commandLine);
+
+// 0 when the client closed the pipe, 1 when the pipe could not be opened or the greeting not
+// sent, 2 on a message that is not the protocol.
+int RunRadioHelper(const std::wstring& pipeName, WindowsHelperSystem system);
+
+// The real drive calls.
+WindowsHelperSystem RealWindowsHelperSystem();
+
+}  // namespace quenfall::helper
