@@ -21,15 +21,24 @@ int Number(std::string_view text, std::size_t at, std::size_t count) {
     return n;
 }
 
+// A spreadsheet takes a cell that begins like this as a formula. A package's file name comes
+// from whoever made the file, so such a text is kept as text behind an apostrophe.
+bool ReadAsFormula(std::string_view text) {
+    return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
 // Quoted when a spreadsheet would otherwise split, join or trim it.
 void CsvField(std::string& out, std::string_view text) {
     const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
                        (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+    const std::string_view guard = ReadAsFormula(text) ? "'" : "";
     if (!quote) {
+        out += guard;
         out += text;
         return;
     }
     out += '"';
+    out += guard;
     for (char c : text) {
         if (c == '"') out += '"';
         out += c;

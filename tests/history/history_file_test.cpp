@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -30,8 +31,10 @@ namespace fs = std::filesystem;
 class HistoryFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Named for the test and this run, so that two suites on one machine never share it.
         dir_ = fs::temp_directory_path() /
-               ("quenfall-history-test-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("quenfall-history-test-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                "-" + std::to_string(std::random_device{}()));
         fs::remove_all(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

