@@ -1,75 +1,15 @@
 #include "link/linux/linux_command_channel.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include "link/helper_reply_outcome.h"
+#include "link/helper_command_channel.h"
 
 namespace quenfall {
 
-namespace {
-
-using helper::Outcome;
-using helper::Reply;
-using helper::Request;
-using helper::RequestType;
-
-class HelperDeviceChannel final : public DeviceChannel {
-public:
-    HelperDeviceChannel(std::unique_ptr<helper::HelperConnection> helper, std::string node)
-        : helper_(std::move(helper)), node_(std::move(node)) {
-        // Room for the largest request and reply, so that no command allocates.
-        request_.Data.reserve(helper::MaxAnswerLength);
-        reply_.Data.reserve(helper::MaxAnswerLength);
-        reply_.Text.reserve(helper::MaxTextLength);
-        reply_.Sense.reserve(MaxSenseLength);
-    }
-
-    CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override {
-        request_.Type = RequestType::Write;
-        request_.Data.assign(data.begin(), data.end());
-        return Exchange();
-    }
-
-    CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
-        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-        request_.Type = RequestType::Read;
-        request_.Data.clear();
-        request_.ReadLength = static_cast<std::uint32_t>(buffer.size());
-        const CommandOutcome outcome = Exchange();
-        if (outcome.Result != CommandResult::ChannelGone && reply_.Result == Outcome::Done &&
-            reply_.Data.size() == buffer.size()) {
-            std::copy(reply_.Data.begin(), reply_.Data.end(), buffer.begin());
-        }
-        return outcome;
-    }
-
-    std::string RefusalAdvice(const CommandOutcome& outcome) const override {
-        return CommandRefusedAdvice(node_, outcome.Error);
-    }
-
-private:
-    CommandOutcome Exchange() {
-        if (!helper_ || !helper_->ExchangeInto(request_, reply_)) {
-            helper_.reset();
-            return ChannelGoneOutcome();
-        }
-        return OutcomeOfHelperReply(reply_, ErrorCodes::Posix);
-    }
-
-    std::unique_ptr<helper::HelperConnection> helper_;
-    std::string node_;
-    Request request_;
-    Reply reply_;
-};
-
-}  // namespace
-
 std::unique_ptr<DeviceChannel> MakeHelperCommandChannel(std::unique_ptr<helper::HelperConnection> helper,
                                                         std::string node) {
-    return std::make_unique<HelperDeviceChannel>(std::move(helper), std::move(node));
+    return MakeHelperChannel(std::move(helper), std::move(node), ErrorCodes::Posix, CommandRefusedAdvice);
 }
 
 std::string CommandRefusedAdvice(const std::string& node, int error) {

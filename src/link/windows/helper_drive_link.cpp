@@ -6,69 +6,17 @@
 #include <limits>
 #include <utility>
 
-#include "link/helper_reply_outcome.h"
+#include "link/helper_command_channel.h"
 
 namespace quenfall {
 
 namespace {
 
-using helper::Outcome;
-using helper::Reply;
-using helper::Request;
-using helper::RequestType;
-
-// A helper that stops answering is a radio that stops answering: writes go nowhere and
-// reads leave zeros, so the sequencer ends the run by its own time-out.
-class HelperChannel final : public DeviceChannel {
-public:
-    HelperChannel(std::shared_ptr<helper::HelperConnection> helper, std::string node)
-        : helper_(std::move(helper)), node_(std::move(node)) {
-        // Room for the largest request and reply, so that no command allocates.
-        request_.Data.reserve(helper::MaxAnswerLength);
-        reply_.Data.reserve(helper::MaxAnswerLength);
-        reply_.Text.reserve(helper::MaxTextLength);
-        reply_.Sense.reserve(MaxSenseLength);
-    }
-
-    CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override {
-        request_.Type = RequestType::Write;
-        request_.Data.assign(data.begin(), data.end());
-        return Exchange();
-    }
-
-    CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
-        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-        request_.Type = RequestType::Read;
-        request_.Data.clear();
-        request_.ReadLength = static_cast<std::uint32_t>(buffer.size());
-        const CommandOutcome outcome = Exchange();
-        if (outcome.Result != CommandResult::ChannelGone && reply_.Result == Outcome::Done &&
-            reply_.Data.size() == buffer.size()) {
-            std::copy(reply_.Data.begin(), reply_.Data.end(), buffer.begin());
-        }
-        return outcome;
-    }
-
-    std::string RefusalAdvice(const CommandOutcome&) const override {
-        return "Windows refused the radio's commands on " + node_ +
-               " although the radio helper runs as administrator. A security program may "
-               "block them: allow quenfall-radio-helper.exe, or try another USB port.";
-    }
-
-private:
-    CommandOutcome Exchange() {
-        if (!helper_ || !helper_->ExchangeInto(request_, reply_)) {
-            helper_.reset();
-            return ChannelGoneOutcome();
-        }
-        return OutcomeOfHelperReply(reply_, ErrorCodes::Windows);
-    }
-
-    std::shared_ptr<helper::HelperConnection> helper_;
-    std::string node_;
-    Request request_;
-    Reply reply_;
-};
+std::string HelperRefusedAdvice(const std::string& node, int) {
+    return "Windows refused the radio's commands on " + node +
+           " although the radio helper runs as administrator. A security program may "
+           "block them: allow quenfall-radio-helper.exe, or try another USB port.";
+}
 
 OpenResult Failed(OpenFailure failure, std::string detail) {
     OpenResult result;
@@ -141,7 +89,7 @@ OpenResult HelperDriveLink::OpenListedDrive(std::size_t index) {
     }
     OpenResult result;
     result.Failure = OpenFailure::None;
-    result.Channel = std::make_unique<HelperChannel>(helper_, drive.Node);
+    result.Channel = MakeHelperChannel(helper_, drive.Node, ErrorCodes::Windows, HelperRefusedAdvice);
     return result;
 }
 
