@@ -12,6 +12,10 @@ namespace quenfall {
 
 namespace {
 
+using helper::Outcome;
+using helper::Request;
+using helper::RequestType;
+
 std::string HelperRefusedAdvice(const std::string& node, int) {
     return "Windows refused the radio's commands on " + node +
            " although the radio helper runs as administrator. A security program may "
