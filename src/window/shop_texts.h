@@ -1,0 +1,27 @@
+#pragma once
+// The shop window's own texts, exactly as the user sees them. The status texts of each
+// radio's run, the package dialog's filter and the boxes' rules are the main window's
+// (window/window_texts.h, upgrade/status_texts.h).
+#include <string_view>
+
+namespace quenfall::window {
+
+inline constexpr char16_t ShopCaption[] = u"Quenfall Shop";
+inline constexpr char16_t ShopSelectButtonText[] = u"Select...";
+inline constexpr char16_t UpgradeAllButtonText[] = u"Upgrade all";
+inline constexpr char16_t RetryFailedButtonText[] = u"Retry failed";
+inline constexpr char16_t NoPackageText[] = u"No package loaded.";
+
+// The radio list's column headings, in column order.
+inline constexpr char16_t LocationHeading[] = u"Location";
+inline constexpr char16_t NodeHeading[] = u"Device";
+inline constexpr char16_t StatusHeading[] = u"Status";
+inline constexpr char16_t ProgressHeading[] = u"Progress";
+inline constexpr char16_t ElapsedHeading[] = u"Time";
+inline constexpr char16_t OutcomeHeading[] = u"Result";
+
+// What assistive technology calls the controls without a text of their own.
+inline constexpr char16_t RadioListName[] = u"Radios";
+inline constexpr char16_t PackagePathName[] = u"Package";
+
+}  // namespace quenfall::window
