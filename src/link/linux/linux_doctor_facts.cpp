@@ -1,12 +1,10 @@
 // The doctor's facts on Linux: libudev for the disks and the rule's tags, sysfs for the sg
 // driver, the helper's own greeting for its capability, /proc for the user namespace.
-#include <libudev.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 
 #include "link/doctor_facts.h"
@@ -14,6 +12,7 @@
 #include "link/drive_selection.h"
 #include "link/linux/helper_process.h"
 #include "link/linux/linux_device_link.h"
+#include "link/linux/udev_devices.h"
 #include "link/linux/user_namespace.h"
 #include "link/radio_identity.h"
 #include "protocol/key_tables.h"
@@ -21,16 +20,6 @@
 namespace quenfall {
 
 namespace {
-
-struct UdevUnref {
-    void operator()(udev* u) const { udev_unref(u); }
-    void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
-    void operator()(udev_device* d) const { udev_device_unref(d); }
-};
-template <typename T>
-using UdevPtr = std::unique_ptr<T, UdevUnref>;
-
-std::string Text(const char* value) { return value ? std::string(value) : std::string(); }
 
 constexpr std::string_view RuleName = "70-quenfall-radio.rules";
 // Where udev reads rules from, in its own order of precedence.
@@ -44,31 +33,24 @@ bool MayOpen(const std::string& node) {
 
 // The generic node of the SCSI device, and whether udev tagged it.
 void AddGenericNode(udev_device* scsi, DiskFacts& disk) {
-    std::error_code error;
-    const std::filesystem::path list = std::filesystem::path(Text(udev_device_get_syspath(scsi))) / "scsi_generic";
-    for (std::filesystem::directory_iterator it(list, error), end; !error && it != end; it.increment(error)) {
-        UdevPtr<udev_device> generic(udev_device_new_from_subsystem_sysname(
-            udev_device_get_udev(scsi), "scsi_generic", it->path().filename().c_str()));
-        if (generic && udev_device_get_devnode(generic.get())) {
-            disk.GenericNode = udev_device_get_devnode(generic.get());
-            disk.RuleTaggedGeneric = udev_device_has_tag(generic.get(), "uaccess") > 0;
-            disk.MayOpenGeneric = MayOpen(disk.GenericNode);
-            return;
-        }
+    if (const UdevPtr<udev_device> generic = GenericDeviceOf(scsi)) {
+        disk.GenericNode = udev_device_get_devnode(generic.get());
+        disk.RuleTaggedGeneric = udev_device_has_tag(generic.get(), "uaccess") > 0;
+        disk.MayOpenGeneric = MayOpen(disk.GenericNode);
     }
 }
 
 DiskFacts FactsOf(udev_device* device) {
     DiskFacts disk;
-    disk.Node = Text(udev_device_get_devnode(device));
-    disk.Partition = Text(udev_device_get_devtype(device)) == "partition";
+    disk.Node = UdevText(udev_device_get_devnode(device));
+    disk.Partition = UdevText(udev_device_get_devtype(device)) == "partition";
     udev_device* whole = disk.Partition ? udev_device_get_parent_with_subsystem_devtype(device, "block", "disk") : device;
-    disk.Removable = whole && std::string(WithoutLineEnd(Text(udev_device_get_sysattr_value(whole, "removable")))) == "1";
-    disk.Location = LocationFromDevPath(Text(udev_device_get_devpath(device)));
+    disk.Removable = whole && std::string(WithoutLineEnd(UdevText(udev_device_get_sysattr_value(whole, "removable")))) == "1";
+    disk.Location = LocationFromDevPath(UdevText(udev_device_get_devpath(device)));
     disk.OnUsb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device") != nullptr;
     if (udev_device* scsi = udev_device_get_parent_with_subsystem_devtype(device, "scsi", "scsi_device")) {
-        disk.Vendor = std::string(WithoutLineEnd(Text(udev_device_get_sysattr_value(scsi, "vendor"))));
-        disk.Model = std::string(WithoutLineEnd(Text(udev_device_get_sysattr_value(scsi, "model"))));
+        disk.Vendor = std::string(WithoutLineEnd(UdevText(udev_device_get_sysattr_value(scsi, "vendor"))));
+        disk.Model = std::string(WithoutLineEnd(UdevText(udev_device_get_sysattr_value(scsi, "model"))));
         if (!disk.Partition) AddGenericNode(scsi, disk);
     } else {
         disk.CarriesScsiIdentity = false;
@@ -82,21 +64,11 @@ DiskFacts FactsOf(udev_device* device) {
 // identity (to say why it is not taken).
 std::vector<DiskFacts> ListDisks() {
     std::vector<DiskFacts> disks;
-    UdevPtr<udev> context(udev_new());
-    if (!context) return disks;
-    UdevPtr<udev_enumerate> enumeration(udev_enumerate_new(context.get()));
-    if (!enumeration) return disks;
-    udev_enumerate_add_match_subsystem(enumeration.get(), "block");
-    if (udev_enumerate_scan_devices(enumeration.get()) < 0) return disks;
-    udev_list_entry* entry = nullptr;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
-        UdevPtr<udev_device> device(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
-        if (!device || !udev_device_get_devnode(device.get())) continue;
-        DiskFacts disk = FactsOf(device.get());
-        if (disk.OnUsb || IsRadioIdentity(disk.Vendor, disk.Model)) {
-            disks.push_back(std::move(disk));
-        }
-    }
+    ForEachBlockDevice(nullptr, [&disks](udev_device* device) {
+        if (!udev_device_get_devnode(device)) return;
+        DiskFacts disk = FactsOf(device);
+        if (disk.OnUsb || IsRadioIdentity(disk.Vendor, disk.Model)) disks.push_back(std::move(disk));
+    });
     std::sort(disks.begin(), disks.end(),
               [](const DiskFacts& a, const DiskFacts& b) { return DeviceNameBefore(a.Node, b.Node); });
     return disks;

@@ -2,15 +2,14 @@
 // descriptor (identity, bus) and whether this user may open it for reading and writing.
 #include "link/windows/windows_device_link.h"
 
-#include <winioctl.h>
-
-#include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "link/doctor_facts.h"
 #include "link/storage_descriptor.h"
+#include "link/windows/storage_query.h"
 #include "protocol/key_tables.h"
 
 namespace quenfall {
@@ -49,19 +48,10 @@ DoctorFacts GatherDoctorFacts() {
         const std::wstring path = DevicePath(letter);
         const Handle probe = Open(path, GENERIC_READ);
         if (!probe) continue;
-        alignas(8) std::array<std::uint8_t, StorageDescriptorBufferSize> descriptor{};
-        const DWORD size = StorageDescriptorBufferSize;
-        std::memcpy(descriptor.data() + DescriptorSizeOffset, &size, sizeof size);
-        STORAGE_PROPERTY_QUERY query{};
-        query.PropertyId = StorageDeviceProperty;
-        query.QueryType = PropertyStandardQuery;
-        DWORD returned = 0;
-        if (!DeviceIoControl(probe.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, descriptor.data(), size,
-                             &returned, nullptr)) {
-            continue;
-        }
-        const auto valid =
-            std::span<const std::uint8_t>(descriptor).first(std::min<std::size_t>(returned, descriptor.size()));
+        // A drive whose query fails or says nothing carries neither identity nor bus.
+        const std::vector<std::uint8_t> descriptor = QueryStorageDescriptor(probe.get());
+        if (descriptor.empty()) continue;
+        const std::span<const std::uint8_t> valid(descriptor);
         const StorageIdentity identity = ParseStorageIdentity(valid);
         std::uint32_t bus = 0;
         if (valid.size() >= DescriptorBusTypeOffset + 4) std::memcpy(&bus, valid.data() + DescriptorBusTypeOffset, 4);
