@@ -1,6 +1,11 @@
 #include "history/history_json.h"
 
+#include <array>
 #include <cstdint>
+#include <limits>
+#include <string_view>
+#include <type_traits>
+#include <variant>
 
 #include <nlohmann/json.hpp>
 
@@ -10,29 +15,63 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// Where a record keeps a field. The check value is a number kept and a text written.
+struct CheckValueField {
+    std::uint16_t HistoryRecord::*Member;
+};
+using FieldPlace = std::variant<std::string HistoryRecord::*, std::uint64_t HistoryRecord::*,
+                                std::uint32_t HistoryRecord::*, std::int32_t HistoryRecord::*, bool HistoryRecord::*,
+                                CheckValueField>;
+struct Field {
+    const char* Name;
+    FieldPlace At;
+};
+
+// Every field of a line, in the order a line holds them: the one list both sides read.
+constexpr std::array<Field, 19> Fields = {{
+    {"start", &HistoryRecord::Start},
+    {"end", &HistoryRecord::End},
+    {"program", &HistoryRecord::Program},
+    {"version", &HistoryRecord::Version},
+    {"key_set", &HistoryRecord::KeySet},
+    {"package", &HistoryRecord::Package},
+    {"package_size", &HistoryRecord::PackageSize},
+    {"model_code", &HistoryRecord::ModelCode},
+    {"check_value", CheckValueField{&HistoryRecord::CheckValue}},
+    {"total_blocks", &HistoryRecord::TotalBlocks},
+    {"location", &HistoryRecord::Location},
+    {"node", &HistoryRecord::Node},
+    {"last_node", &HistoryRecord::LastNode},
+    {"serial", &HistoryRecord::Serial},
+    {"outcome", &HistoryRecord::Outcome},
+    {"completed", &HistoryRecord::Completed},
+    {"blocks_sent", &HistoryRecord::BlocksSent},
+    {"last_command_problem", &HistoryRecord::LastCommandProblem},
+    {"emulated", &HistoryRecord::Emulated},
+}};
+
+const Field* FieldNamed(std::string_view name) {
+    for (const Field& field : Fields) {
+        if (name == field.Name) return &field;
+    }
+    return nullptr;
+}
+
 // Filled anew for every record: the object's fields and their storage are made once per
 // thread, not once per record, which is most of the cost of writing a long history.
 const Json& ToJson(const HistoryRecord& r) {
     thread_local Json j;
-    j["start"] = r.Start;
-    j["end"] = r.End;
-    j["program"] = r.Program;
-    j["version"] = r.Version;
-    j["key_set"] = r.KeySet;
-    j["package"] = r.Package;
-    j["package_size"] = r.PackageSize;
-    j["model_code"] = r.ModelCode;
-    j["check_value"] = CheckValueText(r.CheckValue);
-    j["total_blocks"] = r.TotalBlocks;
-    j["location"] = r.Location;
-    j["node"] = r.Node;
-    j["last_node"] = r.LastNode;
-    j["serial"] = r.Serial;
-    j["outcome"] = r.Outcome;
-    j["completed"] = r.Completed;
-    j["blocks_sent"] = r.BlocksSent;
-    j["last_command_problem"] = r.LastCommandProblem;
-    j["emulated"] = r.Emulated;
+    for (const Field& field : Fields) {
+        std::visit(
+            [&](auto at) {
+                if constexpr (std::is_same_v<decltype(at), CheckValueField>) {
+                    j[field.Name] = CheckValueText(r.*at.Member);
+                } else {
+                    j[field.Name] = r.*at;
+                }
+            },
+            field.At);
+    }
     return j;
 }
 
@@ -47,38 +86,38 @@ public:
     bool null() override { return Other(); }
     bool boolean(bool value) override {
         if (depth_ != 1) return depth_ > 1;
-        if (key_ == "completed") r_.Completed = value;
-        else if (key_ == "emulated") r_.Emulated = value;
-        else return !Known();
-        return true;
+        if (const auto at = Place<bool>()) {
+            r_.*(*at) = value;
+            return true;
+        }
+        return !Known();
     }
     bool number_integer(number_integer_t value) override {
         if (value >= 0) return number_unsigned(static_cast<number_unsigned_t>(value));
         if (depth_ != 1) return depth_ > 1;
-        if (key_ == "total_blocks" && value >= INT32_MIN) {
-            r_.TotalBlocks = static_cast<std::int32_t>(value);
+        if (const auto at = Place<std::int32_t>(); at && value >= std::numeric_limits<std::int32_t>::min()) {
+            r_.*(*at) = static_cast<std::int32_t>(value);
             return true;
         }
         return !Known();
     }
     bool number_unsigned(number_unsigned_t value) override {
         if (depth_ != 1) return depth_ > 1;
-        if (key_ == "package_size") r_.PackageSize = value;
-        else if (key_ == "model_code" && value <= UINT32_MAX) r_.ModelCode = static_cast<std::uint32_t>(value);
-        else if (key_ == "total_blocks" && value <= INT32_MAX) r_.TotalBlocks = static_cast<std::int32_t>(value);
-        else if (key_ == "blocks_sent" && value <= UINT32_MAX) r_.BlocksSent = static_cast<std::uint32_t>(value);
-        else return !Known();
-        return true;
+        if (Count<std::uint64_t>(value) || Count<std::uint32_t>(value) || Count<std::int32_t>(value)) return true;
+        return !Known();
     }
     bool number_float(number_float_t, const string_t&) override { return Other(); }
     bool string(string_t& value) override {
         if (depth_ != 1) return depth_ > 1;
-        if (key_ == "check_value") return CheckValue(value);
-        std::string* field = TextField();
-        if (!field) return !Known();
-        *field = std::move(value);
-        if (field == &r_.Start) sawStart_ = true;
-        return true;
+        if (const auto* check = field_ ? std::get_if<CheckValueField>(&field_->At) : nullptr) {
+            return CheckValue(value, check->Member);
+        }
+        if (const auto at = Place<std::string>()) {
+            r_.*(*at) = std::move(value);
+            if (*at == &HistoryRecord::Start) sawStart_ = true;
+            return true;
+        }
+        return !Known();
     }
     bool binary(binary_t&) override { return Other(); }
     bool start_object(std::size_t) override { return Open(); }
@@ -86,7 +125,7 @@ public:
     bool end_object() override { return Close(); }
     bool end_array() override { return Close(); }
     bool key(string_t& value) override {
-        if (depth_ == 1) key_ = std::move(value);
+        if (depth_ == 1) field_ = FieldNamed(value);
         return true;
     }
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
@@ -108,31 +147,22 @@ private:
     }
     // A value of a type no known field has.
     bool Other() { return depth_ > 1 || (depth_ == 1 && !Known()); }
-    bool Known() const {
-        static constexpr std::string_view others[] = {"package_size", "model_code", "total_blocks",
-                                                      "blocks_sent",  "completed",  "emulated",
-                                                      "check_value"};
-        for (std::string_view k : others)
-            if (key_ == k) return true;
-        return const_cast<RecordReader*>(this)->TextField() != nullptr;
+    bool Known() const { return field_ != nullptr; }
+    // The field now read, when it is kept as an M.
+    template <typename M>
+    M HistoryRecord::* const* Place() const {
+        return field_ ? std::get_if<M HistoryRecord::*>(&field_->At) : nullptr;
     }
-    std::string* TextField() {
-        if (key_ == "start") return &r_.Start;
-        if (key_ == "end") return &r_.End;
-        if (key_ == "program") return &r_.Program;
-        if (key_ == "version") return &r_.Version;
-        if (key_ == "key_set") return &r_.KeySet;
-        if (key_ == "package") return &r_.Package;
-        if (key_ == "location") return &r_.Location;
-        if (key_ == "node") return &r_.Node;
-        if (key_ == "last_node") return &r_.LastNode;
-        if (key_ == "serial") return &r_.Serial;
-        if (key_ == "outcome") return &r_.Outcome;
-        if (key_ == "last_command_problem") return &r_.LastCommandProblem;
-        return nullptr;
+    // A count for the field now read, when it is kept as an M that holds the value.
+    template <typename M>
+    bool Count(number_unsigned_t value) {
+        const auto at = Place<M>();
+        if (!at || value > static_cast<std::uint64_t>(std::numeric_limits<M>::max())) return false;
+        r_.*(*at) = static_cast<M>(value);
+        return true;
     }
     // "0x" and four hex digits.
-    bool CheckValue(const std::string& text) {
+    bool CheckValue(const std::string& text, std::uint16_t HistoryRecord::*member) {
         if (text.size() != 6 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return false;
         unsigned value = 0;
         for (char c : std::string_view(text).substr(2)) {
@@ -142,12 +172,12 @@ private:
             else if (c >= 'a' && c <= 'f') value |= static_cast<unsigned>(c - 'a' + 10);
             else return false;
         }
-        r_.CheckValue = static_cast<std::uint16_t>(value);
+        r_.*member = static_cast<std::uint16_t>(value);
         return true;
     }
 
     HistoryRecord& r_;
-    std::string key_;
+    const Field* field_ = nullptr;  // the field of the object's last key
     int depth_ = 0;
     bool sawStart_ = false;
 };

@@ -184,19 +184,24 @@ void UpgradeSequencer::EnterPollerWindowExpired(TimerId own) {
     SendEnterRequest(state_.SectionCursor);
 }
 
-void UpgradeSequencer::EnterTunerModeTimerTimer() {
-    if (!InRun(TimerId::EnterTunerMode)) return;
+bool UpgradeSequencer::EnterAnswered(TimerId own) {
+    if (!InRun(own)) return false;
     switch (PollResponse(EnterResponseCode())) {
         case PollOutcome::WindowExpired:
-            EnterPollerWindowExpired(TimerId::EnterTunerMode);
-            return;
+            EnterPollerWindowExpired(own);
+            return false;
         case PollOutcome::NothingYet:
-            return;
+            return false;
         case PollOutcome::Accepted:
             break;
     }
     state_.PollTicks = 0;
     state_.RetryCount = 0;
+    return true;
+}
+
+void UpgradeSequencer::EnterTunerModeTimerTimer() {
+    if (!EnterAnswered(TimerId::EnterTunerMode)) return;
     const std::uint8_t status = state_.ResponseBuffer[5];
     if (status == StatusRestarting) {
         ClearResponse();
@@ -229,18 +234,7 @@ void UpgradeSequencer::EnterModeSureTimerTimer() {
 }
 
 void UpgradeSequencer::EnterBootCheckTimerTimer() {
-    if (!InRun(TimerId::EnterBootCheck)) return;
-    switch (PollResponse(EnterResponseCode())) {
-        case PollOutcome::WindowExpired:
-            EnterPollerWindowExpired(TimerId::EnterBootCheck);
-            return;
-        case PollOutcome::NothingYet:
-            return;
-        case PollOutcome::Accepted:
-            break;
-    }
-    state_.PollTicks = 0;
-    state_.RetryCount = 0;
+    if (!EnterAnswered(TimerId::EnterBootCheck)) return;
     ClearResponse();
     timers_.SwitchOff(TimerId::EnterBootCheck);
     view_.SetStatusText(UpgradingText);

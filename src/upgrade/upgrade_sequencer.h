@@ -131,6 +131,9 @@ private:
     bool InRun(TimerId own);
     std::uint16_t EnterResponseCode() const;
     void EnterPollerWindowExpired(TimerId own);
+    // The entry answer awaited on own's tick: true once the radio's answer is accepted, the
+    // window and retry counts starting afresh; an expired window asks again, up to the limit.
+    bool EnterAnswered(TimerId own);
     void SetProgress();
 
     DeviceLink& link_;
