@@ -11,9 +11,9 @@
 #include <span>
 #include <string>
 
-namespace quenfall {
+#include "protocol/command_sizes.h"
 
-inline constexpr std::size_t MaxSenseLength = 32;
+namespace quenfall {
 
 enum class CommandResult : std::uint8_t {
     Good,

@@ -8,12 +8,10 @@
 #include <span>
 #include <string>
 
+#include "protocol/command_sizes.h"
 #include "upgrade/command_outcome.h"
 
 namespace quenfall {
-
-// The longest read a channel is asked for: the sequencer's response buffer.
-inline constexpr std::size_t ResponseBufferSize = 4096;
 
 // An opened radio drive. Closing it is destroying it.
 class DeviceChannel {

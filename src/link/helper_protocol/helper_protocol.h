@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "upgrade/device_link.h"
+#include "protocol/command_sizes.h"
 
 namespace quenfall::helper {
 
