@@ -9,20 +9,6 @@
 
 namespace quenfall::ui {
 
-using window::CloseHint;
-using window::FirmwareText;
-using window::ForAllModelText;
-using window::HomePageAddress;
-using window::MinimiseHint;
-using window::PackageFilter;
-using window::SelectButtonText;
-using window::Step1Text;
-using window::Step2Text;
-using window::Step3Text;
-using window::Step4Text;
-using window::TitleText;
-using window::UpgradeButtonText;
-
 inline QString ToQString(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
