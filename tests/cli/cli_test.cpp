@@ -29,6 +29,7 @@
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
 #include "recording_view.h"
+#include "run_rig.h"
 
 namespace quenfall {
 namespace {
@@ -444,7 +445,7 @@ TEST_F(CliTest, FlashEmulatedRadioCompletesWithTheWindowsTextsAndATraceOfValidFr
     VirtualClock clock;
     test::RecordView view;
     UpgradeSequencer sequencer(replay, view, clock);
-    clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
+    test::HandTimersTo(clock, sequencer);
     const LoadResult loaded = LoadPackage(p);
     ASSERT_EQ(loaded.Verdict, LoadVerdict::Accepted);
     sequencer.Button2Click(loaded.Accepted);

@@ -20,6 +20,7 @@
 #include "protocol/command_frame.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
+#include "run_rig.h"
 
 namespace {
 thread_local bool counting = false;
@@ -98,15 +99,7 @@ private:
     std::unique_ptr<DeviceChannel> channel_;
 };
 
-struct QuietView : UpgradeView {
-    void SetStatusText(std::string_view) override {}
-    void SetProgressWidth(int) override {}
-    void SetSuccessIconVisible(bool) override {}
-    void SetFailureIconVisible(bool) override {}
-    void ShowInfo(std::string_view) override {}
-    void ShowError(std::string_view, std::string_view) override {}
-    void Pause(std::chrono::milliseconds) override {}
-};
+using test::QuietView;
 
 TEST(LinuxLinkAllocation, UploadTicksThroughTheHelperSocketAllocateNothing) {
     PackageSpec spec;
@@ -124,7 +117,7 @@ TEST(LinuxLinkAllocation, UploadTicksThroughTheHelperSocketAllocateNothing) {
         VirtualClock clock;
         QuietView view;
         UpgradeSequencer sequencer(link, view, clock);
-        clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
+        test::HandTimersTo(clock, sequencer);
         sequencer.Button2Click(package);
         clock.RunTicks(4);  // into the upload, its first blocks sent
         ASSERT_TRUE(sequencer.Busy());

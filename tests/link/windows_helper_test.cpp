@@ -19,6 +19,7 @@
 #include "upgrade/status_texts.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
+#include "run_rig.h"
 #include "upgrade_fakes.h"
 #include "windows_helper_package.h"
 
@@ -217,9 +218,7 @@ TEST(WindowsHelperLink, UpgradeClickStartsTheHelperThroughRunasAndCompletesOverI
         VirtualClock clock;
         RecordView view;
         UpgradeSequencer sequencer(link, view, clock);
-        clock.SetDispatch([&](TimerId id) {
-            if (id != TimerId::Connect) sequencer.OnTimer(id);
-        });
+        test::HandTimersTo(clock, sequencer);
         EXPECT_EQ(starts, 0);  // not at start
         const auto package = HelperTestPackage();
         for (int run = 0; run < 2; ++run) {

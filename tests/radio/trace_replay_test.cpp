@@ -16,6 +16,7 @@
 #include "upgrade/traced_link.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
+#include "run_rig.h"
 
 namespace quenfall {
 namespace {
@@ -83,9 +84,9 @@ std::vector<std::string> RunUpgrade(DeviceLink& link, VirtualClock& clock, std::
     if (trace != nullptr) traced.emplace(link, *trace);
     UpgradeSequencer sequencer(traced ? static_cast<DeviceLink&>(*traced) : link, view, clock);
     sequencer.SetTrace(trace);
-    clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
+    test::HandTimersTo(clock, sequencer);
     sequencer.Button2Click(std::move(package));
-    clock.RunUntil([&] { return !AnySequencerTimerOn(clock); }, std::chrono::hours(1));
+    test::RunWhileSequencerTimersOn(clock, std::chrono::hours(1));
     if (lastNonGood != nullptr) *lastNonGood = sequencer.LastNonGoodOutcomeText();
     return view.Texts;
 }

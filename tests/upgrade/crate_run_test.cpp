@@ -12,6 +12,7 @@
 #include "upgrade/status_texts.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
+#include "run_rig.h"
 #include "upgrade_fakes.h"
 
 namespace quenfall::test {
@@ -51,7 +52,7 @@ struct RadioRun {
         sequencer.SetTrace(&frames);
     }
     bool Active() const {
-        return AnySequencerTimerOn(clock) || sequencer.Busy();
+        return !test::RunEnded(clock, sequencer);
     }
 
     VirtualClock clock;

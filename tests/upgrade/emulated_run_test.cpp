@@ -9,6 +9,7 @@
 #include "upgrade/status_texts.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
+#include "run_rig.h"
 #include "upgrade_fakes.h"
 
 namespace quenfall::test {
@@ -60,7 +61,7 @@ struct EmuRig {
         return quenfall::AnySequencerTimerOn(clock);
     }
     bool RunToEnd(milliseconds limit = std::chrono::minutes(30)) {
-        return clock.RunUntil([this] { return !AnySequencerTimerOn() && !sequencer.Busy(); }, limit);
+        return test::RunToEnd(clock, sequencer, limit);
     }
     void ExpectEnded() const {
         EXPECT_FALSE(AnySequencerTimerOn());

@@ -10,6 +10,7 @@
 #include "package/package_writer.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
+#include "run_rig.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -58,15 +59,7 @@ private:
     const Answer* answer_ = &enter_;
 };
 
-struct QuietView : UpgradeView {
-    void SetStatusText(std::string_view) override {}
-    void SetProgressWidth(int) override {}
-    void SetSuccessIconVisible(bool) override {}
-    void SetFailureIconVisible(bool) override {}
-    void ShowInfo(std::string_view) override {}
-    void ShowError(std::string_view, std::string_view) override {}
-    void Pause(std::chrono::milliseconds) override {}
-};
+using test::QuietView;
 
 TEST(UpgradeAllocation, UploadTicksAllocateNothing) {
     PackageSpec spec;
@@ -80,7 +73,7 @@ TEST(UpgradeAllocation, UploadTicksAllocateNothing) {
     QuietView view;
     InstantRadio radio(package->Selection);
     UpgradeSequencer sequencer(radio, view, clock);
-    clock.SetDispatch([&](TimerId id) { sequencer.OnTimer(id); });
+    test::HandTimersTo(clock, sequencer);
     sequencer.Button2Click(package);
     clock.RunTicks(2);  // into the upload
     ASSERT_TRUE(sequencer.Busy());

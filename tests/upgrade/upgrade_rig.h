@@ -8,6 +8,7 @@
 #include "upgrade/device_watch.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
+#include "run_rig.h"
 #include "upgrade_fakes.h"
 
 namespace quenfall::test {
@@ -32,7 +33,7 @@ struct Rig {
     }
     // Runs until the run has ended (nothing of the sequencer on, Busy clear) or the limit.
     bool RunToEnd(std::chrono::milliseconds limit = std::chrono::minutes(10)) {
-        return clock.RunUntil([this] { return !AnySequencerTimerOn() && !sequencer.Busy(); }, limit);
+        return test::RunToEnd(clock, sequencer, limit);
     }
     // Every ending of a run: no sequencer timer on, Busy clear, the drive closed.
     void ExpectEnded() const {
