@@ -12,7 +12,8 @@
 #include "cli/crate_flash.h"
 #include "cli/crate_report.h"
 #include "cli/radio_preflight.h"
-#include "cli/run_record.h"
+#include "crate/radio_source.h"
+#include "crate/run_record.h"
 #include "link/drive_location.h"
 #include "link/located_device_link.h"
 #include "radio/emulated_crate.h"
@@ -20,18 +21,6 @@
 namespace quenfall::cli {
 
 namespace {
-
-// The emulated radios come back from their restart in the reverse order of their ports, a
-// tenth of a second apart, so the last radio takes the first one's old device name.
-constexpr std::chrono::milliseconds EmulatedRestartTime{1500};
-constexpr std::chrono::milliseconds EmulatedRestartSpread{100};
-
-// Where the radios come from: a scan at the start, then a link of its own for each run.
-struct RadioSource {
-    std::vector<RadioDrive> Drives;
-    std::function<std::unique_ptr<DriveListLink>()> Connect;
-    std::function<std::function<int()>(const std::string& location)> UsbEvents;
-};
 
 std::size_t TerminalColumns() {
     if (const char* columns = std::getenv("COLUMNS")) {
@@ -61,42 +50,36 @@ int FlashCrateCommand(const CrateRequest& request) {
         }
     }
 
-    RadioSource source;
-    std::unique_ptr<EmulatedCrate> crate;
+    std::unique_ptr<RadioSource> source;
+    EmulatedRadioSource* crate = nullptr;
+    std::vector<RadioDrive> drives;
     if (request.Emulate) {
-        std::vector<EmulatedRadioConfig> configs(*request.Emulate);
-        for (std::size_t i = 0; i < configs.size(); ++i) {
-            configs[i].Selection = package.Selection;
-            configs[i].RestartTime =
-                EmulatedRestartTime + EmulatedRestartSpread * static_cast<int>(configs.size() - 1 - i);
-            configs[i].KeepFrameLog = false;
-            configs[i].Faults = request.Faults;
-        }
-        crate = std::make_unique<EmulatedCrate>(std::move(configs));
-        source.Drives = crate->Drives();
-        source.Connect = [&crate] { return crate->Connect(); };
-        source.UsbEvents = [&crate](const std::string& location) { return crate->UsbEventCounter(location); };
+        auto emulated = std::make_unique<EmulatedRadioSource>(*request.Emulate, package.Selection, request.Faults);
+        crate = emulated.get();
+        source = std::move(emulated);
+        drives = source->Drives();
     } else {
         RadioPreflight preflight = CheckRealRadios();
         if (preflight.Result != PreflightCheck::Passed) {
             std::cerr << "quenfall-cli flash: " << PreflightText(preflight, true) << '\n';
             return 1;
         }
-        source.Drives = std::move(preflight.Drives);
-        source.Connect = [] { return std::unique_ptr<DriveListLink>(MakePlatformDeviceLink()); };
-        source.UsbEvents = [](const std::string& location) { return MakeUsbEventCounter(location); };
+        drives = std::move(preflight.Drives);
+        source = std::make_unique<PlatformRadioSource>(
+            [] { return std::unique_ptr<DriveListLink>(MakePlatformDeviceLink()); },
+            [](const std::string& location) { return MakeUsbEventCounter(location); });
     }
 
-    std::vector<RadioDrive> chosen = source.Drives;
+    std::vector<RadioDrive> chosen = drives;
     if (request.Device) {
-        const auto index = FindNamedDrive(source.Drives, *request.Device);
+        const auto index = FindNamedDrive(drives, *request.Device);
         if (!index) {
             std::cerr << "quenfall-cli flash: no radio at \"" << *request.Device << "\". Found:";
-            for (const RadioDrive& d : source.Drives) std::cerr << ' ' << d.Node << " (" << d.Location << ')';
-            std::cerr << (source.Drives.empty() ? " nothing\n" : "\n");
+            for (const RadioDrive& d : drives) std::cerr << ' ' << d.Node << " (" << d.Location << ')';
+            std::cerr << (drives.empty() ? " nothing\n" : "\n");
             return 1;
         }
-        chosen = {source.Drives[*index]};
+        chosen = {drives[*index]};
     } else if (std::string why = WhyRadiosCannotBeToldApart(chosen); !why.empty()) {
         std::cerr << "quenfall-cli flash --all: " << why << '\n';
         return 1;
@@ -105,11 +88,7 @@ int FlashCrateCommand(const CrateRequest& request) {
     std::vector<CrateRadio> radios;
     std::vector<std::string> labels;
     for (const RadioDrive& drive : chosen) {
-        CrateRadio radio;
-        radio.Drive = drive;
-        radio.Link = std::make_unique<LocatedDeviceLink>(source.Connect(), drive);
-        radio.TakeUsbEvents = source.UsbEvents(drive.Location);
-        radios.push_back(std::move(radio));
+        radios.push_back(source->Bind(drive));
         labels.push_back(drive.Location.empty() ? drive.Node : drive.Location);
     }
 
@@ -121,33 +100,23 @@ int FlashCrateCommand(const CrateRequest& request) {
     if (crate) {
         // Every emulated radio checked every frame it got: what it found wrong fails its run
         // even when the dialogue went through, and a radio that was not chosen got nothing.
-        const auto expected = SectionsOf(package);
-        for (std::size_t i = 0; i < crate->Size(); ++i) {
-            const std::string location = EmulatedCrate::PortLocation(i);
-            const EmulatedRadio& radio = crate->Radio(i);
-            RadioOutcome* outcome = nullptr;
-            for (RadioOutcome& o : outcomes)
-                if (o.Drive.Location == location) outcome = &o;
-            EmulatedRunVerdict verdict = JudgeEmulatedRun(radio, outcome && outcome->Completed, expected);
-            std::vector<std::string>& problems = verdict.Problems;
-            if (!outcome && radio.Writes() != 0) {
-                problems.push_back(std::to_string(radio.Writes()) + " frames reached this radio, which was not chosen");
-            }
-            for (const std::string& p : problems) std::cerr << location << ": emulated radio: " << p << '\n';
-            if (!problems.empty() && outcome) {
-                outcome->Completed = false;
-                outcome->Outcome = "emulated radio: " + problems.front();
-            }
-            if (outcome && outcome->Completed) {
-                std::cout << location << ": emulated radio: " << verdict.Blocks << " blocks in " << verdict.Sections
+        for (const RadioVerdict& v : crate->Judge(outcomes, package)) {
+            for (const std::string& p : v.Problems) std::cerr << v.Location << ": emulated radio: " << p << '\n';
+            if (v.Ran && v.Problems.empty()) {
+                bool completed = false;
+                for (const RadioOutcome& o : outcomes) completed = completed || (o.Drive.Location == v.Location && o.Completed);
+                if (!completed) continue;
+                std::cout << v.Location << ": emulated radio: " << v.Blocks << " blocks in " << v.Sections
                           << " sections received; every section matches the package; device names "
-                          << crate->NodesOf(i).front() << " then " << crate->NodesOf(i).back() << ".\n";
+                          << v.FirstNode << " then " << v.LastNode << ".\n";
             }
         }
     }
 
     HistoryRecorder history;
-    RecordRuns(history, outcomes, package, request.PackageName, crate != nullptr, std::cerr);
+    if (const std::string notice = RecordRuns(history, outcomes, package, request.PackageName, crate != nullptr);
+        !notice.empty())
+        std::cerr << "quenfall-cli: " << notice << '\n';
     PrintCrateSummary(std::cout, outcomes);
     if (report.is_open()) {
         report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package));

@@ -5,6 +5,9 @@
 #include <ostream>
 
 #include "cli/cli_support.h"
+#include "crate/crate_summary.h"
+#include "crate/flash_package.h"
+#include "upgrade/status_texts.h"
 #include "history/history_record.h"
 
 #include <nlohmann/json.hpp>
@@ -35,10 +38,12 @@ void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outco
         char time[32];
         std::snprintf(time, sizeof time, "%7.1f s", Seconds(o));
         out << location << "  " << node << "  " << time << "  " << o.Outcome << '\n';
+        // As a single run does: what the system saw of the command that failed the run.
+        if (o.Outcome == CommunicationErrorText && !o.LastCommandProblem.empty())
+            out << std::string(locationWidth + 2, ' ') << LastCommandProblemLead << o.LastCommandProblem << '\n';
         if (o.Completed) ++completed;
     }
-    out << completed << " of " << outcomes.size() << (outcomes.size() == 1 ? " radio" : " radios")
-        << " upgraded.\n";
+    out << UpgradedSummary(completed, outcomes.size()) << ".\n";
     out.flush();
 }
 

@@ -12,7 +12,7 @@
 #include "cli/crate_command.h"
 #include "cli/dialogue_trace_file.h"
 #include "cli/radio_preflight.h"
-#include "cli/run_record.h"
+#include "crate/run_record.h"
 #include "upgrade/run_tally.h"
 #include "package/package_loader.h"
 #include "radio/emulated_radio.h"
@@ -156,7 +156,9 @@ int FlashCommand(const Arguments& args) {
                               : view.ErrorShown()    ? view.ErrorText()
                                                      : view.StatusText();
         }
-        RecordRuns(history, {outcome}, *package, packageName, emulate, std::cerr);
+        if (const std::string notice = RecordRuns(history, {outcome}, *package, packageName, emulate);
+            !notice.empty())
+            std::cerr << "quenfall-cli: " << notice << '\n';
         return status;
     };
 

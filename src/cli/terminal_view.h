@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "cli/flash_view.h"
+#include "crate/flash_view.h"
 
 namespace quenfall::cli {
 

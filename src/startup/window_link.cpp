@@ -11,7 +11,8 @@ void Attach(EmulatedRadioLink& radio, window::FlashWindow& window) {
     window.OnPackageAccepted([&radio](const std::shared_ptr<const Package>& package) { radio.Adopt(*package); });
 }
 
-WindowLink::WindowLink(const window::StartOptions& options, EmulatedRadioLink::Post post) {
+WindowLink::WindowLink(const window::StartOptions& options, EmulatedRadioLink::Post post)
+    : startPackage_(window::StartPackage(options)) {
     if (options.Emulate) {
         auto emulated = std::make_unique<EmulatedRadioLink>(std::move(post));
         emulated_ = emulated.get();
@@ -27,6 +28,7 @@ WindowLink::WindowLink(const window::StartOptions& options, EmulatedRadioLink::P
 
 void WindowLink::Attach(window::FlashWindow& window) {
     window.SetRunObserver(history_.get());
+    if (startPackage_) window.SetStartPackage(*startPackage_);
     if (emulated_ != nullptr) startup::Attach(*emulated_, window);
 }
 

@@ -28,13 +28,15 @@ public:
     // The emulated radio, if that is the link: the face lets its time pass every
     // EmulatedRadioLink::AdvanceIntervalMs.
     EmulatedRadioLink* Emulated() const { return emulated_; }
-    // Wires the link to the window once it exists, and the window's runs to the history.
+    // Wires the link to the window once it exists, the window's runs to the history, and
+    // hands it the command line's package to load as it is first shown.
     void Attach(window::FlashWindow& window);
 
 private:
     std::unique_ptr<DeviceLink> link_;
     EmulatedRadioLink* emulated_ = nullptr;
     std::unique_ptr<WindowHistory> history_;
+    std::optional<window::ChosenFile> startPackage_;
 };
 
 }  // namespace quenfall::startup

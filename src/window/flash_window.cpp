@@ -55,6 +55,7 @@ void FlashWindow::Shown() {
     if (shown_) return;
     shown_ = true;
     Guarded([this] { FormShow(); });
+    if (startPackage_) Guarded([this] { LoadChosen(*startPackage_); });
 }
 
 bool FlashWindow::CloseQuery() const {
@@ -155,16 +156,19 @@ void FlashWindow::Button1Click() {
     // Set anew for every use.
     const std::optional<ChosenFile> chosen = face_.OpenFileName(PackageFilter);
     if (!chosen) return;
+    LoadChosen(*chosen);
+}
 
-    LoadResult result = LoadPackage(chosen->Path);
+void FlashWindow::LoadChosen(const ChosenFile& chosen) {
+    LoadResult result = LoadPackage(chosen.Path);
     switch (result.Verdict) {
     case LoadVerdict::Accepted:
         loadedPackage_ = std::move(result.Accepted);
         {
-            const std::u8string name = chosen->Path.filename().u8string();
+            const std::u8string name = chosen.Path.filename().u8string();
             loadedName_.assign(name.begin(), name.end());
         }
-        face_.SetText(ControlId::Edit1, chosen->Text);
+        face_.SetText(ControlId::Edit1, chosen.Text);
         for (const auto& observer : packageObservers_) observer(loadedPackage_);
         break;
     case LoadVerdict::Refused:

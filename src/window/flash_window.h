@@ -40,6 +40,9 @@ public:
     // error display and the window carries on) ----
     // The device watch's registration failed with this error number: shown before the window.
     void RegistrationFailed(std::string_view errorText);
+    // The package loaded as the window is first shown, right after FormShow, exactly as if
+    // Select had chosen it.
+    void SetStartPackage(ChosenFile file) { startPackage_ = std::move(file); }
     // The window is being shown; FormShow runs the first time only (not on restoring).
     void Shown();
     // Whether a close request may go through.
@@ -85,6 +88,7 @@ public:
 private:
     void FormShow();
     void Button1Click();
+    void LoadChosen(const ChosenFile& chosen);
     void Button2Click();
     void SpeedButton1Click();
     void SpeedButton2Click();
@@ -104,6 +108,7 @@ private:
     UpgradeSequencer sequencer_;
     DeviceWatch watch_;
     std::shared_ptr<const Package> loadedPackage_;
+    std::optional<ChosenFile> startPackage_;
     std::u16string statusText_;
     bool shown_ = false;
     bool errorBoxOpen_ = false;

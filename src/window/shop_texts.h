@@ -25,3 +25,12 @@ inline constexpr char16_t RadioListName[] = u"Radios";
 inline constexpr char16_t PackagePathName[] = u"Package";
 
 }  // namespace quenfall::window
+
+namespace quenfall::window {
+
+// Why the window does not close while radios are being upgraded: a radio cut off half-way
+// through its upload is left without firmware.
+inline constexpr char16_t RunsGoOnText[] =
+    u"Radios are being upgraded. Close the window once every run has ended.";
+
+}  // namespace quenfall::window

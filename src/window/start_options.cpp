@@ -2,17 +2,57 @@
 
 namespace quenfall::window {
 
+namespace {
+
+// A count after --emulate: decimal digits only, 1..MaxEmulatedRadios. Anything else is the
+// next word of its own (a package named "7.bin" stays a package).
+std::optional<std::size_t> RadioCount(std::u16string_view word) {
+    if (word.empty() || word.size() > 3) return std::nullopt;
+    std::size_t n = 0;
+    for (char16_t c : word) {
+        if (c < u'0' || c > u'9') return std::nullopt;
+        n = n * 10 + static_cast<std::size_t>(c - u'0');
+    }
+    if (n < 1 || n > MaxEmulatedRadios) return std::nullopt;
+    return n;
+}
+
+}  // namespace
+
+std::optional<ChosenFile> StartPackage(const StartOptions& options) {
+    if (options.PackageFile.empty()) return std::nullopt;
+    const std::filesystem::path given(options.PackageFile);
+    std::error_code error;
+    std::filesystem::path whole = std::filesystem::absolute(given, error);
+    if (error) whole = given;
+    whole = whole.lexically_normal();
+    return ChosenFile{whole, whole.u16string()};
+}
+
 StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
                               std::optional<std::u16string_view> emulateVariable) {
     StartOptions options;
     options.Emulate = emulateVariable && !emulateVariable->empty() && *emulateVariable != u"0";
+    bool packageGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == u"--emulate") {
+        const std::u16string& word = arguments[i];
+        if (word == u"--emulate") {
             options.Emulate = true;
-        } else if (arguments[i] == u"--exit-when-shown") {
+            if (i + 1 < arguments.size()) {
+                if (const auto count = RadioCount(arguments[i + 1])) {
+                    options.EmulatedRadios = *count;
+                    ++i;
+                }
+            }
+        } else if (word == u"--shop") {
+            options.Shop = true;
+        } else if (word == u"--exit-when-shown") {
             options.ExitWhenShown = true;
-        } else if (arguments[i] == u"--screenshot" && i + 1 < arguments.size()) {
+        } else if (word == u"--screenshot" && i + 1 < arguments.size()) {
             options.ScreenshotFile = arguments[++i];
+        } else if (!word.empty() && word.front() != u'-' && !packageGiven) {
+            options.PackageFile = word;
+            packageGiven = true;
         }
     }
     return options;

@@ -1,24 +1,39 @@
 #pragma once
 // The window program's start-up options, read the same way by both faces' entries:
 //
-//   --emulate            talk to an emulated radio instead of a real one (also
-//                        QUENFALL_EMULATE set to anything but "" or "0"); for
+//   quenfall [--shop] [--emulate [N]] [PACKAGE]
+//
+//   --shop               the shop window (a crate of radios, one row each) instead of the
+//                        main window
+//   --emulate [N]        talk to emulated radios instead of real ones (also QUENFALL_EMULATE
+//                        set to anything but "" or "0"): the main window's one emulated radio,
+//                        or a crate of N (1 when no number follows) for the shop window; for
 //                        demonstrations and screenshots
+//   PACKAGE              loaded as the window is first shown, exactly as Select would load it
 //   --exit-when-shown    print "shown" once the window has been painted, then exit
 //   --screenshot FILE    save the window as it was first painted to FILE, then exit
 //                        (where the face can take a picture of itself)
 //
-// Anything else on the command line is passed over, as the window has no command line of
-// its own to complain about.
+// Any other option is passed over, as the window has no command line of its own to
+// complain about; of several words that are not options, the first is the package.
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "window/window_face.h"
+
 namespace quenfall::window {
+
+// The most emulated radios one hub of the crate is given.
+inline constexpr std::size_t MaxEmulatedRadios = 64;
 
 struct StartOptions {
     bool Emulate = false;
+    std::size_t EmulatedRadios = 1;  // with Emulate: how many the shop window gets
+    bool Shop = false;
+    std::u16string PackageFile;      // empty: none
     bool ExitWhenShown = false;
     std::u16string ScreenshotFile;  // empty: no picture
 
@@ -32,5 +47,9 @@ inline constexpr char EmulateVariable[] = "QUENFALL_EMULATE";
 // EmulateVariable, nothing when it is not set.
 StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
                               std::optional<std::u16string_view> emulateVariable);
+
+// The package of the command line as the package dialog would have handed it over: the
+// whole path, relative to the folder the program was started in. None when none was given.
+std::optional<ChosenFile> StartPackage(const StartOptions& options);
 
 }  // namespace quenfall::window

@@ -85,6 +85,19 @@ TEST(FlashCrate, ARadioLostMidUploadFailsAloneWhileTheOthersComplete) {
     EXPECT_NE(summary.str().find("1-1.3     /dev/sdc  "), std::string::npos) << summary.str();
     EXPECT_NE(summary.str().find(" s   Communication Error!\n"), std::string::npos) << summary.str();
     EXPECT_TRUE(summary.str().ends_with("3 of 4 radios upgraded.\n")) << summary.str();
+    // As a single run does, the lost radio's line is followed by its last command that did
+    // not go through; the radios whose commands all went through have no such line.
+    ASSERT_FALSE(outcomes[2].LastCommandProblem.empty());
+    EXPECT_NE(summary.str().find(" s   Communication Error!\n"
+                                 "          The last command that did not go through: " +
+                                 outcomes[2].LastCommandProblem + "\n"),
+              std::string::npos)
+        << summary.str();
+    std::size_t notes = 0;
+    for (std::size_t at = summary.str().find("did not go through"); at != std::string::npos;
+         at = summary.str().find("did not go through", at + 1))
+        ++notes;
+    EXPECT_EQ(notes, 1u) << summary.str();
 
     const std::string json = CrateReportJson(outcomes, "fw \"7\".bin", 0x00AB);
     EXPECT_NE(json.find("\"package\":\"fw \\\"7\\\".bin\",\"check_value\":\"0x00AB\""), std::string::npos) << json;

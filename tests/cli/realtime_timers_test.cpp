@@ -1,6 +1,6 @@
 // The real-time timer bank keeps the bank's contract and a grid of due times that waking
 // late never shifts. The checks look at due times, never at how long anything took.
-#include "cli/realtime_timers.h"
+#include "crate/realtime_timers.h"
 
 #include <gtest/gtest.h>
 

@@ -14,6 +14,8 @@
 #include "recording_face.h"
 #include "protocol/key_tables.h"
 #include "window/flash_window.h"
+#include "window/start_options.h"
+#include "package/package_loader.h"
 #include "window/tooltips.h"
 #include "window/window_texts.h"
 
@@ -32,12 +34,12 @@ EmulatedRadioConfig RadioConfig() {
     return config;
 }
 
-std::filesystem::path WritePackageFile() {
+std::filesystem::path WritePackageFile(
+    std::filesystem::path path = std::filesystem::temp_directory_path() / "quenfall-flash-window-test.bin") {
     PackageSpec spec;
     spec.ModelCode = 0;
     spec.ScrambleMode = 1;
     spec.Sections.push_back({0, 0, std::vector<std::uint8_t>(5000, 0x5a)});
-    const auto path = std::filesystem::temp_directory_path() / "quenfall-flash-window-test.bin";
     const auto bytes = WritePackage(spec);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                  static_cast<std::streamsize>(bytes.size()));
@@ -164,6 +166,76 @@ TEST(FlashWindow, EnterPressesTheFocusedPushButtonOnly) {
     EXPECT_TRUE(window.KeyDown(ControlId::Button2, Key::Enter));
     EXPECT_EQ(window.StatusText(), Utf16(EnteringBootModeText));
     std::filesystem::remove(package);
+}
+
+TEST(FlashWindow, ThePackageOfTheCommandLineIsLoadedAsSelectWouldLoadIt) {
+    // A folder of its own: the suite's cases run side by side.
+    const auto folder =
+        std::filesystem::temp_directory_path() /
+        ("quenfall-start-package-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(folder);
+    const auto good = WritePackageFile(folder / "good.bin");
+    const auto bad = folder / "bad.bin";
+    std::ofstream(bad, std::ios::binary) << std::string(200, 'x');
+
+    const auto start = [](const std::filesystem::path& path) {
+        StartOptions options;
+        options.PackageFile = path.u16string();
+        return StartPackage(options);
+    };
+    EXPECT_FALSE(StartPackage(StartOptions{}).has_value());
+
+    {
+        EmulatedRadio radio(RadioConfig());
+        RecordingFace face;
+        VirtualClock clock;
+        FlashWindow window(radio, face, clock, u"Quenfall");
+        auto chosen = start(good);
+        ASSERT_TRUE(chosen.has_value());
+        EXPECT_TRUE(chosen->Path.is_absolute());
+        window.SetStartPackage(*chosen);
+        window.Shown();
+        ASSERT_NE(window.LoadedPackage(), nullptr);
+        EXPECT_TRUE(face.filters.empty()) << "no dialog";
+        EXPECT_EQ(face.Text(ControlId::Edit1), good.u16string());
+        // Loaded after the form's texts, as a Select right after showing.
+        EXPECT_EQ(face.calls.back(), "Edit1=" + good.string());
+        EXPECT_TRUE(face.boxes.empty());
+        // Shown again (restored): not loaded again.
+        face.calls.clear();
+        window.Shown();
+        EXPECT_TRUE(face.calls.empty());
+        window.Click(ControlId::Button2);
+        EXPECT_EQ(window.StatusText(), Utf16(EnteringBootModeText));
+    }
+    {
+        // Refused: the main window's refusal box, Edit1 empty, nothing loaded.
+        EmulatedRadio radio(RadioConfig());
+        RecordingFace face;
+        VirtualClock clock;
+        FlashWindow window(radio, face, clock, u"Quenfall");
+        window.SetStartPackage(*start(bad));
+        window.Shown();
+        EXPECT_EQ(window.LoadedPackage(), nullptr);
+        ASSERT_EQ(face.boxes.size(), 1u);
+        EXPECT_EQ(face.boxes[0].Text, Utf16(PackageMismatchText));
+        EXPECT_EQ(face.boxes[0].Owner, BoxOwner::Screen);
+        EXPECT_EQ(face.Text(ControlId::Edit1), u"");
+    }
+    {
+        // Not there: the default error display, as for a file that went away before Select read it.
+        EmulatedRadio radio(RadioConfig());
+        RecordingFace face;
+        VirtualClock clock;
+        FlashWindow window(radio, face, clock, u"Quenfall");
+        window.SetStartPackage(*start(folder / "missing.bin"));
+        window.Shown();
+        EXPECT_EQ(window.LoadedPackage(), nullptr);
+        ASSERT_EQ(face.boxes.size(), 1u);
+        EXPECT_EQ(face.boxes[0].Icon, BoxIcon::Error);
+        EXPECT_EQ(face.Text(ControlId::Label2), TitleText) << "the form's texts were set all the same";
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(WindowLayout, TabOrderIsTheLayoutsAndTooltipsAreTheWindows) {

@@ -52,3 +52,39 @@ TEST(StartOptions, EmulateVariableIsOnUnlessEmptyOrZero) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartOptions, ShopEmulatedCrateAndPackage) {
+    const StartOptions none = Read({});
+    EXPECT_FALSE(none.Shop);
+    EXPECT_EQ(none.EmulatedRadios, 1u);
+    EXPECT_TRUE(none.PackageFile.empty());
+
+    const StartOptions shop = Read({u"--shop", u"--emulate", u"4", u"/tmp/fw \u6d4b.bin"});
+    EXPECT_TRUE(shop.Shop);
+    EXPECT_TRUE(shop.Emulate);
+    EXPECT_EQ(shop.EmulatedRadios, 4u);
+    EXPECT_EQ(shop.PackageFile, u"/tmp/fw \u6d4b.bin");
+
+    // --emulate alone means one radio, and the word after it is the package when it is no count.
+    const StartOptions one = Read({u"--emulate", u"4.bin"});
+    EXPECT_TRUE(one.Emulate);
+    EXPECT_EQ(one.EmulatedRadios, 1u);
+    EXPECT_EQ(one.PackageFile, u"4.bin");
+    // The package may come first, and the first of several words is the one loaded.
+    const StartOptions first = Read({u"a.bin", u"--shop", u"b.bin"});
+    EXPECT_EQ(first.PackageFile, u"a.bin");
+    EXPECT_TRUE(first.Shop);
+    // Counts out of range are no counts: 0 and 65 stay words of their own (then the package).
+    EXPECT_EQ(Read({u"--emulate", u"0"}).EmulatedRadios, 1u);
+    EXPECT_EQ(Read({u"--emulate", u"0"}).PackageFile, u"0");
+    EXPECT_EQ(Read({u"--emulate", u"64"}).EmulatedRadios, 64u);
+    EXPECT_EQ(Read({u"--emulate", u"65"}).EmulatedRadios, 1u);
+    EXPECT_EQ(Read({u"--emulate", u"-3"}).EmulatedRadios, 1u);
+    EXPECT_TRUE(Read({u"--emulate", u"-3"}).PackageFile.empty());
+    // The screenshot's file is not the package.
+    EXPECT_TRUE(Read({u"--screenshot", u"shot.png"}).PackageFile.empty());
+}
+
+}  // namespace

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <thread>
 
-#include "cli/realtime_timers.h"
+#include "crate/realtime_timers.h"
 #include "link/platform_link.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/upgrade_sequencer.h"
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     StatusLinePrinter view;
-    cli::RealtimeTimers timers;
+    RealtimeTimers timers;
     UpgradeSequencer sequencer(*link, view, timers);
     DeviceWatch watch(*link, view, timers, sequencer);
     timers.SetDispatch(TimerDispatch(sequencer, watch));

@@ -1,18 +1,16 @@
-#include "cli/run_record.h"
-
-#include <ostream>
+#include "crate/run_record.h"
 
 #include "history/utc_time.h"
 #include "protocol/key_tables.h"
 
-namespace quenfall::cli {
+namespace quenfall {
 
 HistoryRecord RecordOfRun(const RadioOutcome& outcome, const Package& package, std::string_view packageName,
-                          bool emulated) {
+                          bool emulated, std::string_view program) {
     HistoryRecord record;
     record.Start = UtcTimestamp(outcome.Start);
     record.End = UtcTimestamp(outcome.End);
-    record.Program = "quenfall-cli";
+    record.Program = std::string(program);
     record.Version = QUENFALL_VERSION;
     record.KeySet = std::string(KeySetFingerprint());
     SetPackageFacts(record, package, packageName);
@@ -28,12 +26,13 @@ HistoryRecord RecordOfRun(const RadioOutcome& outcome, const Package& package, s
     return record;
 }
 
-void RecordRuns(HistoryRecorder& recorder, const std::vector<RadioOutcome>& outcomes, const Package& package,
-                std::string_view packageName, bool emulated, std::ostream& err) {
+std::string RecordRuns(HistoryRecorder& recorder, const std::vector<RadioOutcome>& outcomes,
+                       const Package& package, std::string_view packageName, bool emulated,
+                       std::string_view program) {
     for (const RadioOutcome& o : outcomes) {
-        if (o.FramesSent > 0) recorder.Record(RecordOfRun(o, package, packageName, emulated));
+        if (o.FramesSent > 0) recorder.Record(RecordOfRun(o, package, packageName, emulated, program));
     }
-    if (const std::string notice = recorder.TakeNotice(); !notice.empty()) err << "quenfall-cli: " << notice << '\n';
+    return recorder.TakeNotice();
 }
 
-}  // namespace quenfall::cli
+}  // namespace quenfall

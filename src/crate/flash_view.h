@@ -4,7 +4,7 @@
 // a single run and the row of a radio in a crate implement it.
 #include "upgrade/upgrade_view.h"
 
-namespace quenfall::cli {
+namespace quenfall {
 
 class FlashView : public UpgradeView {
 public:
@@ -14,4 +14,4 @@ public:
     virtual void Finish() = 0;
 };
 
-}  // namespace quenfall::cli
+}  // namespace quenfall

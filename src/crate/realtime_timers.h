@@ -1,5 +1,5 @@
 #pragma once
-// The timer bank in real time, for the command line: a portable loop on steady_clock that
+// The timer bank in real time, for the runs of the command line and the shop window: a portable loop on steady_clock that
 // sleeps until the next firing is due and then runs its handler, all on the calling thread.
 //
 // Firings keep to a grid: a timer's next firing is due one period after the nominal time
@@ -15,7 +15,7 @@
 
 #include "upgrade/timer_bank.h"
 
-namespace quenfall::cli {
+namespace quenfall {
 
 class RealtimeTimers : public TimerBank {
 public:
@@ -50,4 +50,4 @@ private:
     std::uint64_t firings_ = 0;
 };
 
-}  // namespace quenfall::cli
+}  // namespace quenfall

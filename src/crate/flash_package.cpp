@@ -2,13 +2,13 @@
 // the real-time timer loop.
 #include <optional>
 
-#include "cli/flash_command.h"
-#include "cli/realtime_timers.h"
+#include "crate/flash_package.h"
+#include "crate/realtime_timers.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/traced_link.h"
 
-namespace quenfall::cli {
+namespace quenfall {
 
 int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, FlashView& view,
                  const FlashOptions& options) {
@@ -53,15 +53,4 @@ int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, Flash
     return view.Completed() && !sequencer.Busy() ? 0 : 1;
 }
 
-int FlashOnTerminal(std::shared_ptr<const Package> package, DeviceLink& link, TerminalView& view,
-                    FlashOptions options) {
-    std::string lastNonGood;
-    options.LastNonGood = &lastNonGood;
-    const int status = FlashPackage(std::move(package), link, view, options);
-    if (view.StatusText() == CommunicationErrorText && !lastNonGood.empty()) {
-        view.Note("The last command that did not go through: " + lastNonGood);
-    }
-    return status;
-}
-
-}  // namespace quenfall::cli
+}  // namespace quenfall

@@ -1,8 +1,8 @@
-#include "cli/realtime_timers.h"
+#include "crate/realtime_timers.h"
 
 #include <thread>
 
-namespace quenfall::cli {
+namespace quenfall {
 
 void RealtimeTimers::SwitchOn(TimerId id) {
     auto& due = due_[Index(id)];
@@ -50,4 +50,4 @@ void RealtimeTimers::RunUntil(const std::function<bool()>& done) {
     }
 }
 
-}  // namespace quenfall::cli
+}  // namespace quenfall

@@ -1,0 +1,18 @@
+// One whole upgrade shown on the terminal.
+#include "cli/flash_command.h"
+#include "upgrade/status_texts.h"
+
+namespace quenfall::cli {
+
+int FlashOnTerminal(std::shared_ptr<const Package> package, DeviceLink& link, TerminalView& view,
+                    FlashOptions options) {
+    std::string lastNonGood;
+    options.LastNonGood = &lastNonGood;
+    const int status = FlashPackage(std::move(package), link, view, options);
+    if (view.StatusText() == CommunicationErrorText && !lastNonGood.empty()) {
+        view.Note(std::string(LastCommandProblemLead) + lastNonGood);
+    }
+    return status;
+}
+
+}  // namespace quenfall::cli

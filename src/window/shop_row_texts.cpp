@@ -1,0 +1,34 @@
+#include "window/shop_row_texts.h"
+
+#include <cstdio>
+
+#include "history/history_record.h"
+#include "window/window_texts.h"
+
+namespace quenfall::window {
+
+std::u16string ElapsedText(std::chrono::steady_clock::duration elapsed) {
+    const long long total = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+    const long long seconds = total < 0 ? 0 : total;
+    char text[32];
+    if (seconds >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
+    }
+    return Utf16(text);
+}
+
+std::u16string PackageVerdictText(const Package& package) {
+    const auto& image = package.Image;
+    // The loader has checked the file's last two bytes: the check value, high byte first.
+    const auto checkValue = static_cast<std::uint16_t>(image[image.size() - 2] << 8 | image[image.size() - 1]);
+    const unsigned sections = package.SectionCount;
+    std::string text = "Model code " + std::to_string(unsigned{package.Header.ModelCode}) + ", " +
+                       std::to_string(sections) + (sections == 1 ? " section, " : " sections, ") +
+                       std::to_string(package.TotalBlocks) + (package.TotalBlocks == 1 ? " block, " : " blocks, ") +
+                       "check value " + CheckValueText(checkValue);
+    return Utf16(text);
+}
+
+}  // namespace quenfall::window

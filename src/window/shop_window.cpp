@@ -1,0 +1,312 @@
+#include "window/shop_window.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "crate/crate_summary.h"
+#include "crate/run_record.h"
+#include "package/package_loader.h"
+#include "upgrade/status_texts.h"
+#include "window/shop_row_texts.h"
+#include "window/shop_texts.h"
+#include "window/window_texts.h"
+
+namespace quenfall::window {
+
+namespace {
+
+std::u16string LabelOf(const RadioDrive& drive) { return Utf16(drive.Location.empty() ? drive.Node : drive.Location); }
+
+// A radio is the same radio while it stays where it is plugged in; one whose location the
+// platform cannot tell is known by its node.
+bool SameRadio(const RadioDrive& a, const RadioDrive& b) {
+    return a.Location.empty() && b.Location.empty() ? a.Node == b.Node : a.Location == b.Location;
+}
+
+// The sequencer clears the bar right after the last block; a row sampled ten times a second
+// would seldom show it full. A completed run's row keeps it full.
+int BarWidth(std::string_view status, int width) { return status == UpgradeCompleteText ? ProgressFullWidth : width; }
+
+}  // namespace
+
+ShopWindow::ShopWindow(RadioSource& radios, ShopFace& face, HistoryRecorder& history, std::u16string applicationTitle)
+    : radios_(radios), face_(face), history_(history), applicationTitle_(std::move(applicationTitle)) {}
+
+ShopWindow::~ShopWindow() = default;
+
+template <typename Handler>
+void ShopWindow::Guarded(Handler&& handler) {
+    std::u16string message;
+    try {
+        handler();
+        return;
+    } catch (const std::exception& error) {
+        message = Utf16(error.what());
+    } catch (...) {
+        // Not an error object: shown with an empty text.
+    }
+    ShowDefaultError(message);
+}
+
+void ShopWindow::ShowDefaultError(std::u16string_view message) {
+    // Refresh goes on firing inside the box's own message loop: one box at a time.
+    if (errorBoxOpen_) return;
+    errorBoxOpen_ = true;
+    face_.ShowBox(BoxIcon::Error, applicationTitle_, DefaultErrorText(message));
+    errorBoxOpen_ = false;
+}
+
+// ---- what the face reports -------------------------------------------------------------------
+
+void ShopWindow::Shown() {
+    if (shown_) return;
+    shown_ = true;
+    Guarded([this] {
+        ShowTexts();
+        ListRadios();
+        UpdateControls();
+    });
+    if (startPackage_) Guarded([this] { Load(*startPackage_); });
+}
+
+void ShopWindow::Click(ShopControl control) {
+    switch (control) {
+    case ShopControl::SelectButton: Guarded([this] { Select(); }); break;
+    case ShopControl::UpgradeAllButton: Guarded([this] { StartRuns(false); }); break;
+    case ShopControl::RetryFailedButton: Guarded([this] { StartRuns(true); }); break;
+    default: break;
+    }
+}
+
+bool ShopWindow::KeyDown(ShopControl focused, Key key) {
+    if (key != Key::Enter) return false;
+    // A focused button takes Enter as its own press, as on every desktop; elsewhere Enter
+    // presses the default button.
+    if (focused == ShopControl::SelectButton && !Running()) {
+        Click(focused);
+        return true;
+    }
+    if (focused == ShopControl::RetryFailedButton && MayRetryFailed()) {
+        Click(focused);
+        return true;
+    }
+    if (!MayUpgradeAll()) return false;
+    Click(ShopControl::UpgradeAllButton);
+    return true;
+}
+
+void ShopWindow::Refresh() {
+    Guarded([this] {
+        bool anyRunning = false;
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            RowState& row = rows_[i];
+            if (!row.Run) continue;
+            const RunSnapshot snapshot = row.Run->Snapshot();
+            ShopRowView view = row.Shown;
+            view.Status = Utf16(snapshot.Status);
+            view.ProgressWidth = BarWidth(snapshot.Status, snapshot.ProgressWidth);
+            view.Elapsed = ElapsedText(snapshot.Elapsed);
+            view.Outcome = !snapshot.Ended ? RowOutcome::None : snapshot.Completed ? RowOutcome::Success : RowOutcome::Failure;
+            UpdateRow(i, std::move(view));
+            anyRunning = anyRunning || !snapshot.Ended;
+        }
+        if (!anyRunning && Running()) RunsEnded();
+    });
+}
+
+void ShopWindow::UsbDeviceChanged() {
+    // During runs the rows stay as they are: each run follows its own radio through its
+    // restart, and the list catches up once every run has ended.
+    if (Running()) return;
+    Guarded([this] {
+        ListRadios();
+        UpdateControls();
+    });
+}
+
+bool ShopWindow::CloseQuery() {
+    if (!Running()) return true;
+    face_.ShowBox(BoxIcon::None, applicationTitle_, RunsGoOnText);
+    return false;
+}
+
+bool ShopWindow::Running() const {
+    return std::any_of(rows_.begin(), rows_.end(), [](const RowState& row) { return row.Run != nullptr; });
+}
+
+// ---- the handlers ------------------------------------------------------------------------------
+
+void ShopWindow::ShowTexts() {
+    face_.SetCaption(ShopCaption);
+    face_.SetText(ShopControl::PackageEdit, u"");
+    face_.SetText(ShopControl::SelectButton, ShopSelectButtonText);
+    face_.SetText(ShopControl::PackageVerdict, NoPackageText);
+    face_.SetText(ShopControl::Summary, u"");
+    face_.SetText(ShopControl::UpgradeAllButton, UpgradeAllButtonText);
+    face_.SetText(ShopControl::RetryFailedButton, RetryFailedButtonText);
+    face_.SetDefaultButton(ShopControl::UpgradeAllButton);
+}
+
+void ShopWindow::Select() {
+    if (Running()) return;
+    // Set anew for every use, with the main window's filter.
+    const std::optional<ChosenFile> chosen = face_.OpenFileName(PackageFilter);
+    if (chosen) Load(*chosen);
+}
+
+void ShopWindow::Load(const ChosenFile& file) {
+    if (Running()) return;
+    LoadResult result = LoadPackage(file.Path);
+    switch (result.Verdict) {
+    case LoadVerdict::Accepted: {
+        package_ = std::move(result.Accepted);
+        const std::u8string name = file.Path.filename().u8string();
+        packageName_.assign(name.begin(), name.end());
+        face_.SetText(ShopControl::PackageEdit, file.Text);
+        face_.SetText(ShopControl::PackageVerdict, PackageVerdictText(*package_));
+        // Emulated radios take the package's model, as the main window's does.
+        radios_.Adopt(*package_);
+        ListRadios();
+        UpdateControls();
+        if (MayUpgradeAll()) face_.SetFocus(ShopControl::UpgradeAllButton);
+        break;
+    }
+    case LoadVerdict::Refused:
+        // As the main window: the refusal in a box, and no package any more.
+        package_.reset();
+        packageName_.clear();
+        face_.SetText(ShopControl::PackageEdit, u"");
+        face_.SetText(ShopControl::PackageVerdict, Utf16(result.Message));
+        UpdateControls();
+        face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(result.Message));
+        break;
+    case LoadVerdict::Unreadable:
+        // Nothing was read: the package loaded before, if any, stays.
+        ShowDefaultError(Utf16(result.Message));
+        break;
+    }
+}
+
+bool ShopWindow::MayUpgradeAll() const { return package_ && !rows_.empty() && !Running(); }
+
+bool ShopWindow::MayRetryFailed() const {
+    if (!package_ || Running()) return false;
+    return std::any_of(rows_.begin(), rows_.end(),
+                       [](const RowState& row) { return row.Outcome && !row.Outcome->Completed; });
+}
+
+void ShopWindow::StartRuns(bool failedOnly) {
+    if (failedOnly ? !MayRetryFailed() : !MayUpgradeAll()) return;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        RowState& row = rows_[i];
+        if (failedOnly && !(row.Outcome && !row.Outcome->Completed)) continue;
+        row.Outcome.reset();
+        row.Run = std::make_unique<RadioRun>(package_, radios_.Bind(row.Drive), runOptions_);
+        ShopRowView view = row.Shown;
+        view.Status.clear();
+        view.ProgressWidth = 0;
+        view.Elapsed = ElapsedText({});
+        view.Outcome = RowOutcome::None;
+        UpdateRow(i, std::move(view));
+    }
+    UpdateControls();
+    refreshOn_ = true;
+    face_.SetRefreshTimer(true);
+}
+
+void ShopWindow::RunsEnded() {
+    std::vector<RadioOutcome> outcomes;
+    std::vector<std::size_t> ran;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (!rows_[i].Run) continue;
+        outcomes.push_back(rows_[i].Run->Outcome());
+        ran.push_back(i);
+    }
+    // What the radios found wrong fails a run whose dialogue went through.
+    radios_.Judge(outcomes, *package_);
+    for (std::size_t k = 0; k < ran.size(); ++k) {
+        RowState& row = rows_[ran[k]];
+        const RunSnapshot last = row.Run->Snapshot();
+        row.Run.reset();
+        const RadioOutcome& outcome = outcomes[k];
+        row.Outcome = outcome;
+        ShopRowView view = row.Shown;
+        if (!outcome.LastNode.empty()) {
+            view.Node = Utf16(outcome.LastNode);
+            row.Drive.Node = outcome.LastNode;
+        }
+        view.Status = Utf16(outcome.Completed || outcome.Outcome.empty() ? last.Status : outcome.Outcome);
+        view.ProgressWidth = outcome.Completed ? ProgressFullWidth : last.ProgressWidth;
+        view.Elapsed = ElapsedText(last.Elapsed);
+        view.Outcome = outcome.Completed ? RowOutcome::Success : RowOutcome::Failure;
+        UpdateRow(ran[k], std::move(view));
+    }
+    refreshOn_ = false;
+    face_.SetRefreshTimer(false);
+    const std::string notice = RecordRuns(history_, outcomes, *package_, packageName_, radios_.Emulated(), "quenfall");
+    // Radios that came or went meanwhile; a radio whose run failed as it went away keeps its
+    // row until the next notice, so that the failure is seen (and retried once it is back).
+    ListRadios(true);
+    UpdateControls();
+    if (!notice.empty()) face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(notice));
+}
+
+void ShopWindow::ListRadios(bool keepFailed) {
+    const std::vector<RadioDrive> drives = radios_.Drives();
+    std::vector<ShopRowView> before;
+    for (const RowState& row : rows_) before.push_back(row.Shown);
+
+    // Radios that left disappear; those still there keep their order and how their last
+    // run went; arrivals come last.
+    std::vector<RowState> rows;
+    for (RowState& row : rows_) {
+        const auto found =
+            std::find_if(drives.begin(), drives.end(), [&](const RadioDrive& d) { return SameRadio(d, row.Drive); });
+        if (found == drives.end()) {
+            if (keepFailed && row.Outcome && !row.Outcome->Completed) rows.push_back(std::move(row));
+            continue;
+        }
+        row.Drive = *found;
+        row.Shown.Node = Utf16(found->Node);
+        rows.push_back(std::move(row));
+    }
+    for (const RadioDrive& drive : drives) {
+        const bool listed =
+            std::any_of(rows.begin(), rows.end(), [&](const RowState& row) { return SameRadio(row.Drive, drive); });
+        if (listed) continue;
+        RowState& row = rows.emplace_back();
+        row.Drive = drive;
+        row.Shown.Location = LabelOf(drive);
+        row.Shown.Node = Utf16(drive.Node);
+        row.Shown.Status = Utf16(DeviceConnectedText);
+    }
+    rows_ = std::move(rows);
+
+    if (rows_.size() != before.size()) face_.SetRowCount(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (i >= before.size() || before[i] != rows_[i].Shown) face_.SetRow(i, rows_[i].Shown);
+    }
+}
+
+void ShopWindow::UpdateRow(std::size_t index, ShopRowView view) {
+    if (view == rows_[index].Shown) return;
+    rows_[index].Shown = std::move(view);
+    face_.SetRow(index, rows_[index].Shown);
+}
+
+void ShopWindow::UpdateControls() {
+    const bool running = Running();
+    face_.SetEnabled(ShopControl::SelectButton, !running);
+    face_.SetEnabled(ShopControl::UpgradeAllButton, MayUpgradeAll());
+    face_.SetEnabled(ShopControl::RetryFailedButton, MayRetryFailed());
+    std::size_t completed = 0;
+    bool anyOutcome = false;
+    for (const RowState& row : rows_) {
+        if (!row.Outcome) continue;
+        anyOutcome = true;
+        if (row.Outcome->Completed) ++completed;
+    }
+    face_.SetText(ShopControl::Summary, anyOutcome ? Utf16(UpgradedSummary(completed, rows_.size())) : u"");
+}
+
+}  // namespace quenfall::window

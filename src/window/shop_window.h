@@ -1,0 +1,104 @@
+#pragma once
+// The shop window's decisions, once for every face: a crate of radios upgraded from one
+// window, one row per radio labelled by where it is plugged in, one run per radio (the
+// crate's runs, crate/radio_run.h, each on a thread of its own). A face (src/ui/qt,
+// src/ui/win32) builds the controls of shop_face.h, hands every user action, refresh tick
+// and USB notice to the methods below, on the window's thread, and carries out what
+// ShopFace asks. No platform header is needed here.
+//
+// Starting runs does not wait for them: while any goes on the face's refresh timer is on,
+// and each Refresh reads every run's state and repaints the rows that changed.
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "crate/radio_run.h"
+#include "crate/radio_source.h"
+#include "history/history_recorder.h"
+#include "package/package.h"
+#include "window/shop_face.h"
+#include "window/window_face.h"
+
+namespace quenfall::window {
+
+class ShopWindow {
+public:
+    // radios: where the radios come from. history: where every run is recorded.
+    // applicationTitle: the caption of the boxes (see ApplicationTitle).
+    ShopWindow(RadioSource& radios, ShopFace& face, HistoryRecorder& history, std::u16string applicationTitle);
+    // Waits for runs still going on (the face refuses to close meanwhile).
+    ~ShopWindow();
+    ShopWindow(const ShopWindow&) = delete;
+    ShopWindow& operator=(const ShopWindow&) = delete;
+
+    // The package loaded as the window is first shown, exactly as Select would load it.
+    void SetStartPackage(ChosenFile file) { startPackage_ = std::move(file); }
+    // Options of every run (tests shorten the restart wait).
+    void SetRunOptions(FlashOptions options) { runOptions_ = std::move(options); }
+
+    // ---- what the face reports (each guarded: an error that escapes is shown in the
+    // default error box and the window carries on) ----
+    // Shown the first time: caption, texts, the radios listed, the start package loaded.
+    void Shown();
+    // SelectButton, UpgradeAllButton, RetryFailedButton; other controls do nothing.
+    void Click(ShopControl control);
+    // A key pressed while focused has the focus; true when the window used it (Enter
+    // presses the focused button, else Upgrade all, the default button, when it may).
+    bool KeyDown(ShopControl focused, Key key);
+    // The refresh timer fired (ShopFace::SetRefreshTimer).
+    void Refresh();
+    // A USB device came or went (the platform's notice or the emulated crate's).
+    void UsbDeviceChanged();
+    // False while any run goes on, after telling why in a box.
+    bool CloseQuery();
+    // The boxes' caption.
+    const std::u16string& Title() const { return applicationTitle_; }
+
+    // ---- for the faces' tests and the benchmark ----
+    bool Running() const;
+    std::size_t RowCount() const { return rows_.size(); }
+    const ShopRowView& Row(std::size_t index) const { return rows_.at(index).Shown; }
+    const std::shared_ptr<const Package>& LoadedPackage() const { return package_; }
+    // How the last run of row index ended; none before its first run or while it goes on.
+    const std::optional<RadioOutcome>& RowOutcomeOf(std::size_t index) const { return rows_.at(index).Outcome; }
+
+private:
+    struct RowState {
+        RadioDrive Drive;
+        ShopRowView Shown;
+        std::unique_ptr<RadioRun> Run;
+        std::optional<RadioOutcome> Outcome;
+    };
+
+    template <typename Handler>
+    void Guarded(Handler&& handler);
+    void ShowTexts();
+    void Select();
+    void Load(const ChosenFile& file);
+    void StartRuns(bool failedOnly);
+    void RunsEnded();
+    void ListRadios(bool keepFailed = false);
+    void UpdateRow(std::size_t index, ShopRowView view);
+    void UpdateControls();
+    void ShowDefaultError(std::u16string_view message);
+    bool MayUpgradeAll() const;
+    bool MayRetryFailed() const;
+
+    RadioSource& radios_;
+    ShopFace& face_;
+    HistoryRecorder& history_;
+    std::u16string applicationTitle_;
+    FlashOptions runOptions_;
+    std::optional<ChosenFile> startPackage_;
+    std::shared_ptr<const Package> package_;
+    std::string packageName_;
+    std::vector<RowState> rows_;
+    bool shown_ = false;
+    bool refreshOn_ = false;
+    bool errorBoxOpen_ = false;
+};
+
+}  // namespace quenfall::window

@@ -1,0 +1,327 @@
+// The shop window's decisions over whole runs in real time: a recording face, a crate of
+// emulated radios that restart into boot mode and trade device names, the history in a
+// file of the test's own. What a face adds (drawing, real timers, native boxes) is tested
+// in tests/ui.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "crate/radio_source.h"
+#include "history/history_reading.h"
+#include "history/history_recorder.h"
+#include "package/package_loader.h"
+#include "package/package_writer.h"
+#include "radio/emulated_crate.h"
+#include "recording_shop_face.h"
+#include "upgrade/status_texts.h"
+#include "window/shop_texts.h"
+#include "window/shop_window.h"
+#include "window/start_options.h"
+#include "window/window_texts.h"
+
+using namespace quenfall;
+using namespace quenfall::window;
+using test::RecordingShopFace;
+
+namespace {
+
+const ProfileSelection TestModel{0, 1, 0, 0};
+
+// A folder of the case's own: the suite's cases run side by side.
+class Folder {
+public:
+    Folder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("quenfall-shop-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~Folder() { std::filesystem::remove_all(path_); }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Twelve blocks in one section.
+std::filesystem::path WriteSmallPackage(const std::filesystem::path& path) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = TestModel.ScrambleMode;
+    std::vector<std::uint8_t> data(12 * 2048);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + i / 2048);
+    spec.Sections = {{0, 0, std::move(data)}};
+    const auto bytes = WritePackage(spec);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+ChosenFile Chosen(const std::filesystem::path& path) { return {path, path.u16string()}; }
+
+// The face's refresh timer, as a face runs it: Refresh every interval while it is on, until
+// it is switched off or a generous bound passes (a run of this package takes seconds).
+void RefreshUntilIdle(ShopWindow& window, const RecordingShopFace& face) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (face.refreshOn && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(ShopRefreshInterval);
+        window.Refresh();
+    }
+}
+
+std::unique_ptr<EmulatedCrate> CrateOf(std::size_t radios, std::optional<std::size_t> lostAt = std::nullopt) {
+    std::vector<EmulatedRadioConfig> configs;
+    for (std::size_t i = 0; i < radios; ++i) {
+        EmulatedRadioConfig config = EmulatedCrateRadio(i, radios, TestModel, {});
+        if (lostAt == i) {
+            config.RestartOnEnter = false;  // straight into the upload: the case is about the loss
+            config.Faults.DisappearAtBlock = 5;
+        }
+        configs.push_back(std::move(config));
+    }
+    return std::make_unique<EmulatedCrate>(std::move(configs));
+}
+
+TEST(ShopWindow, FourRadiosUpgradedAtOnceEachFollowedThroughItsRestart) {
+    Folder folder;
+    const auto package = WriteSmallPackage(folder.Path() / "fw.bin");
+    EmulatedRadioSource radios(4, ProfileSelection{});
+    HistoryRecorder history(folder.Path() / "history.jsonl");
+    RecordingShopFace face;
+    ShopWindow window(radios, face, history, u"Quenfall");
+    window.SetStartPackage(Chosen(package));
+    window.Shown();
+
+    EXPECT_EQ(face.caption, u"Quenfall Shop");
+    EXPECT_EQ(face.Text(ShopControl::UpgradeAllButton), u"Upgrade all");
+    EXPECT_EQ(face.Text(ShopControl::RetryFailedButton), u"Retry failed");
+    EXPECT_EQ(face.Text(ShopControl::PackageEdit), package.u16string());
+    EXPECT_EQ(face.Text(ShopControl::PackageVerdict), u"Model code 0, 1 section, 12 blocks, check value " +
+                                                          Utf16(CheckValueText(static_cast<std::uint16_t>(
+                                                              window.LoadedPackage()->Image.end()[-2] << 8 |
+                                                              window.LoadedPackage()->Image.end()[-1]))));
+    ASSERT_EQ(face.rows.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(face.rows[i].Location, Utf16(EmulatedCrate::PortLocation(i)));
+        EXPECT_EQ(face.rows[i].Status, Utf16(DeviceConnectedText));
+        EXPECT_EQ(face.rows[i].Outcome, RowOutcome::None);
+    }
+    EXPECT_EQ(face.rows[0].Node, u"/dev/sda");
+    EXPECT_EQ(face.defaultButton, ShopControl::UpgradeAllButton);
+    ASSERT_FALSE(face.focus.empty());
+    EXPECT_EQ(face.focus.back(), ShopControl::UpgradeAllButton) << "once a package is loaded";
+    EXPECT_TRUE(face.Enabled(ShopControl::UpgradeAllButton));
+    EXPECT_FALSE(face.Enabled(ShopControl::RetryFailedButton));
+    EXPECT_TRUE(face.timerCalls.empty());
+
+    // Enter in the package's path presses Upgrade all, the default button.
+    EXPECT_TRUE(window.KeyDown(ShopControl::PackageEdit, Key::Enter));
+    EXPECT_TRUE(window.Running());
+    EXPECT_TRUE(face.refreshOn);
+    EXPECT_FALSE(face.Enabled(ShopControl::SelectButton));
+    EXPECT_FALSE(face.Enabled(ShopControl::UpgradeAllButton));
+    EXPECT_FALSE(face.Enabled(ShopControl::RetryFailedButton));
+    // Nothing may start a second run of a radio, nor change the package, meanwhile.
+    EXPECT_FALSE(window.KeyDown(ShopControl::RadioList, Key::Enter));
+    window.Click(ShopControl::SelectButton);
+    EXPECT_TRUE(face.filters.empty());
+    // Closing is refused, and the box says why.
+    EXPECT_FALSE(window.CloseQuery());
+    ASSERT_EQ(face.boxes.size(), 1u);
+    EXPECT_EQ(face.boxes[0].Text, RunsGoOnText);
+    EXPECT_EQ(face.boxes[0].Caption, u"Quenfall");
+    // The rows stay as they are while radios restart and trade names.
+    const int rowCounts = face.rowCountCalls;
+    window.UsbDeviceChanged();
+    EXPECT_EQ(face.rowCountCalls, rowCounts);
+
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn) << "the runs did not end";
+    EXPECT_FALSE(window.Running());
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(face.rows[i].Location, Utf16(EmulatedCrate::PortLocation(i)));
+        EXPECT_EQ(face.rows[i].Status, Utf16(UpgradeCompleteText));
+        EXPECT_EQ(face.rows[i].Outcome, RowOutcome::Success);
+        EXPECT_EQ(face.rows[i].ProgressWidth, ProgressFullWidth);
+        EXPECT_FALSE(face.rows[i].Elapsed.empty());
+        EXPECT_TRUE(radios.Crate().Radio(i).CompareSections(SectionsOf(*window.LoadedPackage())).empty());
+        EXPECT_EQ(radios.Crate().Radio(i).Restarts(), 1u);
+    }
+    // The last radio back took the first one's old name: only the location told them apart.
+    EXPECT_EQ(face.rows[3].Node, u"/dev/sda");
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"4 of 4 radios upgraded");
+    EXPECT_TRUE(window.CloseQuery());
+    EXPECT_EQ(face.boxes.size(), 1u);
+    EXPECT_TRUE(face.Enabled(ShopControl::UpgradeAllButton));
+    EXPECT_FALSE(face.Enabled(ShopControl::RetryFailedButton)) << "nothing failed";
+
+    const HistoryContents recorded = ReadHistoryFile(folder.Path() / "history.jsonl");
+    ASSERT_EQ(recorded.Records.size(), 4u);
+    for (const HistoryRecord& r : recorded.Records) {
+        EXPECT_EQ(r.Program, "quenfall");
+        EXPECT_EQ(r.Package, "fw.bin");
+        EXPECT_TRUE(r.Completed);
+        EXPECT_TRUE(r.Emulated);
+        EXPECT_EQ(r.Outcome, UpgradeCompleteText);
+    }
+    EXPECT_EQ(recorded.Records[0].Location, "1-1.1");
+
+    // No row was repainted more often than once a refresh, however fast its run ticked.
+    std::vector<std::size_t> perRow(4);
+    for (std::size_t index : face.setRows) ++perRow.at(index);
+    for (std::size_t count : perRow) EXPECT_LT(count, 400u);
+}
+
+TEST(ShopWindow, ARadioLostMidUploadFailsAloneAndRetryFailedUpgradesItAlone) {
+    Folder folder;
+    const auto package = WriteSmallPackage(folder.Path() / "fw.bin");
+    EmulatedRadioSource radios(CrateOf(4, 2));
+    HistoryRecorder history(folder.Path() / "history.jsonl");
+    RecordingShopFace face;
+    ShopWindow window(radios, face, history, u"Quenfall");
+    face.answers.push_back(Chosen(package));
+    window.Shown();
+    window.Click(ShopControl::SelectButton);
+    EXPECT_EQ(face.filters, std::vector<std::u16string>{PackageFilter});
+    ASSERT_NE(window.LoadedPackage(), nullptr);
+
+    window.Click(ShopControl::UpgradeAllButton);
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn);
+    ASSERT_EQ(face.rows.size(), 4u) << "the lost radio keeps its row so that its failure is seen";
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        if (i == 2) {
+            EXPECT_EQ(face.rows[i].Status, Utf16(CommunicationErrorText));
+            EXPECT_EQ(face.rows[i].Outcome, RowOutcome::Failure);
+        } else {
+            EXPECT_EQ(face.rows[i].Status, Utf16(UpgradeCompleteText));
+            EXPECT_EQ(face.rows[i].Outcome, RowOutcome::Success);
+        }
+    }
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"3 of 4 radios upgraded");
+    EXPECT_TRUE(face.Enabled(ShopControl::RetryFailedButton));
+    ASSERT_TRUE(window.RowOutcomeOf(2).has_value());
+    EXPECT_EQ(window.RowOutcomeOf(2)->BlocksSent, 6u);
+
+    // The radio is plugged back in, as it was lost: the watch lists it again in its row.
+    EmulatedRadio& lost = radios.Crate().Radio(2);
+    lost.Faults().DisappearAtBlock.reset();
+    lost.PlugIn();
+    window.UsbDeviceChanged();
+    ASSERT_EQ(face.rows.size(), 4u);
+    EXPECT_EQ(face.rows[2].Location, u"1-1.3");
+    EXPECT_EQ(face.rows[2].Outcome, RowOutcome::Failure) << "its failure stands until it is retried";
+
+    std::vector<std::uint32_t> writesBefore;
+    for (std::size_t i = 0; i < 4; ++i) writesBefore.push_back(radios.Crate().Radio(i).Writes());
+    face.setRows.clear();
+    // Enter on the focused Retry failed presses it, not the default button.
+    EXPECT_TRUE(window.KeyDown(ShopControl::RetryFailedButton, Key::Enter));
+    EXPECT_TRUE(window.Running());
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn);
+    for (std::size_t index : face.setRows) EXPECT_EQ(index, 2u) << "only the retried row changed";
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(face.rows[i].Outcome, RowOutcome::Success);
+        EXPECT_EQ(face.rows[i].Status, Utf16(UpgradeCompleteText));
+        if (i != 2) EXPECT_EQ(radios.Crate().Radio(i).Writes(), writesBefore[i]) << "the others got nothing";
+    }
+    EXPECT_GT(lost.Writes(), writesBefore[2]);
+    EXPECT_TRUE(lost.CompareSections(SectionsOf(*window.LoadedPackage())).empty());
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"4 of 4 radios upgraded");
+    EXPECT_FALSE(face.Enabled(ShopControl::RetryFailedButton));
+
+    const HistoryContents recorded = ReadHistoryFile(folder.Path() / "history.jsonl");
+    ASSERT_EQ(recorded.Records.size(), 5u) << "four runs, then the retry";
+    EXPECT_EQ(recorded.Records[2].Location, "1-1.3");
+    EXPECT_FALSE(recorded.Records[2].Completed);
+    EXPECT_EQ(recorded.Records[2].Outcome, CommunicationErrorText);
+    EXPECT_EQ(recorded.Records[4].Location, "1-1.3");
+    EXPECT_TRUE(recorded.Records[4].Completed);
+}
+
+TEST(ShopWindow, AnIdleWindowTakesNoTicksAndListsArrivalsAndRemovals) {
+    Folder folder;
+    EmulatedRadioSource radios(CrateOf(3));
+    HistoryRecorder history(folder.Path() / "history.jsonl");
+    RecordingShopFace face;
+    ShopWindow window(radios, face, history, u"Quenfall");
+    window.Shown();
+    ASSERT_EQ(face.rows.size(), 3u);
+    EXPECT_EQ(face.Text(ShopControl::PackageVerdict), NoPackageText);
+    EXPECT_FALSE(face.Enabled(ShopControl::UpgradeAllButton)) << "no package";
+    // Enter without a package is left to the face; other keys always are.
+    EXPECT_FALSE(window.KeyDown(ShopControl::RadioList, Key::Enter));
+    EXPECT_FALSE(window.KeyDown(ShopControl::UpgradeAllButton, Key::Other));
+    window.Click(ShopControl::UpgradeAllButton);
+    EXPECT_FALSE(window.Running());
+
+    // The middle radio leaves: its row goes and the last moves up; it comes back last.
+    radios.Crate().Radio(1).Unplug();
+    window.UsbDeviceChanged();
+    ASSERT_EQ(face.rows.size(), 2u);
+    EXPECT_EQ(face.rows[0].Location, u"1-1.1");
+    EXPECT_EQ(face.rows[1].Location, u"1-1.3");
+    radios.Crate().Radio(1).PlugIn();
+    window.UsbDeviceChanged();
+    ASSERT_EQ(face.rows.size(), 3u);
+    EXPECT_EQ(face.rows[2].Location, u"1-1.2");
+
+    // A package refused: the main window's refusal, in the verdict line and in its box.
+    const auto refused = folder.Path() / "refused.bin";
+    std::ofstream(refused, std::ios::binary) << std::string(200, 'x');
+    face.answers.push_back(Chosen(refused));
+    EXPECT_TRUE(window.KeyDown(ShopControl::SelectButton, Key::Enter));
+    EXPECT_EQ(window.LoadedPackage(), nullptr);
+    EXPECT_EQ(face.Text(ShopControl::PackageVerdict), Utf16(PackageMismatchText));
+    ASSERT_EQ(face.boxes.size(), 1u);
+    EXPECT_EQ(face.boxes[0].Text, Utf16(PackageMismatchText));
+    // One that cannot be read: the default error display; the verdict stays.
+    face.answers.push_back(Chosen(folder.Path() / "missing.bin"));
+    window.Click(ShopControl::SelectButton);
+    ASSERT_EQ(face.boxes.size(), 2u);
+    EXPECT_EQ(face.boxes[1].Icon, BoxIcon::Error);
+
+    const std::size_t painted = face.setRows.size();
+    window.Refresh();
+    EXPECT_EQ(face.setRows.size(), painted) << "nothing runs: nothing to repaint";
+    EXPECT_TRUE(face.timerCalls.empty()) << "an idle window asks for no refresh timer";
+    EXPECT_TRUE(window.CloseQuery());
+}
+
+TEST(ShopWindow, AHistoryThatCannotBeWrittenIsToldOnceAndTheRunsStand) {
+    Folder folder;
+    const auto package = WriteSmallPackage(folder.Path() / "fw.bin");
+    // The history's folder is a file: nothing can be written under it.
+    std::ofstream(folder.Path() / "not-a-folder") << "x";
+    EmulatedRadioSource radios(CrateOf(2, 1));
+    HistoryRecorder history(folder.Path() / "not-a-folder" / "history.jsonl");
+    RecordingShopFace face;
+    ShopWindow window(radios, face, history, u"Quenfall");
+    window.SetStartPackage(Chosen(package));
+    window.Shown();
+    window.Click(ShopControl::UpgradeAllButton);
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn);
+    ASSERT_EQ(face.boxes.size(), 1u);
+    EXPECT_NE(face.boxes[0].Text.find(u"not recorded"), std::u16string::npos) << Utf8(face.boxes[0].Text);
+    EXPECT_EQ(face.rows[0].Outcome, RowOutcome::Success);
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"1 of 2 radios upgraded");
+
+    // The failed radio is back and retried: the history still cannot be written, and that
+    // is not told again.
+    radios.Crate().Radio(1).Faults().DisappearAtBlock.reset();
+    radios.Crate().Radio(1).PlugIn();
+    window.UsbDeviceChanged();
+    window.Click(ShopControl::RetryFailedButton);
+    RefreshUntilIdle(window, face);
+    EXPECT_EQ(face.boxes.size(), 1u);
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"2 of 2 radios upgraded");
+}
+
+}  // namespace
