@@ -1,8 +1,9 @@
 // The radio helper of the tests: quenfall-radio-helper.exe's own loop and pipe, with the
-// drive calls faked (tests/link/fake_windows_drives.h): an emulated radio already in boot
-// mode behind \\.\R:. When the pipe closes it writes what the radio saw to the file named by
-// QUENFALL_FAKE_HELPER_REPORT: "commands N" and "vendor blocks only" or the offending
-// command, "sections intact" or what differs, and the radio's protocol violations.
+// drive calls faked (tests/link/fake_windows_drives.h): emulated radios already in boot
+// mode behind \\.\R: and \\.\S:. When its last pipe closes it writes what the radios saw
+// to the file named by QUENFALL_FAKE_HELPER_REPORT: "commands N" and "vendor blocks only" or
+// the offending command, then for each radio "sections intact" or what differs, its
+// protocol violations and its exits answered (the second's lines begin "second: ").
 #include <windows.h>
 
 #include <cstdio>
@@ -32,11 +33,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         bool vendorOnly = true;
         for (const auto& c : drives.commands) vendorOnly = vendorOnly && c.CommandBlockIsTheVendors;
         out << (vendorOnly ? "vendor blocks only" : "another command block") << '\n';
-        const auto differences = drives.radio.CompareSections(SectionsOf(*package));
-        out << (differences.empty() ? "sections intact" : "sections differ") << '\n';
-        for (const auto& d : differences) out << "difference: " << d << '\n';
-        for (const auto& v : drives.radio.Violations()) out << "violation: " << v << '\n';
-        out << "exits answered " << drives.radio.ExitsAnswered() << '\n';
+        auto describe = [&](const EmulatedRadio& radio, const char* prefix) {
+            const auto differences = radio.CompareSections(SectionsOf(*package));
+            out << prefix << (differences.empty() ? "sections intact" : "sections differ") << '\n';
+            for (const auto& d : differences) out << prefix << "difference: " << d << '\n';
+            for (const auto& v : radio.Violations()) out << prefix << "violation: " << v << '\n';
+            out << prefix << "exits answered " << radio.ExitsAnswered() << '\n';
+        };
+        // The second first: the test waits for the first radio's last line.
+        describe(drives.second, "second: ");
+        describe(drives.radio, "");
     }
     return status;
 }

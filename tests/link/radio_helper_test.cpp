@@ -70,6 +70,12 @@ TEST(HelperRequests, OneNodeUnderDevThenOnlyTheDialoguesCommands) {
     EXPECT_EQ(WhyRequestRefused(Write(8), false), "no device is open");
     EXPECT_EQ(WhyRequestRefused(Read(9), false), "no device is open");
     EXPECT_NE(WhyRequestRefused(Request{}, true), "");
+    // A further connection is the Windows helper's alone to make: this one makes none.
+    Request channel;
+    channel.Type = RequestType::Channel;
+    channel.Node = "/dev/sg1";
+    EXPECT_NE(WhyRequestRefused(channel, false), "");
+    EXPECT_NE(WhyRequestRefused(channel, true), "");
 }
 
 TEST(HelperProtocol, RequestsAndRepliesSurviveTheWireAndJunkIsMalformed) {
@@ -424,8 +430,11 @@ protected:
     std::vector<fs::path> made;
 };
 
-// The greeting of a helper without the capability: length 3, 'H', version 1, flags 0.
-const char* Greeting = "printf '\\000\\000\\000\\003H\\002\\000'";
+// The greeting of a helper without the capability: length 3, 'H', this protocol's version
+// (in octal, as printf reads it), flags 0.
+const std::string Greeting =
+    "printf '\\000\\000\\000\\003H\\" + std::to_string(ProtocolVersion / 64) +
+    std::to_string(ProtocolVersion / 8 % 8) + std::to_string(ProtocolVersion % 8) + "\\000'";
 
 TEST_F(BrokenHelper, AMissingOrFailingProgramIsAProblemInWords) {
     HelperStart start = StartHelperProcess("/nonexistent/quenfall-radio-helper", Short());

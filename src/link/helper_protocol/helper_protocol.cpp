@@ -35,7 +35,8 @@ void EncodeRequestInto(const Request& request, std::vector<std::uint8_t>& body) 
     body.reserve(1 + request.Node.size() + request.Data.size() + 2);
     body.push_back(static_cast<std::uint8_t>(request.Type));
     switch (request.Type) {
-        case RequestType::Open: body.insert(body.end(), request.Node.begin(), request.Node.end()); break;
+        case RequestType::Open:
+        case RequestType::Channel: body.insert(body.end(), request.Node.begin(), request.Node.end()); break;
         case RequestType::Write: body.insert(body.end(), request.Data.begin(), request.Data.end()); break;
         case RequestType::Read: PutBigEndian(body, request.ReadLength, 2); break;
         case RequestType::Malformed: break;
@@ -49,6 +50,10 @@ Request DecodeRequest(std::span<const std::uint8_t> body) {
     switch (body[0]) {
         case static_cast<std::uint8_t>(RequestType::Open):
             request.Type = RequestType::Open;
+            request.Node.assign(rest.begin(), rest.end());
+            break;
+        case static_cast<std::uint8_t>(RequestType::Channel):
+            request.Type = RequestType::Channel;
             request.Node.assign(rest.begin(), rest.end());
             break;
         case static_cast<std::uint8_t>(RequestType::Write):

@@ -11,13 +11,18 @@
 //                                                      "\\.\E:"
 //                                     Write        'W' the request frame
 //                                     Read         'R' answer length (2, BE)
+//                                     Channel      'C' pipe name (bytes): Windows only, on
+//                                                      the first connection only: the helper
+//                                                      connects to that pipe too and serves it
+//                                                      on a thread of its own
 //   helper -> client, one per request Reply        'r' outcome error(4, BE) text length(2, BE)
 //                                                      SCSI status, host status(2, BE),
 //                                                      driver status(2, BE), sense length(1)
 //                                                      text sense data (a Read's answer)
 //
 // The helper answers every request with exactly one reply, in order. It ends when the
-// client closes its end, and on any framing error.
+// client closes its end (on Windows: its first connection, once every other has closed
+// too), and on any framing error.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +35,7 @@
 
 namespace quenfall::helper {
 
-inline constexpr std::uint8_t ProtocolVersion = 2;
+inline constexpr std::uint8_t ProtocolVersion = 3;
 inline constexpr std::size_t LengthPrefixSize = 4;
 // The longest body: a reply carrying an answer of the largest length a Read may ask for,
 // with room for its header and a refusal text.
@@ -42,12 +47,13 @@ enum class RequestType : std::uint8_t {
     Open = 'O',
     Write = 'W',
     Read = 'R',
-    Malformed = 0,  // anything the helper cannot read as one of the three
+    Channel = 'C',
+    Malformed = 0,  // anything the helper cannot read as one of the four
 };
 
 struct Request {
     RequestType Type = RequestType::Malformed;
-    std::string Node;                // Open
+    std::string Node;                // Open; Channel: the pipe's name
     std::vector<std::uint8_t> Data;  // Write
     std::uint32_t ReadLength = 0;    // Read
 };

@@ -59,6 +59,7 @@ std::string WhyRequestRefused(const Request& request, bool nodeOpen, NodeNaming 
                 return "a read of " + std::to_string(request.ReadLength) + " bytes is out of range";
             }
             return {};
+        case RequestType::Channel:  // the Windows helper's first connection answers it itself
         case RequestType::Malformed: break;
     }
     return "not a request the radio helper knows";

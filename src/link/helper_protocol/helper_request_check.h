@@ -16,8 +16,9 @@ enum class NodeNaming : std::uint8_t {
     DevicePath,   // Linux: an absolute path under /dev/ without "." or ".." components, at
                   // most 255 bytes, no NUL; one node per helper (it opens one, once)
     DriveLetter,  // Windows: a volume by its letter, exactly "\\.\X:" with X from A to Z;
-                  // one helper serves every upgrade of its window, so an Open while a drive
-                  // is open closes that drive first
+                  // one helper serves every upgrade of its program, each run over a
+                  // connection of its own that keeps one drive open, so an Open while a
+                  // drive is open closes that drive first
 };
 
 // Empty when the helper performs the request, otherwise why not. nodeOpen: whether this
@@ -26,6 +27,7 @@ enum class NodeNaming : std::uint8_t {
 //   Write  only with a node open; a whole request frame: 8 bytes (exit), 10 to 22 (enter,
 //          0 to 12 sections) or 2065 (block).
 //   Read   only with a node open; 1 to 4096 bytes.
+//   Channel never here: only the Windows helper's first connection takes it, before this.
 std::string WhyRequestRefused(const Request& request, bool nodeOpen, NodeNaming naming = NodeNaming::DevicePath);
 
 }  // namespace quenfall::helper

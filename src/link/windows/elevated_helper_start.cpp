@@ -15,6 +15,20 @@ std::string Narrow(const std::wstring& text) {
     return narrow;
 }
 
+// The window the prompt belongs to, so that it comes up in front of it rather than flashing
+// in the taskbar: this thread's active window, or, from a thread without windows (an
+// upgrade of a crate runs each radio on a thread of its own), the foreground window when it
+// is one of this program's.
+HWND PromptOwner() {
+    if (HWND active = GetActiveWindow()) return active;
+    HWND foreground = GetForegroundWindow();
+    DWORD owner = 0;
+    if (foreground != nullptr && GetWindowThreadProcessId(foreground, &owner) != 0 && owner == GetCurrentProcessId()) {
+        return foreground;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::wstring RadioHelperBesideProgram() {
@@ -25,20 +39,19 @@ std::wstring RadioHelperBesideProgram() {
     return (slash == std::wstring::npos ? std::wstring() : program.substr(0, slash + 1)) + L"quenfall-radio-helper.exe";
 }
 
-HelperStart StartElevatedHelper(const std::wstring& helperPath, PipeDeadlines deadlines) {
-    HelperStart start;
+StartedHelper StartElevatedHelper(const std::wstring& helperPath, PipeDeadlines deadlines) {
+    StartedHelper started;
+    HelperStart& start = started.Start;
     const std::wstring name = RandomHelperPipeName();
     std::unique_ptr<HelperPipeServer> pipe = HelperPipeServer::Create(name, start.Problem);
-    if (!pipe) return start;
+    if (!pipe) return started;
 
     const std::wstring parameters = L"--pipe " + name;
     SHELLEXECUTEINFOW run{};
     run.cbSize = sizeof run;
     // NOASYNC: the prompt is answered before this returns; NO_UI: a failure is ours to tell.
     run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    // The prompt belongs to the window that was clicked (this thread's active window), so
-    // it comes up in front of it rather than flashing in the taskbar.
-    run.hwnd = GetActiveWindow();
+    run.hwnd = PromptOwner();
     run.lpVerb = L"runas";
     run.lpFile = helperPath.c_str();
     run.lpParameters = parameters.c_str();
@@ -52,9 +65,20 @@ HelperStart StartElevatedHelper(const std::wstring& helperPath, PipeDeadlines de
         } else {
             start.Problem = "Windows could not start " + Narrow(helperPath) + " (error " + std::to_string(error) + ")";
         }
-        return start;
+        return started;
     }
-    return pipe->Accept(run.hProcess, deadlines);
+    HANDLE process = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), run.hProcess, GetCurrentProcess(), &process, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        process = nullptr;
+    }
+    start = pipe->Accept(run.hProcess, deadlines);
+    if (start.Connection) {
+        started.Process = process;
+    } else if (process != nullptr) {
+        CloseHandle(process);
+    }
+    return started;
 }
 
 }  // namespace quenfall::helper

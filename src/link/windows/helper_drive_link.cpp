@@ -56,7 +56,7 @@ OpenResult HelperDriveLink::OpenListedDrive(std::size_t index) {
     if (index >= drives_.size()) return Failed(OpenFailure::NoRadio, {});
     const RadioDrive& drive = drives_[index];
     if (!helper_) {
-        helper::HelperStart started = system_.StartHelper();
+        helper::HelperStart started = system_.OpenHelperChannel();
         if (!started.Connection) return Failed(OpenFailure::PermissionDenied, HelperNotStartedAdvice(started.Problem));
         if (!started.Greeting.HasRawIo) {
             return Failed(OpenFailure::PermissionDenied,
@@ -69,7 +69,7 @@ OpenResult HelperDriveLink::OpenListedDrive(std::size_t index) {
     open.Node = drive.Node;
     const auto reply = helper_->Exchange(open);
     if (!reply) {
-        helper_.reset();  // the next click starts a new one
+        helper_.reset();  // the next click asks for a new connection, to a new helper if need be
         return Failed(OpenFailure::PermissionDenied, HelperEndedAdvice());
     }
     switch (reply->Result) {

@@ -1,9 +1,11 @@
 #pragma once
 // The radio's drive on Windows for a program that runs as the user: the scan is its own
 // (scanning and the storage query need no rights); the vendor commands go through
-// quenfall-radio-helper.exe, started elevated at the first open, not before, and kept for
-// every later upgrade: one elevation prompt per window. Every call into the system goes
-// through WindowsDriveSystem, so that tests fake the drives and the helper.
+// quenfall-radio-helper.exe, started elevated at the program's first open, not before, and
+// kept for every later upgrade: one elevation prompt per program, however many links it
+// makes (a crate of radios is one link per radio). Each link talks to the helper over a
+// connection of its own. Every call into the system goes through WindowsDriveSystem, so
+// that tests fake the drives and the helper.
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,11 +19,13 @@ namespace quenfall {
 struct WindowsDriveSystem {
     // The radios among the drive letters, with their locations.
     std::function<std::vector<RadioDrive>()> ScanRadios;
-    // Starts the helper (elevation prompt, pipe, greeting).
-    std::function<helper::HelperStart()> StartHelper;
+    // A connection of this link's own to the program's helper (SharedRadioHelper), which
+    // starts it when none runs (elevation prompt, pipe, greeting).
+    std::function<helper::HelperStart()> OpenHelperChannel;
 };
 
-// The real scan and the real helper (quenfall-radio-helper.exe beside the program).
+// The real scan and the program's one real helper (quenfall-radio-helper.exe beside the
+// program).
 WindowsDriveSystem RealWindowsDriveSystem();
 
 // Plain words for what stops the commands, told at the Upgrade click.

@@ -91,7 +91,7 @@ public:
     PipeConnection(HANDLE pipe, HANDLE process, std::chrono::milliseconds deadline)
         : pipe_(pipe), process_(process), deadline_(deadline) {}
     ~PipeConnection() override {
-        // Closing our end is what ends the helper.
+        // Closing our end ends the helper's service of it; the first pipe's, the helper.
         if (pipe_ != INVALID_HANDLE_VALUE) CloseHandle(pipe_);
         if (process_ != nullptr) CloseHandle(process_);
     }

@@ -5,7 +5,10 @@
 // remote clients, and a DACL that lets in only this user (and elevated administrators, the
 // account an over-the-shoulder elevation may run the helper as). It then accepts exactly
 // the helper process it started, by process id, and reads its greeting. The helper opens
-// it for identification only, so the unelevated end can never impersonate it.
+// it for identification only, so the unelevated end can never impersonate it. Every further
+// connection to the same helper is made the same way, on a pipe of its own whose name goes
+// over the first; the helper connects only to a pipe whose server is the program that made
+// the first.
 //
 // Every exchange has a deadline; a helper that died or stopped answering is seen as gone.
 #include <windows.h>

@@ -1,12 +1,13 @@
 // The Windows binding of link/platform_link.h: which Windows link a program gets. A program
 // already running as administrator (a quenfall-cli started from an elevated prompt) commands
 // the drive itself; every other one scans as the user and sends the commands through
-// quenfall-radio-helper.exe, started elevated at its first open.
+// quenfall-radio-helper.exe, started elevated at its first open and shared by all its links.
 #include <memory>
 
 #include "link/platform_link.h"
 #include "link/windows/elevated_helper_start.h"
 #include "link/windows/helper_drive_link.h"
+#include "link/windows/shared_radio_helper.h"
 #include "link/windows/storage_query.h"
 #include "link/windows/windows_device_link.h"
 
@@ -19,7 +20,7 @@ WindowsDriveSystem RealWindowsDriveSystem() {
         scan.ScanDrives();
         return scan.ListedDrives();
     };
-    system.StartHelper = [] { return helper::StartElevatedHelper(helper::RadioHelperBesideProgram()); };
+    system.OpenHelperChannel = [shared = helper::ProgramRadioHelper()] { return shared->OpenChannel(); };
     return system;
 }
 

@@ -1,10 +1,12 @@
 // quenfall-radio-helper.exe: the one program of Quenfall on Windows that runs with an
 // administrator's rights (its manifest asks for them). The window or quenfall-cli starts it
-// through the shell's "runas" verb at the first upgrade, with the name of a pipe it made
-// for this user, and asks it, in the protocol of helper_protocol.h, to open the radio's
-// drive and to send the radio's two vendor commands. It reads nothing else: no other
+// through the shell's "runas" verb at its first upgrade, with the name of a pipe it made
+// for this user, and asks it, over that pipe and every further pipe of its own it names
+// there (one per radio upgraded at once), in the protocol of helper_protocol.h, to open the
+// radio's drive and to send the radio's two vendor commands. It reads nothing else: no other
 // argument, no environment, no file; it opens no window, no dialog, no shell and no address,
-// and loads DLLs only from the system folder. It ends when the pipe closes.
+// and loads DLLs only from the system folder. It ends when the first pipe closes and every
+// further one has closed too.
 //
 //   quenfall-radio-helper.exe --pipe \\.\pipe\quenfall-radio-helper-<32 hex digits>
 //   quenfall-radio-helper.exe --self-check     prints its name and ends (for the tests)
