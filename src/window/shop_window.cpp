@@ -97,7 +97,15 @@ bool ShopWindow::KeyDown(ShopControl focused, Key key) {
 
 void ShopWindow::Refresh() {
     Guarded([this] {
-        bool anyRunning = false;
+        if (!Running()) return;
+        // Once every run has ended, the rows are painted once more, with their outcomes; a
+        // row is never set twice in one refresh.
+        const bool allEnded =
+            std::all_of(rows_.begin(), rows_.end(), [](const RowState& row) { return !row.Run || row.Run->Ended(); });
+        if (allEnded) {
+            RunsEnded();
+            return;
+        }
         for (std::size_t i = 0; i < rows_.size(); ++i) {
             RowState& row = rows_[i];
             if (!row.Run) continue;
@@ -108,9 +116,7 @@ void ShopWindow::Refresh() {
             view.Elapsed = ElapsedText(snapshot.Elapsed);
             view.Outcome = !snapshot.Ended ? RowOutcome::None : snapshot.Completed ? RowOutcome::Success : RowOutcome::Failure;
             UpdateRow(i, std::move(view));
-            anyRunning = anyRunning || !snapshot.Ended;
         }
-        if (!anyRunning && Running()) RunsEnded();
     });
 }
 

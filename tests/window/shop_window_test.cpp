@@ -16,6 +16,7 @@
 #include "package/package_writer.h"
 #include "radio/emulated_crate.h"
 #include "recording_shop_face.h"
+#include "startup/shop_start.h"
 #include "upgrade/status_texts.h"
 #include "window/shop_texts.h"
 #include "window/shop_window.h"
@@ -322,6 +323,24 @@ TEST(ShopWindow, AHistoryThatCannotBeWrittenIsToldOnceAndTheRunsStand) {
     RefreshUntilIdle(window, face);
     EXPECT_EQ(face.boxes.size(), 1u);
     EXPECT_EQ(face.Text(ShopControl::Summary), u"2 of 2 radios upgraded");
+}
+
+TEST(ShopStart, TheCommandLineGivesTheShopWindowItsCrateAndItsPackage) {
+    Folder folder;
+    const auto package = WriteSmallPackage(folder.Path() / "fw.bin");
+    const std::vector<std::u16string> arguments{u"--shop", u"--emulate", u"3", package.u16string()};
+    const StartOptions options = ReadStartOptions(arguments, std::nullopt);
+    RecordingShopFace face;
+    startup::ShopStart shop(options, face, u"Quenfall", folder.Path() / "history.jsonl");
+    EXPECT_FALSE(shop.WantsUsbWatch()) << "emulated radios tell the runs of their comings and goings";
+    EXPECT_TRUE(shop.Radios().Emulated());
+    shop.Window().Shown();
+    ASSERT_EQ(face.rows.size(), 3u);
+    EXPECT_EQ(face.rows[2].Location, u"1-1.3");
+    ASSERT_NE(shop.Window().LoadedPackage(), nullptr);
+    EXPECT_EQ(face.Text(ShopControl::PackageEdit), package.u16string());
+    EXPECT_EQ(shop.History().File(), folder.Path() / "history.jsonl");
+    EXPECT_EQ(shop.Window().Title(), u"Quenfall");
 }
 
 }  // namespace

@@ -10,10 +10,12 @@
 #include <memory>
 #include <vector>
 
+#include "startup/shop_start.h"
 #include "startup/window_link.h"
 #include "ui/qt/qt_desktop_services.h"
 #include "ui/qt/qt_flash_form.h"
 #include "ui/qt/qt_pictures.h"
+#include "ui/qt/qt_shop_form.h"
 #include "ui/qt/qt_texts.h"
 #include "window/start_options.h"
 
@@ -29,10 +31,44 @@ quenfall::window::StartOptions ReadOptions() {
     return quenfall::window::ReadStartOptions(arguments, emulate);
 }
 
-int Run(QApplication& application, quenfall::ui::DesktopServices& desktop) {
+// Once the form has been painted: --screenshot saves it, --exit-when-shown says so; either ends the program.
+void ExitWhenShown(QWidget& form, const quenfall::window::StartOptions& options) {
+    const QString screenshot = quenfall::ui::ToQString(options.ScreenshotFile);
+    if (!screenshot.isEmpty()) {
+        const bool saved = form.grab().save(screenshot, "PNG");
+        if (!saved) std::fprintf(stderr, "quenfall: cannot write %s\n", qPrintable(screenshot));
+    }
+    if (options.ExitWhenShown) {
+        std::fputs("shown\n", stdout);
+        std::fflush(stdout);
+    }
+    QCoreApplication::exit(0);
+}
+
+// quenfall --shop: the shop window over the platform's radios or an emulated crate.
+int RunShop(QApplication& application, quenfall::ui::DesktopServices& desktop,
+            const quenfall::window::StartOptions& options, const QString& title) {
+    using namespace quenfall;
+    using namespace quenfall::ui;
+    TShopForm::Options formOptions;
+    // Emulated radios come and go during their runs only, which follow them on their own.
+    if (options.Emulate) formOptions.RegisterWatch = nullptr;
+    TShopForm form(desktop, formOptions);
+    startup::ShopStart shop(options, form.Face(), ToU16(title));
+    form.Attach(shop.Window());
+    if (options.ExitsWhenShown()) {
+        QObject::connect(&form, &TShopForm::FirstPainted, &form, [&form, &options] { ExitWhenShown(form, options); });
+    }
+    form.show();
+    application.exec();
+    return 0;
+}
+
+int Run(QApplication& application, quenfall::ui::DesktopServices& desktop, const QString& title) {
     using namespace quenfall;
     using namespace quenfall::ui;
     const window::StartOptions options = ReadOptions();
+    if (options.Shop) return RunShop(application, desktop, options, title);
 
     QObject loop;
     startup::WindowLink link(options, [&loop](std::function<void()> task) {
@@ -48,18 +84,8 @@ int Run(QApplication& application, quenfall::ui::DesktopServices& desktop) {
         advance.start(EmulatedRadioLink::AdvanceIntervalMs);
     }
     if (options.ExitsWhenShown()) {
-        const QString screenshot = ToQString(options.ScreenshotFile);
-        QObject::connect(&FlashForm, &TFlashForm::FirstPainted, &FlashForm, [&, screenshot] {
-            if (!screenshot.isEmpty()) {
-                const bool saved = FlashForm.grab().save(screenshot, "PNG");
-                if (!saved) std::fprintf(stderr, "quenfall: cannot write %s\n", qPrintable(screenshot));
-            }
-            if (options.ExitWhenShown) {
-                std::fputs("shown\n", stdout);
-                std::fflush(stdout);
-            }
-            QCoreApplication::exit(0);
-        });
+        QObject::connect(&FlashForm, &TFlashForm::FirstPainted, &FlashForm,
+                         [&FlashForm, &options] { ExitWhenShown(FlashForm, options); });
     }
     FlashForm.show();
     application.exec();
@@ -77,7 +103,7 @@ int main(int argc, char* argv[]) {
     const QString title =
         quenfall::ui::ApplicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     try {
-        return Run(application, desktop);
+        return Run(application, desktop, title);
     } catch (const std::exception& error) {
         desktop.MessageBox(nullptr, quenfall::ui::BoxIcon::Error, title,
                            quenfall::ui::DefaultErrorText(QString::fromUtf8(error.what())));

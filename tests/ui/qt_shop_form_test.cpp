@@ -1,0 +1,170 @@
+// The Qt face of the shop window driven as a user drives it, over a crate of emulated radios
+// in real time, with a stub in place of the file dialog and the boxes. What the window
+// decides is tested in tests/window; here, what the face adds: the table as rendered (its
+// columns, the painted bar and icons, the names assistive technology reads), input and the
+// refresh timer forwarded, closing asked of the window.
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+#include <fstream>
+
+#include "crate/radio_source.h"
+#include "history/history_reading.h"
+#include "package/package_writer.h"
+#include "ui/qt/qt_shop_form.h"
+#include "ui/qt/qt_texts.h"
+#include "upgrade/status_texts.h"
+#include "window/shop_texts.h"
+
+using namespace quenfall;
+using namespace quenfall::ui;
+using window::ShopControl;
+
+namespace {
+
+class StubDesktop : public DesktopServices {
+public:
+    std::optional<QString> OpenFileName(QWidget*, const QString& filter) override {
+        filters << filter;
+        if (answers.empty()) return std::nullopt;
+        const QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void MessageBox(QWidget*, BoxIcon, const QString&, const QString& text) override { boxes << text; }
+    bool StartSystemMove(QWindow*) override { return false; }
+    void OpenUrl(const QUrl&) override {}
+
+    std::deque<QString> answers;
+    QStringList filters;
+    QStringList boxes;
+};
+
+QString WritePackageFile(const QString& folder) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    std::vector<std::uint8_t> data(8 * 2048);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 13);
+    spec.Sections = {{0, 0, std::move(data)}};
+    const auto bytes = WritePackage(spec);
+    const QString path = folder + QStringLiteral("/fw.bin");
+    std::ofstream(FileSystemPath(path), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+// How many pixels of a cell are clearly green (the bar, the success icon's disc).
+int GreenPixels(QTableWidget& table, int row, int column) {
+    const QRect cell = table.visualRect(table.model()->index(row, column));
+    const QImage picture = table.viewport()->grab(cell).toImage();
+    int green = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor c = picture.pixelColor(x, y);
+            if (c.green() > 120 && c.green() > c.red() + 40 && c.green() > c.blue() + 40) ++green;
+        }
+    return green;
+}
+
+}  // namespace
+
+class QtShopFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void RowsAreRenderedAndEnterUpgradesEveryRadio();
+    void SelectAndCloseAreHandedToTheWindow();
+};
+
+void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    StubDesktop desktop;
+    TShopForm::Options options;
+    options.RegisterWatch = nullptr;
+    TShopForm form(desktop, options);
+    EmulatedRadioSource radios(2, ProfileSelection{});
+    HistoryRecorder history(FileSystemPath(folder.path() + QStringLiteral("/history.jsonl")));
+    window::ShopWindow shop(radios, form.Face(), history, u"Quenfall");
+    form.Attach(shop);
+    desktop.answers.push_back(WritePackageFile(folder.path()));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quenfall Shop"));
+    QVERIFY(!form.RefreshTimerOn());
+
+    // Select's dialog, with the main window's filter in Qt's syntax.
+    QTest::mouseClick(form.Control(ShopControl::SelectButton), Qt::LeftButton);
+    QCOMPARE(desktop.filters, QStringList{QtFileFilter(ToQString(window::PackageFilter))});
+    QVERIFY(qobject_cast<QLabel*>(form.Control(ShopControl::PackageVerdict))->text().startsWith(u"Model code 0, 1 section"));
+
+    QTableWidget& table = *form.RadioTable();
+    QCOMPARE(table.rowCount(), 2);
+    QCOMPARE(table.columnCount(), 6);
+    QCOMPARE(table.horizontalHeaderItem(0)->text(), ToQString(window::LocationHeading));
+    QCOMPARE(table.horizontalHeaderItem(3)->text(), ToQString(window::ProgressHeading));
+    QCOMPARE(table.horizontalHeaderItem(5)->text(), ToQString(window::OutcomeHeading));
+    QCOMPARE(table.accessibleName(), ToQString(window::RadioListName));
+    QCOMPARE(form.Control(ShopControl::PackageEdit)->accessibleName(), ToQString(window::PackagePathName));
+    QCOMPARE(table.item(0, 0)->text(), QStringLiteral("1-1.1"));
+    QCOMPARE(table.item(1, 0)->text(), QStringLiteral("1-1.2"));
+    QCOMPARE(table.item(1, 1)->text(), QStringLiteral("/dev/sdb"));
+    QCOMPARE(GreenPixels(table, 0, 3), 0);  // no bar before a run
+    QCOMPARE(GreenPixels(table, 0, 5), 0);  // no icon before a run
+    // Upgrade all has the focus once a package is loaded.
+    QCOMPARE(QApplication::focusWidget(), form.Control(ShopControl::UpgradeAllButton));
+
+    // Enter in the table presses Upgrade all, the default button; the refresh timer runs
+    // only while the runs go on.
+    QTest::keyClick(table.viewport(), Qt::Key_Return);
+    QVERIFY(form.RefreshTimerOn());
+    QVERIFY(!form.Control(ShopControl::SelectButton)->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!form.RefreshTimerOn(), 90000);
+
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(table.item(row, 2)->text(), QString::fromUtf8(UpgradeCompleteText.data(), UpgradeCompleteText.size()));
+        QCOMPARE(table.item(row, 3)->data(Qt::AccessibleTextRole).toString(), QStringLiteral("100 %"));
+        QCOMPARE(table.item(row, 5)->data(Qt::AccessibleTextRole).toString(), ToQString(window::SuccessIconDescription));
+        QVERIFY(GreenPixels(table, row, 3) > 100);  // the bar, painted the whole width
+        QVERIFY(GreenPixels(table, row, 5) > 20);   // the success icon's green disc
+    }
+    QCOMPARE(qobject_cast<QLabel*>(form.Control(ShopControl::Summary))->text(), QStringLiteral("2 of 2 radios upgraded"));
+    QCOMPARE(ReadHistoryFile(history.File()).Records.size(), std::size_t{2});
+    QVERIFY(desktop.boxes.isEmpty());
+}
+
+void QtShopFormTest::SelectAndCloseAreHandedToTheWindow() {
+    QTemporaryDir folder;
+    StubDesktop desktop;
+    TShopForm::Options options;
+    options.RegisterWatch = nullptr;
+    TShopForm form(desktop, options);
+    EmulatedRadioSource radios(1, ProfileSelection{});
+    HistoryRecorder history(FileSystemPath(folder.path() + QStringLiteral("/history.jsonl")));
+    window::ShopWindow shop(radios, form.Face(), history, u"Quenfall");
+    form.Attach(shop);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Enter on the focused Select opens its dialog (cancelled here).
+    form.Control(ShopControl::SelectButton)->setFocus();
+    QTest::keyClick(form.Control(ShopControl::SelectButton), Qt::Key_Return);
+    QCOMPARE(desktop.filters.size(), 1);
+    desktop.answers.push_back(WritePackageFile(folder.path()));
+    QTest::mouseClick(form.Control(ShopControl::SelectButton), Qt::LeftButton);
+    QTest::mouseClick(form.Control(ShopControl::UpgradeAllButton), Qt::LeftButton);
+    QVERIFY(form.RefreshTimerOn());
+    // Closing is asked of the window, which refuses while the run goes on and says why.
+    QVERIFY(!form.close());
+    QCOMPARE(desktop.boxes, QStringList{ToQString(window::RunsGoOnText)});
+    QVERIFY(form.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!form.RefreshTimerOn(), 90000);
+    QVERIFY(form.close());
+}
+
+QTEST_MAIN(QtShopFormTest)
+#include "qt_shop_form_test.moc"
