@@ -28,7 +28,8 @@ constexpr ColumnSpec Columns[] = {
 
 void Win32ShopForm::CreateList() {
     const auto command = static_cast<INT_PTR>(FirstControlCommand + static_cast<int>(ShopControl::RadioList));
-    HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+    // Its window text names it too where the label before it is not read.
+    HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, ToWide(window::RadioListName).c_str(),
                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                                     LVS_NOSORTHEADER,
                                 0, 0, 0, 0, handle_, reinterpret_cast<HMENU>(command), nullptr, nullptr);

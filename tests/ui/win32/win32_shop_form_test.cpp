@@ -3,6 +3,7 @@
 // user's input as window messages (Enter, clicks, WM_CLOSE) and the message loop pumped,
 // the real message boxes closed by a watcher.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -197,6 +198,41 @@ TEST_F(ShopWindowWin32, ClicksAndClosingAreForwardedAndARunKeepsTheWindowOpen) {
     ASSERT_TRUE(Pump(form, [&] { return !start.Window().Running(); }, 180s));
     PostMessageW(form.Handle(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(Pump(form, [&] { return !IsWindow(form.Handle()); }, 30s));
+}
+
+// What assistive technology reads: each control's name through oleacc, the edit and the list
+// named by the labels before them.
+TEST_F(ShopWindowWin32, EveryControlHasItsNameForAssistiveTechnology) {
+    Win32ShopForm::Options formOptions;
+    formOptions.RegisterWatch = false;
+    Win32ShopForm form(formOptions);
+    startup::ShopStart start(Options(true), form, u"Quenfall", history);
+    form.Attach(start.Window());
+    form.Show();
+    ASSERT_TRUE(Pump(form, [&] { return GetFocus() != nullptr; }, 30s));
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    auto nameOf = [](HWND control) {
+        IAccessible* object = nullptr;
+        const HRESULT found = AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                         reinterpret_cast<void**>(&object));
+        if (FAILED(found) || object == nullptr) return L"(no object: " + std::to_wstring(found) + L")";
+        VARIANT self;
+        VariantInit(&self);
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR name = nullptr;
+        std::wstring text = L"(no name)";
+        if (SUCCEEDED(object->get_accName(self, &name)) && name != nullptr) text = name;
+        SysFreeString(name);
+        object->Release();
+        return text;
+    };
+    EXPECT_EQ(nameOf(form.ControlHandle(ShopControl::PackageEdit)), L"Package");
+    EXPECT_EQ(nameOf(form.ControlHandle(ShopControl::SelectButton)), L"Select...");
+    EXPECT_EQ(nameOf(form.ControlHandle(ShopControl::RadioList)), L"Radios");
+    EXPECT_EQ(nameOf(form.ControlHandle(ShopControl::UpgradeAllButton)), L"Upgrade all");
+    EXPECT_EQ(nameOf(form.ControlHandle(ShopControl::RetryFailedButton)), L"Retry failed");
+    CoUninitialize();
 }
 
 }  // namespace
