@@ -118,14 +118,6 @@ const RadioOutcome& RadioRun::Outcome() {
     return outcome_;
 }
 
-void RadioRun::Amend(RadioOutcome outcome) {
-    if (thread_.joinable()) thread_.join();
-    const std::lock_guard hold(lock_);
-    outcome_ = std::move(outcome);
-    state_.Completed = outcome_.Completed;
-    if (!outcome_.Completed) state_.Status = outcome_.Outcome;
-}
-
 std::vector<RadioOutcome> RunCrate(const std::shared_ptr<const Package>& package,
                                    std::vector<CrateRadio> radios, const std::vector<RunListener*>& listeners,
                                    const FlashOptions& options) {

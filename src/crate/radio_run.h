@@ -85,8 +85,6 @@ public:
     bool Ended() const;
     // Waits for the run to end and returns how it went.
     const RadioOutcome& Outcome();
-    // The outcome a verdict taken after the run changed (an emulated radio's).
-    void Amend(RadioOutcome outcome);
 
 private:
     class View;

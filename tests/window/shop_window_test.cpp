@@ -230,7 +230,9 @@ TEST(ShopWindow, ARadioLostMidUploadFailsAloneAndRetryFailedUpgradesItAlone) {
         SCOPED_TRACE(i);
         EXPECT_EQ(face.rows[i].Outcome, RowOutcome::Success);
         EXPECT_EQ(face.rows[i].Status, Utf16(UpgradeCompleteText));
-        if (i != 2) EXPECT_EQ(radios.Crate().Radio(i).Writes(), writesBefore[i]) << "the others got nothing";
+        if (i != 2) {
+            EXPECT_EQ(radios.Crate().Radio(i).Writes(), writesBefore[i]) << "the others got nothing";
+        }
     }
     EXPECT_GT(lost.Writes(), writesBefore[2]);
     EXPECT_TRUE(lost.CompareSections(SectionsOf(*window.LoadedPackage())).empty());

@@ -1,7 +1,11 @@
 // quenfall.exe: the window on Windows, without Qt. Start-up: the window with its controls and
 // its device watch, then the message loop until the window closes. Exit code 0 in every case.
-// The options are the window's (window/start_options.h); this face takes no screenshot of
-// itself (scripts/screenshot-windows.sh captures it from the X server).
+//
+//   quenfall.exe [--shop] [--emulate [N]] [PACKAGE]
+//
+// The options are the window's (window/start_options.h): --shop opens the shop window
+// instead of the main window. This face takes no screenshot of itself
+// (scripts/screenshot-windows.sh captures it from the X server).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -11,10 +15,12 @@
 #include <optional>
 #include <vector>
 
+#include "startup/shop_start.h"
 #include "startup/window_link.h"
 #include "ui/win32/system_library.h"
 #include "ui/win32/win32_flash_form.h"
 #include "ui/win32/win32_pictures.h"
+#include "ui/win32/win32_shop_form.h"
 #include "ui/win32/win32_text.h"
 #include "window/start_options.h"
 #include "window/window_texts.h"
@@ -38,9 +44,32 @@ quenfall::window::StartOptions ReadOptions() {
     return quenfall::window::ReadStartOptions(arguments, emulate);
 }
 
+void RunShop(const quenfall::window::StartOptions& options) {
+    using namespace quenfall;
+    ui::Win32ShopForm::Options formOptions;
+    // An emulated crate's radios come and go during runs, which follow them on their own.
+    formOptions.RegisterWatch = !options.Emulate;
+    ui::Win32ShopForm form(formOptions);
+    startup::ShopStart start(options, form, ui::ProgramTitle());
+    form.Attach(start.Window());
+    if (options.ExitsWhenShown()) {
+        form.OnFirstPaint([] {
+            std::fputs("shown\n", stdout);
+            std::fflush(stdout);
+            PostQuitMessage(0);
+        });
+    }
+    form.Show(SW_SHOWNORMAL);
+    form.RunMessageLoop();
+}
+
 void Run() {
     using namespace quenfall;
     const window::StartOptions options = ReadOptions();
+    if (options.Shop) {
+        RunShop(options);
+        return;
+    }
 
     ui::Win32FlashForm* form = nullptr;
     startup::WindowLink link(options, [&form](std::function<void()> task) {

@@ -33,6 +33,18 @@ bool InitCommonControlsFromSystem(DWORD classes) {
     return init(&common) != FALSE;
 }
 
+HIMAGELIST CreateImageListFromSystem(int width, int height, UINT flags) {
+    using Create = HIMAGELIST(WINAPI*)(int, int, UINT, int, int);
+    static const Create create = Entry<Create>(L"comctl32.dll", "ImageList_Create");
+    return create != nullptr ? create(width, height, flags, 0, 0) : nullptr;
+}
+
+void DestroyImageListFromSystem(HIMAGELIST list) {
+    using Destroy = BOOL(WINAPI*)(HIMAGELIST);
+    static const Destroy destroy = Entry<Destroy>(L"comctl32.dll", "ImageList_Destroy");
+    if (destroy != nullptr && list != nullptr) destroy(list);
+}
+
 void PreloadLazySystemLibraries() {
     for (const wchar_t* name : {L"msimg32.dll"}) (void)SystemLibrary(name);
 }

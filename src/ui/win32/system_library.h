@@ -6,12 +6,16 @@
 // system folder at start (SetDefaultDllDirectories), which covers what Windows itself loads
 // on our behalf.
 #include <windows.h>
+#include <commctrl.h>
 
 namespace quenfall::ui {
 
 // InitCommonControlsEx of the common controls library (version 6 through the manifest's
 // dependency, which the side-by-side store resolves). False when it could not be loaded.
 bool InitCommonControlsFromSystem(DWORD classes);
+// ImageList_Create and ImageList_Destroy of the same library; null when it is not there.
+HIMAGELIST CreateImageListFromSystem(int width, int height, UINT flags);
+void DestroyImageListFromSystem(HIMAGELIST list);
 
 // timeBeginPeriod(1) / timeEndPeriod(1) of the multimedia library, for a timer thread that
 // has no high-resolution waitable timer. False when the library could not be loaded.
