@@ -10,7 +10,6 @@
 #include <deque>
 #include <fstream>
 #include <optional>
-#include <random>
 
 #include "package/package_writer.h"
 #include "radio/emulated_radio.h"
@@ -19,6 +18,7 @@
 #include "ui/qt/qt_texts.h"
 #include "upgrade/status_texts.h"
 #include "window/tooltips.h"
+#include "window_run_fixtures.h"
 
 using namespace quenfall;
 using namespace quenfall::ui;
@@ -65,40 +65,14 @@ public:
     QList<QUrl> opened;
 };
 
-// Profile 0 with its scramble key 11; the first section starts at block 0.
-const ProfileSelection TestModel{0, 1, 0, 0};
-
-std::vector<std::uint8_t> Bytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> bytes(size);
-    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
-    return bytes;
-}
-
-// Sections 0 (5000 bytes) and 2 (2048 bytes): four blocks in all.
-PackageSpec TwoSectionSpec() {
-    PackageSpec spec;
-    spec.ModelCode = 0;
-    spec.ScrambleMode = TestModel.ScrambleMode;
-    spec.CodeBank = TestModel.CodeBank;
-    spec.RequestVariant = TestModel.RequestVariant;
-    spec.Sections.push_back({0, 0, Bytes(5000, 1)});
-    spec.Sections.push_back({2, 2, Bytes(2048, 2)});
-    return spec;
-}
+using test::RadioConfig;
+using test::TwoSectionSpec;
 
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::vector<std::uint8_t>& bytes) {
     const QString path = dir.filePath(name);
     std::ofstream out(FileSystemPath(path), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
-}
-
-EmulatedRadioConfig RadioConfig() {
-    EmulatedRadioConfig config;
-    config.Selection = TestModel;
-    config.RestartOnEnter = false;
-    return config;
 }
 
 FlashFormOptions NoUsbWatch() {

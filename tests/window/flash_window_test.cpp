@@ -18,6 +18,7 @@
 #include "package/package_loader.h"
 #include "window/tooltips.h"
 #include "window/window_texts.h"
+#include "window_run_fixtures.h"
 
 using namespace quenfall;
 using namespace quenfall::window;
@@ -27,12 +28,7 @@ namespace {
 using test::RecordedBox;
 using test::RecordingFace;
 
-EmulatedRadioConfig RadioConfig() {
-    EmulatedRadioConfig config;
-    config.Selection = ProfileSelection{0, 1, 0, 0};
-    config.RestartOnEnter = false;
-    return config;
-}
+using test::RadioConfig;
 
 std::filesystem::path WritePackageFile(
     std::filesystem::path path = std::filesystem::temp_directory_path() / "quenfall-flash-window-test.bin") {

@@ -7,7 +7,6 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "failing_read_link.h"
 #include "history/history_reading.h"
@@ -22,6 +21,7 @@
 #include "upgrade/virtual_clock.h"
 #include "window/flash_window.h"
 #include "window/window_texts.h"
+#include "window_run_fixtures.h"
 
 using namespace quenfall;
 using namespace quenfall::window;
@@ -31,26 +31,9 @@ using test::RecordingFace;
 
 namespace {
 
-const ProfileSelection TestModel{0, 1, 0, 0};
-
-std::vector<std::uint8_t> Bytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> bytes(size);
-    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
-    return bytes;
-}
-
-// Sections 0 (5000 bytes) and 2 (2048 bytes): four blocks in all.
-PackageSpec TwoSectionSpec() {
-    PackageSpec spec;
-    spec.ModelCode = 0;
-    spec.ScrambleMode = TestModel.ScrambleMode;
-    spec.CodeBank = TestModel.CodeBank;
-    spec.RequestVariant = TestModel.RequestVariant;
-    spec.Sections.push_back({0, 0, Bytes(5000, 1)});
-    spec.Sections.push_back({2, 2, Bytes(2048, 2)});
-    return spec;
-}
+using test::CountingLink;
+using test::RadioConfig;
+using test::TwoSectionSpec;
 
 class Packages {
 public:
@@ -78,28 +61,6 @@ private:
         return path;
     }
     std::filesystem::path dir_ = std::filesystem::temp_directory_path() / "quenfall-window-run-test";
-};
-
-EmulatedRadioConfig RadioConfig() {
-    EmulatedRadioConfig config;
-    config.Selection = TestModel;
-    config.RestartOnEnter = false;
-    return config;
-}
-
-// Counts the scans the window asks of the radio.
-class CountingLink : public DeviceLink {
-public:
-    explicit CountingLink(DeviceLink& inner) : inner_(inner) {}
-    std::uint16_t ScanDrives() override {
-        ++scans;
-        return inner_.ScanDrives();
-    }
-    OpenResult OpenDevice() override { return inner_.OpenDevice(); }
-    int scans = 0;
-
-private:
-    DeviceLink& inner_;
 };
 
 // The window on a recording face and virtual time, its statuses and widths recorded.

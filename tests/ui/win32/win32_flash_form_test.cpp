@@ -13,7 +13,6 @@
 #include <thread>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "link/usb_watch_filter.h"
 #include "package/package_writer.h"
@@ -26,6 +25,7 @@
 #include "startup/window_link.h"
 #include "window/tooltips.h"
 #include "window/window_texts.h"
+#include "window_run_fixtures.h"
 
 using namespace quenfall;
 using namespace quenfall::ui;
@@ -39,52 +39,19 @@ std::wstring W(std::u16string_view text) { return std::wstring(reinterpret_cast<
 std::wstring W(std::string_view text) { return W(window::Utf16(text)); }
 std::u16string U(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
 
-const ProfileSelection TestModel{0, 1, 0, 0};
-
-std::vector<std::uint8_t> Bytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> bytes(size);
-    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
-    return bytes;
-}
+using test::CountingLink;
+using test::RadioConfig;
+using test::TwoSectionSpec;
 
 // Sections 0 (5000 bytes) and 2 (2048 bytes): four blocks in all.
 std::filesystem::path WriteTwoSectionPackage() {
-    PackageSpec spec;
-    spec.ModelCode = 0;
-    spec.ScrambleMode = TestModel.ScrambleMode;
-    spec.CodeBank = TestModel.CodeBank;
-    spec.RequestVariant = TestModel.RequestVariant;
-    spec.Sections.push_back({0, 0, Bytes(5000, 1)});
-    spec.Sections.push_back({2, 2, Bytes(2048, 2)});
+    const PackageSpec spec = TwoSectionSpec();
     const auto path = std::filesystem::temp_directory_path() / L"quenfall-\u6d4b\u8bd5-win32.bin";
     const auto bytes = WritePackage(spec);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
 }
-
-EmulatedRadioConfig RadioConfig() {
-    EmulatedRadioConfig config;
-    config.Selection = TestModel;
-    config.RestartOnEnter = false;
-    return config;
-}
-
-// Counts the scans the window asks of the radio.
-class CountingLink : public DeviceLink {
-public:
-    explicit CountingLink(DeviceLink& inner) : inner_(inner) {}
-    std::uint16_t ScanDrives() override {
-        ++scans;
-        return inner_.ScanDrives();
-    }
-    OpenResult OpenDevice() override { return inner_.OpenDevice(); }
-    int scans = 0;
-
-private:
-    DeviceLink& inner_;
-};
 
 struct Chooser {
     std::vector<std::wstring> filters;
