@@ -3,7 +3,9 @@
 // controls, one row per radio, the boxes, the package dialog and one refresh timer. As with
 // the main window, a face does what it is told and reports the user's input back to
 // ShopWindow, on the window's thread; it decides nothing.
+#include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -13,7 +15,7 @@
 
 namespace quenfall::window {
 
-// The shop window's controls, in tab order from PackageEdit to RadioList.
+// The shop window's controls, in the order they are laid out, top to bottom.
 enum class ShopControl : std::uint8_t {
     PackageEdit,    // the package's path, read-only
     SelectButton,   // opens the package dialog (the main window's filter)
@@ -24,6 +26,11 @@ enum class ShopControl : std::uint8_t {
     RetryFailedButton,
 };
 inline constexpr std::size_t ShopControlCount = 7;
+// The controls that take the keyboard focus, in their tab order; the verdict and the summary
+// take none.
+inline constexpr std::array<ShopControl, 5> ShopTabOrder = {
+    ShopControl::PackageEdit, ShopControl::SelectButton, ShopControl::RadioList,
+    ShopControl::UpgradeAllButton, ShopControl::RetryFailedButton};
 
 // How a row's run ended, shown with the main window's success and failure icons.
 enum class RowOutcome : std::uint8_t { None, Success, Failure };

@@ -118,6 +118,18 @@ void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
     QCOMPARE(GreenPixels(table, 0, 5), 0);  // no icon before a run
     // Upgrade all has the focus once a package is loaded.
     QCOMPARE(QApplication::focusWidget(), form.Control(ShopControl::UpgradeAllButton));
+    // Tab goes through the controls in the window's tab order, skipping the disabled ones.
+    QList<QWidget*> expected;
+    for (ShopControl c : window::ShopTabOrder)
+        if (form.Control(c)->isEnabled()) expected << form.Control(c);
+    QList<QWidget*> chain;
+    QWidget* start = form.Control(ShopControl::PackageEdit);
+    QWidget* w = start;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisible() && form.isAncestorOf(w)) chain << w;
+        w = w->nextInFocusChain();
+    } while (w != start && chain.size() <= expected.size());
+    QCOMPARE(chain, expected);
 
     // Enter in the table presses Upgrade all, the default button; the refresh timer runs
     // only while the runs go on.

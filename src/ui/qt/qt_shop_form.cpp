@@ -126,11 +126,9 @@ TShopForm::TShopForm(DesktopServices& desktop, Options options) : desktop_(deskt
     layout->addWidget(table_, 1);
     layout->addLayout(buttons);
 
-    // Tab order: the controls' own, PackageEdit to RadioList, then the buttons.
-    setTabOrder(path, select);
-    setTabOrder(select, table_);
-    setTabOrder(table_, upgradeAll);
-    setTabOrder(upgradeAll, retry);
+    for (std::size_t i = 1; i < window::ShopTabOrder.size(); ++i) {
+        setTabOrder(Control(window::ShopTabOrder[i - 1]), Control(window::ShopTabOrder[i]));
+    }
 
     for (QWidget* control : controls_) control->installEventFilter(this);
     connect(select, &QPushButton::clicked, this, [this] {

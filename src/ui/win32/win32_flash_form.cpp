@@ -1,13 +1,13 @@
 #include "ui/win32/win32_flash_form.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <shellapi.h>
 
 #include <stdexcept>
 
 #include "link/windows/windows_usb_watch.h"
 #include "ui/win32/system_library.h"
+#include "ui/win32/win32_open_dialog.h"
 #include "window/tooltips.h"
 #include "window/window_texts.h"
 
@@ -246,20 +246,8 @@ void Win32FlashForm::ShowBox(window::BoxOwner owner, window::BoxIcon icon, std::
 }
 
 std::optional<window::ChosenFile> Win32FlashForm::OpenFileName(std::u16string_view filter) {
-    const std::wstring native = NativeFilter(filter);
-    if (options_.ChooseFile) return options_.ChooseFile(native);
-    std::wstring file(32768, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = window_handle_;
-    dialog.lpstrFilter = native.c_str();
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER;
-    if (!GetOpenFileNameW(&dialog)) return std::nullopt;
-    file.resize(file.find(L'\0'));
-    return window::ChosenFile{std::filesystem::path(file), FromWide(file)};
+    if (options_.ChooseFile) return options_.ChooseFile(NativeFilter(filter));
+    return ShowOpenDialog(window_handle_, filter);
 }
 
 void Win32FlashForm::RequestClose() { SendMessageW(window_handle_, WM_CLOSE, 0, 0); }

@@ -1,11 +1,11 @@
 #include "ui/win32/win32_shop_form.h"
 
-#include <commdlg.h>
 
 #include <stdexcept>
 
 #include "link/windows/windows_usb_watch.h"
 #include "ui/win32/system_library.h"
+#include "ui/win32/win32_open_dialog.h"
 #include "ui/win32/win32_fonts.h"
 #include "ui/win32/win32_text.h"
 #include "window/shop_texts.h"
@@ -65,7 +65,8 @@ void Win32ShopForm::CreateControls() {
         native_[Index(control)] = CreateWindowExW(extended, type, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
                                                   handle_, reinterpret_cast<HMENU>(command), nullptr, nullptr);
     };
-    // Created in tab order; a label just before a control names it for assistive technology.
+    // Created top to bottom, which is also ShopTabOrder's order (a dialog tabs in creation
+    // order); a label just before a control names it for assistive technology.
     packageLabel_ = CreateWindowExW(0, L"STATIC", ToWide(window::PackagePathName).c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, 0,
                                     0, 0, 0, handle_, nullptr, nullptr, nullptr);
     make(ShopControl::PackageEdit, L"EDIT", L"", WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
@@ -193,20 +194,8 @@ void Win32ShopForm::ShowBox(window::BoxIcon icon, std::u16string_view caption, s
 }
 
 std::optional<window::ChosenFile> Win32ShopForm::OpenFileName(std::u16string_view filter) {
-    const std::wstring native = NativeFilter(filter);
-    if (options_.ChooseFile) return options_.ChooseFile(native);
-    std::wstring file(32768, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = handle_;
-    dialog.lpstrFilter = native.c_str();
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER;
-    if (!GetOpenFileNameW(&dialog)) return std::nullopt;
-    file.resize(file.find(L'\0'));
-    return window::ChosenFile{std::filesystem::path(file), FromWide(file)};
+    if (options_.ChooseFile) return options_.ChooseFile(NativeFilter(filter));
+    return ShowOpenDialog(handle_, filter);
 }
 
 void Win32ShopForm::SetRefreshTimer(bool on) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <vector>
 
 #include "history/history_reading.h"
 #include "package/package_writer.h"
@@ -133,6 +134,16 @@ TEST_F(ShopWindowWin32, EnterUpgradesTheWholeEmulatedCrate) {
     EXPECT_EQ(GetFocus(), form.ControlHandle(ShopControl::UpgradeAllButton));
     EXPECT_NE(GetWindowLongW(form.ControlHandle(ShopControl::UpgradeAllButton), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
     EXPECT_FALSE(form.RefreshTimerOn());
+    // Tab goes through the controls in the window's tab order, skipping the disabled ones.
+    std::vector<HWND> expected, tabbed;
+    for (ShopControl c : window::ShopTabOrder)
+        if (IsWindowEnabled(form.ControlHandle(c))) expected.push_back(form.ControlHandle(c));
+    HWND next = form.ControlHandle(ShopControl::PackageEdit);
+    do {
+        tabbed.push_back(next);
+        next = GetNextDlgTabItem(form.Handle(), next, FALSE);
+    } while (next != nullptr && next != tabbed.front() && tabbed.size() <= expected.size());
+    EXPECT_EQ(tabbed, expected);
 
     PressEnter(GetFocus());
     bool ticked = false;
