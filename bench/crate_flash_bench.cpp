@@ -7,7 +7,6 @@
 // A last crate of 8 has one radio whose every 40th read blocks for 2 s, as a command to a
 // radio that stopped answering blocks until the transport's time-out: the other seven must
 // finish in the time of one radio alone.
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "radio/emulated_crate.h"
+#include "cpu_seconds.h"
 
 namespace {
 
@@ -26,12 +26,7 @@ using namespace quenfall;
 using namespace quenfall::cli;
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using quenfall::bench::CpuSeconds;
 
 // A radio that now and then takes the transport's whole time-out to answer a read.
 class StallingChannel final : public DeviceChannel {

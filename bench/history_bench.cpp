@@ -10,30 +10,18 @@
 
 #include "history/history_json.h"
 #include "history/utc_time.h"
+#include "cpu_seconds.h"
 
 #if defined(_WIN32)
 #define popen _popen
 #define pclose _pclose
-#else
-#include <sys/resource.h>
 #endif
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// CPU seconds of the children that have ended: on a machine shared with other work the
-// wall time says more about the others than about the program.
-double ChildrenCpuSeconds() {
-#if defined(_WIN32)
-    return 0.0;
-#else
-    rusage usage{};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-#endif
-}
+double ChildrenCpuSeconds() { return quenfall::bench::CpuSeconds(quenfall::bench::CpuOf::EndedChildren); }
 
 constexpr int Records = 100000;
 

@@ -9,7 +9,6 @@
 // Every radio of both crates restarts in the same time: the spread the command line gives
 // its emulated radios (to make them trade device names) would add 1.5 s to a crate of 16
 // that is no cost of the window's.
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +25,7 @@
 #include "radio/emulated_crate.h"
 #include "window/shop_window.h"
 #include "window/window_texts.h"
+#include "cpu_seconds.h"
 
 namespace {
 
@@ -33,12 +33,7 @@ using namespace quenfall;
 using namespace quenfall::window;
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using quenfall::bench::CpuSeconds;
 
 // Draws nothing; keeps the times each row was set and whether the refresh timer is on.
 class NullFace final : public ShopFace {
