@@ -2,21 +2,34 @@
 # Installs what is missing, builds everything and runs every test stage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+started=$(date +%s)
 scripts/install-deps.sh test
-
 mkdir -p build
 log=build/test-output.log
 # Every upgrade run the tests make (the window's, quenfall-cli's) goes into a history of the
 # build's own, never into the user's.
 export QUENFALL_HISTORY=$PWD/build/test-history.jsonl
 : > "$log"
+# Every step's wall time, for the table printed at the end (a failed step is listed too).
+steps=()
+step_started=$started
+step="installing what is missing"
+begin() {  # begin NAME: the step before this one has ended
+  steps+=("$(($(date +%s) - step_started)) $step")
+  step=$1
+  step_started=$(date +%s)
+}
+begin "the release build"
 # One closing line over every ctest run, printed also when a run or a stage fails and ends
 # the script: what passed before the failure is still counted, and the step that failed is
-# named (a failed build counts no test).
-step="the release build"
+# named (a failed build counts no test). The table of times comes just before it.
 total() {
-  local status=$?
-  [ "$status" -eq 0 ] || echo "test.sh: $step failed (exit status $status)"
+  local status=$? line mark=
+  [ "$status" -eq 0 ] || { echo "test.sh: $step failed (exit status $status)"; mark=" (failed)"; }
+  steps+=("$(($(date +%s) - step_started)) $step$mark")
+  echo "test.sh: seconds per step"
+  for line in "${steps[@]}"; do printf '  %6d  %s\n' "${line%% *}" "${line#* }"; done
+  printf '  %6d  %s\n' "$(($(date +%s) - started))" "in all"
   awk '/tests passed, [0-9]+ tests failed out of/ { failed += $4; total += $NF }
        END { printf "total: %d passed, %d failed\n", total - failed, failed }' "$log"
 }
@@ -27,7 +40,7 @@ trap total EXIT
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUENFALL_BUILD_TESTS=ON -DQUENFALL_BUILD_BENCH=ON -DQUENFALL_BUILD_GUI=ON
 cmake --build build/release
-step="the release tests"
+begin "the release tests"
 ctest --test-dir build/release --output-on-failure --no-tests=error -j2 2>&1 | tee -a "$log"
 
 # Further stages (sanitizers, fuzzing, the Windows build under wine, the screenshot, the
@@ -40,7 +53,8 @@ for stage in scripts/test-stages/*.sh; do
     echo "== stage: $(basename "$stage") not run (QUENFALL_TEST_STAGES=\"$QUENFALL_TEST_STAGES\")"
     continue
   fi
-  step="stage $(basename "$stage")"
+  begin "stage $(basename "$stage" .sh)"
   echo "== $step"
   bash "$stage" 2>&1 | tee -a "$log"
+  echo "== $step: $(($(date +%s) - step_started)) s"
 done
