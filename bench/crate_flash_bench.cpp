@@ -17,7 +17,7 @@
 #include "cli/crate_flash.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"
-#include "radio/emulated_crate.h"
+#include "emulator/emulated_crate.h"
 #include "cpu_seconds.h"
 
 namespace {

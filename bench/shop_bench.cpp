@@ -22,7 +22,7 @@
 #include "crate/radio_source.h"
 #include "history/history_recorder.h"
 #include "package/package_writer.h"
-#include "radio/emulated_crate.h"
+#include "emulator/emulated_crate.h"
 #include "window/shop_window.h"
 #include "window/window_texts.h"
 #include "cpu_seconds.h"

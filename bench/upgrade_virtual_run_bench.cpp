@@ -7,7 +7,7 @@
 
 #include "package/package_loader.h"
 #include "package/package_writer.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
 

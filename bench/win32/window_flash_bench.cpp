@@ -19,7 +19,7 @@
 #include "ui/win32/win32_flash_form.h"
 #include "upgrade/status_texts.h"
 #include "win32_window_driver.h"
-#include "radio/emulated_radio_link.h"
+#include "emulator/emulated_radio_link.h"
 #include "startup/window_link.h"
 #include "window/window_texts.h"
 

@@ -16,7 +16,7 @@
 #include "crate/run_record.h"
 #include "link/drive_location.h"
 #include "link/located_device_link.h"
-#include "radio/emulated_crate.h"
+#include "emulator/emulated_crate.h"
 
 namespace quenfall::cli {
 

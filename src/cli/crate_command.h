@@ -6,7 +6,7 @@
 #include <string>
 
 #include "package/package.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/upgrade_sequencer.h"
 
 namespace quenfall::cli {

@@ -6,7 +6,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "cli/radio_preflight.h"
-#include "radio/emulated_crate.h"
+#include "emulator/emulated_crate.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 #include "cli/dialogue_trace_file.h"
 
-#include "radio/dialogue_trace_text.h"
+#include "upgrade/dialogue_trace_text.h"
 
 namespace quenfall::cli {
 

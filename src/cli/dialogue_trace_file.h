@@ -1,5 +1,5 @@
 #pragma once
-// The --trace recording of a dialogue, in the text form of radio/dialogue_trace_text.h. A
+// The --trace recording of a dialogue, in the text form of upgrade/dialogue_trace_text.h. A
 // trace taken on a real radio replays through TraceReplayLink as a regression test.
 #include <filesystem>
 #include <fstream>

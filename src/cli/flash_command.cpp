@@ -15,7 +15,7 @@
 #include "crate/run_record.h"
 #include "upgrade/run_tally.h"
 #include "package/package_loader.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/status_texts.h"
 
 namespace quenfall::cli {

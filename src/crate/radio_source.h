@@ -11,7 +11,7 @@
 #include "crate/radio_run.h"
 #include "link/drive_list_link.h"
 #include "package/package.h"
-#include "radio/emulated_crate.h"
+#include "emulator/emulated_crate.h"
 
 namespace quenfall {
 

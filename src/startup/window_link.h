@@ -4,7 +4,7 @@
 // neither; both faces' entries wire the chosen one in here, the same way.
 #include <memory>
 
-#include "radio/emulated_radio_link.h"
+#include "emulator/emulated_radio_link.h"
 #include "startup/window_history.h"
 #include "upgrade/device_link.h"
 #include "window/flash_window.h"

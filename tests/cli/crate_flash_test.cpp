@@ -10,7 +10,7 @@
 #include "cli/crate_report.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"
-#include "radio/emulated_crate.h"
+#include "emulator/emulated_crate.h"
 #include "upgrade/status_texts.h"
 
 namespace quenfall::cli {

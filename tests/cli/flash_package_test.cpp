@@ -11,7 +11,7 @@
 
 #include "package/package_loader.h"
 #include "package/package_writer.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/status_texts.h"
 
 namespace quenfall::cli {

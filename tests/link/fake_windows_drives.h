@@ -18,7 +18,7 @@
 #include "link/storage_descriptor.h"
 #include "link/vendor_command.h"
 #include "link/windows/windows_helper_service.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 
 namespace quenfall::test {
 

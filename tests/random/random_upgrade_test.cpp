@@ -28,7 +28,7 @@
 #include "package/package_writer.h"
 #include "protocol/command_frame.h"
 #include "protocol/scrambler.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/upgrade_sequencer.h"

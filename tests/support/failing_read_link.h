@@ -6,7 +6,7 @@
 #include <span>
 #include <stdexcept>
 
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/device_link.h"
 
 namespace quenfall::test {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "package/package_writer.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/device_link.h"
 
 namespace quenfall::test {

@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "package/package_writer.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "ui/qt/qt_flash_form.h"
 #include "ui/qt/qt_controls.h"
 #include "ui/qt/qt_texts.h"

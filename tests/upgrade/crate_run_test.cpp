@@ -7,7 +7,7 @@
 
 #include "link/drive_location.h"
 #include "link/located_device_link.h"
-#include "radio/emulated_crate.h"
+#include "emulator/emulated_crate.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/upgrade_sequencer.h"

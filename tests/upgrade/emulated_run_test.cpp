@@ -4,7 +4,7 @@
 
 #include <deque>
 
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/upgrade_sequencer.h"

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "package/package_writer.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/virtual_clock.h"
 #include "failing_read_link.h"

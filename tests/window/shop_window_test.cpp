@@ -14,7 +14,7 @@
 #include "history/history_recorder.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"
-#include "radio/emulated_crate.h"
+#include "emulator/emulated_crate.h"
 #include "recording_shop_face.h"
 #include "startup/shop_start.h"
 #include "upgrade/status_texts.h"

@@ -3,7 +3,7 @@
 // label, and the progress bar's value follows the widths of a run.
 #include <gtest/gtest.h>
 
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "recording_face.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"

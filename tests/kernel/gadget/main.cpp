@@ -39,7 +39,7 @@
 #include "bulk_only.h"
 #include "function_fs.h"
 #include "package/package_loader.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 
 namespace {
 

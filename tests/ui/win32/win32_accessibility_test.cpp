@@ -15,13 +15,13 @@
 #include <random>
 
 #include "package/package_writer.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "ui/win32/win32_pictures.h"
 #include "ui/win32/win32_accessibility.h"
 #include "ui/win32/win32_flash_form.h"
 #include "upgrade/status_texts.h"
 #include "win32_window_driver.h"
-#include "radio/emulated_radio_link.h"
+#include "emulator/emulated_radio_link.h"
 #include "startup/window_link.h"
 #include "window/window_texts.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "link/drive_list_link.h"
 
 namespace quenfall {

@@ -1,6 +1,6 @@
 // What the emulated radio kept, compared with the package's sections.
 #include "package/package.h"
-#include "radio/emulated_radio_state.h"
+#include "emulator/emulated_radio_state.h"
 
 namespace quenfall {
 

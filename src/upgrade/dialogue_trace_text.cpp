@@ -1,4 +1,4 @@
-#include "radio/dialogue_trace_text.h"
+#include "upgrade/dialogue_trace_text.h"
 
 #include <charconv>
 #include <sstream>

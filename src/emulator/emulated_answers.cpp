@@ -2,7 +2,7 @@
 // channel the tool holds.
 #include <cerrno>
 
-#include "radio/emulated_radio_state.h"
+#include "emulator/emulated_radio_state.h"
 
 namespace quenfall {
 

@@ -1,6 +1,6 @@
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 
-#include "radio/emulated_radio_state.h"
+#include "emulator/emulated_radio_state.h"
 
 namespace quenfall {
 

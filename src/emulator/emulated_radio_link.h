@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "package/package.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 #include "upgrade/device_link.h"
 
 namespace quenfall {

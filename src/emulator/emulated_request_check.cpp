@@ -2,7 +2,7 @@
 // it, keeps the sections' bytes, and prepares the answer.
 #include "package/package.h"
 #include "protocol/scrambler.h"
-#include "radio/emulated_radio_state.h"
+#include "emulator/emulated_radio_state.h"
 
 namespace quenfall {
 

@@ -1,4 +1,4 @@
-#include "radio/emulated_radio_link.h"
+#include "emulator/emulated_radio_link.h"
 
 namespace quenfall {
 

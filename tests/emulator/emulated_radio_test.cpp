@@ -1,7 +1,7 @@
 // The emulated radio is the oracle of every upgrade test, so these tests drive it by hand
 // with frames built byte by byte or by the request builders, and check what it answers,
 // keeps and complains about.
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 
 #include <gtest/gtest.h>
 

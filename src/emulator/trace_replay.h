@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "radio/dialogue_trace_text.h"
+#include "upgrade/dialogue_trace_text.h"
 #include "upgrade/device_link.h"
 
 namespace quenfall {

@@ -1,4 +1,4 @@
-#include "radio/trace_replay.h"
+#include "emulator/trace_replay.h"
 
 #include <algorithm>
 

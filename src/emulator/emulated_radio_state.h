@@ -2,14 +2,14 @@
 // Inside the emulated radio: its state, shared by the files that each do one of its jobs
 // (emulated_radio.cpp: the bus and the public face; emulated_request_check.cpp: checking
 // requests and keeping sections; emulated_answers.cpp: answers, their faults and the
-// channel; emulated_sections.cpp: comparing what was kept). Not for use outside src/radio.
+// channel; emulated_sections.cpp: comparing what was kept). Not for use outside src/emulator.
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
 
 #include "protocol/command_frame.h"
-#include "radio/emulated_radio.h"
+#include "emulator/emulated_radio.h"
 
 namespace quenfall {
 

@@ -1,4 +1,4 @@
-#include "radio/emulated_crate.h"
+#include "emulator/emulated_crate.h"
 
 #include <algorithm>
 #include <mutex>
