@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "link/drive_selection.h"
-#include "link/radio_identity.h"
+#include "protocol/radio_identity.h"
 #include "link/usb_watch_filter.h"
 
 using namespace quenfall;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "link/usb_watch_filter.h"
-#include "link/radio_identity.h"
+#include "protocol/radio_identity.h"
 #include "link/storage_descriptor.h"
 
 using namespace quenfall;

@@ -1,6 +1,6 @@
 #include "link/radio_diagnosis.h"
 
-#include "link/radio_identity.h"
+#include "protocol/radio_identity.h"
 
 namespace quenfall {
 

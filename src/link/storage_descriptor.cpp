@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/radio_identity.h"
+#include "protocol/radio_identity.h"
 
 namespace quenfall {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "link/storage_descriptor.h"
-#include "link/vendor_command.h"
+#include "protocol/vendor_command.h"
 #include "link/windows/windows_helper_service.h"
 #include "emulator/emulated_radio.h"
 

@@ -1,5 +1,5 @@
 // The platform-free rules of the radio link: which drives are the radio and in which order,
-// the vendor command blocks, and which hotplug events and device messages reach the watch.
+// and which hotplug events and device messages reach the watch.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,9 +10,7 @@
 #include "link/drive_location.h"
 #include "link/drive_selection.h"
 #include "link/located_device_link.h"
-#include "link/radio_identity.h"
 #include "link/storage_descriptor.h"
-#include "link/vendor_command.h"
 
 namespace quenfall {
 namespace {
@@ -181,14 +179,6 @@ TEST(LocatedDeviceLink, ScansForItsRadioAloneAndOpensItUnderItsNewName) {
     EXPECT_EQ(link.LastNode(), "/dev/sdd");
 }
 
-TEST(VendorCommand, BlocksAreFixedBytes) {
-    const CommandBlock write = {0xFF, 0x2A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x47, 0x50};
-    const CommandBlock read = {0xFF, 0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x47, 0x50};
-    EXPECT_EQ(VendorCommandBlock(VendorCommand::Write), write);
-    EXPECT_EQ(VendorCommandBlock(VendorCommand::Read), read);
-    EXPECT_EQ(VendorCommandTimeout.count(), 2000);
-}
-
 TEST(UsbEventFilter, OnlyWholeUsbDevicesArrivingOrLeaving) {
     struct Case {
         const char* subsystem;
@@ -351,12 +341,6 @@ TEST(DeviceChange, OtherEventsRecordsAndClassesDoNot) {
     EXPECT_TRUE(IsUsbDeviceChange(0x8000, std::span(usb).first(28)));
     EXPECT_FALSE(IsUsbDeviceChange(0x8000, std::span(usb).first(8)));
     EXPECT_FALSE(IsUsbDeviceChange(0x8000, {}));
-}
-
-TEST(RadioIdentity, IsTheBlankPaddedInquiryFields) {
-    EXPECT_TRUE(IsRadioIdentity("STM     ", "microSD Flash   "));
-    EXPECT_FALSE(IsRadioIdentity("STM     ", "microSD Flash   \n"));
-    EXPECT_FALSE(IsRadioIdentity(std::string_view("STM     \0", 9), "microSD Flash   "));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "link/linux/linux_device_link.h"
 #include "link/linux/udev_devices.h"
 #include "link/linux/user_namespace.h"
-#include "link/radio_identity.h"
+#include "protocol/radio_identity.h"
 #include "protocol/key_tables.h"
 
 namespace quenfall {

@@ -1,6 +1,6 @@
 #include "link/linux/radio_node_check.h"
 
-#include "link/radio_identity.h"
+#include "protocol/radio_identity.h"
 
 namespace quenfall::helper {
 

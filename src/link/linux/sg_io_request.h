@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "link/vendor_command.h"
+#include "protocol/vendor_command.h"
 
 namespace quenfall {
 

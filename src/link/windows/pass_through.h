@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <span>
 
-#include "link/vendor_command.h"
+#include "protocol/vendor_command.h"
 #include "upgrade/command_outcome.h"
 
 namespace quenfall {
