@@ -19,7 +19,7 @@
 #include <iostream>
 #include <thread>
 
-#include "crate/radio_source.h"
+#include "runs/radio_source.h"
 #include "history/history_recorder.h"
 #include "package/package_writer.h"
 #include "emulator/emulated_crate.h"

@@ -1,11 +1,11 @@
 #pragma once
 // A crate of radios upgraded at once from the command line: one run per radio
-// (crate/radio_run.h), each shown in its row of the crate's display.
+// (runs/radio_run.h), each shown in its row of the crate's display.
 #include <memory>
 #include <vector>
 
 #include "cli/crate_display.h"
-#include "crate/radio_run.h"
+#include "runs/radio_run.h"
 #include "package/package.h"
 
 namespace quenfall::cli {

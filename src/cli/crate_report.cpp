@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "cli/cli_support.h"
-#include "crate/crate_summary.h"
-#include "crate/flash_package.h"
+#include "runs/crate_summary.h"
+#include "runs/flash_package.h"
 #include "upgrade/status_texts.h"
 #include "history/history_record.h"
 

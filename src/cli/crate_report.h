@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "crate/radio_run.h"
+#include "runs/radio_run.h"
 #include "history/utc_time.h"
 
 namespace quenfall::cli {

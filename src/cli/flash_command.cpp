@@ -12,7 +12,7 @@
 #include "cli/crate_command.h"
 #include "cli/dialogue_trace_file.h"
 #include "cli/radio_preflight.h"
-#include "crate/run_record.h"
+#include "runs/run_record.h"
 #include "upgrade/run_tally.h"
 #include "package/package_loader.h"
 #include "emulator/emulated_radio.h"

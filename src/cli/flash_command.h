@@ -1,10 +1,10 @@
 #pragma once
-// One whole upgrade from the command line, in real time (crate/flash_package.h), shown on
+// One whole upgrade from the command line, in real time (runs/flash_package.h), shown on
 // the terminal.
 #include <memory>
 
 #include "cli/terminal_view.h"
-#include "crate/flash_package.h"
+#include "runs/flash_package.h"
 #include "package/package.h"
 #include "upgrade/device_link.h"
 

@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "crate/flash_view.h"
+#include "runs/flash_view.h"
 
 namespace quenfall::cli {
 

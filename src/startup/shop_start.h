@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "crate/radio_source.h"
+#include "runs/radio_source.h"
 #include "history/history_file.h"
 #include "history/history_recorder.h"
 #include "window/shop_face.h"

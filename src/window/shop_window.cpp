@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <exception>
 
-#include "crate/crate_summary.h"
-#include "crate/run_record.h"
+#include "runs/crate_summary.h"
+#include "runs/run_record.h"
 #include "package/package_loader.h"
 #include "upgrade/status_texts.h"
 #include "window/shop_row_texts.h"

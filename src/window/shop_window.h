@@ -1,7 +1,7 @@
 #pragma once
 // The shop window's decisions, once for every face: a crate of radios upgraded from one
 // window, one row per radio labelled by where it is plugged in, one run per radio (the
-// crate's runs, crate/radio_run.h, each on a thread of its own). A face (src/ui/qt,
+// crate's runs, runs/radio_run.h, each on a thread of its own). A face (src/ui/qt,
 // src/ui/win32) builds the controls of shop_face.h, hands every user action, refresh tick
 // and USB notice to the methods below, on the window's thread, and carries out what
 // ShopFace asks. No platform header is needed here.
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "crate/radio_run.h"
-#include "crate/radio_source.h"
+#include "runs/radio_run.h"
+#include "runs/radio_source.h"
 #include "history/history_recorder.h"
 #include "package/package.h"
 #include "window/shop_face.h"

@@ -13,7 +13,7 @@
 #include <deque>
 #include <fstream>
 
-#include "crate/radio_source.h"
+#include "runs/radio_source.h"
 #include "history/history_reading.h"
 #include "package/package_writer.h"
 #include "ui/qt/qt_shop_form.h"

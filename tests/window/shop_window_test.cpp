@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "crate/radio_source.h"
+#include "runs/radio_source.h"
 #include "history/history_reading.h"
 #include "history/history_recorder.h"
 #include "package/package_loader.h"

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <thread>
 
-#include "crate/realtime_timers.h"
+#include "upgrade/realtime_timers.h"
 #include "link/platform_link.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/upgrade_sequencer.h"

@@ -1,4 +1,4 @@
-#include "crate/crate_summary.h"
+#include "runs/crate_summary.h"
 
 namespace quenfall {
 

@@ -2,8 +2,8 @@
 // the real-time timer loop.
 #include <optional>
 
-#include "crate/flash_package.h"
-#include "crate/realtime_timers.h"
+#include "runs/flash_package.h"
+#include "upgrade/realtime_timers.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/traced_link.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "crate/radio_run.h"
+#include "runs/radio_run.h"
 #include "link/drive_list_link.h"
 #include "package/package.h"
 #include "emulator/emulated_crate.h"

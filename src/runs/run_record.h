@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "crate/radio_run.h"
+#include "runs/radio_run.h"
 #include "history/history_recorder.h"
 #include "package/package.h"
 

@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "crate/flash_package.h"
+#include "runs/flash_package.h"
 #include "link/drive_list_link.h"
 #include "link/located_device_link.h"
 #include "package/package.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "crate/flash_view.h"
+#include "runs/flash_view.h"
 #include "package/package.h"
 #include "upgrade/device_link.h"
 #include "upgrade/upgrade_sequencer.h"

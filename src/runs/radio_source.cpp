@@ -1,4 +1,4 @@
-#include "crate/radio_source.h"
+#include "runs/radio_source.h"
 
 namespace quenfall {
 

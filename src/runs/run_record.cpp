@@ -1,4 +1,4 @@
-#include "crate/run_record.h"
+#include "runs/run_record.h"
 
 #include "history/utc_time.h"
 #include "protocol/key_tables.h"

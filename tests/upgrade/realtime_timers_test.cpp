@@ -1,13 +1,13 @@
 // The real-time timer bank keeps the bank's contract and a grid of due times that waking
 // late never shifts. The checks look at due times, never at how long anything took.
-#include "crate/realtime_timers.h"
+#include "upgrade/realtime_timers.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
-namespace quenfall::cli {
+namespace quenfall {
 namespace {
 
 using namespace std::chrono_literals;
@@ -102,13 +102,13 @@ TEST(RealtimeTimers, AFiringLateByMoreThanAPeriodFiresOnceAndKeepsTheGrid) {
 }
 
 }  // namespace
-}  // namespace quenfall::cli
+}  // namespace quenfall
 
 // ---- the timer bank's contract, in real time -------------------------------------------------
 
 #include "timer_bank_contract.h"
 
-namespace quenfall::cli {
+namespace quenfall {
 namespace {
 
 class RealtimeRig : public test::TimerBankRig {
@@ -155,4 +155,4 @@ TEST(RealtimeTimers, StepBeforeTheLimitRunsNothingDueAfterIt) {
 }
 
 }  // namespace
-}  // namespace quenfall::cli
+}  // namespace quenfall

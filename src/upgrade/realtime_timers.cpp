@@ -1,4 +1,4 @@
-#include "crate/realtime_timers.h"
+#include "upgrade/realtime_timers.h"
 
 #include <thread>
 

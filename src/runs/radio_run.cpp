@@ -1,4 +1,4 @@
-#include "crate/radio_run.h"
+#include "runs/radio_run.h"
 
 #include "upgrade/run_tally.h"
 #include "upgrade/status_texts.h"
