@@ -67,12 +67,6 @@ constexpr std::string_view ProgramOptions =
 
 }  // namespace
 
-std::vector<std::string_view> CommandNames() {
-    std::vector<std::string_view> names;
-    for (const CommandText& c : Commands) names.push_back(c.Name);
-    return names;
-}
-
 std::string CommandHelp(std::string_view command) {
     for (const CommandText& c : Commands) {
         if (c.Name != command) continue;

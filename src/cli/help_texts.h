@@ -3,12 +3,9 @@
 // the same words at build time, so the three never disagree.
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace quenfall::cli {
 
-// The commands, in the order --help lists them.
-std::vector<std::string_view> CommandNames();
 // The usage lines and the explanation of one command, each line indented as --help shows
 // it; empty for a word that is no command.
 std::string CommandHelp(std::string_view command);

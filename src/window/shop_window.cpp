@@ -207,7 +207,7 @@ void ShopWindow::StartRuns(bool failedOnly) {
         RowState& row = rows_[i];
         if (failedOnly && !(row.Outcome && !row.Outcome->Completed)) continue;
         row.Outcome.reset();
-        row.Run = std::make_unique<RadioRun>(package_, radios_.Bind(row.Drive), runOptions_);
+        row.Run = std::make_unique<RadioRun>(package_, radios_.Bind(row.Drive), FlashOptions{});
         ShopRowView view = row.Shown;
         view.Status.clear();
         view.ProgressWidth = 0;

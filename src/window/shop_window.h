@@ -36,8 +36,6 @@ public:
 
     // The package loaded as the window is first shown, exactly as Select would load it.
     void SetStartPackage(ChosenFile file) { startPackage_ = std::move(file); }
-    // Options of every run (tests shorten the restart wait).
-    void SetRunOptions(FlashOptions options) { runOptions_ = std::move(options); }
 
     // ---- what the face reports (each guarded: an error that escapes is shown in the
     // default error box and the window carries on) ----
@@ -91,7 +89,6 @@ private:
     ShopFace& face_;
     HistoryRecorder& history_;
     std::u16string applicationTitle_;
-    FlashOptions runOptions_;
     std::optional<ChosenFile> startPackage_;
     std::shared_ptr<const Package> package_;
     std::string packageName_;

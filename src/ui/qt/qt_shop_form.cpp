@@ -251,7 +251,6 @@ void TShopForm::SetRow(std::size_t index, const window::ShopRowView& row) {
                      row.Outcome == RowOutcome::Success   ? ToQString(window::SuccessIconDescription)
                      : row.Outcome == RowOutcome::Failure ? ToQString(window::FailureIconDescription)
                                                           : QString());
-    emit RowSet(r);
 }
 
 void TShopForm::ShowBox(window::BoxIcon icon, std::u16string_view caption, std::u16string_view text) {

@@ -44,8 +44,6 @@ public:
 signals:
     // The window has been shown and painted once.
     void FirstPainted();
-    // Every row as it was set, after the table shows it.
-    void RowSet(int row);
 
 protected:
     void showEvent(QShowEvent* event) override;
