@@ -5,7 +5,7 @@
 
 namespace quenfall {
 
-HistoryRecord RecordOfRun(const RadioOutcome& outcome, const Package& package, std::string_view packageName,
+HistoryRecord RecordOfRun(const RadioOutcome& outcome, const Package* package, std::string_view packageName,
                           bool emulated, std::string_view program) {
     HistoryRecord record;
     record.Start = UtcTimestamp(outcome.Start);
@@ -13,7 +13,7 @@ HistoryRecord RecordOfRun(const RadioOutcome& outcome, const Package& package, s
     record.Program = std::string(program);
     record.Version = QUENFALL_VERSION;
     record.KeySet = std::string(KeySetFingerprint());
-    SetPackageFacts(record, package, packageName);
+    if (package != nullptr) SetPackageFacts(record, *package, packageName);
     record.Location = outcome.Drive.Location;
     record.Node = outcome.Drive.Node;
     record.LastNode = outcome.LastNode;
@@ -30,7 +30,7 @@ std::string RecordRuns(HistoryRecorder& recorder, const std::vector<RadioOutcome
                        const Package& package, std::string_view packageName, bool emulated,
                        std::string_view program) {
     for (const RadioOutcome& o : outcomes) {
-        if (o.FramesSent > 0) recorder.Record(RecordOfRun(o, package, packageName, emulated, program));
+        if (o.FramesSent > 0) recorder.Record(RecordOfRun(o, &package, packageName, emulated, program));
     }
     return recorder.TakeNotice();
 }

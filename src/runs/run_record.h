@@ -1,6 +1,6 @@
 #pragma once
-// Runs of a crate in the history: one record per run that sent its radio a first request,
-// from the command line and from the shop window alike.
+// Runs in the history: one record per run that sent its radio a first request, from the
+// command line, the shop window and the main window alike.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +12,8 @@
 namespace quenfall {
 
 // program: "quenfall-cli" or "quenfall", as the record names the program that ran it.
-HistoryRecord RecordOfRun(const RadioOutcome& outcome, const Package& package, std::string_view packageName,
+// package: none when the run had none to name.
+HistoryRecord RecordOfRun(const RadioOutcome& outcome, const Package* package, std::string_view packageName,
                           bool emulated, std::string_view program = "quenfall-cli");
 
 // Records every run of outcomes that sent something. Returns, once, what to tell the user

@@ -7,15 +7,17 @@
 
 #include "history/history_file.h"
 #include "history/history_recorder.h"
-#include "upgrade/device_link.h"
+#include "link/drive_list_link.h"
 #include "window/run_observer.h"
 
 namespace quenfall::startup {
 
 class WindowHistory final : public window::RunObserver {
 public:
-    // file: this user's history unless another is named.
-    WindowHistory(DeviceLink& link, bool emulated, std::string program,
+    // drives: the link the window opens its radio through, whose last scan tells which radio
+    // that was; null for the emulated radio. file: this user's history unless another is
+    // named.
+    WindowHistory(const DriveListLink* drives, bool emulated, std::string program,
                   std::filesystem::path file = HistoryPath());
 
     void RunEnded(const window::WindowRunEnd& run) override;
@@ -24,7 +26,7 @@ public:
     HistoryRecorder& Recorder() { return recorder_; }
 
 private:
-    DeviceLink& link_;
+    const DriveListLink* drives_;
     bool emulated_;
     std::string program_;
     HistoryRecorder recorder_;

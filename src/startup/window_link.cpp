@@ -17,13 +17,14 @@ WindowLink::WindowLink(const window::StartOptions& options, EmulatedRadioLink::P
         auto emulated = std::make_unique<EmulatedRadioLink>(std::move(post));
         emulated_ = emulated.get();
         link_ = std::move(emulated);
-        history_ = std::make_unique<WindowHistory>(*link_, true, "quenfall");
+        history_ = std::make_unique<WindowHistory>(nullptr, true, "quenfall");
         return;
     }
-    link_ = MakePlatformDeviceLink();
+    std::unique_ptr<PlatformDeviceLink> platform = MakePlatformDeviceLink();
     // Shown by the default error display rather than used as a link that is not there.
-    if (!link_) throw std::runtime_error("this system has no link to the radio; only --emulate works here");
-    history_ = std::make_unique<WindowHistory>(*link_, false, "quenfall");
+    if (!platform) throw std::runtime_error("this system has no link to the radio; only --emulate works here");
+    history_ = std::make_unique<WindowHistory>(platform.get(), false, "quenfall");
+    link_ = std::move(platform);
 }
 
 void WindowLink::Attach(window::FlashWindow& window) {

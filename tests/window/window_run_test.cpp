@@ -420,8 +420,7 @@ TEST(WindowRun, EachRunThatSentARequestIsToldOnceAsItsEndingIsShownAndANoticeCom
 TEST(WindowRun, TheStartUpsHistoryKeepsTheWindowsRunMarkedEmulatedAndTellsOnceWhenItCannot) {
     const auto dir = std::filesystem::temp_directory_path() / "quenfall-window-history-test";
     std::filesystem::remove_all(dir);
-    EmulatedRadio radio(RadioConfig());
-    startup::WindowHistory history(radio, true, "quenfall", dir / "history.jsonl");
+    startup::WindowHistory history(nullptr, true, "quenfall", dir / "history.jsonl");
     const LoadResult loaded = [] {
         Packages files;
         return LoadPackage(files.good);
@@ -449,7 +448,7 @@ TEST(WindowRun, TheStartUpsHistoryKeepsTheWindowsRunMarkedEmulatedAndTellsOnceWh
 
     // A file in the way of its folder: the run goes on, and the notice comes once.
     std::ofstream(dir / "blocked") << "x";
-    startup::WindowHistory blocked(radio, true, "quenfall", dir / "blocked" / "history.jsonl");
+    startup::WindowHistory blocked(nullptr, true, "quenfall", dir / "blocked" / "history.jsonl");
     blocked.RunEnded(run);
     blocked.RunEnded(run);
     EXPECT_TRUE(blocked.NoticeAfterRun().starts_with("This upgrade was not recorded in the history of upgrades"));
