@@ -8,6 +8,7 @@
 #include "link/windows/windows_usb_watch.h"
 #include "ui/win32/system_library.h"
 #include "ui/win32/win32_open_dialog.h"
+#include "ui/win32/win32_window_class.h"
 #include "window/tooltips.h"
 #include "window/window_texts.h"
 
@@ -30,17 +31,7 @@ bool Contains(const RECT& box, POINT point) { return PtInRect(&box, point) != FA
 // ---- construction ----------------------------------------------------------------------------
 
 HWND Win32FlashForm::CreateNativeWindow(Win32FlashForm* form) {
-    static const ATOM registered = [] {
-        WNDCLASSEXW type{};
-        type.cbSize = sizeof type;
-        type.lpfnWndProc = Procedure;
-        type.hInstance = GetModuleHandleW(nullptr);
-        type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        type.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        type.lpszClassName = ClassName;
-        return RegisterClassExW(&type);
-    }();
-    if (registered == 0) throw std::runtime_error("the window class cannot be registered");
+    [[maybe_unused]] static const ATOM registered = RegisterFormClass(ClassName, Procedure);
     // No frame and no title bar; the system menu and the minimise box give the taskbar
     // button its menu and let it restore the window.
     HWND created = CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, ClassName, L"",

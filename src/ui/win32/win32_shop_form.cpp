@@ -8,6 +8,7 @@
 #include "ui/win32/win32_open_dialog.h"
 #include "ui/win32/win32_fonts.h"
 #include "ui/win32/win32_text.h"
+#include "ui/win32/win32_window_class.h"
 #include "window/shop_texts.h"
 
 namespace quenfall::ui {
@@ -27,17 +28,7 @@ constexpr int LeastHeight = 260;
 }  // namespace
 
 Win32ShopForm::Win32ShopForm(Options options) : options_(std::move(options)) {
-    static const ATOM registered = [] {
-        WNDCLASSEXW type{};
-        type.cbSize = sizeof type;
-        type.lpfnWndProc = Procedure;
-        type.hInstance = GetModuleHandleW(nullptr);
-        type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        type.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        type.lpszClassName = ClassName;
-        return RegisterClassExW(&type);
-    }();
-    if (registered == 0) throw std::runtime_error("the window class cannot be registered");
+    [[maybe_unused]] static const ATOM registered = RegisterFormClass(ClassName, Procedure);
     handle_ = CreateWindowExW(WS_EX_CONTROLPARENT, ClassName, ToWide(window::ShopCaption).c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, OpenWidth, OpenHeight,
                               nullptr, nullptr, GetModuleHandleW(nullptr), this);
