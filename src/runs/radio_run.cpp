@@ -22,6 +22,7 @@ public:
         {
             const std::lock_guard hold(run_.lock_);
             run_.state_.Status.assign(text);
+            KeepNode();
         }
         if (run_.listener_) run_.listener_->Status(text);
     }
@@ -29,6 +30,7 @@ public:
         {
             const std::lock_guard hold(run_.lock_);
             run_.state_.ProgressWidth = pixels;
+            KeepNode();
         }
         if (run_.listener_) run_.listener_->Progress(pixels);
     }
@@ -49,6 +51,13 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
+    // The radio may have come back under another name since: the scans of the run's own
+    // link, on this thread, found it there. Under the run's lock.
+    void KeepNode() {
+        const std::string& node = run_.radio_.Link->LastNode();
+        if (run_.state_.Node != node) run_.state_.Node = node;
+    }
+
     RadioRun& run_;
     bool completed_ = false;
     std::vector<std::string> texts_;
@@ -58,6 +67,7 @@ private:
 RadioRun::RadioRun(std::shared_ptr<const Package> package, CrateRadio radio, FlashOptions options,
                    RunListener* listener)
     : radio_(std::move(radio)), listener_(listener), started_(std::chrono::steady_clock::now()) {
+    state_.Node = radio_.Drive.Node;
     thread_ = std::thread([this, package = std::move(package), options = std::move(options)]() mutable {
         Run(std::move(package), std::move(options));
     });
@@ -98,6 +108,7 @@ void RadioRun::Run(std::shared_ptr<const Package> package, FlashOptions options)
     ended_ = std::chrono::steady_clock::now();
     state_.Ended = true;
     state_.Completed = outcome_.Completed;
+    state_.Node = outcome_.LastNode;
     if (!outcome_.Completed && !view.Error().empty()) state_.Status = view.Error();
 }
 

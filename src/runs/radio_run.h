@@ -64,6 +64,7 @@ public:
 // A run as it stands now.
 struct RunSnapshot {
     std::string Status;      // the status text last shown, or the error that ended the run
+    std::string Node;        // the device name the run last found its radio under
     int ProgressWidth = 0;
     bool Ended = false;
     bool Completed = false;  // with Ended: as RadioOutcome::Completed

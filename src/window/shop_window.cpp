@@ -112,6 +112,8 @@ void ShopWindow::Refresh() {
             const RunSnapshot snapshot = row.Run->Snapshot();
             ShopRowView view = row.Shown;
             view.Status = Utf16(snapshot.Status);
+            // A restarted radio may be back under another name; the row follows it.
+            if (!snapshot.Node.empty()) view.Node = Utf16(snapshot.Node);
             view.ProgressWidth = BarWidth(snapshot.Status, snapshot.ProgressWidth);
             view.Elapsed = ElapsedText(snapshot.Elapsed);
             view.Outcome = !snapshot.Ended ? RowOutcome::None : snapshot.Completed ? RowOutcome::Success : RowOutcome::Failure;

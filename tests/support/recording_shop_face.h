@@ -37,6 +37,7 @@ public:
         if (index >= rows.size()) throw std::logic_error("SetRow beyond the rows");
         rows[index] = row;
         setRows.push_back(index);
+        setRowViews.push_back(row);
         if (widest.size() <= index) widest.resize(index + 1);
         widest[index] = std::max(widest[index], row.ProgressWidth);
     }
@@ -65,6 +66,7 @@ public:
     std::vector<ShopControl> focus;
     std::vector<window::ShopRowView> rows;
     std::vector<std::size_t> setRows;  // the index of every SetRow, in order
+    std::vector<window::ShopRowView> setRowViews;  // what every SetRow showed, in order
     std::vector<int> widest;           // the widest progress each row was painted with
     int rowCountCalls = 0;
     std::vector<RecordedShopBox> boxes;

@@ -153,6 +153,13 @@ TEST(ShopWindow, FourRadiosUpgradedAtOnceEachFollowedThroughItsRestart) {
     }
     // The last radio back took the first one's old name: only the location told them apart.
     EXPECT_EQ(face.rows[3].Node, u"/dev/sda");
+    // Its row showed the new name while its run still went on, not only once all had ended.
+    bool renamedDuringRun = false;
+    for (std::size_t k = 0; k < face.setRows.size(); ++k) {
+        renamedDuringRun = renamedDuringRun || (face.setRows[k] == 3 && face.setRowViews[k].Node == u"/dev/sda" &&
+                                                face.setRowViews[k].Outcome == RowOutcome::None);
+    }
+    EXPECT_TRUE(renamedDuringRun);
     EXPECT_EQ(face.Text(ShopControl::Summary), u"4 of 4 radios upgraded");
     EXPECT_TRUE(window.CloseQuery());
     EXPECT_EQ(face.boxes.size(), 1u);

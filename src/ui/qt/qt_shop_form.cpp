@@ -15,15 +15,17 @@
 #include "ui/qt/qt_pictures.h"
 #include "ui/qt/qt_texts.h"
 #include "upgrade/upgrade_sequencer.h"
+#include "window/shop_layout.h"
 #include "window/shop_texts.h"
 
 namespace quenfall::ui {
 namespace {
 
 using window::RowOutcome;
+using window::ShopCell;
+using window::ShopColumns;
 using window::ShopControl;
-
-enum Column { LocationColumn, NodeColumn, StatusColumn, ProgressColumn, ElapsedColumn, OutcomeColumn, ColumnCount };
+using window::ShopControlKind;
 
 // The value a painted cell is drawn from.
 constexpr int PaintedValueRole = Qt::UserRole + 1;
@@ -80,71 +82,91 @@ QPushButton* Button(QWidget* parent) {
     return button;
 }
 
+// The radio list: its columns as the layout table has them.
+QTableWidget* MakeRadioTable(QWidget* parent) {
+    auto* table = new QTableWidget(0, static_cast<int>(ShopColumns.size()), parent);
+    QStringList headings;
+    for (const window::ShopColumnSpec& column : ShopColumns) headings << ToQString(column.Heading);
+    table->setHorizontalHeaderLabels(headings);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->setVisible(false);
+    table->setWordWrap(false);
+    QHeaderView* header = table->horizontalHeader();
+    for (std::size_t c = 0; c < ShopColumns.size(); ++c) {
+        const int index = static_cast<int>(c);
+        if (ShopColumns[c].Cell == ShopCell::ProgressBar) table->setItemDelegateForColumn(index, new ProgressDelegate(table));
+        if (ShopColumns[c].Cell == ShopCell::OutcomeIcon) table->setItemDelegateForColumn(index, new OutcomeDelegate(table));
+        if (ShopColumns[c].Width == 0) {
+            header->setSectionResizeMode(index, QHeaderView::Stretch);
+        } else {
+            header->resizeSection(index, ShopColumns[c].Width);
+        }
+    }
+    return table;
+}
+
 }  // namespace
 
 TShopForm::TShopForm(DesktopServices& desktop, Options options) : desktop_(desktop), options_(std::move(options)) {
-    auto* path = new QLineEdit(this);
-    path->setReadOnly(true);
-    path->setAccessibleName(ToQString(window::PackagePathName));
-    auto* select = Button(this);
-    auto* verdict = new QLabel(this);
-    verdict->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    table_ = new QTableWidget(0, ColumnCount, this);
-    table_->setAccessibleName(ToQString(window::RadioListName));
-    table_->setHorizontalHeaderLabels({ToQString(window::LocationHeading), ToQString(window::NodeHeading),
-                                       ToQString(window::StatusHeading), ToQString(window::ProgressHeading),
-                                       ToQString(window::ElapsedHeading), ToQString(window::OutcomeHeading)});
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->verticalHeader()->setVisible(false);
-    table_->setWordWrap(false);
-    table_->setItemDelegateForColumn(ProgressColumn, new ProgressDelegate(table_));
-    table_->setItemDelegateForColumn(OutcomeColumn, new OutcomeDelegate(table_));
-    QHeaderView* header = table_->horizontalHeader();
-    header->setSectionResizeMode(StatusColumn, QHeaderView::Stretch);
-    header->resizeSection(LocationColumn, 90);
-    header->resizeSection(NodeColumn, 90);
-    header->resizeSection(ProgressColumn, 160);
-    header->resizeSection(ElapsedColumn, 60);
-    header->resizeSection(OutcomeColumn, 60);
-    auto* summary = new QLabel(this);
-    auto* upgradeAll = Button(this);
-    auto* retry = Button(this);
-
-    controls_ = {path, select, verdict, table_, summary, upgradeAll, retry};
-
-    auto* packageRow = new QHBoxLayout;
-    packageRow->addWidget(path, 1);
-    packageRow->addWidget(select);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(summary, 1);
-    buttons->addWidget(upgradeAll);
-    buttons->addWidget(retry);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(packageRow);
-    layout->addWidget(verdict);
-    layout->addWidget(table_, 1);
-    layout->addLayout(buttons);
+    QHBoxLayout* line = nullptr;
+    int lineNumber = -1;
+    for (const window::ShopControlSpec& spec : window::ShopControls) {
+        QWidget* control = nullptr;
+        switch (spec.Kind) {
+        case ShopControlKind::Edit: {
+            auto* edit = new QLineEdit(this);
+            edit->setReadOnly(true);
+            control = edit;
+            break;
+        }
+        case ShopControlKind::Button: control = Button(this); break;
+        case ShopControlKind::Text: {
+            auto* text = new QLabel(this);
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            control = text;
+            break;
+        }
+        case ShopControlKind::List: control = table_ = MakeRadioTable(this); break;
+        }
+        controls_[static_cast<std::size_t>(spec.Id)] = control;
+        if (spec.Line != lineNumber) {
+            lineNumber = spec.Line;
+            line = new QHBoxLayout;
+            layout->addLayout(line, spec.Kind == ShopControlKind::List ? 1 : 0);
+        }
+        if (!spec.Label.empty()) {
+            control->setAccessibleName(ToQString(spec.Label));
+            auto* label = new QLabel(ToQString(spec.Label), this);
+            label->setBuddy(control);
+            // The list's label heads it; any other stands before its control.
+            if (spec.Kind == ShopControlKind::List) {
+                layout->insertWidget(layout->count() - 1, label);
+            } else {
+                line->addWidget(label);
+            }
+        }
+        line->addWidget(control, spec.Stretches ? 1 : 0);
+    }
 
     for (std::size_t i = 1; i < window::ShopTabOrder.size(); ++i) {
         setTabOrder(Control(window::ShopTabOrder[i - 1]), Control(window::ShopTabOrder[i]));
     }
 
     for (QWidget* control : controls_) control->installEventFilter(this);
-    connect(select, &QPushButton::clicked, this, [this] {
-        if (window_) window_->Click(ShopControl::SelectButton);
-    });
-    connect(upgradeAll, &QPushButton::clicked, this, [this] {
-        if (window_) window_->Click(ShopControl::UpgradeAllButton);
-    });
-    connect(retry, &QPushButton::clicked, this, [this] {
-        if (window_) window_->Click(ShopControl::RetryFailedButton);
-    });
+    for (const window::ShopControlSpec& spec : window::ShopControls) {
+        if (spec.Kind != ShopControlKind::Button) continue;
+        connect(static_cast<QPushButton*>(Control(spec.Id)), &QPushButton::clicked, this, [this, id = spec.Id] {
+            if (window_) window_->Click(id);
+        });
+    }
     refresh_.setInterval(static_cast<int>(window::ShopRefreshInterval.count()));
     connect(&refresh_, &QTimer::timeout, this, [this] {
         if (window_) window_->Refresh();
     });
-    resize(860, 420);
+    resize(window::ShopOpenWidth, window::ShopOpenHeight);
+    setMinimumSize(window::ShopLeastWidth, window::ShopLeastHeight);
 }
 
 TShopForm::~TShopForm() = default;
@@ -238,19 +260,23 @@ void TShopForm::SetRow(std::size_t index, const window::ShopRowView& row) {
         }
         return item;
     };
-    cell(LocationColumn)->setText(ToQString(row.Location));
-    cell(NodeColumn)->setText(ToQString(row.Node));
-    cell(StatusColumn)->setText(ToQString(row.Status));
-    QTableWidgetItem* progress = cell(ProgressColumn);
-    progress->setData(PaintedValueRole, row.ProgressWidth);
-    progress->setData(Qt::AccessibleTextRole, PercentText(row.ProgressWidth));
-    cell(ElapsedColumn)->setText(ToQString(row.Elapsed));
-    QTableWidgetItem* outcome = cell(OutcomeColumn);
-    outcome->setData(PaintedValueRole, static_cast<int>(row.Outcome));
-    outcome->setData(Qt::AccessibleTextRole,
-                     row.Outcome == RowOutcome::Success   ? ToQString(window::SuccessIconDescription)
-                     : row.Outcome == RowOutcome::Failure ? ToQString(window::FailureIconDescription)
-                                                          : QString());
+    for (std::size_t c = 0; c < ShopColumns.size(); ++c) {
+        QTableWidgetItem* item = cell(static_cast<int>(c));
+        switch (ShopColumns[c].Cell) {
+        case ShopCell::Text: item->setText(ToQString(window::CellText(row, ShopColumns[c].Id))); break;
+        case ShopCell::ProgressBar:
+            item->setData(PaintedValueRole, row.ProgressWidth);
+            item->setData(Qt::AccessibleTextRole, PercentText(row.ProgressWidth));
+            break;
+        case ShopCell::OutcomeIcon:
+            item->setData(PaintedValueRole, static_cast<int>(row.Outcome));
+            item->setData(Qt::AccessibleTextRole,
+                          row.Outcome == RowOutcome::Success   ? ToQString(window::SuccessIconDescription)
+                          : row.Outcome == RowOutcome::Failure ? ToQString(window::FailureIconDescription)
+                                                               : QString());
+            break;
+        }
+    }
 }
 
 void TShopForm::ShowBox(window::BoxIcon icon, std::u16string_view caption, std::u16string_view text) {

@@ -19,24 +19,35 @@ using window::ShopControl;
 constexpr wchar_t ClassName[] = L"QuenfallShopForm";
 constexpr UINT_PTR RefreshTimerId = 1;
 constexpr UINT FirstPaintedMessage = WM_APP + 1;
-// The window's size at 96 dots per inch when it opens, and the least it may be made.
-constexpr int OpenWidth = 860;
-constexpr int OpenHeight = 420;
-constexpr int LeastWidth = 560;
-constexpr int LeastHeight = 260;
+using window::ShopLeastHeight;
+using window::ShopLeastWidth;
+using window::ShopOpenHeight;
+using window::ShopOpenWidth;
+
+// What a control shows from its creation until the decisions set its text as the window is
+// shown, so that nothing is painted blank.
+std::u16string_view InitialText(ShopControl control) {
+    switch (control) {
+    case ShopControl::SelectButton: return window::ShopSelectButtonText;
+    case ShopControl::PackageVerdict: return window::NoPackageText;
+    case ShopControl::UpgradeAllButton: return window::UpgradeAllButtonText;
+    case ShopControl::RetryFailedButton: return window::RetryFailedButtonText;
+    default: return {};
+    }
+}
 
 }  // namespace
 
 Win32ShopForm::Win32ShopForm(Options options) : options_(std::move(options)) {
     [[maybe_unused]] static const ATOM registered = RegisterFormClass(ClassName, Procedure);
     handle_ = CreateWindowExW(WS_EX_CONTROLPARENT, ClassName, ToWide(window::ShopCaption).c_str(),
-                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, OpenWidth, OpenHeight,
+                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, ShopOpenWidth, ShopOpenHeight,
                               nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (handle_ == nullptr) throw std::runtime_error("the window cannot be created");
     dpi_ = WindowDpi(handle_);
     CreateControls();
     ApplyDpi(dpi_);
-    SetWindowPos(handle_, nullptr, 0, 0, Px(OpenWidth), Px(OpenHeight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(handle_, nullptr, 0, 0, Px(ShopOpenWidth), Px(ShopOpenHeight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The watch lasts as long as the window; a failed registration leaves the list as it is
     // until the next Select or run.
     if (options_.RegisterWatch) watch_ = RegisterUsbDeviceWatch(handle_).Handle;
@@ -56,19 +67,29 @@ void Win32ShopForm::CreateControls() {
         native_[Index(control)] = CreateWindowExW(extended, type, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
                                                   handle_, reinterpret_cast<HMENU>(command), nullptr, nullptr);
     };
-    // Created top to bottom, which is also ShopTabOrder's order (a dialog tabs in creation
-    // order); a label just before a control names it for assistive technology.
-    packageLabel_ = CreateWindowExW(0, L"STATIC", ToWide(window::PackagePathName).c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, 0,
-                                    0, 0, 0, handle_, nullptr, nullptr, nullptr);
-    make(ShopControl::PackageEdit, L"EDIT", L"", WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
-    make(ShopControl::SelectButton, L"BUTTON", ToWide(window::ShopSelectButtonText), WS_TABSTOP | BS_PUSHBUTTON);
-    make(ShopControl::PackageVerdict, L"STATIC", ToWide(window::NoPackageText), SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS);
-    listLabel_ = CreateWindowExW(0, L"STATIC", ToWide(window::RadioListName).c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0,
-                                 0, 0, handle_, nullptr, nullptr, nullptr);
-    CreateList();
-    make(ShopControl::Summary, L"STATIC", L"", SS_LEFT | SS_NOPREFIX);
-    make(ShopControl::UpgradeAllButton, L"BUTTON", ToWide(window::UpgradeAllButtonText), WS_TABSTOP | BS_DEFPUSHBUTTON);
-    make(ShopControl::RetryFailedButton, L"BUTTON", ToWide(window::RetryFailedButtonText), WS_TABSTOP | BS_PUSHBUTTON);
+    // Created in the layout table's order, which is also ShopTabOrder's (a dialog tabs in
+    // creation order); a label just before a control names it for assistive technology.
+    for (const window::ShopControlSpec& spec : window::ShopControls) {
+        if (!spec.Label.empty()) {
+            labels_[Index(spec.Id)] = CreateWindowExW(0, L"STATIC", ToWide(spec.Label).c_str(),
+                                                      WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 0, 0, handle_, nullptr,
+                                                      nullptr, nullptr);
+        }
+        switch (spec.Kind) {
+        case window::ShopControlKind::Edit:
+            make(spec.Id, L"EDIT", L"", WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+            break;
+        case window::ShopControlKind::Button:
+            // Until the decisions name the default button as the window is shown.
+            make(spec.Id, L"BUTTON", ToWide(InitialText(spec.Id)),
+                 WS_TABSTOP | (spec.Id == ShopControl::UpgradeAllButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
+            break;
+        case window::ShopControlKind::Text:
+            make(spec.Id, L"STATIC", ToWide(InitialText(spec.Id)), SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS);
+            break;
+        case window::ShopControlKind::List: CreateList(); break;
+        }
+    }
 }
 
 void Win32ShopForm::ApplyDpi(int dpi) {
@@ -77,8 +98,9 @@ void Win32ShopForm::ApplyDpi(int dpi) {
     font_ = CreateFontW(-MulDiv(9, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Shell Dlg 2");
     for (HWND control : native_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SendMessageW(packageLabel_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SendMessageW(listLabel_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    for (HWND label : labels_) {
+        if (label != nullptr) SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    }
     // Rows tall enough for the outcome icon at this DPI.
     DestroyImageListFromSystem(rowHeight_);
     rowHeight_ = CreateImageListFromSystem(1, Px(22), ILC_COLOR32);
@@ -100,13 +122,13 @@ void Win32ShopForm::Arrange() {
     auto place = [](HWND control, int x, int y, int w, int h) { MoveWindow(control, x, y, w < 0 ? 0 : w, h, FALSE); };
     int y = margin;
     const int labelWidth = Px(60);
-    place(packageLabel_, margin, y + Px(4), labelWidth, Px(18));
+    place(labels_[Index(ShopControl::PackageEdit)], margin, y + Px(4), labelWidth, Px(18));
     place(native_[Index(ShopControl::PackageEdit)], margin + labelWidth, y, width - labelWidth - Px(90) - gap, line);
     place(native_[Index(ShopControl::SelectButton)], client.right - margin - Px(90), y, Px(90), line);
     y += line + gap;
     place(native_[Index(ShopControl::PackageVerdict)], margin, y, width, Px(18));
     y += Px(18) + gap;
-    place(listLabel_, margin, y, width, Px(18));
+    place(labels_[Index(ShopControl::RadioList)], margin, y, width, Px(18));
     y += Px(18);
     const int bottom = client.bottom - margin - line;
     place(native_[Index(ShopControl::RadioList)], margin, y, width, bottom - gap - y);
@@ -238,7 +260,7 @@ LRESULT Win32ShopForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_GETMINMAXINFO: {
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize = POINT{Px(LeastWidth), Px(LeastHeight)};
+        limits->ptMinTrackSize = POINT{Px(ShopLeastWidth), Px(ShopLeastHeight)};
         return 0;
     }
     case WM_DPICHANGED: {

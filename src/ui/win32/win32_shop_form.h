@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "window/shop_face.h"
+#include "window/shop_layout.h"
 #include "window/shop_window.h"
 
 namespace quenfall::ui {
@@ -49,15 +50,12 @@ public:
     HWND Handle() const { return handle_; }
     HWND ControlHandle(window::ShopControl control) const { return native_[Index(control)]; }
     std::u16string Text(window::ShopControl control) const;
-    std::u16string CellText(std::size_t row, int column) const;
+    std::u16string CellText(std::size_t row, window::ShopColumn column) const;
     std::size_t ShownRows() const;
     const window::ShopRowView& ShownRow(std::size_t row) const { return rows_.at(row); }
     std::optional<window::ShopControl> DefaultButton() const { return defaultButton_; }
     bool RefreshTimerOn() const { return refreshOn_; }
     int Dpi() const { return dpi_; }
-
-    // The list view's columns.
-    enum Column : int { LocationColumn, NodeColumn, StatusColumn, ProgressColumn, ElapsedColumn, OutcomeColumn, ColumnCount };
 
     // ShopFace
     void SetCaption(std::u16string_view caption) override;
@@ -93,8 +91,8 @@ private:
     HWND handle_ = nullptr;
     window::ShopWindow* window_ = nullptr;
     std::array<HWND, window::ShopControlCount> native_{};
-    HWND packageLabel_ = nullptr;  // names the edit for assistive technology
-    HWND listLabel_ = nullptr;     // names the list
+    // The labels of the layout table, each naming its control for assistive technology.
+    std::array<HWND, window::ShopControlCount> labels_{};
     HFONT font_ = nullptr;
     HIMAGELIST rowHeight_ = nullptr;  // an empty image list that sets the rows' height
     HDEVNOTIFY watch_ = nullptr;

@@ -12,17 +12,11 @@
 namespace quenfall::ui {
 namespace {
 
+using window::ShopCell;
+using window::ShopColumns;
 using window::ShopControl;
 
-struct ColumnSpec {
-    const char16_t* Heading;
-    int Width;  // at 96 dots per inch; the status column takes what is left
-};
-
-constexpr ColumnSpec Columns[] = {
-    {window::LocationHeading, 110}, {window::NodeHeading, 70},      {window::StatusHeading, 0},
-    {window::ProgressHeading, 150}, {window::ElapsedHeading, 50}, {window::OutcomeHeading, 52},
-};
+constexpr int ColumnCount = static_cast<int>(ShopColumns.size());
 
 }  // namespace
 
@@ -36,11 +30,11 @@ void Win32ShopForm::CreateList() {
     native_[Index(ShopControl::RadioList)] = list;
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     for (int i = 0; i < ColumnCount; ++i) {
-        std::wstring heading = ToWide(Columns[i].Heading);
+        std::wstring heading = ToWide(ShopColumns[i].Heading);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.pszText = heading.data();
-        column.cx = Px(Columns[i].Width);
+        column.cx = Px(ShopColumns[i].Width);
         column.iSubItem = i;
         SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
@@ -52,23 +46,28 @@ void Win32ShopForm::SizeColumns() {
     RECT client{};
     GetClientRect(list, &client);
     int fixed = 0;
+    int stretching = -1;
     for (int i = 0; i < ColumnCount; ++i) {
-        if (i == StatusColumn) continue;
-        fixed += Px(Columns[i].Width);
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), Px(Columns[i].Width));
+        if (ShopColumns[i].Width == 0) {
+            stretching = i;
+            continue;
+        }
+        fixed += Px(ShopColumns[i].Width);
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), Px(ShopColumns[i].Width));
     }
-    const int status = std::max<int>(Px(120), client.right - fixed);
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, StatusColumn, status);
+    if (stretching < 0) return;
+    const int rest = std::max<int>(Px(window::StretchingColumnLeastWidth), client.right - fixed);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(stretching), rest);
 }
 
 std::size_t Win32ShopForm::ShownRows() const {
     return static_cast<std::size_t>(SendMessageW(native_[Index(ShopControl::RadioList)], LVM_GETITEMCOUNT, 0, 0));
 }
 
-std::u16string Win32ShopForm::CellText(std::size_t row, int column) const {
+std::u16string Win32ShopForm::CellText(std::size_t row, window::ShopColumn column) const {
     wchar_t text[512] = {};
     LVITEMW item{};
-    item.iSubItem = column;
+    item.iSubItem = static_cast<int>(column);
     item.pszText = text;
     item.cchTextMax = 512;
     SendMessageW(native_[Index(ShopControl::RadioList)], LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
@@ -108,10 +107,9 @@ void Win32ShopForm::ShowRowTexts(std::size_t index) {
         item.pszText = wide.data();
         SendMessageW(list, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
     };
-    put(LocationColumn, row.Location);
-    put(NodeColumn, row.Node);
-    put(StatusColumn, row.Status);
-    put(ElapsedColumn, row.Elapsed);
+    for (int i = 0; i < ColumnCount; ++i) {
+        if (ShopColumns[i].Cell == ShopCell::Text) put(i, std::u16string(window::CellText(row, ShopColumns[i].Id)));
+    }
 }
 
 LRESULT Win32ShopForm::CustomDraw(NMLVCUSTOMDRAW& draw) {
@@ -121,13 +119,14 @@ LRESULT Win32ShopForm::CustomDraw(NMLVCUSTOMDRAW& draw) {
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
         const std::size_t index = draw.nmcd.dwItemSpec;
         const int column = draw.iSubItem;
-        if (index >= rows_.size() || (column != ProgressColumn && column != OutcomeColumn)) return CDRF_DODEFAULT;
+        if (index >= rows_.size() || column < 0 || column >= ColumnCount || ShopColumns[column].Cell == ShopCell::Text)
+            return CDRF_DODEFAULT;
         RECT cell{};
         cell.top = column;
         cell.left = LVIR_BOUNDS;
         SendMessageW(native_[Index(ShopControl::RadioList)], LVM_GETSUBITEMRECT, index, reinterpret_cast<LPARAM>(&cell));
         FillRect(draw.nmcd.hdc, &cell, GetSysColorBrush(COLOR_WINDOW));
-        if (column == ProgressColumn) {
+        if (ShopColumns[column].Cell == ShopCell::ProgressBar) {
             DrawProgress(draw.nmcd.hdc, cell, rows_[index].ProgressWidth);
         } else {
             DrawOutcome(draw.nmcd.hdc, cell, rows_[index].Outcome);

@@ -124,8 +124,8 @@ TEST_F(ShopWindowWin32, EnterUpgradesTheWholeEmulatedCrate) {
     // One row per radio, labelled by its location; the package loaded as Select would.
     ASSERT_EQ(form.ShownRows(), 4u);
     for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_FALSE(form.CellText(i, Win32ShopForm::LocationColumn).empty()) << i;
-        EXPECT_EQ(form.CellText(i, Win32ShopForm::NodeColumn), start.Window().Row(i).Node) << i;
+        EXPECT_FALSE(form.CellText(i, window::ShopColumn::Location).empty()) << i;
+        EXPECT_EQ(form.CellText(i, window::ShopColumn::Node), start.Window().Row(i).Node) << i;
     }
     EXPECT_EQ(form.Text(ShopControl::PackageEdit), package.u16string());
     EXPECT_NE(form.Text(ShopControl::PackageVerdict), window::NoPackageText);
@@ -160,9 +160,9 @@ TEST_F(ShopWindowWin32, EnterUpgradesTheWholeEmulatedCrate) {
     EXPECT_TRUE(ticked);
     EXPECT_GT(widestSeen, 0u);
     for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(form.CellText(i, Win32ShopForm::StatusColumn), U(UpgradeCompleteText)) << i;
+        EXPECT_EQ(form.CellText(i, window::ShopColumn::Status), U(UpgradeCompleteText)) << i;
         EXPECT_EQ(form.ShownRow(i).Outcome, window::RowOutcome::Success) << i;
-        EXPECT_FALSE(form.CellText(i, Win32ShopForm::ElapsedColumn).empty()) << i;
+        EXPECT_FALSE(form.CellText(i, window::ShopColumn::Elapsed).empty()) << i;
     }
     EXPECT_EQ(form.Text(ShopControl::Summary), u"4 of 4 radios upgraded");
     EXPECT_TRUE(boxes.Boxes().empty());
