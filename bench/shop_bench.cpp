@@ -19,6 +19,7 @@
 #include <iostream>
 #include <thread>
 
+#include "emulator/emulated_radio_source.h"
 #include "runs/radio_source.h"
 #include "history/history_recorder.h"
 #include "package/package_writer.h"

@@ -20,6 +20,7 @@
 #include "upgrade/status_texts.h"
 #include "win32_window_driver.h"
 #include "emulator/emulated_radio_link.h"
+#include "startup/radio_choice.h"
 #include "startup/window_link.h"
 #include "window/window_texts.h"
 
@@ -68,7 +69,8 @@ int Upgrade() {
     BoxWatcher watcher;
     Win32FlashForm form(link, options);
     target = &form;
-    startup::Attach(link, form.Window());
+    const auto windowRadio = EmulatedWindowRadioOver(link);
+    startup::Attach(*windowRadio, form.Window());
     form.Every(EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
     bool painted = false;
     form.OnFirstPaint([&] { painted = true; });

@@ -11,12 +11,10 @@
 #include "cli/console.h"
 #include "cli/crate_flash.h"
 #include "cli/crate_report.h"
-#include "cli/radio_preflight.h"
-#include "runs/radio_source.h"
+#include "startup/radio_choice.h"
 #include "runs/run_record.h"
 #include "link/drive_location.h"
 #include "link/located_device_link.h"
-#include "emulator/emulated_crate.h"
 
 namespace quenfall::cli {
 
@@ -50,25 +48,17 @@ int FlashCrateCommand(const CrateRequest& request) {
         }
     }
 
-    std::unique_ptr<RadioSource> source;
-    EmulatedRadioSource* crate = nullptr;
     std::vector<RadioDrive> drives;
-    if (request.Emulate) {
-        auto emulated = std::make_unique<EmulatedRadioSource>(*request.Emulate, package.Selection, request.Faults);
-        crate = emulated.get();
-        source = std::move(emulated);
-        drives = source->Drives();
-    } else {
-        RadioPreflight preflight = CheckRealRadios();
+    {
+        // Its scan only lists the radios: each run gets a link of its own.
+        RadioPreflight preflight = request.Chosen->Preflight();
         if (preflight.Result != PreflightCheck::Passed) {
             std::cerr << "quenfall-cli flash: " << PreflightText(preflight, true) << '\n';
             return 1;
         }
         drives = std::move(preflight.Drives);
-        source = std::make_unique<PlatformRadioSource>(
-            [] { return std::unique_ptr<DriveListLink>(MakePlatformDeviceLink()); },
-            [](const std::string& location) { return MakeUsbEventCounter(location); });
     }
+    const std::unique_ptr<RadioSource> source = request.Chosen->Crate(package.Selection);
 
     std::vector<RadioDrive> chosen = drives;
     if (request.Device) {
@@ -97,10 +87,11 @@ int FlashCrateCommand(const CrateRequest& request) {
     options.Trace = request.Trace;
     std::vector<RadioOutcome> outcomes = FlashCrate(request.Loaded, radios, display, options);
 
-    if (crate) {
+    {
         // Every emulated radio checked every frame it got: what it found wrong fails its run
         // even when the dialogue went through, and a radio that was not chosen got nothing.
-        for (const RadioVerdict& v : crate->Judge(outcomes, package)) {
+        // The platform's radios tell nothing.
+        for (const RadioVerdict& v : source->Judge(outcomes, package)) {
             for (const std::string& p : v.Problems) std::cerr << v.Location << ": emulated radio: " << p << '\n';
             if (v.Ran && v.Problems.empty()) {
                 bool completed = false;
@@ -114,7 +105,7 @@ int FlashCrateCommand(const CrateRequest& request) {
     }
 
     HistoryRecorder history;
-    if (const std::string notice = RecordRuns(history, outcomes, package, request.PackageName, crate != nullptr);
+    if (const std::string notice = RecordRuns(history, outcomes, package, request.PackageName, source->Emulated());
         !notice.empty())
         std::cerr << "quenfall-cli: " << notice << '\n';
     PrintCrateSummary(std::cout, outcomes);

@@ -5,8 +5,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
-#include "cli/radio_preflight.h"
-#include "emulator/emulated_crate.h"
+#include "startup/radio_choice.h"
 
 #include <nlohmann/json.hpp>
 
@@ -50,21 +49,17 @@ int DevicesCommand(const Arguments& args) {
         }
     }
 
-    std::vector<RadioDrive> drives;
-    std::string problem;
-    if (emulate) {
-        EmulatedCrate crate{std::vector<EmulatedRadioConfig>(*emulate)};
-        drives = crate.Drives();
-    } else {
-        RadioPreflight preflight = CheckRealRadios();
-        if (preflight.Result == PreflightCheck::NoLink) {
-            std::cerr << "quenfall-cli devices: " << PreflightText(preflight, true) << '\n';
-            return 1;
-        }
-        // Listing needs no permission: a radio that may not be commanded is listed with a note.
-        drives = std::move(preflight.Drives);
-        problem = std::move(preflight.Problem);
+    RadioRequest request;
+    request.Emulate = emulate.has_value();
+    request.Radios = emulate.value_or(1);
+    RadioPreflight preflight = ChooseRadios(request)->Preflight();
+    if (preflight.Result == PreflightCheck::NoLink) {
+        std::cerr << "quenfall-cli devices: " << PreflightText(preflight, true) << '\n';
+        return 1;
     }
+    // Listing needs no permission: a radio that may not be commanded is listed with a note.
+    const std::vector<RadioDrive> drives = std::move(preflight.Drives);
+    const std::string problem = std::move(preflight.Problem);
     if (json) {
         PrintJson(drives);
     } else if (drives.empty()) {

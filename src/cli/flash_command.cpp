@@ -2,6 +2,7 @@
 #include "cli/flash_command.h"
 #include "cli/terminal_view.h"
 
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <utility>
@@ -11,11 +12,11 @@
 #include "cli/console.h"
 #include "cli/crate_command.h"
 #include "cli/dialogue_trace_file.h"
-#include "cli/radio_preflight.h"
+#include "startup/radio_preflight.h"
 #include "runs/run_record.h"
 #include "upgrade/run_tally.h"
 #include "package/package_loader.h"
-#include "emulator/emulated_radio.h"
+#include "startup/radio_choice.h"
 #include "upgrade/status_texts.h"
 
 namespace quenfall::cli {
@@ -25,20 +26,8 @@ namespace {
 constexpr std::string_view FlashUsage =
     "usage: quenfall-cli flash FILE [--emulate [N]] [--device NODE_OR_LOCATION | --all]\n"
     "                          [--report REPORT] [--trace TRACE] [--emulate-fault no-answer]";
-// How the emulated radio behaves: it first answers status 3, restarts into boot mode and is
-// back on the bus after this long, then acknowledges every block.
-constexpr std::chrono::milliseconds EmulatedRestartTime{2000};
 // An emulated crate holds at most as many radios as a hub chain of a shop would.
 constexpr std::size_t MaxEmulatedRadios = 64;
-// A failed run for training (and for tests of what a failure leaves behind): the emulated
-// radio never acknowledges its first block, so the run ends with " Communication Error!".
-constexpr std::string_view NoAnswerFault = "no-answer";
-
-Misbehaviour NoAnswerAtFirstBlock() {
-    Misbehaviour faults;
-    faults.Silent = RequestMatch::Every(RequestKind::Block);
-    return faults;
-}
 
 int UsageError(std::string_view what) {
     std::cerr << "quenfall-cli flash: " << what << '\n' << FlashUsage << '\n';
@@ -62,7 +51,7 @@ int FlashCommand(const Arguments& args) {
     bool emulate = false;
     std::size_t emulated = 1;
     bool countGiven = false;
-    bool fault = false;
+    std::string fault;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--emulate") {
@@ -79,10 +68,10 @@ int FlashCommand(const Arguments& args) {
         } else if (a == "--all") {
             all = true;
         } else if (a == "--emulate-fault") {
-            if (i + 1 >= args.size() || args[i + 1] != NoAnswerFault)
-                return UsageError("--emulate-fault takes " + std::string(NoAnswerFault));
-            fault = true;
-            ++i;
+            if (i + 1 >= args.size() ||
+                std::find(EmulationFaults.begin(), EmulationFaults.end(), args[i + 1]) == EmulationFaults.end())
+                return UsageError("--emulate-fault takes " + std::string(EmulationFaults[0]));
+            fault = args[++i];
         } else if (a == "--trace" || a == "--report" || a == "--device") {
             if (i + 1 >= args.size()) return UsageError(a + " needs " + (a == "--device" ? "a radio" : "a file name"));
             (a == "--trace" ? tracePath : a == "--report" ? reportPath : device) = args[++i];
@@ -103,7 +92,7 @@ int FlashCommand(const Arguments& args) {
     if (reportPath && !perRadio) return UsageError("--report needs --all or --device");
     if (tracePath && all) return UsageError("--trace records one radio's dialogue: use it with --device");
     if (countGiven && !perRadio) return UsageError("--emulate N needs --all or --device");
-    if (fault && !emulate) return UsageError("--emulate-fault needs --emulate");
+    if (!fault.empty() && !emulate) return UsageError("--emulate-fault needs --emulate");
 
     const LoadResult loaded = LoadPackage(PathFromArgument(*file));
     if (loaded.Verdict != LoadVerdict::Accepted) {
@@ -121,16 +110,21 @@ int FlashCommand(const Arguments& args) {
         }
     }
 
+    RadioRequest radioRequest;
+    radioRequest.Emulate = emulate;
+    radioRequest.Radios = emulated;
+    radioRequest.Fault = fault;
+    const std::unique_ptr<Radios> radios = ChooseRadios(radioRequest);
+
     if (perRadio) {
         CrateRequest request;
+        request.Chosen = radios.get();
         request.Loaded = package;
         const std::u8string name = PathFromArgument(*file).filename().u8string();
         request.PackageName.assign(name.begin(), name.end());
         request.Device = device;
-        if (emulate) request.Emulate = emulated;
         request.ReportPath = reportPath;
         request.Trace = trace ? &*trace : nullptr;
-        if (fault) request.Faults = NoAnswerAtFirstBlock();
         return FlashCrateCommand(request);
     }
 
@@ -156,59 +150,34 @@ int FlashCommand(const Arguments& args) {
                               : view.ErrorShown()    ? view.ErrorText()
                                                      : view.StatusText();
         }
-        if (const std::string notice = RecordRuns(history, {outcome}, *package, packageName, emulate);
+        if (const std::string notice = RecordRuns(history, {outcome}, *package, packageName, radios->Emulated());
             !notice.empty())
             std::cerr << "quenfall-cli: " << notice << '\n';
         return status;
     };
 
-    if (!emulate) {
-        RadioPreflight preflight = CheckRealRadios();
-        if (preflight.Result != PreflightCheck::Passed) {
-            // Refused before anything was sent: no radio, or no right to command it.
-            std::cerr << "quenfall-cli flash: " << PreflightText(preflight, false) << '\n';
-            return 1;
-        }
-        options.TakeUsbEvents = MakeUsbEventCounter();
-        outcome.Drive = preflight.Drives.front();
-        outcome.Start = std::chrono::system_clock::now();
-        const int status = FlashOnTerminal(package, *preflight.Link, view, options);
-        // The link's last scan found the radio again after its restart, maybe under another name.
-        if (const std::vector<RadioDrive> listed = preflight.Link->ListedDrives(); !listed.empty())
-            outcome.LastNode = listed.front().Node;
-        return recorded(status);
+    RadioPreflight preflight = radios->Preflight();
+    if (preflight.Result != PreflightCheck::Passed) {
+        // Refused before anything was sent: no radio, or no right to command it.
+        std::cerr << "quenfall-cli flash: " << PreflightText(preflight, false) << '\n';
+        return 1;
     }
-
-    EmulatedRadioConfig config;
-    config.Selection = package->Selection;
-    config.RestartTime = EmulatedRestartTime;
-    config.KeepFrameLog = false;
-    if (fault) config.Faults = NoAnswerAtFirstBlock();
-    EmulatedRadio radio(config);
-    int usbEvents = 0;
-    radio.SetPresenceCallback([&usbEvents](bool) { ++usbEvents; });
-    options.TakeUsbEvents = [&radio, &usbEvents] {
-        radio.Advance();
-        return std::exchange(usbEvents, 0);
-    };
-
-    outcome.Drive.Node = "emulated";
+    const std::unique_ptr<SingleRadio> radio = radios->Single(std::move(preflight), *package);
+    options.TakeUsbEvents = radio->UsbEvents();
+    outcome.Drive = radio->Drive();
     outcome.Start = std::chrono::system_clock::now();
-    int status = FlashOnTerminal(package, radio, view, options);
+    const int status = FlashOnTerminal(package, radio->Link(), view, options);
+    outcome.LastNode = radio->LastNode();
 
-    // The emulated radio checked every frame: what it found wrong fails the run even when
-    // the dialogue itself went through.
-    const EmulatedRunVerdict verdict = JudgeEmulatedRun(radio, status == 0, SectionsOf(*package));
-    for (const std::string& p : verdict.Problems) std::cerr << "emulated radio: " << p << '\n';
-    if (!verdict.Problems.empty()) {
-        outcome.Outcome = "emulated radio: " + verdict.Problems.front();
+    // What the radio found of the run fails it even when the dialogue itself went through.
+    const RadioCheck check = radio->Check(status == 0, *package);
+    for (const std::string& p : check.Problems) std::cerr << p << '\n';
+    if (!check.Problems.empty()) {
+        outcome.Outcome = check.Problems.front();
         return recorded(1);
     }
     recorded(status);
-    if (status == 0) {
-        std::cout << "Emulated radio: " << verdict.Blocks << " blocks in " << verdict.Sections
-                  << " sections received; every section matches the package.\n";
-    }
+    if (status == 0 && !check.Received.empty()) std::cout << check.Received << '\n';
     return status;
 }
 

@@ -13,6 +13,7 @@
 #include <deque>
 #include <fstream>
 
+#include "emulator/emulated_radio_source.h"
 #include "runs/radio_source.h"
 #include "history/history_reading.h"
 #include "package/package_writer.h"

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "emulator/emulated_radio_source.h"
 #include "runs/radio_source.h"
 #include "history/history_reading.h"
 #include "history/history_recorder.h"

@@ -16,6 +16,7 @@
 #include "emulator/emulated_radio.h"
 #include "emulator/emulated_radio_link.h"
 #include "recording_face.h"
+#include "startup/radio_choice.h"
 #include "startup/window_link.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/virtual_clock.h"
@@ -313,7 +314,8 @@ TEST(WindowRun, EmulatedRadioOfStartUpRestartsIntoBootMode) {
                            [&time] { return time != nullptr ? time->Now() : 0ms; });
     WindowRig rig(link);
     time = &rig.clock;
-    startup::Attach(link, rig.window);
+    const auto windowRadio = EmulatedWindowRadioOver(link);
+    startup::Attach(*windowRadio, rig.window);
     // The face's loop: posted tasks once the handler has returned, the radio's time passing.
     rig.clock.SetDispatch([&](TimerId id) {
         rig.window.Timer(id);

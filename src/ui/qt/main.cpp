@@ -79,9 +79,9 @@ int Run(QApplication& application, quenfall::ui::DesktopServices& desktop, const
     TFlashForm FlashForm(link.Link(), desktop, formOptions);
     link.Attach(FlashForm.Window());
     QTimer advance;
-    if (EmulatedRadioLink* emulated = link.Emulated()) {
-        QObject::connect(&advance, &QTimer::timeout, &loop, [emulated] { emulated->Advance(); });
-        advance.start(EmulatedRadioLink::AdvanceIntervalMs);
+    if (std::function<void()> passTime = link.Advance()) {
+        QObject::connect(&advance, &QTimer::timeout, &loop, std::move(passTime));
+        advance.start(startup::WindowLink::AdvanceIntervalMs);
     }
     if (options.ExitsWhenShown()) {
         QObject::connect(&FlashForm, &TFlashForm::FirstPainted, &FlashForm,

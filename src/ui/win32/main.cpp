@@ -80,8 +80,8 @@ void Run() {
     ui::Win32FlashForm FlashForm(link.Link(), formOptions);
     form = &FlashForm;
     link.Attach(FlashForm.Window());
-    if (EmulatedRadioLink* emulated = link.Emulated()) {
-        FlashForm.Every(EmulatedRadioLink::AdvanceIntervalMs, [emulated] { emulated->Advance(); });
+    if (std::function<void()> passTime = link.Advance()) {
+        FlashForm.Every(startup::WindowLink::AdvanceIntervalMs, std::move(passTime));
     }
     if (options.ExitWhenShown) {
         FlashForm.OnFirstPaint([&] {

@@ -22,6 +22,7 @@
 #include "upgrade/status_texts.h"
 #include "win32_window_driver.h"
 #include "emulator/emulated_radio_link.h"
+#include "startup/radio_choice.h"
 #include "startup/window_link.h"
 #include "window/window_texts.h"
 
@@ -261,7 +262,8 @@ TEST_F(Win32Accessibility_, StatusLineAndProgressAreReadAtEveryChangeOfAnUpgrade
     BoxWatcher watcher;
     Win32FlashForm form(link, options);
     target = &form;
-    startup::Attach(link, form.Window());
+    const auto windowRadio = EmulatedWindowRadioOver(link);
+    startup::Attach(*windowRadio, form.Window());
     form.Every(EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
     ShowAndWait(form);
 

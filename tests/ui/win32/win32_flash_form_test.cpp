@@ -22,6 +22,7 @@
 #include "upgrade/status_texts.h"
 #include "win32_window_driver.h"
 #include "emulator/emulated_radio_link.h"
+#include "startup/radio_choice.h"
 #include "startup/window_link.h"
 #include "window/tooltips.h"
 #include "window/window_texts.h"
@@ -177,7 +178,8 @@ TEST_F(Win32Window, EmulatedUpgradeDrivenByClicksEndsComplete) {
     BoxWatcher watcher;
     Win32FlashForm form(link, chooser.Options());
     target = &form;
-    startup::Attach(link, form.Window());
+    const auto windowRadio = EmulatedWindowRadioOver(link);
+    startup::Attach(*windowRadio, form.Window());
     form.Every(EmulatedRadioLink::AdvanceIntervalMs, [&] { link.Advance(); });
     ShowAndWait(form);
 

@@ -1,6 +1,6 @@
-#include "cli/radio_preflight.h"
+#include "startup/radio_preflight.h"
 
-namespace quenfall::cli {
+namespace quenfall {
 
 RadioPreflight CheckRealRadios() {
     RadioPreflight preflight;
@@ -31,4 +31,4 @@ std::string PreflightText(const RadioPreflight& preflight, bool several) {
     return {};
 }
 
-}  // namespace quenfall::cli
+}  // namespace quenfall

@@ -8,7 +8,7 @@
 
 #include "link/platform_link.h"
 
-namespace quenfall::cli {
+namespace quenfall {
 
 enum class PreflightCheck {
     Passed,
@@ -19,7 +19,7 @@ enum class PreflightCheck {
 
 struct RadioPreflight {
     PreflightCheck Result = PreflightCheck::NoLink;
-    std::unique_ptr<PlatformDeviceLink> Link;  // scanned once; null only for NoLink
+    std::unique_ptr<PlatformDeviceLink> Link;  // scanned once; null for NoLink and for emulated radios
     std::vector<RadioDrive> Drives;            // the scan's radios, in the order flash uses
     std::string Problem;                       // for NotPermitted: what the user must do
 };
@@ -31,4 +31,4 @@ RadioPreflight CheckRealRadios();
 // use every radio found. Empty for Passed.
 std::string PreflightText(const RadioPreflight& preflight, bool several);
 
-}  // namespace quenfall::cli
+}  // namespace quenfall

@@ -1,0 +1,190 @@
+#include "startup/radio_choice.h"
+
+#include <chrono>
+#include <utility>
+
+#include "emulator/emulated_crate.h"
+#include "emulator/emulated_radio.h"
+#include "emulator/emulated_radio_link.h"
+#include "emulator/emulated_radio_source.h"
+#include "link/platform_link.h"
+
+namespace quenfall {
+
+namespace {
+
+// ---- the platform's radios -------------------------------------------------------------------
+
+class PlatformSingleRadio final : public SingleRadio {
+public:
+    explicit PlatformSingleRadio(RadioPreflight preflight)
+        : link_(std::move(preflight.Link)), drive_(preflight.Drives.front()) {}
+
+    DeviceLink& Link() override { return *link_; }
+    const RadioDrive& Drive() const override { return drive_; }
+    std::function<int()> UsbEvents() override { return MakeUsbEventCounter(); }
+    // The link's last scan found the radio again after its restart, maybe under another name.
+    std::string LastNode() const override {
+        const std::vector<RadioDrive> listed = link_->ListedDrives();
+        return listed.empty() ? std::string() : listed.front().Node;
+    }
+    RadioCheck Check(bool, const Package&) const override { return {}; }
+
+private:
+    std::unique_ptr<PlatformDeviceLink> link_;
+    RadioDrive drive_;
+};
+
+class PlatformWindowRadio final : public WindowRadio {
+public:
+    explicit PlatformWindowRadio(std::unique_ptr<PlatformDeviceLink> link) : link_(std::move(link)) {}
+
+    DeviceLink& Link() override { return *link_; }
+    const DriveListLink* Drives() const override { return link_.get(); }
+    bool WantsUsbWatch() const override { return true; }
+    std::function<void()> Advance() override { return {}; }
+    // The platform's USB notices reach the window through the face's watch.
+    void OnPresence(std::function<void()>) override {}
+    void Adopt(const Package&) override {}
+
+private:
+    std::unique_ptr<PlatformDeviceLink> link_;
+};
+
+class PlatformRadios final : public Radios {
+public:
+    bool Emulated() const override { return false; }
+    bool Reachable() const override { return MakePlatformDeviceLink() != nullptr; }
+    RadioPreflight Preflight() override { return CheckRealRadios(); }
+    std::unique_ptr<SingleRadio> Single(RadioPreflight preflight, const Package&) override {
+        return std::make_unique<PlatformSingleRadio>(std::move(preflight));
+    }
+    std::unique_ptr<RadioSource> Crate(const ProfileSelection&) override {
+        return std::make_unique<PlatformRadioSource>(
+            [] { return std::unique_ptr<DriveListLink>(MakePlatformDeviceLink()); },
+            [](const std::string& location) { return MakeUsbEventCounter(location); });
+    }
+    std::unique_ptr<WindowRadio> ForWindow(WindowRadio::Post) override {
+        std::unique_ptr<PlatformDeviceLink> link = MakePlatformDeviceLink();
+        if (!link) return nullptr;
+        return std::make_unique<PlatformWindowRadio>(std::move(link));
+    }
+};
+
+// ---- emulated radios -------------------------------------------------------------------------
+
+// The single radio of quenfall-cli flash --emulate: it first answers status 3, restarts into
+// boot mode and is back on the bus after this long, then acknowledges every block.
+constexpr std::chrono::milliseconds SingleRestartTime{2000};
+
+Misbehaviour FaultNamed(const std::string& name) {
+    Misbehaviour faults;
+    if (name == EmulationFaults[0]) faults.Silent = RequestMatch::Every(RequestKind::Block);
+    return faults;
+}
+
+class EmulatedSingleRadio final : public SingleRadio {
+public:
+    EmulatedSingleRadio(const Package& package, const Misbehaviour& faults) : radio_(Config(package, faults)) {
+        drive_.Node = "emulated";
+        radio_.SetPresenceCallback([this](bool) { ++usbEvents_; });
+    }
+
+    DeviceLink& Link() override { return radio_; }
+    const RadioDrive& Drive() const override { return drive_; }
+    std::function<int()> UsbEvents() override {
+        return [this] {
+            radio_.Advance();
+            return std::exchange(usbEvents_, 0);
+        };
+    }
+    std::string LastNode() const override { return {}; }
+    // The emulated radio checked every frame: what it found wrong fails the run even when
+    // the dialogue itself went through.
+    RadioCheck Check(bool completed, const Package& package) const override {
+        const EmulatedRunVerdict verdict = JudgeEmulatedRun(radio_, completed, SectionsOf(package));
+        RadioCheck check;
+        for (const std::string& p : verdict.Problems) check.Problems.push_back("emulated radio: " + p);
+        if (check.Problems.empty()) {
+            check.Received = "Emulated radio: " + std::to_string(verdict.Blocks) + " blocks in " +
+                             std::to_string(verdict.Sections) + " sections received; every section matches the package.";
+        }
+        return check;
+    }
+
+private:
+    static EmulatedRadioConfig Config(const Package& package, const Misbehaviour& faults) {
+        EmulatedRadioConfig config;
+        config.Selection = package.Selection;
+        config.RestartTime = SingleRestartTime;
+        config.KeepFrameLog = false;
+        config.Faults = faults;
+        return config;
+    }
+
+    EmulatedRadio radio_;
+    RadioDrive drive_;
+    int usbEvents_ = 0;
+};
+
+class EmulatedWindowRadio final : public WindowRadio {
+public:
+    explicit EmulatedWindowRadio(Post post)
+        : owned_(std::make_unique<EmulatedRadioLink>(std::move(post))), link_(*owned_) {}
+    explicit EmulatedWindowRadio(EmulatedRadioLink& link) : link_(link) {}
+
+    DeviceLink& Link() override { return link_; }
+    const DriveListLink* Drives() const override { return nullptr; }
+    bool WantsUsbWatch() const override { return false; }
+    std::function<void()> Advance() override {
+        return [this] { link_.Advance(); };
+    }
+    void OnPresence(std::function<void()> changed) override { link_.SetPresenceCallback(std::move(changed)); }
+    void Adopt(const Package& package) override { link_.Adopt(package); }
+
+private:
+    std::unique_ptr<EmulatedRadioLink> owned_;  // none: the caller's
+    EmulatedRadioLink& link_;
+};
+
+class EmulatedRadios final : public Radios {
+public:
+    explicit EmulatedRadios(const RadioRequest& request) : count_(request.Radios), faults_(FaultNamed(request.Fault)) {}
+
+    bool Emulated() const override { return true; }
+    bool Reachable() const override { return true; }
+    // Every radio of the crate is there and may be used.
+    RadioPreflight Preflight() override {
+        RadioPreflight preflight;
+        preflight.Result = PreflightCheck::Passed;
+        EmulatedCrate crate{std::vector<EmulatedRadioConfig>(count_)};
+        preflight.Drives = crate.Drives();
+        return preflight;
+    }
+    std::unique_ptr<SingleRadio> Single(RadioPreflight, const Package& package) override {
+        return std::make_unique<EmulatedSingleRadio>(package, faults_);
+    }
+    std::unique_ptr<RadioSource> Crate(const ProfileSelection& model) override {
+        return std::make_unique<EmulatedRadioSource>(count_, model, faults_);
+    }
+    std::unique_ptr<WindowRadio> ForWindow(WindowRadio::Post post) override {
+        return std::make_unique<EmulatedWindowRadio>(std::move(post));
+    }
+
+private:
+    std::size_t count_;
+    Misbehaviour faults_;
+};
+
+}  // namespace
+
+std::unique_ptr<Radios> ChooseRadios(const RadioRequest& request) {
+    if (request.Emulate) return std::make_unique<EmulatedRadios>(request);
+    return std::make_unique<PlatformRadios>();
+}
+
+std::unique_ptr<WindowRadio> EmulatedWindowRadioOver(EmulatedRadioLink& link) {
+    return std::make_unique<EmulatedWindowRadio>(link);
+}
+
+}  // namespace quenfall
