@@ -12,7 +12,7 @@ ShopStart::ShopStart(const window::StartOptions& options, window::ShopFace& face
     RadioRequest request;
     request.Emulate = options.Emulate;
     request.Radios = options.EmulatedRadios;
-    const std::unique_ptr<Radios> radios = ChooseRadios(request);
+    const std::unique_ptr<quenfall::Radios> radios = ChooseRadios(request);
     // Shown by the default error display rather than used as a link that is not there.
     if (!radios->Reachable()) throw std::runtime_error("this system has no link to the radio; only --emulate works here");
     // Emulated radios are of the model of the first package loaded; they take each package's own.
