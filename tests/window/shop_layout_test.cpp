@@ -13,7 +13,9 @@ namespace {
 TEST(ShopLayout, ControlsAreListedInTheirOwnOrderLineByLineAndTheTabOrderFollowsThem) {
     for (std::size_t i = 0; i < ShopControls.size(); ++i) {
         EXPECT_EQ(static_cast<std::size_t>(ShopControls[i].Id), i) << "ShopControlOf indexes the table by control";
-        if (i > 0) EXPECT_GE(ShopControls[i].Line, ShopControls[i - 1].Line) << "lines go top to bottom";
+        if (i > 0) {
+            EXPECT_GE(ShopControls[i].Line, ShopControls[i - 1].Line) << "lines go top to bottom";
+        }
     }
     // A dialog tabs in the order its controls were made: the faces make them in the table's
     // order, so the tab order must be a part of it, in the same order.
