@@ -16,6 +16,7 @@
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
 #include "run_rig.h"
+#include "parsed_trace.h"
 
 namespace quenfall {
 namespace {
@@ -52,13 +53,7 @@ std::vector<std::string> TraceLines(const std::string& text) {
     return lines;
 }
 
-std::vector<TraceStep> Parsed(const std::string& text) {
-    std::istringstream in(text);
-    std::string error;
-    auto steps = ParseTrace(in, error);
-    EXPECT_TRUE(steps.has_value()) << error;
-    return steps.value_or(std::vector<TraceStep>{});
-}
+using test::Parsed;
 
 std::shared_ptr<const Package> MakePackage(std::uint8_t tweak) {
     PackageSpec spec;

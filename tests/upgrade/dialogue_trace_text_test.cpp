@@ -7,16 +7,12 @@
 #include <cstring>
 #include <sstream>
 
+#include "parsed_trace.h"
+
 namespace quenfall {
 namespace {
 
-std::vector<TraceStep> Parsed(const std::string& text) {
-    std::istringstream in(text);
-    std::string error;
-    auto steps = ParseTrace(in, error);
-    EXPECT_TRUE(steps.has_value()) << error;
-    return steps.value_or(std::vector<TraceStep>{});
-}
+using test::Parsed;
 
 TEST(DialogueTraceText, TraceTextRoundTripsAndMalformedLinesAreNamed) {
     const std::vector<std::uint8_t> frame = {0xA1, 0x00, 0x0F, 0xFF};
