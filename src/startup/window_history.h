@@ -23,8 +23,6 @@ public:
     void RunEnded(const window::WindowRunEnd& run) override;
     std::string NoticeAfterRun() override;
 
-    HistoryRecorder& Recorder() { return recorder_; }
-
 private:
     const DriveListLink* drives_;
     bool emulated_;
