@@ -70,9 +70,9 @@ inline constexpr std::array<ShopColumnSpec, ShopColumnCount> ShopColumns = {{
     {ShopColumn::Location, LocationHeading, 100, ShopCell::Text},  // "1-1.2", "1400-2.3", or a node
     {ShopColumn::Node, NodeHeading, 80, ShopCell::Text},           // "/dev/sdb"
     {ShopColumn::Status, StatusHeading, 0, ShopCell::Text},
-    {ShopColumn::Progress, ProgressHeading, 120, ShopCell::ProgressBar},
+    {ShopColumn::Progress, ProgressHeading, 110, ShopCell::ProgressBar},
     {ShopColumn::Elapsed, ElapsedHeading, 50, ShopCell::Text},     // "1:02:03"
-    {ShopColumn::Outcome, OutcomeHeading, 50, ShopCell::OutcomeIcon},
+    {ShopColumn::Outcome, OutcomeHeading, 60, ShopCell::OutcomeIcon},  // wide enough for its heading
 }};
 
 // The least width of the column that takes what the others leave.
