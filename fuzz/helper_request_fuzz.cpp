@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <span>
 
-#include "link/helper_protocol/helper_protocol.h"
-#include "link/helper_protocol/helper_request_check.h"
+#include "helper/helper_protocol.h"
+#include "helper/helper_request_check.h"
 
 using namespace quenfall::helper;
 

@@ -21,7 +21,6 @@ public:
     // Opens the bound radio as the last scan found it.
     OpenResult OpenDevice() override;
 
-    const RadioDrive& Bound() const { return bound_; }
     // The bound radio's node at the last scan that found it.
     const std::string& LastNode() const { return lastNode_; }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "protocol/command_sizes.h"
 #include "upgrade/command_outcome.h"
@@ -44,6 +45,14 @@ struct OpenResult {
     OpenFailure Failure = OpenFailure::NoRadio;
     std::string Detail;  // for PermissionDenied: what the user can do about it
 };
+
+// No channel, for this reason, with what to tell the user.
+inline OpenResult OpenFailed(OpenFailure failure, std::string detail) {
+    OpenResult result;
+    result.Failure = failure;
+    result.Detail = std::move(detail);
+    return result;
+}
 
 class DeviceLink {
 public:

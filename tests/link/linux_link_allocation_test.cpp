@@ -12,8 +12,8 @@
 #include <new>
 #include <thread>
 
-#include "link/linux/helper_process.h"
-#include "link/helper_protocol/helper_protocol.h"
+#include "helper/client/linux/helper_process.h"
+#include "helper/helper_protocol.h"
 #include "link/linux/linux_command_channel.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"

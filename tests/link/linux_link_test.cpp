@@ -16,9 +16,10 @@
 #include <poll.h>
 
 #include "link/linux/linux_device_link.h"
-#include "link/linux/radio_helper_service.h"
-#include "link/linux/raw_io_capability.h"
-#include "link/linux/sg_io_request.h"
+#include "helper/server/linux/linux_pass_through_port.h"
+#include "helper/server/radio_helper_service.h"
+#include "helper/server/linux/raw_io_capability.h"
+#include "helper/server/linux/pass_through_linux.h"
 #include "link/linux/udev_block_devices.h"
 #include "link/linux/linux_usb_watch.h"
 
@@ -74,7 +75,7 @@ struct SeenCommand {
 class InProcessHelper final : public helper::HelperConnection {
 public:
     InProcessHelper(helper::HelperKernel kernel, const bool& lost, int& exchanges)
-        : service_(std::move(kernel)), lost_(lost), exchanges_(exchanges) {}
+        : service_(std::make_unique<helper::LinuxPassThrough>(std::move(kernel))), lost_(lost), exchanges_(exchanges) {}
     std::optional<helper::Reply> Exchange(const helper::Request& request) override {
         ++exchanges_;
         if (lost_ || gone_) {
@@ -561,10 +562,10 @@ TEST_F(LinuxChannel, AHelperThatDiedLeavesZerosAndIsNotAskedAgain) {
     EXPECT_TRUE(k.commands.empty());
 }
 
-TEST(SgIoRequest, HeaderPointsIntoItsOwnBlockAndSense) {
-    SgIoRequest request;
+TEST(LinuxPassThrough, HeaderPointsIntoItsOwnBlockAndSense) {
+    PassThroughRequest request;
     std::array<std::uint8_t, 9> data{};
-    BuildSgIoRequest(request, VendorCommand::Read, data);
+    BuildPassThrough(request, VendorCommand::Read, data);
     EXPECT_EQ(request.Header.cmdp, request.Block.data());
     EXPECT_EQ(request.Header.sbp, request.Sense.data());
     EXPECT_EQ(request.Header.cmd_len, 16);
@@ -572,7 +573,7 @@ TEST(SgIoRequest, HeaderPointsIntoItsOwnBlockAndSense) {
     EXPECT_EQ(request.Header.flags, 0u);
     // Building again over a used request leaves nothing of the old one behind.
     request.Sense.fill(0x70);
-    BuildSgIoRequest(request, VendorCommand::Write, {});
+    BuildPassThrough(request, VendorCommand::Write, {});
     EXPECT_EQ(request.Header.dxfer_direction, SG_DXFER_NONE);
     EXPECT_EQ(request.Sense, (std::array<unsigned char, 32>{}));
     EXPECT_EQ(request.Block[1], 0x2A);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "link/windows/windows_usb_watch.h"
-#include "link/windows/pass_through.h"
+#include "helper/server/windows/pass_through_windows.h"
 #include "link/windows/usb_disk_location.h"
 #include "link/windows/windows_device_link.h"
 
@@ -24,7 +24,7 @@ const std::uint8_t ReadBlock[16] = {0xFF, 0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
 
 TEST(PassThrough, WriteRequestAsTheDriverReadsIt) {
     std::vector<std::uint8_t> frame(2065, 0x5A);
-    PassThroughBuffer buffer;
+    PassThroughRequest buffer;
     std::memset(&buffer, 0xCC, sizeof buffer);  // leftovers must not survive
     BuildPassThrough(buffer, VendorCommand::Write, frame);
     const auto& r = buffer.Request;
@@ -39,7 +39,7 @@ TEST(PassThrough, WriteRequestAsTheDriverReadsIt) {
     EXPECT_EQ(r.DataTransferLength, 2065u);
     EXPECT_EQ(r.TimeOutValue, 2u);
     EXPECT_EQ(r.DataBuffer, frame.data());
-    EXPECT_EQ(r.SenseInfoOffset, offsetof(PassThroughBuffer, Sense));
+    EXPECT_EQ(r.SenseInfoOffset, offsetof(PassThroughRequest, Sense));
     EXPECT_EQ(std::memcmp(r.Cdb, WriteBlock, 16), 0);
     EXPECT_EQ(buffer.Filler, 0u);
     for (auto b : buffer.Sense) EXPECT_EQ(b, 0);
@@ -47,7 +47,7 @@ TEST(PassThrough, WriteRequestAsTheDriverReadsIt) {
 
 TEST(PassThrough, ReadRequestAndTheLayoutOfThisBuild) {
     std::uint8_t answer[9];
-    PassThroughBuffer buffer;
+    PassThroughRequest buffer;
     BuildPassThrough(buffer, VendorCommand::Read, answer);
     EXPECT_EQ(buffer.Request.SenseInfoLength, 32);
     EXPECT_EQ(buffer.Request.DataIn, SCSI_IOCTL_DATA_IN);
@@ -56,7 +56,7 @@ TEST(PassThrough, ReadRequestAndTheLayoutOfThisBuild) {
     EXPECT_EQ(std::memcmp(buffer.Request.Cdb, ReadBlock, 16), 0);
     // The sense area lies inside the buffer handed to the driver, behind the request.
     EXPECT_GE(buffer.Request.SenseInfoOffset, sizeof(SCSI_PASS_THROUGH_DIRECT));
-    EXPECT_LE(buffer.Request.SenseInfoOffset + 32u, sizeof(PassThroughBuffer));
+    EXPECT_LE(buffer.Request.SenseInfoOffset + 32u, sizeof(PassThroughRequest));
     EXPECT_EQ(sizeof(SCSI_PASS_THROUGH_DIRECT), sizeof(void*) == 8 ? 56u : 44u);
     EXPECT_EQ(IOCTL_SCSI_PASS_THROUGH_DIRECT, 0x4D014u);
     EXPECT_EQ(IOCTL_STORAGE_QUERY_PROPERTY, 0x2D1400u);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "link/helper_command_channel.h"
+#include "helper/client/helper_command_channel.h"
 
 namespace quenfall {
 

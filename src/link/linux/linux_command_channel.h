@@ -1,10 +1,10 @@
 #pragma once
 // The command transport on Linux: each vendor command of an opened radio drive goes to the
-// radio helper that opened it (link/linux/helper_process.h), which performs it with SG_IO.
+// radio helper that opened it (helper/client/linux/helper_process.h), which performs it with SG_IO.
 #include <memory>
 #include <string>
 
-#include "link/linux/helper_process.h"
+#include "helper/client/linux/helper_process.h"
 #include "upgrade/device_link.h"
 
 namespace quenfall {

@@ -23,13 +23,6 @@ const std::string& CommandNode(const BlockDeviceRecord& drive) {
     return drive.GenericNode.empty() ? drive.DevNode : drive.GenericNode;
 }
 
-OpenResult Failed(OpenFailure failure, std::string detail) {
-    OpenResult result;
-    result.Failure = failure;
-    result.Detail = std::move(detail);
-    return result;
-}
-
 }  // namespace
 
 std::string NodeAccessAdvice(const std::string& disk, const std::string& node) {
@@ -66,42 +59,42 @@ std::uint16_t LinuxDeviceLink::ScanDrives() {
 OpenResult LinuxDeviceLink::OpenDevice() { return OpenListedDrive(0); }
 
 OpenResult LinuxDeviceLink::OpenListedDrive(std::size_t index) {
-    if (index >= drives_.size()) return Failed(OpenFailure::NoRadio, {});
+    if (index >= drives_.size()) return OpenFailed(OpenFailure::NoRadio, {});
     const BlockDeviceRecord& drive = drives_[index];
     const std::string& node = CommandNode(drive);
 
     helper::HelperStart started = system_->StartHelper();
     if (!started.Connection) {
-        return Failed(OpenFailure::PermissionDenied, HelperMissingAdvice(system_->HelperPath, started.Problem));
+        return OpenFailed(OpenFailure::PermissionDenied, HelperMissingAdvice(system_->HelperPath, started.Problem));
     }
     Request open;
     open.Type = RequestType::Open;
     open.Node = node;
     const auto reply = started.Connection->Exchange(open);
-    if (!reply) return Failed(OpenFailure::CannotOpen, "the radio helper stopped answering");
+    if (!reply) return OpenFailed(OpenFailure::CannotOpen, "the radio helper stopped answering");
     switch (reply->Result) {
         case Outcome::Done: break;
         case Outcome::SystemError:
             if (reply->Error == EACCES || reply->Error == EPERM) {
-                return Failed(OpenFailure::PermissionDenied, NodeAccessAdvice(drive.DevNode, node));
+                return OpenFailed(OpenFailure::PermissionDenied, NodeAccessAdvice(drive.DevNode, node));
             }
-            return Failed(OpenFailure::CannotOpen, node + ": " + std::strerror(reply->Error));
+            return OpenFailed(OpenFailure::CannotOpen, node + ": " + std::strerror(reply->Error));
         case Outcome::NotTheRadio:  // the node changed hands since the scan
-        case Outcome::Refused: return Failed(OpenFailure::CannotOpen, reply->Text);
+        case Outcome::Refused: return OpenFailed(OpenFailure::CannotOpen, reply->Text);
     }
 
     // The node may have changed hands since the scan (radio unplugged, another radio of a
     // crate took its name): the helper has checked that it is a radio, and says where its
     // disk sits; vendor commands go only to the radio at the place the scan found.
     if (LocationFromDevPath(reply->Text) != drive.Location) {
-        return Failed(OpenFailure::CannotOpen, drive.DevNode + " is no longer the radio at " +
+        return OpenFailed(OpenFailure::CannotOpen, drive.DevNode + " is no longer the radio at " +
                                                    (drive.Location.empty() ? "this port" : drive.Location));
     }
 
     // Through a disk node the kernel wants the capability for vendor commands; through the
     // generic node, opened for writing, it does not.
     if (node == drive.DevNode && !started.Greeting.HasRawIo) {
-        return Failed(OpenFailure::PermissionDenied, RawIoAdvice(system_->HelperPath));
+        return OpenFailed(OpenFailure::PermissionDenied, RawIoAdvice(system_->HelperPath));
     }
 
     OpenResult result;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "link/drive_selection.h"
-#include "link/linux/helper_process.h"
+#include "helper/client/linux/helper_process.h"
 #include "link/platform_link.h"
 
 namespace quenfall {

@@ -10,10 +10,10 @@
 #include "link/doctor_facts.h"
 #include "link/drive_location.h"
 #include "link/drive_selection.h"
-#include "link/linux/helper_process.h"
+#include "helper/client/linux/helper_process.h"
 #include "link/linux/linux_device_link.h"
 #include "link/linux/udev_devices.h"
-#include "link/linux/user_namespace.h"
+#include "helper/server/linux/user_namespace.h"
 #include "protocol/radio_identity.h"
 #include "protocol/key_tables.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/windows/pass_through.h"
+#include "helper/server/windows/pass_through_windows.h"
 
 namespace quenfall {
 
@@ -16,14 +16,14 @@ public:
     WindowsDeviceChannel& operator=(const WindowsDeviceChannel&) = delete;
 
     CommandOutcome ScsiWrite(std::span<const std::uint8_t> data) override {
-        PassThroughBuffer buffer;
+        PassThroughRequest buffer;
         BuildPassThrough(buffer, VendorCommand::Write, data);
         return IssuePassThrough(handle_, buffer);
     }
 
     CommandOutcome ScsiRead(std::span<std::uint8_t> buffer) override {
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-        PassThroughBuffer request;
+        PassThroughRequest request;
         BuildPassThrough(request, VendorCommand::Read, buffer);
         return IssuePassThrough(handle_, request);
     }

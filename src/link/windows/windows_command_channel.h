@@ -1,6 +1,6 @@
 #pragma once
 // The command transport on Windows: each vendor command of an opened radio drive as one
-// SCSI pass-through request (link/windows/pass_through.h) on the drive's handle.
+// SCSI pass-through request (helper/server/windows/pass_through_windows.h) on the drive's handle.
 #include <windows.h>
 
 #include <memory>

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "link/platform_link.h"
-#include "link/windows/elevated_helper_start.h"
-#include "link/windows/helper_drive_link.h"
-#include "link/windows/shared_radio_helper.h"
+#include "helper/client/windows/elevated_helper_start.h"
+#include "helper/client/windows/helper_drive_link.h"
+#include "helper/client/windows/shared_radio_helper.h"
 #include "link/windows/storage_query.h"
 #include "link/windows/windows_device_link.h"
 
