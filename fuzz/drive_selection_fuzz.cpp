@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "link/drive_selection.h"
+#include "platform/linux/drive_selection.h"
 #include "protocol/radio_identity.h"
-#include "link/usb_watch_filter.h"
+#include "platform/usb_watch_filter.h"
 
 using namespace quenfall;
 

@@ -11,9 +11,9 @@
 #include <span>
 #include <vector>
 
-#include "link/usb_watch_filter.h"
+#include "platform/usb_watch_filter.h"
 #include "protocol/radio_identity.h"
-#include "link/storage_descriptor.h"
+#include "platform/windows/storage_descriptor.h"
 
 using namespace quenfall;
 

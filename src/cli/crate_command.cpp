@@ -8,13 +8,13 @@
 #include <iostream>
 
 #include "cli/cli_support.h"
-#include "cli/console.h"
+#include "platform/platform.h"
 #include "cli/crate_flash.h"
 #include "cli/crate_report.h"
 #include "startup/radio_choice.h"
 #include "runs/run_record.h"
-#include "link/drive_location.h"
-#include "link/located_device_link.h"
+#include "platform/drive_location.h"
+#include "platform/located_device_link.h"
 
 namespace quenfall::cli {
 

@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "cli/cli_commands.h"
-#include "link/doctor_facts.h"
+#include "platform/platform.h"
 
 namespace quenfall::cli {
 
@@ -11,7 +11,7 @@ int DoctorCommand(const Arguments& args) {
         std::cerr << "usage: quenfall-cli doctor\n";
         return 2;
     }
-    const Diagnosis diagnosis = Diagnose(GatherDoctorFacts());
+    const Diagnosis diagnosis = Diagnose(GatherDoctorFacts(), PlatformDoctorChecks());
     std::cout << DiagnosisText(diagnosis);
     std::cout.flush();
     return diagnosis.RadioReady ? 0 : 1;

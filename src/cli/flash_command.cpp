@@ -9,7 +9,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
-#include "cli/console.h"
+#include "platform/platform.h"
 #include "cli/crate_command.h"
 #include "cli/dialogue_trace_file.h"
 #include "startup/radio_preflight.h"

@@ -8,7 +8,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
-#include "cli/console.h"
+#include "platform/platform.h"
 #include "package/package_loader.h"
 #include "upgrade/upload_plan.h"
 

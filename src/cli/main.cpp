@@ -2,20 +2,10 @@
 #include <iostream>
 #include <string_view>
 
-#if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
-
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
-#include "cli/console.h"
 #include "cli/help_texts.h"
+#include "platform/platform.h"
 #include "protocol/key_tables.h"
 
 namespace {
@@ -35,12 +25,8 @@ void PrintVersion() {
 }  // namespace
 
 int main(int argc, char** argv) {
-#if defined(_WIN32)
-    // Before anything loads a DLL: from now on only the system folder is searched, never the
-    // program's own folder or the current directory.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-#endif
     using namespace quenfall::cli;
+    PrepareProcess();
     Arguments args = ProgramArguments(argc, argv);
     if (args.empty()) {
         std::cerr << ProgramHelp();

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "emulator/emulated_radio.h"
-#include "link/drive_list_link.h"
+#include "platform/drive_list_link.h"
 
 namespace quenfall {
 

@@ -1,6 +1,6 @@
 #pragma once
-// The history file on this system. This is the interface each platform's file
-// (history/linux, history/windows) implements; exactly one is built.
+// The history file on this system. Where it is and appending to it are the platform's
+// (HistoryPath and AppendHistoryLine, platform/platform.h); the rules every platform keeps:
 //
 // Appending keeps every earlier record whatever happens: the file is only ever appended
 // to; each record is one line written whole by one write while the writer holds an
@@ -15,19 +15,13 @@
 #include <string>
 #include <string_view>
 
-namespace quenfall {
+#include "platform/platform.h"
 
-// This user's history file, from the environment (history_place.h); empty when none can
-// be named.
-std::filesystem::path HistoryPath();
+namespace quenfall {
 
 // How long an append waits for another program's lock before it gives up: a history must
 // never hold up the end of an upgrade for long.
 inline constexpr std::chrono::milliseconds HistoryLockPatience{2000};
 
-// Appends line (one record, without its line end) to file, creating the file and its
-// folders as needed. Empty when the record is on the disk; otherwise what went wrong, in
-// words. Never throws.
-std::string AppendHistoryLine(const std::filesystem::path& file, std::string_view line);
 
 }  // namespace quenfall

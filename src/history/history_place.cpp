@@ -1,6 +1,17 @@
 #include "history/history_place.h"
 
+#include <cstdlib>
+
 namespace quenfall {
+
+namespace {
+
+std::filesystem::path Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::filesystem::path(value) : std::filesystem::path();
+}
+
+}  // namespace
 
 std::filesystem::path LinuxHistoryPath(const HistoryEnvironment& environment) {
     if (!environment.Override.empty()) return environment.Override;
@@ -16,6 +27,15 @@ std::filesystem::path WindowsHistoryPath(const HistoryEnvironment& environment) 
     if (!environment.Override.empty()) return environment.Override;
     if (environment.LocalAppData.empty()) return {};
     return environment.LocalAppData / "Quenfall" / "history.jsonl";
+}
+
+HistoryEnvironment NarrowHistoryEnvironment() {
+    HistoryEnvironment environment;
+    environment.Override = Variable("QUENFALL_HISTORY");
+    environment.XdgStateHome = Variable("XDG_STATE_HOME");
+    environment.Home = Variable("HOME");
+    environment.LocalAppData = Variable("LOCALAPPDATA");
+    return environment;
 }
 
 }  // namespace quenfall

@@ -19,4 +19,8 @@ std::filesystem::path LinuxHistoryPath(const HistoryEnvironment& environment);
 // %LOCALAPPDATA%\Quenfall\history.jsonl; empty without LOCALAPPDATA.
 std::filesystem::path WindowsHistoryPath(const HistoryEnvironment& environment);
 
+// What this process's environment says, read as narrow strings (a system whose environment
+// is wide reads its own).
+HistoryEnvironment NarrowHistoryEnvironment();
+
 }  // namespace quenfall

@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "runs/flash_package.h"
-#include "link/drive_list_link.h"
-#include "link/located_device_link.h"
+#include "platform/drive_list_link.h"
+#include "platform/located_device_link.h"
 #include "package/package.h"
 
 namespace quenfall {

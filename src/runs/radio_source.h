@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "runs/radio_run.h"
-#include "link/drive_list_link.h"
+#include "platform/drive_list_link.h"
 #include "package/package.h"
 
 namespace quenfall {

@@ -7,7 +7,7 @@
 #include "emulator/emulated_radio.h"
 #include "emulator/emulated_radio_link.h"
 #include "emulator/emulated_radio_source.h"
-#include "link/platform_link.h"
+#include "platform/platform.h"
 
 namespace quenfall {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/drive_list_link.h"
+#include "platform/drive_list_link.h"
 #include "package/package.h"
 #include "runs/radio_source.h"
 #include "startup/radio_preflight.h"

@@ -20,7 +20,7 @@ RadioPreflight CheckRealRadios() {
 std::string PreflightText(const RadioPreflight& preflight, bool several) {
     switch (preflight.Result) {
         case PreflightCheck::Passed: return {};
-        case PreflightCheck::NoLink: return "this build of quenfall-cli has no link to real radios; use --emulate";
+        case PreflightCheck::NoLink: return std::string(NoRadioSupportText);
         case PreflightCheck::NoRadio:
             return several ? "no radio was found. Connect the radios with their programming cables, switch them on "
                              "in programming mode and try again (quenfall-cli doctor says why none is found)."

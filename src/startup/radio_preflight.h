@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "link/platform_link.h"
+#include "platform/platform.h"
 
 namespace quenfall {
 
 enum class PreflightCheck {
     Passed,
-    NoLink,        // this build has no link to real radios
+    NoLink,        // this build has no radio support on this system
     NoRadio,       // the scan found none
     NotPermitted,  // found, but this process may not command it: see Problem
 };

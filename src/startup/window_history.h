@@ -7,7 +7,7 @@
 
 #include "history/history_file.h"
 #include "history/history_recorder.h"
-#include "link/drive_list_link.h"
+#include "platform/drive_list_link.h"
 #include "window/run_observer.h"
 
 namespace quenfall::startup {

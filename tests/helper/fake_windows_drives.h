@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "link/storage_descriptor.h"
+#include "platform/windows/storage_descriptor.h"
 #include "protocol/vendor_command.h"
 #include "helper/server/radio_helper_service.h"
 #include "helper/server/windows/windows_pass_through_port.h"

@@ -16,7 +16,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "link/drive_location.h"
+#include "platform/drive_location.h"
 #include "helper/client/linux/helper_process.h"
 #include "helper/helper_request_check.h"
 #include "helper/server/linux/radio_node_check.h"

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "link/drive_location.h"
-#include "link/located_device_link.h"
+#include "platform/drive_location.h"
+#include "platform/located_device_link.h"
 #include "emulator/emulated_crate.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"

@@ -1,8 +1,8 @@
 #pragma once
-// The platform's notices of USB devices arriving and leaving, delivered on the window's
-// thread: on Linux a libudev monitor read through a socket notifier, on Windows the
-// window's device notifications (WM_DEVICECHANGE). Exactly one of device_notifier_linux.cpp
-// and device_notifier_windows.cpp is built.
+// The platform's notices of USB devices arriving and leaving (WatchWindowDevices,
+// platform/platform.h), delivered on the window's thread: through a socket notifier where
+// the platform gives a descriptor (Linux: udev's monitor), through a native event filter
+// where they come as the window's messages (Windows: WM_DEVICECHANGE).
 #include <functional>
 #include <memory>
 #include <string>

@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "link/windows/windows_usb_watch.h"
+#include "platform/windows/windows_usb_watch.h"
 #include "ui/win32/system_library.h"
 #include "ui/win32/win32_open_dialog.h"
 #include "ui/win32/win32_window_class.h"

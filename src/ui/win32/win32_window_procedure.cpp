@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "link/windows/windows_usb_watch.h"
+#include "platform/windows/windows_usb_watch.h"
 
 namespace quenfall::ui {
 namespace {

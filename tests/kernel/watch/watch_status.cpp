@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "upgrade/realtime_timers.h"
-#include "link/platform_link.h"
+#include "platform/platform.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/upgrade_view.h"

@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "link/usb_watch_filter.h"
+#include "platform/usb_watch_filter.h"
 #include "package/package_writer.h"
 #include "emulator/emulated_radio.h"
 #include "ui/win32/win32_pictures.h"

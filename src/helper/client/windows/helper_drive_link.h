@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "helper/client/helper_connection.h"
-#include "link/platform_link.h"
+#include "platform/platform.h"
 
 namespace quenfall {
 

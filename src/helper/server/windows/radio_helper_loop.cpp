@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "helper/client/windows/helper_pipe.h"
-#include "link/windows/storage_query.h"
-#include "link/windows/usb_disk_location.h"
+#include "platform/windows/storage_query.h"
+#include "platform/windows/usb_disk_location.h"
 
 namespace quenfall::helper {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "link/storage_descriptor.h"
+#include "platform/windows/storage_descriptor.h"
 
 namespace quenfall::helper {
 

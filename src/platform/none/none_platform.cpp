@@ -1,0 +1,100 @@
+// A system without radio support: everything but the radio's drive works (packages, the
+// emulated radio, the history, both windows). What a port to another system starts from:
+// each entry here is the least that platform.h asks, written with the standard library
+// alone.
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+#include "history/history_place.h"
+#include "platform/platform.h"
+#include "protocol/key_tables.h"
+
+namespace quenfall {
+
+namespace {
+
+// Hears nothing: without notices the device watch finds a radio by scanning again.
+class NoWindowDeviceWatch final : public WindowDeviceWatch {
+public:
+    int EventDescriptor() const override { return -1; }
+    void Dispatch() override {}
+    void TakeNativeMessage(std::string_view, const void*) override {}
+};
+
+void NoneLines(const DoctorFacts&, const std::vector<const DiskFacts*>&, std::vector<DoctorLine>& lines) {
+    lines.push_back({"radio link", false, std::string(NoRadioSupportText) + "."});
+}
+
+}  // namespace
+
+std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() { return nullptr; }
+
+std::function<int()> MakeUsbEventCounter(const std::string&) { return {}; }
+
+WindowDeviceWatchStart WatchWindowDevices(const std::function<void*()>&, std::function<void()>) {
+    return {std::make_unique<NoWindowDeviceWatch>(), {}};
+}
+
+DoctorFacts GatherDoctorFacts() {
+    DoctorFacts facts;
+    facts.KeySetName = std::string(KeySetName());
+    facts.KeySetFingerprint = std::string(KeySetFingerprint());
+    return facts;
+}
+
+const SystemChecks& PlatformDoctorChecks() {
+    static const SystemChecks checks{
+        NoneLines,
+        [](const DoctorFacts&, const DiskFacts&) { return false; },
+        [](const std::string& refused) { return "this user may not open " + refused + "."; },
+    };
+    return checks;
+}
+
+// The base directory convention, which most systems without one of their own follow.
+std::filesystem::path HistoryPath() {
+    return LinuxHistoryPath(NarrowHistoryEnvironment());
+}
+
+// Without a file lock of the system's: one whole line, opened for appending, flushed.
+std::string AppendHistoryLine(const std::filesystem::path& file, std::string_view line) {
+    if (file.empty()) return "no place for the history: set QUENFALL_HISTORY, XDG_STATE_HOME or HOME";
+    if (std::error_code error; file.has_parent_path() && !std::filesystem::exists(file.parent_path(), error)) {
+        if (!std::filesystem::create_directories(file.parent_path(), error) && error) {
+            return "cannot create the folder of " + file.string() + ": " + error.message();
+        }
+    }
+    std::string record;
+    {
+        std::ifstream existing(file, std::ios::binary | std::ios::ate);
+        if (existing && existing.tellg() > 0) {
+            existing.seekg(-1, std::ios::end);
+            if (existing.get() != '\n') record += '\n';
+        }
+    }
+    record += line;
+    record += '\n';
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    if (!out) return "cannot open " + file.string();
+    out.write(record.data(), static_cast<std::streamsize>(record.size()));
+    out.flush();
+    if (!out) return "cannot write " + file.string();
+    return {};
+}
+
+namespace cli {
+
+void PrepareProcess() {}
+
+std::filesystem::path PathFromArgument(const std::string& word) { return std::filesystem::path(word); }
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
+// The standard library cannot tell a terminal: plain lines, never a redrawn row.
+bool StdoutIsTerminal() { return false; }
+bool TerminalRedrawsInPlace() { return false; }
+
+}  // namespace cli
+
+}  // namespace quenfall
