@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "helper/helper_protocol.h"
 #include "helper/helper_request_check.h"
@@ -15,6 +16,16 @@
 #include "upgrade/command_outcome.h"
 
 namespace quenfall::helper {
+
+// A reply that tells only how a request ended: error for a system error, text for why not
+// (or, for a done Open, where the radio's disk sits).
+inline Reply ReplyOf(Outcome outcome, std::int32_t error = 0, std::string text = {}) {
+    Reply reply;
+    reply.Result = outcome;
+    reply.Error = error;
+    reply.Text = std::move(text);
+    return reply;
+}
 
 class PassThroughPort {
 public:

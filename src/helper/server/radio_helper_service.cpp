@@ -6,14 +6,6 @@ namespace quenfall::helper {
 
 namespace {
 
-Reply Result(Outcome outcome, std::int32_t error = 0, std::string text = {}) {
-    Reply reply;
-    reply.Result = outcome;
-    reply.Error = error;
-    reply.Text = std::move(text);
-    return reply;
-}
-
 // What the system saw of a command, for the client to report: its error, or the device's,
 // the host adapter's and the driver's status and the sense data the device sent.
 void CarryOutcome(const CommandOutcome& outcome, Reply& reply) {
@@ -39,7 +31,7 @@ Hello RadioHelperService::Greeting() const { return Hello{ProtocolVersion, port_
 
 Reply RadioHelperService::Handle(const Request& request) {
     if (std::string why = WhyRequestRefused(request, port_->IsOpen(), port_->Naming()); !why.empty()) {
-        return Result(Outcome::Refused, 0, std::move(why));
+        return ReplyOf(Outcome::Refused, 0, std::move(why));
     }
     switch (request.Type) {
         case RequestType::Open: return port_->Open(request.Node);
@@ -48,17 +40,17 @@ Reply RadioHelperService::Handle(const Request& request) {
         case RequestType::Channel:
         case RequestType::Malformed: break;
     }
-    return Result(Outcome::Refused, 0, "not a request the radio helper knows");
+    return ReplyOf(Outcome::Refused, 0, "not a request the radio helper knows");
 }
 
 Reply RadioHelperService::Write(const std::vector<std::uint8_t>& frame) {
-    Reply reply = Result(Outcome::Done);
+    Reply reply = ReplyOf(Outcome::Done);
     CarryOutcome(port_->Issue(VendorCommand::Write, frame), reply);
     return reply;
 }
 
 Reply RadioHelperService::Read(std::uint32_t length) {
-    Reply reply = Result(Outcome::Done);
+    Reply reply = ReplyOf(Outcome::Done);
     reply.Data.assign(length, 0);
     const CommandOutcome outcome = port_->Issue(VendorCommand::Read, reply.Data);
     // Whatever a failed command left in the buffer is not an answer.

@@ -6,18 +6,6 @@
 
 namespace quenfall::helper {
 
-namespace {
-
-Reply Result(Outcome outcome, std::int32_t error = 0, std::string text = {}) {
-    Reply reply;
-    reply.Result = outcome;
-    reply.Error = error;
-    reply.Text = std::move(text);
-    return reply;
-}
-
-}  // namespace
-
 WindowsPassThrough::WindowsPassThrough(WindowsHelperSystem system) : system_(std::move(system)) {}
 
 void WindowsPassThrough::Close() {
@@ -29,16 +17,16 @@ Reply WindowsPassThrough::Open(const std::string& volume) {
     Close();
     const OpenedDrive opened = system_.OpenDrive(std::wstring(volume.begin(), volume.end()));
     if (opened.Handle == INVALID_HANDLE_VALUE) {
-        return Result(Outcome::SystemError, static_cast<std::int32_t>(opened.Error));
+        return ReplyOf(Outcome::SystemError, static_cast<std::int32_t>(opened.Error));
     }
     // Asked of the handle the commands will use, not of an earlier probe: the letter may have
     // changed hands since the client's scan.
     if (!DescriptorIsRadio(system_.QueryDescriptor(opened.Handle))) {
         system_.Close(opened.Handle);
-        return Result(Outcome::NotTheRadio, 0, volume + ": not the radio (its storage identity differs)");
+        return ReplyOf(Outcome::NotTheRadio, 0, volume + ": not the radio (its storage identity differs)");
     }
     drive_ = opened.Handle;
-    return Result(Outcome::Done, 0, system_.Location(drive_));
+    return ReplyOf(Outcome::Done, 0, system_.Location(drive_));
 }
 
 // Windows' pass-through reports no host or driver status: a transport failure shows as a
