@@ -9,8 +9,10 @@
 set -euo pipefail
 [ $# -gt 0 ] || set -- run
 
+# ccache: rebuilds, and the test stages' builds of the same sources in other folders and
+# roots, compile only what changed.
 run_packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   qt6-base-dev libgl-dev libudev-dev fonts-liberation2 nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )

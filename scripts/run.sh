@@ -3,7 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh run
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENFALL_BUILD_TESTS=OFF -DQUENFALL_BUILD_BENCH=OFF
+source scripts/compiler-cache.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENFALL_BUILD_TESTS=OFF -DQUENFALL_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-}"
 cmake --build build/release
 if [ -x build/release/src/ui/quenfall ]; then
   exec build/release/src/ui/quenfall "$@"

@@ -9,6 +9,13 @@ log=build/test-output.log
 # Every upgrade run the tests make (the window's, quenfall-cli's) goes into a history of the
 # build's own, never into the user's.
 export QUENFALL_HISTORY=$PWD/build/test-history.jsonl
+source scripts/compiler-cache.sh
+if [ -n "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
+  ccache --zero-stats >/dev/null
+  echo "test.sh: compiler cache: ccache in $(ccache --get-config cache_dir), $(ccache --print-stats | awk '$1 == "files_in_cache" { print $2 }') files in it"
+else
+  echo "test.sh: compiler cache: none"
+fi
 : > "$log"
 # Every step's wall time, for the table printed at the end (a failed step is listed too).
 steps=()
@@ -30,6 +37,9 @@ total() {
   echo "test.sh: seconds per step"
   for line in "${steps[@]}"; do printf '  %6d  %s\n' "${line%% *}" "${line#* }"; done
   printf '  %6d  %s\n' "$(($(date +%s) - started))" "in all"
+  [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] ||
+    ccache --print-stats | awk '$1 ~ /^(direct|preprocessed)_cache_hit$/ { hit += $2 } $1 == "cache_miss" { miss = $2 }
+      END { printf "test.sh: compiler cache in this run: %d hits, %d misses\n", hit, miss }'
   awk '/tests passed, [0-9]+ tests failed out of/ { failed += $4; total += $NF }
        END { printf "total: %d passed, %d failed\n", total - failed, failed }' "$log"
 }
@@ -38,6 +48,7 @@ trap total EXIT
 # Every option the suite relies on is said here: a folder that scripts/run.sh configured
 # first keeps its cached OFF otherwise, and the release pass would find no test.
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-}" \
   -DQUENFALL_BUILD_TESTS=ON -DQUENFALL_BUILD_BENCH=ON -DQUENFALL_BUILD_GUI=ON
 cmake --build build/release
 begin "the release tests"

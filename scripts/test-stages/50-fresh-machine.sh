@@ -11,8 +11,14 @@
 #            QUENFALL_FRESH_STAGES names the stages run there (default "20-windows"; empty:
 #            the release suite alone). The stage itself never runs inside a root
 #            (QUENFALL_FRESH_MACHINE_INSIDE=1 there).
-#   root 2   scripts/package.sh linux, then sudo apt install ./dist/quenfall_*.deb and
-#            quenfall-cli --version from /usr/bin
+#            Its compiles come through ccache, seeded with a copy of this machine's cache:
+#            a file this machine compiled with the same compiler package, flags and text is
+#            not compiled again (every other is, and every link is made there).
+#   root 2   scripts/package.sh (the .deb and the Windows zip, with umask 027 and no compiler
+#            cache: every file compiled there), then sudo apt install ./dist/quenfall_*.deb
+#            and quenfall-cli --version from /usr/bin. What it built, the git tree it was
+#            built from and the root's package versions are left in build/fresh-machine/dist/
+#            for the reproducibility stage, which compares them with this machine's.
 #   root 3   only that .deb installed with apt, nothing built: its dependencies alone must
 #            bring what it needs (the layout's fonts included); the window is shown under
 #            Xvfb from /usr/bin
@@ -226,12 +232,28 @@ count_of() {  # count_of LOG: the tests counted by the first ctest summary in LO
   sed -n 's/.*tests passed, [0-9]* tests failed out of \([0-9]*\).*/\1/p' "$1" | head -n 1
 }
 
+# seed_compiler_cache ROOT: this machine's ccache, copied to the desktop user's default cache
+# folder, where the root's test.sh finds it once its install step has brought ccache.
+seed_compiler_cache() {
+  local r=$1 from
+  from=$(ccache --get-config cache_dir 2>/dev/null || true)
+  if [ -z "$from" ] || [ ! -d "$from" ] || [ "${QUENFALL_CCACHE:-1}" = 0 ]; then
+    say "compiler cache: none on this machine; root 1 compiles every file"
+    return 0
+  fi
+  mkdir -p "$r/home/$user/.cache"
+  cp -a "$from" "$r/home/$user/.cache/ccache"
+  chroot "$r" chown -R "$user:$user" "/home/$user/.cache"
+  say "compiler cache: this machine's ($(du -sh "$from" | cut -f1)) copied into root 1"
+}
+
 failed=0
 # ---- root 1: run.sh, then test.sh
 if wants user; then
   new_root user
   r=$work/user
   step clone as_user "$r" 'git clone -q /srv/quenfall.git quenfall'
+  seed_compiler_cache "$r"
   if step run.sh as_user "$r" 'cd quenfall && QT_QPA_PLATFORM=offscreen timeout 3600 scripts/run.sh --emulate --exit-when-shown'; then
     shown=$(tail -n 1 "$logs/run.sh.log")
     if [ "$shown" = shown ]; then
@@ -274,10 +296,17 @@ if wants package; then
   new_root package
   r=$work/package
   step clone-2 as_user "$r" 'git clone -q /srv/quenfall.git quenfall' || failed=1
-  if step package.sh as_user "$r" 'cd quenfall && scripts/package.sh linux'; then
-    deb=$(ls "$r/home/$user/quenfall/dist/"quenfall_*_amd64.deb | head -n 1)
+  if step package.sh as_user "$r" 'cd quenfall && umask 027 && scripts/package.sh'; then
+    built=$r/home/$user/quenfall
+    deb=$(ls "$built/dist/"quenfall_*_amd64.deb | head -n 1)
     say "package.sh: $(basename "$deb"), Depends: $(dpkg-deb -f "$deb" Depends)"
+    say "package.sh: $(cd "$built/dist" && ls | grep -v SHA256SUMS | tr '\n' ' ')"
     cp "$deb" "$work/"
+    # For the reproducibility stage: the artifacts, what they were built from, and with what.
+    mkdir -p "$logs/dist"
+    cp "$built"/dist/* "$logs/dist/"
+    for f in "$built"/build/package-stamps/*.tree; do cp "$f" "$logs/dist/"; done
+    chroot "$r" dpkg-query -W -f='${Package} ${Version}\n' >"$logs/dist/packages.txt"
     if step apt-install as_user "$r" 'cd quenfall && sudo apt install -y ./dist/quenfall_*_amd64.deb' &&
        step cli-version as_user "$r" '/usr/bin/quenfall-cli --version'; then
       say "installed: $(head -n 1 "$logs/cli-version.log")"
