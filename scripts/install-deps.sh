@@ -4,8 +4,14 @@
 #   install-deps.sh package-linux     that, plus what building the .deb needs
 #   install-deps.sh package-windows   that, plus what building the Windows zip needs
 #   install-deps.sh package           both package purposes
-#   install-deps.sh test              all of the above, plus what every test stage needs
-# Several purposes may be given at once.
+#   install-deps.sh suite             run, plus what the release build's tests need
+#   install-deps.sh stage-NAME        suite, plus what the test stage NAME needs (its file
+#                                     in scripts/test-stages/ without the number: sanitizers,
+#                                     fuzz, windows, none-platform, screenshot, package,
+#                                     kernel, fresh-machine, reproducible)
+#   install-deps.sh test              all of the above: what every test stage needs
+# Several purposes may be given at once. scripts/test.sh installs the suite's, and each stage
+# what it needs itself, so that a run of some stages installs no more than they use.
 set -euo pipefail
 [ $# -gt 0 ] || set -- run
 
@@ -19,27 +25,33 @@ run_packages=(
 # What scripts/package.sh needs beyond building: the Debian package is built by
 # dpkg-buildpackage with debhelper (which wants build-essential; the manual page of
 # quenfall-cli is made by a shell script, the window's is written by hand), the Windows zip
-# by MinGW-w64 and zip (unzip lists it).
+# by MinGW-w64 (its programs' icon drawn by rsvg-convert and icotool) and zip (unzip lists
+# it).
 package_linux_packages=(
   build-essential dpkg-dev debhelper
 )
 package_windows_packages=(
-  g++-mingw-w64-x86-64-posix zip unzip
+  g++-mingw-w64-x86-64-posix librsvg2-bin icoutils zip unzip
 )
-# udev: the kernel-level guest runs the host's systemd-udevd inside itself. A machine that
-# runs systemd has it already; elsewhere (a container, a chroot) its post-install does not
-# start it.
-# dbus, at-spi2-core and python3-pyatspi: the window read by a real AT-SPI client.
-# debootstrap: the fresh-machine stage builds its minimal Debian roots with it.
-test_packages=(
-  xvfb xauth
-  clang libclang-rt-14-dev llvm
-  qemu-system-x86 busybox-static udev
-  g++-mingw-w64-x86-64-posix wine64 googletest librsvg2-bin icoutils
-  x11-apps netpbm unzip
-  lintian desktop-file-utils libcap2-bin appstream groff-base
-  debootstrap
+# The release build's tests: the window read by a real AT-SPI client (dbus, at-spi2-core and
+# python3-pyatspi) on an X server, and the manual page rendered by groff.
+suite_packages=(
+  xvfb xauth groff-base
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
+)
+# Each stage's own. udev: the kernel-level guest runs the host's systemd-udevd inside itself
+# (a machine that runs systemd has it already; elsewhere, a container or a chroot, its
+# post-install does not start it). debootstrap: the fresh machine's minimal Debian roots.
+declare -A stage_packages=(
+  [sanitizers]=""
+  [fuzz]="clang libclang-rt-14-dev llvm"
+  [windows]="${package_windows_packages[*]} wine64 googletest x11-apps netpbm"
+  [none-platform]=""
+  [screenshot]=""
+  [package]="${package_linux_packages[*]} lintian desktop-file-utils libcap2-bin appstream"
+  [kernel]="qemu-system-x86 busybox-static udev"
+  [fresh-machine]="debootstrap"
+  [reproducible]="${package_linux_packages[*]} ${package_windows_packages[*]}"
 )
 
 packages=("${run_packages[@]}")
@@ -49,8 +61,16 @@ for purpose in "$@"; do
     package-linux) packages+=("${package_linux_packages[@]}") ;;
     package-windows) packages+=("${package_windows_packages[@]}") ;;
     package) packages+=("${package_linux_packages[@]}" "${package_windows_packages[@]}") ;;
-    test) packages+=("${package_linux_packages[@]}" "${package_windows_packages[@]}" "${test_packages[@]}") ;;
-    *) echo "install-deps.sh: unknown purpose $purpose (known: run, package-linux, package-windows, package, test)" >&2
+    suite) packages+=("${suite_packages[@]}") ;;
+    stage-*)
+      [ -n "${stage_packages[${purpose#stage-}]+set}" ] || {
+        echo "install-deps.sh: no test stage ${purpose#stage-} (known: ${!stage_packages[*]})" >&2; exit 2; }
+      read -ra more <<<"${stage_packages[${purpose#stage-}]}"
+      packages+=("${suite_packages[@]}" "${more[@]}") ;;
+    test)
+      packages+=("${package_linux_packages[@]}" "${package_windows_packages[@]}" "${suite_packages[@]}")
+      for stage in "${!stage_packages[@]}"; do read -ra more <<<"${stage_packages[$stage]}"; packages+=("${more[@]}"); done ;;
+    *) echo "install-deps.sh: unknown purpose $purpose (known: run, package-linux, package-windows, package, suite, stage-NAME, test)" >&2
        exit 2 ;;
   esac
 done

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
-scripts/install-deps.sh test
+scripts/install-deps.sh suite
 mkdir -p build
 log=build/test-output.log
 # Every upgrade run the tests make (the window's, quenfall-cli's) goes into a history of the

@@ -4,6 +4,7 @@
 # fails the stage and leaves the input in build/fuzz/artifacts/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+scripts/install-deps.sh stage-fuzz
 build=${QUENFALL_FUZZ_BUILD:-build/fuzz}
 total=${QUENFALL_FUZZ_SECONDS:-60}
 

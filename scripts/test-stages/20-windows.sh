@@ -3,6 +3,7 @@
 # quenfall-cli with MinGW-w64, then runs the tests and an emulated upgrade under wine.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+scripts/install-deps.sh stage-windows
 root=$PWD
 build=$root/build/windows
 wine=/usr/lib/wine/wine64

@@ -3,6 +3,7 @@
 # of the window's size that is not one flat colour.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+scripts/install-deps.sh stage-screenshot
 out=$(mktemp --suffix=.png)
 trap 'rm -f "$out"' EXIT
 BUILD_DIR=${BUILD_DIR:-build/release} scripts/screenshot.sh "$out"

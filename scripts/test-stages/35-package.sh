@@ -8,6 +8,7 @@
 # package is built and checked, not installed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+scripts/install-deps.sh stage-package
 
 deb=$(scripts/package.sh linux | sed -n 's/^package.sh: wrote \([^ ]*\.deb\) .*/\1/p')
 [ -n "$deb" ] || { echo "package: no .deb was written" >&2; exit 1; }

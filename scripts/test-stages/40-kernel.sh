@@ -7,6 +7,7 @@
 # QUENFALL_KERNEL_ACCEL=kvm|tcg forces one.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+scripts/install-deps.sh stage-kernel
 build=${QUENFALL_BUILD_DIR:-build/release}
 started=$(date +%s)
 

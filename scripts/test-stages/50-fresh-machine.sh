@@ -40,6 +40,7 @@ fi
 if [ "$(id -u)" -ne 0 ]; then
   say "skipped: making and entering a root needs root (debootstrap, chroot, mount)"; exit 0
 fi
+scripts/install-deps.sh stage-fresh-machine
 for tool in debootstrap chroot mount git; do
   command -v "$tool" >/dev/null || { say "skipped: $tool is not installed"; exit 0; }
 done

@@ -14,6 +14,7 @@
 # Prints both builds' SHA-256 sums, which second build was compared, and the time it took.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+scripts/install-deps.sh stage-reproducible
 started=$(date +%s)
 version=$(sed -n 's/^project(Quenfall VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)

@@ -16,7 +16,7 @@
 namespace quenfall::cli {
 namespace {
 
-std::shared_ptr<const Package> SmallPackage() {
+std::shared_ptr<const Package> CratePackage() {
     PackageSpec spec;
     spec.ModelCode = 0;
     spec.ScrambleMode = 1;
@@ -29,7 +29,7 @@ std::shared_ptr<const Package> SmallPackage() {
 }
 
 TEST(FlashCrate, ARadioLostMidUploadFailsAloneWhileTheOthersComplete) {
-    const auto package = SmallPackage();
+    const auto package = CratePackage();
     std::vector<EmulatedRadioConfig> configs(4);
     for (auto& c : configs) {
         c.Selection = package->Selection;
