@@ -22,6 +22,10 @@ wanted=(configfs libcomposite usb_f_fs dummy_hcd usb_storage sd_mod sg scsi_debu
 
 key=$( { echo "$version"; echo "${wanted[*]}"; cat "$here/guest/init" "$0" "$busybox"; } | sha256sum | cut -c1-16)
 image=$out/initramfs-$key.cpio
+# Guests start side by side: one of them builds the image, the others wait for it.
+mkdir -p "$out"
+exec 9>"$out/.initramfs.lock"
+flock 9
 if [ -s "$image" ]; then
   echo "$image"
   exit 0
