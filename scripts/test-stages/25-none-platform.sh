@@ -5,6 +5,7 @@
 # that this build has none, and fail.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+scripts/install-deps.sh stage-none-platform
 started=$(date +%s)
 build=build/none
 work=$(mktemp -d)
@@ -15,10 +16,12 @@ if pkg-config --exists Qt6Widgets 2>/dev/null || [ -e /usr/lib/x86_64-linux-gnu/
 # The compiler and a launcher (ccache) come from the environment, as in every other build.
 launcher=()
 [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] || launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER="$CMAKE_CXX_COMPILER_LAUNCHER")
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUENFALL_PLATFORM=none \
+# The release tree's build type: every file the two builds share is then the same compile,
+# which the compiler cache gives back instead of compiling it again.
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENFALL_PLATFORM=none \
   -DQUENFALL_BUILD_TESTS=OFF -DQUENFALL_BUILD_BENCH=OFF -DQUENFALL_BUILD_GUI="$gui" "${launcher[@]}" >"$work/configure.txt" \
   || { cat "$work/configure.txt"; exit 1; }
-cmake --build "$build" -j2
+cmake --build "$build" -j"$(nproc)"
 
 cli=$build/src/cli/quenfall-cli
 programs=("$cli")
