@@ -8,7 +8,7 @@
 namespace quenfall::cli {
 
 namespace {
-constexpr int BarCells = 20;
+constexpr int RowBarCells = 20;
 }
 
 CrateDisplay::CrateDisplay(std::ostream& out, std::ostream& err, bool terminal,
@@ -27,10 +27,10 @@ std::string CrateDisplay::RowText(const Row& row) const {
     std::string text = row.Label;
     text.resize(labelWidth_ + 2, ' ');
     const int width = std::clamp(row.Width, 0, ProgressFullWidth);
-    const int filled = width * BarCells / ProgressFullWidth;
+    const int filled = width * RowBarCells / ProgressFullWidth;
     text += '[';
     text.append(static_cast<std::size_t>(filled), '#');
-    text.append(static_cast<std::size_t>(BarCells - filled), '.');
+    text.append(static_cast<std::size_t>(RowBarCells - filled), '.');
     text += "] ";
     std::string percent = std::to_string(width * 100 / ProgressFullWidth) + "%";
     percent.insert(percent.begin(), 4 - std::min<std::size_t>(percent.size(), 4), ' ');
@@ -62,13 +62,13 @@ void CrateDisplay::Status(std::size_t row, std::string_view text) {
 void CrateDisplay::Progress(std::size_t row, int pixels) {
     const std::lock_guard lock(lock_);
     Row& r = rows_.at(row);
-    const int before = r.Width * BarCells / ProgressFullWidth;
+    const int before = r.Width * RowBarCells / ProgressFullWidth;
     const int percentBefore = r.Width * 100 / ProgressFullWidth;
     r.Width = std::max(pixels, 0);
     if (pixels <= 0) r.LastTenth = 0;
     if (terminal_ && !finished_) {
         // Redraw only when what the row shows changes.
-        if (r.Width * BarCells / ProgressFullWidth != before || r.Width * 100 / ProgressFullWidth != percentBefore)
+        if (r.Width * RowBarCells / ProgressFullWidth != before || r.Width * 100 / ProgressFullWidth != percentBefore)
             Redraw(row);
         return;
     }

@@ -28,7 +28,6 @@ bool Ready(const DoctorFacts& f, const SystemChecks& system, const DiskFacts& ra
     return system.Ready(f, radio);
 }
 
-DoctorLine Line(std::string check, bool ok, std::string text) { return {std::move(check), ok, std::move(text)}; }
 
 constexpr const char* ConnectAdvice =
     "Connect the radio with its programming cable (a charge-only cable carries no data) and switch it on "
@@ -65,7 +64,7 @@ Diagnosis Diagnose(const DoctorFacts& f, const SystemChecks& system) {
 
     // Whether this user may open the radio's nodes.
     if (radios.empty()) {
-        lines.push_back(Line("access", true, "nothing to check: no radio present"));
+        lines.push_back(MakeDoctorLine("access", true, "nothing to check: no radio present"));
     } else {
         std::string refused;
         std::string allowed;
@@ -74,30 +73,30 @@ Diagnosis Diagnose(const DoctorFacts& f, const SystemChecks& system) {
             list += (list.empty() ? "" : ", ") + (CommandsThroughDisk(*r) ? r->Node : r->GenericNode);
         }
         if (refused.empty()) {
-            lines.push_back(Line("access", true, "ok: this user may open " + allowed));
+            lines.push_back(MakeDoctorLine("access", true, "ok: this user may open " + allowed));
         } else {
-            lines.push_back(Line("access", false, system.AccessAdvice(refused)));
+            lines.push_back(MakeDoctorLine("access", false, system.AccessAdvice(refused)));
         }
     }
 
     // The system itself.
     if (f.CommandsRefused.empty()) {
-        lines.push_back(Line("vendor commands", true, "ok: the system does not refuse them"));
+        lines.push_back(MakeDoctorLine("vendor commands", true, "ok: the system does not refuse them"));
     } else {
-        lines.push_back(Line("vendor commands", false,
+        lines.push_back(MakeDoctorLine("vendor commands", false,
                              "the system refuses them here (" + f.CommandsRefused +
                                  "). Run Quenfall directly on the computer the radio is connected to."));
     }
 
-    lines.push_back(Line("key set", true, "ok: " + f.KeySetName + ", fingerprint " + f.KeySetFingerprint));
+    lines.push_back(MakeDoctorLine("key set", true, "ok: " + f.KeySetName + ", fingerprint " + f.KeySetFingerprint));
 
     // Every disk, and what it is.
     if (f.Disks.empty()) {
-        lines.push_back(Line("disks", false, std::string("no USB mass-storage disk is present. ") + ConnectAdvice + "."));
+        lines.push_back(MakeDoctorLine("disks", false, std::string("no USB mass-storage disk is present. ") + ConnectAdvice + "."));
     }
     for (const DiskFacts& d : f.Disks) {
         const std::string why = WhyNotTheRadioDisk(d);
-        lines.push_back(Line("disk " + d.Node, true,
+        lines.push_back(MakeDoctorLine("disk " + d.Node, true,
                              (why.empty() ? "the radio: " : "not the radio, " + why + ": ") + Described(d)));
     }
 
@@ -107,17 +106,17 @@ Diagnosis Diagnose(const DoctorFacts& f, const SystemChecks& system) {
         if (!ready && Ready(f, system, *r)) ready = r;
     result.RadioReady = ready != nullptr;
     if (ready) {
-        lines.push_back(Line("radio", true,
+        lines.push_back(MakeDoctorLine("radio", true,
                              "ok: " + ready->Node +
                                  (ready->Location.empty() ? std::string() : " at " + ready->Location) +
                                  " can be upgraded now"));
     } else if (radios.empty()) {
-        lines.push_back(Line("radio", false,
+        lines.push_back(MakeDoctorLine("radio", false,
                              std::string("no radio is present. ") + ConnectAdvice +
                                  ": a radio that is on but not in its programming mode shows no disk, or a disk of "
                                  "another identity."));
     } else {
-        lines.push_back(Line("radio", false,
+        lines.push_back(MakeDoctorLine("radio", false,
                              "found at " + Nodes(*radios.front()) + ", but it cannot be upgraded now: see the "
                              "problems above."));
     }

@@ -6,6 +6,7 @@
 // vendor command.
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quenfall {
@@ -51,6 +52,10 @@ struct DoctorLine {
     bool Ok = false;
     std::string Text;   // "ok ..." or the problem and what to do about it
 };
+
+inline DoctorLine MakeDoctorLine(std::string check, bool ok, std::string text) {
+    return {std::move(check), ok, std::move(text)};
+}
 
 struct Diagnosis {
     std::vector<DoctorLine> Lines;

@@ -6,21 +6,19 @@ namespace quenfall {
 
 namespace {
 
-DoctorLine Line(std::string check, bool ok, std::string text) { return {std::move(check), ok, std::move(text)}; }
-
 void WindowsLines(const DoctorFacts& f, const std::vector<const DiskFacts*>&, std::vector<DoctorLine>& lines) {
     if (f.HelperPath.empty()) {
-        lines.push_back(Line("helper", true, "ok: this build sends the radio's commands itself"));
+        lines.push_back(MakeDoctorLine("helper", true, "ok: this build sends the radio's commands itself"));
     } else if (!f.HelperFound) {
-        lines.push_back(Line("helper", false, "the radio helper is not at " + f.HelperPath +
+        lines.push_back(MakeDoctorLine("helper", false, "the radio helper is not at " + f.HelperPath +
                                                   ": install Quenfall again."));
     } else if (!f.HelperElevatable) {
-        lines.push_back(Line("helper", false,
+        lines.push_back(MakeDoctorLine("helper", false,
                              "the radio helper " + f.HelperPath +
                                  " cannot be started with an administrator's rights (" + f.HelperProblem +
                                  "). Ask an administrator to allow it, or install Quenfall again."));
     } else {
-        lines.push_back(Line("helper", true, "ok: " + f.HelperPath + ", startable with an administrator's rights"));
+        lines.push_back(MakeDoctorLine("helper", true, "ok: " + f.HelperPath + ", startable with an administrator's rights"));
     }
 }
 
