@@ -8,6 +8,9 @@
 if [ "${QUENFALL_CCACHE:-1}" != 0 ] && command -v ccache >/dev/null; then
   export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
   export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1 CCACHE_COMPILERCHECK=content
+  # The locale only changes the language of the compiler's messages, and a fresh root has
+  # none set where this machine has one: without this, nothing compiled here would be found.
+  export CCACHE_SLOPPINESS=locale
   # Named, so that a build that sets a HOME of its own (debhelper does) uses the same cache.
   CCACHE_DIR=$(ccache --get-config cache_dir)
   export CCACHE_DIR
