@@ -49,6 +49,7 @@ public:
     void ShowBox(BoxIcon, std::u16string_view, std::u16string_view text) override {
         std::cerr << "box: " << Utf8(text) << '\n';
     }
+    bool AskBox(std::u16string_view, std::u16string_view) override { return false; }
     std::optional<ChosenFile> OpenFileName(std::u16string_view) override { return std::nullopt; }
     void SetRefreshTimer(bool on) override { timerOn = on; }
 

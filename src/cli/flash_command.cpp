@@ -25,7 +25,7 @@ namespace {
 
 constexpr std::string_view FlashUsage =
     "usage: quenfall-cli flash FILE [--emulate [N]] [--device NODE_OR_LOCATION | --all]\n"
-    "                          [--report REPORT] [--trace TRACE] [--emulate-fault no-answer]";
+    "                          [--report REPORT] [--trace TRACE] [--emulate-fault FAULT[@K]]";
 // An emulated crate holds at most as many radios as a hub chain of a shop would.
 constexpr std::size_t MaxEmulatedRadios = 64;
 
@@ -51,7 +51,7 @@ int FlashCommand(const Arguments& args) {
     bool emulate = false;
     std::size_t emulated = 1;
     bool countGiven = false;
-    std::string fault;
+    std::vector<EmulationFault> faults;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--emulate") {
@@ -68,10 +68,11 @@ int FlashCommand(const Arguments& args) {
         } else if (a == "--all") {
             all = true;
         } else if (a == "--emulate-fault") {
-            if (i + 1 >= args.size() ||
-                std::find(EmulationFaults.begin(), EmulationFaults.end(), args[i + 1]) == EmulationFaults.end())
-                return UsageError("--emulate-fault takes " + std::string(EmulationFaults[0]));
-            fault = args[++i];
+            const std::optional<EmulationFault> fault =
+                i + 1 < args.size() ? ReadEmulationFault(args[i + 1]) : std::nullopt;
+            if (!fault) return UsageError("--emulate-fault takes " + EmulationFaultNames() + ", each with @K for radio K only");
+            faults.push_back(*fault);
+            ++i;
         } else if (a == "--trace" || a == "--report" || a == "--device") {
             if (i + 1 >= args.size()) return UsageError(a + " needs " + (a == "--device" ? "a radio" : "a file name"));
             (a == "--trace" ? tracePath : a == "--report" ? reportPath : device) = args[++i];
@@ -92,7 +93,10 @@ int FlashCommand(const Arguments& args) {
     if (reportPath && !perRadio) return UsageError("--report needs --all or --device");
     if (tracePath && all) return UsageError("--trace records one radio's dialogue: use it with --device");
     if (countGiven && !perRadio) return UsageError("--emulate N needs --all or --device");
-    if (!fault.empty() && !emulate) return UsageError("--emulate-fault needs --emulate");
+    if (!faults.empty() && !emulate) return UsageError("--emulate-fault needs --emulate");
+    for (const EmulationFault& f : faults)
+        if (f.Radio > emulated)
+            return UsageError("--emulate-fault names radio " + std::to_string(f.Radio) + " of " + std::to_string(emulated));
 
     const LoadResult loaded = LoadPackage(PathFromArgument(*file));
     if (loaded.Verdict != LoadVerdict::Accepted) {
@@ -113,7 +117,7 @@ int FlashCommand(const Arguments& args) {
     RadioRequest radioRequest;
     radioRequest.Emulate = emulate;
     radioRequest.Radios = emulated;
-    radioRequest.Fault = fault;
+    radioRequest.Faults = faults;
     const std::unique_ptr<Radios> radios = ChooseRadios(radioRequest);
 
     if (perRadio) {

@@ -27,15 +27,18 @@ constexpr CommandText Commands[] = {
      "      Upgrade the first radio found or, with --emulate, an emulated radio in real\n"
      "      time (it restarts into boot mode first).\n"
      "      --trace writes every frame sent (\"> \") and answer accepted (\"< \") in hex.\n"
-     "      --emulate-fault no-answer: the emulated radio never acknowledges a block, for\n"
-     "      practice with a failed run. Exit 0 only when the upgrade completes.\n"
+     "      Exit 0 only when the upgrade completes.\n"
      "  quenfall-cli flash FILE --device NODE_OR_LOCATION [--report REPORT] [--trace TRACE]\n"
      "  quenfall-cli flash FILE --all [--report REPORT]\n"
      "      Upgrade the radio with that device node or location (as devices lists it), or\n"
      "      every radio found, all at once. Each run follows its radio by location through\n"
      "      its restart. One line per radio, labelled by location; then a summary.\n"
      "      --report writes a JSON record per radio. --emulate N: a crate of N emulated\n"
-     "      radios. Exit 0 only when every upgrade completes.\n"},
+     "      radios. Exit 0 only when every upgrade completes.\n"
+     "      --emulate-fault FAULT[@K]: emulated radio K (from 1), or every one, fails, for\n"
+     "      practice with failed runs: no-answer (never acknowledges a block), lost (leaves\n"
+     "      the bus after its first block for good), bad-answer (answers with a wrong\n"
+     "      check sum), refused (the drive refuses the vendor commands). May be repeated.\n"},
     {"devices",
      "  quenfall-cli devices [--json] [--emulate N]\n"
      "      List the radios found: device, location (USB port), vendor and model quoted,\n"

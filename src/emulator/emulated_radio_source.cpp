@@ -14,9 +14,11 @@ EmulatedRadioConfig EmulatedCrateRadio(std::size_t index, std::size_t count, con
 
 namespace {
 
-std::unique_ptr<EmulatedCrate> MakeCrate(std::size_t count, const ProfileSelection& model, const Misbehaviour& faults) {
+std::unique_ptr<EmulatedCrate> MakeCrate(std::size_t count, const ProfileSelection& model,
+                                         const std::vector<Misbehaviour>& faults) {
     std::vector<EmulatedRadioConfig> configs;
-    for (std::size_t i = 0; i < count; ++i) configs.push_back(EmulatedCrateRadio(i, count, model, faults));
+    for (std::size_t i = 0; i < count; ++i)
+        configs.push_back(EmulatedCrateRadio(i, count, model, i < faults.size() ? faults[i] : Misbehaviour{}));
     return std::make_unique<EmulatedCrate>(std::move(configs));
 }
 
@@ -30,11 +32,13 @@ bool SameModel(const ProfileSelection& a, const ProfileSelection& b) {
 struct EmulatedRadioSource::Shape {
     std::size_t Count = 0;
     ProfileSelection Model;
-    Misbehaviour Faults;
+    std::vector<Misbehaviour> Faults;
 };
 
-EmulatedRadioSource::EmulatedRadioSource(std::size_t radios, const ProfileSelection& model, const Misbehaviour& faults)
-    : crate_(MakeCrate(radios, model, faults)), shape_(std::make_unique<Shape>(Shape{radios, model, faults})) {}
+EmulatedRadioSource::EmulatedRadioSource(std::size_t radios, const ProfileSelection& model,
+                                         std::vector<Misbehaviour> faults)
+    : crate_(MakeCrate(radios, model, faults)),
+      shape_(std::make_unique<Shape>(Shape{radios, model, std::move(faults)})) {}
 
 EmulatedRadioSource::EmulatedRadioSource(std::unique_ptr<EmulatedCrate> crate) : crate_(std::move(crate)) {}
 

@@ -20,8 +20,8 @@ inline constexpr std::chrono::milliseconds EmulatedRestartSpread{100};
 class EmulatedRadioSource final : public RadioSource {
 public:
     // radios: how many; model: the package whose model they are until Adopt; faults: of
-    // every radio.
-    EmulatedRadioSource(std::size_t radios, const ProfileSelection& model, const Misbehaviour& faults = {});
+    // radio i at i, the radios beyond them behave.
+    EmulatedRadioSource(std::size_t radios, const ProfileSelection& model, std::vector<Misbehaviour> faults = {});
     // A crate made by the caller (tests shape each radio).
     explicit EmulatedRadioSource(std::unique_ptr<EmulatedCrate> crate);
     ~EmulatedRadioSource() override;

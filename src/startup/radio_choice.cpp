@@ -77,10 +77,34 @@ public:
 // boot mode and is back on the bus after this long, then acknowledges every block.
 constexpr std::chrono::milliseconds SingleRestartTime{2000};
 
-Misbehaviour FaultNamed(const std::string& name) {
+Misbehaviour FaultNamed(std::string_view name) {
     Misbehaviour faults;
-    if (name == EmulationFaults[0]) faults.Silent = RequestMatch::Every(RequestKind::Block);
+    if (name == "no-answer") {
+        faults.Silent = RequestMatch::Every(RequestKind::Block);
+    } else if (name == "lost") {
+        // The second block: the radio has taken part of its upload when it goes.
+        faults.DisappearAtBlock = 1;
+    } else if (name == "bad-answer") {
+        faults.Faulty = RequestMatch::Every(RequestKind::Block);
+        faults.Fault = AnswerFault::BadCheckSum;
+    } else if (name == "refused") {
+        faults.FailedCommands = RequestMatch{0, std::nullopt, true};
+    }
     return faults;
+}
+
+// The misbehaviour of radio index (from 0) of the crate.
+Misbehaviour FaultsOfRadio(const std::vector<EmulationFault>& faults, std::size_t index) {
+    Misbehaviour chosen;
+    for (const EmulationFault& f : faults)
+        if (f.Radio == 0 || f.Radio == index + 1) chosen = FaultNamed(f.Name);
+    return chosen;
+}
+
+std::vector<Misbehaviour> FaultsOfCrate(const std::vector<EmulationFault>& faults, std::size_t count) {
+    std::vector<Misbehaviour> crate;
+    for (std::size_t i = 0; i < count; ++i) crate.push_back(FaultsOfRadio(faults, i));
+    return crate;
 }
 
 class EmulatedSingleRadio final : public SingleRadio {
@@ -149,7 +173,8 @@ private:
 
 class EmulatedRadios final : public Radios {
 public:
-    explicit EmulatedRadios(const RadioRequest& request) : count_(request.Radios), faults_(FaultNamed(request.Fault)) {}
+    explicit EmulatedRadios(const RadioRequest& request)
+        : count_(request.Radios), faults_(FaultsOfCrate(request.Faults, request.Radios)) {}
 
     bool Emulated() const override { return true; }
     bool Reachable() const override { return true; }
@@ -162,7 +187,7 @@ public:
         return preflight;
     }
     std::unique_ptr<SingleRadio> Single(RadioPreflight, const Package& package) override {
-        return std::make_unique<EmulatedSingleRadio>(package, faults_);
+        return std::make_unique<EmulatedSingleRadio>(package, faults_.empty() ? Misbehaviour{} : faults_.front());
     }
     std::unique_ptr<RadioSource> Crate(const ProfileSelection& model) override {
         return std::make_unique<EmulatedRadioSource>(count_, model, faults_);
@@ -173,10 +198,35 @@ public:
 
 private:
     std::size_t count_;
-    Misbehaviour faults_;
+    std::vector<Misbehaviour> faults_;
 };
 
 }  // namespace
+
+std::string EmulationFaultNames() {
+    std::string names;
+    for (std::size_t i = 0; i < EmulationFaults.size(); ++i) {
+        if (i != 0) names += i + 1 == EmulationFaults.size() ? " or " : ", ";
+        names += EmulationFaults[i];
+    }
+    return names;
+}
+
+std::optional<EmulationFault> ReadEmulationFault(std::string_view word) {
+    const std::size_t at = word.find('@');
+    const std::string_view name = word.substr(0, at);
+    EmulationFault fault;
+    for (std::string_view known : EmulationFaults)
+        if (known == name) fault.Name = known;
+    if (fault.Name.empty()) return std::nullopt;
+    if (at == std::string_view::npos) return fault;
+    const std::string_view radio = word.substr(at + 1);
+    if (radio.empty() || radio.size() > 3 || radio.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    fault.Radio = static_cast<std::size_t>(std::stoul(std::string(radio)));
+    if (fault.Radio == 0) return std::nullopt;
+    return fault;
+}
 
 std::unique_ptr<Radios> ChooseRadios(const RadioRequest& request) {
     if (request.Emulate) return std::make_unique<EmulatedRadios>(request);

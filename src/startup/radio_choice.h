@@ -1,6 +1,6 @@
 #pragma once
 // The radios a program talks to, chosen once as it starts from its command line: the
-// platform's, or emulated ones (--emulate [N], --emulate-fault NAME). This is the one place
+// platform's, or emulated ones (--emulate [N], --emulate-fault NAME[@K]). This is the one place
 // that knows the emulated radio and reads its options; every front end (quenfall-cli's
 // devices, flash and flash --all, the main window, the shop window) asks the chosen Radios
 // for what it needs, and never which kind they are.
@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,17 +23,31 @@ namespace quenfall {
 
 class EmulatedRadioLink;
 
+// The faults --emulate-fault names, each a misbehaviour the emulated radio has anyway, for
+// practice with failed runs (and Retry failed) and for tests of what a failed run leaves:
+//   no-answer   the radio never acknowledges a block
+//   lost        it leaves the bus after its first block and does not come back
+//   bad-answer  it answers every block with a wrong check sum
+//   refused     the drive refuses the vendor commands
+inline constexpr std::array<std::string_view, 4> EmulationFaults = {"no-answer", "lost", "bad-answer", "refused"};
+// "no-answer, lost, bad-answer or refused", for usage errors.
+std::string EmulationFaultNames();
+
+// One --emulate-fault: a fault of radio Radio of the crate (from 1, in slot or arrival
+// order), or of every emulated radio when Radio is 0.
+struct EmulationFault {
+    std::string_view Name;  // one of EmulationFaults
+    std::size_t Radio = 0;
+};
+// "NAME" or "NAME@K" with K from 1; none for anything else.
+std::optional<EmulationFault> ReadEmulationFault(std::string_view word);
+
 // What the command line asks of the radios.
 struct RadioRequest {
     bool Emulate = false;
     std::size_t Radios = 1;  // emulated ones: a crate's (devices, flash --all or --device, the shop window)
-    std::string Fault;       // of every emulated radio: empty, or one of EmulationFaults
+    std::vector<EmulationFault> Faults;  // of the emulated radios; the last one naming a radio wins
 };
-
-// The faults --emulate-fault names. "no-answer": the radio never acknowledges its first
-// block, so the run ends with " Communication Error!" (training, and tests of what a failed
-// run leaves behind).
-inline constexpr std::array<std::string_view, 1> EmulationFaults = {"no-answer"};
 
 // What the radio of a run found of it, once the run is over.
 struct RadioCheck {

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "startup/radio_choice.h"
+#include "window/window_texts.h"
 
 namespace quenfall::startup {
 
@@ -12,6 +13,16 @@ ShopStart::ShopStart(const window::StartOptions& options, window::ShopFace& face
     RadioRequest request;
     request.Emulate = options.Emulate;
     request.Radios = options.EmulatedRadios;
+    for (const std::u16string& word : options.EmulationFaults) {
+        const std::string fault = window::Utf8(word);
+        const std::optional<EmulationFault> read = ReadEmulationFault(fault);
+        if (!read) throw std::runtime_error("--emulate-fault takes " + EmulationFaultNames() + ", not \"" + fault + "\"");
+        if (read->Radio > request.Radios)
+            throw std::runtime_error("--emulate-fault names radio " + std::to_string(read->Radio) + " of " +
+                                     std::to_string(request.Radios));
+        request.Faults.push_back(*read);
+    }
+    if (!request.Faults.empty() && !options.Emulate) throw std::runtime_error("--emulate-fault needs --emulate");
     const std::unique_ptr<quenfall::Radios> radios = ChooseRadios(request);
     // Shown by the default error display rather than used as a link that is not there.
     if (!radios->Reachable()) throw std::runtime_error("this system has no link to the radio; only --emulate works here");

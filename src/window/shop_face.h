@@ -67,6 +67,8 @@ public:
     virtual void SetRow(std::size_t index, const ShopRowView& row) = 0;
     // Modal, one OK button, owned by the window; returns when the user has closed it.
     virtual void ShowBox(BoxIcon icon, std::u16string_view caption, std::u16string_view text) = 0;
+    // Modal, Yes and No buttons, No the default (a stray Enter answers No); true for Yes.
+    virtual bool AskBox(std::u16string_view caption, std::u16string_view text) = 0;
     // As WindowFace::OpenFileName.
     virtual std::optional<ChosenFile> OpenFileName(std::u16string_view filter) = 0;
     virtual void SetRefreshTimer(bool on) = 0;

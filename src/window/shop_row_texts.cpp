@@ -31,4 +31,18 @@ std::u16string PackageVerdictText(const Package& package) {
     return Utf16(text);
 }
 
+std::u16string AlreadyUpgradedQuestion(std::size_t already, std::size_t listed) {
+    std::string text;
+    if (already == listed) {
+        text = already == 1 ? "This radio was already upgraded with this package. Upgrade it again?"
+                            : "All " + std::to_string(already) +
+                                  " radios were already upgraded with this package. Upgrade them all again?";
+    } else {
+        text = std::to_string(already) + " of " + std::to_string(listed) +
+               " radios were already upgraded with this package. Upgrade them again as well?\n\n"
+               "No upgrades only the other " + std::to_string(listed - already) + ".";
+    }
+    return Utf16(text);
+}
+
 }  // namespace quenfall::window

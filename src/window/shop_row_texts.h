@@ -1,6 +1,8 @@
 #pragma once
-// The shop window's texts made from values: a row's elapsed time and the package's verdict.
+// The shop window's texts made from values: a row's elapsed time, the package's verdict, the
+// question before radios are upgraded again.
 #include <chrono>
+#include <cstddef>
 #include <string>
 
 #include "package/package.h"
@@ -12,5 +14,10 @@ std::u16string ElapsedText(std::chrono::steady_clock::duration elapsed);
 
 // What an accepted package holds, in one line: model code, sections, blocks, check value.
 std::u16string PackageVerdictText(const Package& package);
+
+// Asked before Upgrade all (or Enter) upgrades again radios that completed with the package
+// loaded now: after a finished crate, a stray Enter must not re-flash every radio. No runs
+// only the radios not yet upgraded with it.
+std::u16string AlreadyUpgradedQuestion(std::size_t already, std::size_t listed);
 
 }  // namespace quenfall::window

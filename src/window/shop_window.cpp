@@ -203,11 +203,29 @@ bool ShopWindow::MayRetryFailed() const {
                        [](const RowState& row) { return row.Outcome && !row.Outcome->Completed; });
 }
 
+// The same package, loaded anew from the same file or from a copy, counts as this one.
+bool ShopWindow::DoneWithThisPackage(const RowState& row) const {
+    if (!row.CompletedWith || !package_) return false;
+    return row.CompletedWith == package_ || row.CompletedWith->Image == package_->Image;
+}
+
 void ShopWindow::StartRuns(bool failedOnly) {
     if (failedOnly ? !MayRetryFailed() : !MayUpgradeAll()) return;
+    bool again = true;
+    if (!failedOnly) {
+        const auto done = static_cast<std::size_t>(
+            std::count_if(rows_.begin(), rows_.end(), [this](const RowState& row) { return DoneWithThisPackage(row); }));
+        if (done != 0) {
+            again = face_.AskBox(applicationTitle_, AlreadyUpgradedQuestion(done, rows_.size()));
+            // The box's own loop may have let a notice change the rows meanwhile.
+            if (Running()) return;
+            if (!again && done == rows_.size()) return;
+        }
+    }
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         RowState& row = rows_[i];
         if (failedOnly && !(row.Outcome && !row.Outcome->Completed)) continue;
+        if (!again && DoneWithThisPackage(row)) continue;
         row.Outcome.reset();
         row.Run = std::make_unique<RadioRun>(package_, radios_.Bind(row.Drive), FlashOptions{});
         ShopRowView view = row.Shown;
@@ -238,6 +256,7 @@ void ShopWindow::RunsEnded() {
         row.Run.reset();
         const RadioOutcome& outcome = outcomes[k];
         row.Outcome = outcome;
+        row.CompletedWith = outcome.Completed ? package_ : nullptr;
         ShopRowView view = row.Shown;
         if (!outcome.LastNode.empty()) {
             view.Node = Utf16(outcome.LastNode);

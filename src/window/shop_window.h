@@ -69,6 +69,8 @@ private:
         ShopRowView Shown;
         std::unique_ptr<RadioRun> Run;
         std::optional<RadioOutcome> Outcome;
+        // The package of the row's last completed run; none when it has none.
+        std::shared_ptr<const Package> CompletedWith;
     };
 
     template <typename Handler>
@@ -84,6 +86,7 @@ private:
     void ShowDefaultError(std::u16string_view message);
     bool MayUpgradeAll() const;
     bool MayRetryFailed() const;
+    bool DoneWithThisPackage(const RowState& row) const;
 
     RadioSource& radios_;
     ShopFace& face_;

@@ -46,6 +46,10 @@ StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
             }
         } else if (word == u"--shop") {
             options.Shop = true;
+        } else if (word == u"--station") {
+            options.Station = true;
+        } else if (word == u"--emulate-fault" && i + 1 < arguments.size()) {
+            options.EmulationFaults.push_back(arguments[++i]);
         } else if (word == u"--exit-when-shown") {
             options.ExitWhenShown = true;
         } else if (word == u"--screenshot" && i + 1 < arguments.size()) {

@@ -551,6 +551,42 @@ TEST_F(CliTest, FlashAllUpgradesEveryRadioOfACrateFollowingEachByLocationAndRepo
     EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 5) << "one radio a line between the brackets";
 }
 
+TEST_F(CliTest, FlashAllWithAFaultOfOneRadioFailsThatRadioAloneForEachFaultTheRadiosHave) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(6 * 2048, 9)}};
+    const fs::path p = Write("faults.bin", WritePackage(spec));
+    const fs::path report = dir_ / "faults.json";
+    for (const std::string fault : {"no-answer", "lost", "bad-answer", "refused"}) {
+        SCOPED_TRACE(fault);
+        const CliRun r =
+            Cli("flash " + Q(p) + " --all --emulate 4 --emulate-fault " + fault + "@2 --report " + Q(report));
+        EXPECT_EQ(r.Exit, 1) << r.Out << r.Err;
+        EXPECT_EQ(Lines(r.Out).back(), "3 of 4 radios upgraded.") << r.Out;
+        const std::string json = ReadText(report);
+        EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 6) << json;
+        // In slot order; the second alone failed.
+        const std::size_t second = json.find("{\"location\":\"1-1.2\"");
+        ASSERT_NE(second, std::string::npos) << json;
+        const std::size_t third = json.find("{\"location\":\"1-1.3\"");
+        ASSERT_GT(third, second) << json;
+        EXPECT_NE(json.substr(second, third - second).find("\"completed\":false"), std::string::npos) << json;
+        EXPECT_EQ(json.find("\"completed\":false", third), std::string::npos) << json;
+        EXPECT_EQ(json.substr(0, second).find("\"completed\":false"), std::string::npos) << json;
+    }
+    // Every radio, as before; names and radios the crate does not have are refused.
+    const CliRun every = Cli("flash " + Q(p) + " --all --emulate 2 --emulate-fault no-answer");
+    EXPECT_EQ(every.Exit, 1);
+    EXPECT_EQ(Lines(every.Out).back(), "0 of 2 radios upgraded.") << every.Out;
+    for (const std::string bad : {"fire", "no-answer@0", "no-answer@", "@2", "lost@x"}) {
+        const CliRun refused = Cli("flash " + Q(p) + " --all --emulate 2 --emulate-fault " + bad);
+        EXPECT_EQ(refused.Exit, 2) << bad;
+        EXPECT_NE(refused.Err.find("no-answer, lost, bad-answer or refused"), std::string::npos) << refused.Err;
+    }
+    EXPECT_EQ(Cli("flash " + Q(p) + " --all --emulate-fault lost@1").Exit, 2) << "faults are of emulated radios";
+}
+
 TEST_F(CliTest, FlashDeviceUpgradesTheNamedRadioAloneAndRecordsItsDialogue) {
     PackageSpec spec;
     spec.ModelCode = 0;

@@ -1,7 +1,7 @@
 #pragma once
 // A shop face that draws nothing and records what the shop window's decisions ask of it:
 // the rows as they stand, every SetRow in order, the controls' texts and states, the boxes,
-// the refresh timer. Boxes and the dialog return at once.
+// the refresh timer. Boxes, questions and the dialog return at once.
 #include <algorithm>
 #include <array>
 #include <stdexcept>
@@ -44,6 +44,14 @@ public:
     void ShowBox(window::BoxIcon icon, std::u16string_view boxCaption, std::u16string_view text) override {
         boxes.push_back({icon, std::u16string(boxCaption), std::u16string(text)});
     }
+    // Answers from askAnswers in order, then No, as a stray Enter would.
+    bool AskBox(std::u16string_view boxCaption, std::u16string_view text) override {
+        questions.push_back({window::BoxIcon::None, std::u16string(boxCaption), std::u16string(text)});
+        if (askAnswers.empty()) return false;
+        const bool answer = askAnswers.front();
+        askAnswers.erase(askAnswers.begin());
+        return answer;
+    }
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override {
         filters.emplace_back(filter);
         if (answers.empty()) return std::nullopt;
@@ -70,6 +78,8 @@ public:
     std::vector<int> widest;           // the widest progress each row was painted with
     int rowCountCalls = 0;
     std::vector<RecordedShopBox> boxes;
+    std::vector<RecordedShopBox> questions;
+    std::vector<bool> askAnswers;
     std::vector<std::u16string> filters;
     std::vector<window::ChosenFile> answers;
     bool refreshOn = false;

@@ -50,6 +50,11 @@ public:
         boxes.push_back({owner, icon, caption, text, clock.elapsed()});
         if (whileOpen) whileOpen(boxes.back());
     }
+    // No, as a stray Enter in the box would answer.
+    bool Question(QWidget*, const QString&, const QString& text) override {
+        questions << text;
+        return false;
+    }
     bool StartSystemMove(QWindow* window) override {
         moves += window != nullptr ? 1 : 0;
         return window != nullptr;
@@ -59,6 +64,7 @@ public:
     QElapsedTimer clock;
     std::deque<QString> answers;  // a null string cancels the dialog
     QStringList filters;
+    QStringList questions;
     std::vector<ShownBox> boxes;
     std::function<void(const ShownBox&)> whileOpen;
     int moves = 0;

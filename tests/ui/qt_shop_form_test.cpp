@@ -38,11 +38,17 @@ public:
         return answer;
     }
     void MessageBox(QWidget*, BoxIcon, const QString&, const QString& text) override { boxes << text; }
+    // No, as a stray Enter in the box would answer.
+    bool Question(QWidget*, const QString&, const QString& text) override {
+        questions << text;
+        return false;
+    }
     bool StartSystemMove(QWindow*) override { return false; }
     void OpenUrl(const QUrl&) override {}
 
     std::deque<QString> answers;
     QStringList filters;
+    QStringList questions;
     QStringList boxes;
 };
 

@@ -19,6 +19,7 @@
 #include "recording_shop_face.h"
 #include "startup/shop_start.h"
 #include "upgrade/status_texts.h"
+#include "window/shop_row_texts.h"
 #include "window/shop_texts.h"
 #include "window/shop_window.h"
 #include "window/start_options.h"
@@ -254,6 +255,127 @@ TEST(ShopWindow, ARadioLostMidUploadFailsAloneAndRetryFailedUpgradesItAlone) {
     EXPECT_EQ(recorded.Records[2].Outcome, CommunicationErrorText);
     EXPECT_EQ(recorded.Records[4].Location, "1-1.3");
     EXPECT_TRUE(recorded.Records[4].Completed);
+}
+
+TEST(ShopWindow, AfterAFinishedCrateEnterAsksBeforeUpgradingAnyRadioAgain) {
+    Folder folder;
+    const auto package = WriteSmallPackage(folder.Path() / "fw.bin");
+    EmulatedRadioSource radios(CrateOf(3));
+    radios.Crate().Radio(2).Unplug();  // plugged in once the others are done
+    HistoryRecorder history(folder.Path() / "history.jsonl");
+    RecordingShopFace face;
+    ShopWindow window(radios, face, history, u"Quenfall");
+    window.SetStartPackage(Chosen(package));
+    window.Shown();
+    ASSERT_EQ(face.rows.size(), 2u);
+    EXPECT_TRUE(window.KeyDown(ShopControl::PackageEdit, Key::Enter));
+    EXPECT_TRUE(face.questions.empty()) << "nothing was upgraded yet: nothing to ask";
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn);
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"2 of 2 radios upgraded");
+    const auto writes = [&] {
+        std::vector<std::uint32_t> w;
+        for (std::size_t i = 0; i < 3; ++i) w.push_back(radios.Crate().Radio(i).Writes());
+        return w;
+    };
+    const std::vector<std::uint32_t> afterFirst = writes();
+
+    // A stray Enter, wherever the focus is: the question, No its answer, and nothing runs.
+    EXPECT_TRUE(window.KeyDown(ShopControl::RadioList, Key::Enter));
+    ASSERT_EQ(face.questions.size(), 1u);
+    EXPECT_EQ(face.questions[0].Text, AlreadyUpgradedQuestion(2, 2));
+    EXPECT_EQ(face.questions[0].Caption, u"Quenfall");
+    EXPECT_FALSE(window.Running());
+    EXPECT_FALSE(face.refreshOn);
+    EXPECT_EQ(writes(), afterFirst);
+    window.Click(ShopControl::UpgradeAllButton);
+    EXPECT_EQ(face.questions.size(), 2u) << "the button asks as Enter does";
+    EXPECT_FALSE(window.Running());
+
+    // A new radio joins the finished ones: No upgrades it alone.
+    radios.Crate().Radio(2).PlugIn();
+    window.UsbDeviceChanged();
+    ASSERT_EQ(face.rows.size(), 3u);
+    face.setRows.clear();
+    EXPECT_TRUE(window.KeyDown(ShopControl::UpgradeAllButton, Key::Enter));
+    ASSERT_EQ(face.questions.size(), 3u);
+    EXPECT_EQ(face.questions[2].Text, AlreadyUpgradedQuestion(2, 3));
+    EXPECT_TRUE(window.Running());
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn);
+    for (std::size_t index : face.setRows) EXPECT_EQ(index, 2u) << "only the new radio's row changed";
+    EXPECT_EQ(radios.Crate().Radio(0).Writes(), afterFirst[0]);
+    EXPECT_EQ(radios.Crate().Radio(1).Writes(), afterFirst[1]);
+    EXPECT_TRUE(radios.Crate().Radio(2).CompareSections(SectionsOf(*window.LoadedPackage())).empty());
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"3 of 3 radios upgraded");
+
+    // Yes upgrades every radio again.
+    face.askAnswers.push_back(true);
+    window.Click(ShopControl::UpgradeAllButton);
+    EXPECT_EQ(face.questions.size(), 4u);
+    EXPECT_TRUE(window.Running());
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(radios.Crate().Radio(i).Restarts(), 2u) << i;
+    EXPECT_EQ(ReadHistoryFile(folder.Path() / "history.jsonl").Records.size(), 6u);
+}
+
+TEST(ShopStart, RetryFailedPractisedOnTheOneEmulatedRadioGivenAFault) {
+    Folder folder;
+    const auto package = WriteSmallPackage(folder.Path() / "fw.bin");
+    const std::vector<std::u16string> arguments{u"--shop", u"--emulate", u"3", u"--emulate-fault", u"no-answer@2",
+                                                package.u16string()};
+    RecordingShopFace face;
+    startup::ShopStart shop(ReadStartOptions(arguments, std::nullopt), face, u"Quenfall",
+                            folder.Path() / "history.jsonl");
+    ShopWindow& window = shop.Window();
+    window.Shown();
+    // Once the package is loaded: the crate takes its model anew.
+    EmulatedCrate& crate = dynamic_cast<EmulatedRadioSource&>(shop.Radios()).Crate();
+    ASSERT_EQ(face.rows.size(), 3u);
+    window.Click(ShopControl::UpgradeAllButton);
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn);
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(face.rows[i].Outcome, i == 1 ? RowOutcome::Failure : RowOutcome::Success);
+        EXPECT_EQ(face.rows[i].Status, Utf16(i == 1 ? CommunicationErrorText : UpgradeCompleteText));
+    }
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"2 of 3 radios upgraded");
+    ASSERT_TRUE(face.Enabled(ShopControl::RetryFailedButton));
+
+    // The fault stays with its radio: the retry runs it alone, and it fails again.
+    const std::uint32_t first = crate.Radio(0).Writes(), third = crate.Radio(2).Writes();
+    face.setRows.clear();
+    window.Click(ShopControl::RetryFailedButton);
+    EXPECT_TRUE(face.questions.empty()) << "a retry re-upgrades nothing that completed";
+    RefreshUntilIdle(window, face);
+    for (std::size_t index : face.setRows) EXPECT_EQ(index, 1u);
+    EXPECT_EQ(face.rows[1].Outcome, RowOutcome::Failure);
+    EXPECT_EQ(crate.Radio(0).Writes(), first);
+    EXPECT_EQ(crate.Radio(2).Writes(), third);
+
+    // Reseated (its fault gone), the retry upgrades it.
+    crate.Radio(1).Faults() = Misbehaviour{};
+    EXPECT_TRUE(window.KeyDown(ShopControl::RetryFailedButton, Key::Enter));
+    RefreshUntilIdle(window, face);
+    EXPECT_EQ(face.rows[1].Outcome, RowOutcome::Success);
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"3 of 3 radios upgraded");
+    EXPECT_FALSE(face.Enabled(ShopControl::RetryFailedButton));
+
+    const HistoryContents recorded = ReadHistoryFile(folder.Path() / "history.jsonl");
+    ASSERT_EQ(recorded.Records.size(), 5u);
+    EXPECT_EQ(recorded.Records[1].Location, "1-1.2");
+    EXPECT_FALSE(recorded.Records[1].Completed);
+    EXPECT_FALSE(recorded.Records[3].Completed);
+    EXPECT_TRUE(recorded.Records[4].Completed);
+    EXPECT_EQ(recorded.Records[4].Location, "1-1.2");
+
+    // A fault the radios do not have stops the start, told in the default error display.
+    const std::vector<std::u16string> unknown{u"--shop", u"--emulate", u"2", u"--emulate-fault", u"fire@1"};
+    EXPECT_THROW(startup::ShopStart(ReadStartOptions(unknown, std::nullopt), face, u"Quenfall",
+                                    folder.Path() / "history.jsonl"),
+                 std::runtime_error);
 }
 
 TEST(ShopWindow, AnIdleWindowTakesNoTicksAndListsArrivalsAndRemovals) {

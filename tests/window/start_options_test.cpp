@@ -85,6 +85,15 @@ TEST(StartOptions, ShopEmulatedCrateAndPackage) {
     EXPECT_TRUE(Read({u"--emulate", u"-3"}).PackageFile.empty());
     // The screenshot's file is not the package.
     EXPECT_TRUE(Read({u"--screenshot", u"shot.png"}).PackageFile.empty());
+
+    // Faults are kept as given, in order, for the radios' start to read; the word after
+    // --emulate-fault is never the package.
+    const StartOptions faulty =
+        Read({u"--shop", u"--station", u"--emulate-fault", u"lost@2", u"--emulate-fault", u"x.bin", u"fw.bin"});
+    EXPECT_TRUE(faulty.Station);
+    EXPECT_EQ(faulty.EmulationFaults, (std::vector<std::u16string>{u"lost@2", u"x.bin"}));
+    EXPECT_EQ(faulty.PackageFile, u"fw.bin");
+    EXPECT_FALSE(Read({u"--shop"}).Station);
 }
 
 }  // namespace

@@ -24,6 +24,14 @@ void QtDesktopServices::MessageBox(QWidget* owner, BoxIcon icon, const QString& 
     box.exec();
 }
 
+bool QtDesktopServices::Question(QWidget* owner, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
+}
+
 bool QtDesktopServices::StartSystemMove(QWindow* window) {
     return window != nullptr && window->startSystemMove();
 }

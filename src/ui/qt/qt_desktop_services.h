@@ -24,6 +24,8 @@ public:
     // and socket notifiers go on firing inside the box's own event loop.
     virtual void MessageBox(QWidget* owner, BoxIcon icon, const QString& caption,
                             const QString& text) = 0;
+    // A modal box with Yes and No, No the default; true for Yes. As MessageBox otherwise.
+    virtual bool Question(QWidget* owner, const QString& caption, const QString& text) = 0;
     // Hands the window to the window system, which moves it with the pointer until the
     // button is released. False when the platform cannot.
     virtual bool StartSystemMove(QWindow* window) = 0;
@@ -36,6 +38,7 @@ public:
     std::optional<QString> OpenFileName(QWidget* owner, const QString& filter) override;
     void MessageBox(QWidget* owner, BoxIcon icon, const QString& caption,
                     const QString& text) override;
+    bool Question(QWidget* owner, const QString& caption, const QString& text) override;
     bool StartSystemMove(QWindow* window) override;
     void OpenUrl(const QUrl& url) override;
 };

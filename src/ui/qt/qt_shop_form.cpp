@@ -284,6 +284,10 @@ void TShopForm::ShowBox(window::BoxIcon icon, std::u16string_view caption, std::
                         ToQString(text));
 }
 
+bool TShopForm::AskBox(std::u16string_view caption, std::u16string_view text) {
+    return desktop_.Question(this, ToQString(caption), ToQString(text));
+}
+
 std::optional<window::ChosenFile> TShopForm::OpenFileName(std::u16string_view filter) {
     const std::optional<QString> chosen = desktop_.OpenFileName(this, QtFileFilter(ToQString(filter)));
     if (!chosen) return std::nullopt;

@@ -61,6 +61,7 @@ private:
     void SetRowCount(std::size_t rows) override;
     void SetRow(std::size_t index, const window::ShopRowView& row) override;
     void ShowBox(window::BoxIcon icon, std::u16string_view caption, std::u16string_view text) override;
+    bool AskBox(std::u16string_view caption, std::u16string_view text) override;
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override;
     void SetRefreshTimer(bool on) override;
 

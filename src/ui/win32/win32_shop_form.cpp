@@ -206,6 +206,12 @@ void Win32ShopForm::ShowBox(window::BoxIcon icon, std::u16string_view caption, s
                 MB_OK | (icon == window::BoxIcon::Error ? MB_ICONERROR : 0));
 }
 
+bool Win32ShopForm::AskBox(std::u16string_view caption, std::u16string_view text) {
+    if (options_.Answer) return options_.Answer(text);
+    return MessageBoxW(handle_, ToWide(text).c_str(), ToWide(caption).c_str(),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 std::optional<window::ChosenFile> Win32ShopForm::OpenFileName(std::u16string_view filter) {
     if (options_.ChooseFile) return options_.ChooseFile(NativeFilter(filter));
     return ShowOpenDialog(handle_, filter);

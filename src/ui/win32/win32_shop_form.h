@@ -25,6 +25,8 @@ struct Win32ShopFormOptions {
     bool RegisterWatch = true;
     // Stands in for the open dialog (tests); gets the native filter.
     std::function<std::optional<window::ChosenFile>(const std::wstring& filter)> ChooseFile;
+    // Stands in for the user answering a question box (tests); gets the question.
+    std::function<bool(std::u16string_view question)> Answer;
 };
 
 class Win32ShopForm final : public window::ShopFace {
@@ -66,6 +68,7 @@ public:
     void SetRowCount(std::size_t rows) override;
     void SetRow(std::size_t index, const window::ShopRowView& row) override;
     void ShowBox(window::BoxIcon icon, std::u16string_view caption, std::u16string_view text) override;
+    bool AskBox(std::u16string_view caption, std::u16string_view text) override;
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override;
     void SetRefreshTimer(bool on) override;
 
