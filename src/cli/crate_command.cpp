@@ -110,7 +110,7 @@ int FlashCrateCommand(const CrateRequest& request) {
         std::cerr << "quenfall-cli: " << notice << '\n';
     PrintCrateSummary(std::cout, outcomes);
     if (report.is_open()) {
-        report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package));
+        report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package), source->Emulated());
         report.close();
         if (!report) {
             std::cerr << "quenfall-cli flash: cannot write the report \"" << *request.ReportPath << "\"\n";

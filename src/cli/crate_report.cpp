@@ -48,7 +48,7 @@ void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outco
 }
 
 std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::string_view packageName,
-                            std::uint16_t checkValue) {
+                            std::uint16_t checkValue, bool emulated) {
     using Json = nlohmann::ordered_json;
     // One radio a line, for a reader with a text editor as much as for a program.
     std::string json = "[\n";
@@ -66,6 +66,8 @@ std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::stri
         j["blocks_sent"] = o.BlocksSent;
         j["start"] = UtcTimestamp(o.Start);
         j["end"] = UtcTimestamp(o.End);
+        j["serial"] = o.Drive.Serial;
+        j["emulated"] = emulated;
         json += "  " + j.dump(-1, ' ', false, Json::error_handler_t::replace);
         json += i + 1 < outcomes.size() ? ",\n" : "\n";
     }

@@ -17,9 +17,9 @@ namespace quenfall::cli {
 void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes);
 
 // A JSON array with one record per radio: location, node (at the start and at the end),
-// package name and check value, outcome, status texts in order, blocks sent, start and end
+// the radio's USB serial and whether it was emulated, package name and check value, outcome, status texts in order, blocks sent, start and end
 // time (UTC, ISO 8601, milliseconds).
 std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::string_view packageName,
-                            std::uint16_t checkValue);
+                            std::uint16_t checkValue, bool emulated);
 
 }  // namespace quenfall::cli

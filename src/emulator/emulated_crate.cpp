@@ -67,7 +67,7 @@ struct EmulatedCrate::State {
     }
 
     RadioDrive DriveOf(std::size_t radio) const {
-        return {DiskName(*NameIndex[radio]), PortLocation(radio), "STM     ", "microSD Flash   "};
+        return {DiskName(*NameIndex[radio]), PortLocation(radio), "STM     ", "microSD Flash   ", PortSerial(radio)};
     }
 };
 
@@ -159,6 +159,12 @@ EmulatedCrate::~EmulatedCrate() = default;
 std::size_t EmulatedCrate::Size() const { return state_->Radios.size(); }
 
 std::string EmulatedCrate::PortLocation(std::size_t index) { return "1-1." + std::to_string(index + 1); }
+
+std::string EmulatedCrate::PortSerial(std::size_t index) {
+    std::string slot = std::to_string(index + 1);
+    if (slot.size() < 4) slot.insert(0, 4 - slot.size(), '0');
+    return "EMULATED-" + slot;
+}
 
 std::unique_ptr<DriveListLink> EmulatedCrate::Connect() { return std::make_unique<CrateLink>(state_); }
 

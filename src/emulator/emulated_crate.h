@@ -2,7 +2,9 @@
 // A crate of emulated radios on one USB hub, as a service shop plugs them in: the radio of
 // `quenfall-cli flash --all --emulate N` and of the tests of runs per radio.
 //
-// Radio i hangs from hub port i + 1, location "1-1.<i+1>". Device names are handed out as
+// Radio i hangs from hub port i + 1, location "1-1.<i+1>", and carries the USB serial
+// "EMULATED-000<i+1>": the same radio in every run, so that the history can follow it, and
+// never one a real radio could have. Device names are handed out as
 // the kernel's disk driver does, the lowest free name first ("/dev/sda", "/dev/sdb", ...):
 // a radio that restarts into boot mode gives its name up and comes back under the lowest
 // name free at that moment, which may be one another radio had before. Only the location
@@ -30,6 +32,7 @@ public:
 
     std::size_t Size() const;
     static std::string PortLocation(std::size_t index);
+    static std::string PortSerial(std::size_t index);
 
     // A link over the whole crate with a scan of its own.
     std::unique_ptr<DriveListLink> Connect();

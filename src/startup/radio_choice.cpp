@@ -8,6 +8,7 @@
 #include "emulator/emulated_radio_link.h"
 #include "emulator/emulated_radio_source.h"
 #include "platform/platform.h"
+#include "protocol/radio_identity.h"
 
 namespace quenfall {
 
@@ -110,7 +111,7 @@ std::vector<Misbehaviour> FaultsOfCrate(const std::vector<EmulationFault>& fault
 class EmulatedSingleRadio final : public SingleRadio {
 public:
     EmulatedSingleRadio(const Package& package, const Misbehaviour& faults) : radio_(Config(package, faults)) {
-        drive_.Node = "emulated";
+        drive_ = EmulatedLoneDrive();
         radio_.SetPresenceCallback([this](bool) { ++usbEvents_; });
     }
 
@@ -226,6 +227,16 @@ std::optional<EmulationFault> ReadEmulationFault(std::string_view word) {
     fault.Radio = static_cast<std::size_t>(std::stoul(std::string(radio)));
     if (fault.Radio == 0) return std::nullopt;
     return fault;
+}
+
+RadioDrive EmulatedLoneDrive() {
+    RadioDrive drive;
+    drive.Node = "emulated";
+    drive.Location = EmulatedCrate::PortLocation(0);
+    drive.Vendor = std::string(RadioVendor);
+    drive.Model = std::string(RadioModel);
+    drive.Serial = EmulatedCrate::PortSerial(0);
+    return drive;
 }
 
 std::unique_ptr<Radios> ChooseRadios(const RadioRequest& request) {

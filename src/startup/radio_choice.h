@@ -114,6 +114,10 @@ public:
 
 std::unique_ptr<Radios> ChooseRadios(const RadioRequest& request);
 
+// The lone emulated radio (flash --emulate, the main window's): slot 1 of an emulated crate,
+// with its location and serial, so that the history knows it as the same radio either way.
+RadioDrive EmulatedLoneDrive();
+
 // The main window's radio over an emulated radio its caller owns and times (the window's
 // tests): what --emulate gives the window, on the caller's clock.
 std::unique_ptr<WindowRadio> EmulatedWindowRadioOver(EmulatedRadioLink& link);

@@ -1,6 +1,7 @@
 #include "startup/window_history.h"
 
 #include "runs/run_record.h"
+#include "startup/radio_choice.h"
 
 namespace quenfall::startup {
 
@@ -15,7 +16,7 @@ void WindowHistory::RunEnded(const window::WindowRunEnd& run) {
         const std::vector<RadioDrive> listed = drives_->ListedDrives();
         if (!listed.empty()) outcome.Drive = listed.front();
     } else if (emulated_) {
-        outcome.Drive.Node = "emulated";
+        outcome.Drive = EmulatedLoneDrive();
     }
     outcome.LastNode = outcome.Drive.Node;
     outcome.Start = run.Start;

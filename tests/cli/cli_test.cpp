@@ -700,7 +700,10 @@ TEST_F(CliTest, EveryRunThatSentARequestLeavesOneRecordWhichHistoryListsFiltersA
             << rows[i];
         if (rows[i].ends_with(",true")) ++emulatedRows;
         if (rows[i].find("\" Program upgrade is complete!\",true,") != std::string::npos) ++completedRows;
-        if (rows[i].find(",1-1.") != std::string::npos) ++crateRows;
+        if (rows[i].find(",/dev/sd") != std::string::npos) ++crateRows;
+        // The lone radio is slot 1 of a crate: every run has a location and a serial.
+        EXPECT_NE(rows[i].find(",EMULATED-000"), std::string::npos) << rows[i];
+        EXPECT_NE(rows[i].find(",1-1."), std::string::npos) << rows[i];
     }
     EXPECT_EQ(emulatedRows, 7u) << "training runs never pass for real ones";
     EXPECT_EQ(completedRows, 6u);
@@ -727,6 +730,51 @@ TEST_F(CliTest, EveryRunThatSentARequestLeavesOneRecordWhichHistoryListsFiltersA
     EXPECT_EQ(Cli("history --since tomorrow").Exit, 2);
     EXPECT_EQ(Cli("history --json --csv").Exit, 2);
     EXPECT_EQ(Cli("history --location").Exit, 2);
+}
+
+TEST_F(CliTest, EmulatedRadiosCarryAStableSerialPerSlotAndTheLoneRadioIsSlotOne) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(2048, 3)}};
+    const fs::path p = Write("serial.bin", WritePackage(spec));
+    const fs::path report = dir_ / "report.json";
+    ASSERT_EQ(Cli("flash " + Q(p) + " --emulate").Exit, 0);
+    ASSERT_EQ(Cli("flash " + Q(p) + " --all --emulate 2 --report " + Q(report)).Exit, 0);
+    ASSERT_EQ(Cli("flash " + Q(p) + " --emulate").Exit, 0);
+
+    const std::vector<std::string> records = Lines(ReadText(history_));
+    ASSERT_EQ(records.size(), 4u);
+    const auto field = [](const std::string& line, const std::string& key) {
+        const std::string lead = "\"" + key + "\":";
+        const std::size_t at = line.find(lead);
+        if (at == std::string::npos) return std::string("(none)");
+        const std::size_t from = at + lead.size();
+        return line.substr(from, line.find_first_of(",}", from) - from);
+    };
+    std::vector<std::pair<std::string, std::string>> radios;
+    for (const std::string& r : records) {
+        radios.emplace_back(field(r, "location"), field(r, "serial"));
+        EXPECT_EQ(field(r, "emulated"), "true") << r;
+    }
+    // The lone radio, slot 1 of the crate, slot 2, then the lone radio again: one serial
+    // per slot, the same in every run.
+    const std::pair<std::string, std::string> slot1{"\"1-1.1\"", "\"EMULATED-0001\""};
+    const std::pair<std::string, std::string> slot2{"\"1-1.2\"", "\"EMULATED-0002\""};
+    EXPECT_EQ(radios[0], slot1);
+    EXPECT_EQ(radios[3], slot1);
+    std::vector<std::pair<std::string, std::string>> crate{radios[1], radios[2]};
+    std::sort(crate.begin(), crate.end());
+    EXPECT_EQ(crate, (std::vector<std::pair<std::string, std::string>>{slot1, slot2}));
+
+    // The shop's report names each radio's serial as its record does.
+    const std::vector<std::string> reported = Lines(ReadText(report));
+    ASSERT_EQ(reported.size(), 4u);
+    for (const std::string& line : {reported[1], reported[2]}) {
+        const std::string location = field(line, "location");
+        EXPECT_EQ(field(line, "serial"), location == slot1.first ? slot1.second : slot2.second) << line;
+        EXPECT_EQ(field(line, "emulated"), "true") << line;
+    }
 }
 
 TEST_F(CliTest, AHistoryThatCannotBeWrittenLeavesTheUpgradeAsItIsAndIsToldOnce) {
