@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "cli/crate_flash.h"
 #include "cli/crate_report.h"
+#include "cli/run_events.h"
 #include "startup/radio_choice.h"
 #include "runs/run_record.h"
 #include "platform/drive_location.h"
@@ -82,10 +83,13 @@ int FlashCrateCommand(const CrateRequest& request) {
         labels.push_back(drive.Location.empty() ? drive.Node : drive.Location);
     }
 
-    CrateDisplay display(std::cout, std::cerr, TerminalRedrawsInPlace(), labels, TerminalColumns());
+    // With the events on standard output, what people read goes to standard error.
+    const bool eventsOnStdout = request.Events && request.Events->OnStandardOutput();
+    std::ostream& human = eventsOnStdout ? std::cerr : std::cout;
+    CrateDisplay display(human, std::cerr, !eventsOnStdout && TerminalRedrawsInPlace(), labels, TerminalColumns());
     FlashOptions options;
     options.Trace = request.Trace;
-    std::vector<RadioOutcome> outcomes = FlashCrate(request.Loaded, radios, display, options);
+    std::vector<RadioOutcome> outcomes = FlashCrate(request.Loaded, radios, display, options, request.Events);
 
     {
         // Every emulated radio checked every frame it got: what it found wrong fails its run
@@ -97,7 +101,7 @@ int FlashCrateCommand(const CrateRequest& request) {
                 bool completed = false;
                 for (const RadioOutcome& o : outcomes) completed = completed || (o.Drive.Location == v.Location && o.Completed);
                 if (!completed) continue;
-                std::cout << v.Location << ": emulated radio: " << v.Blocks << " blocks in " << v.Sections
+                human << v.Location << ": emulated radio: " << v.Blocks << " blocks in " << v.Sections
                           << " sections received; every section matches the package; device names "
                           << v.FirstNode << " then " << v.LastNode << ".\n";
             }
@@ -108,7 +112,11 @@ int FlashCrateCommand(const CrateRequest& request) {
     if (const std::string notice = RecordRuns(history, outcomes, package, request.PackageName, source->Emulated());
         !notice.empty())
         std::cerr << "quenfall-cli: " << notice << '\n';
-    PrintCrateSummary(std::cout, outcomes);
+    if (request.Events) {
+        for (const RadioOutcome& o : outcomes)
+            request.Events->End(RecordOfRun(o, &package, request.PackageName, source->Emulated()));
+    }
+    PrintCrateSummary(human, outcomes);
     if (report.is_open()) {
         report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package), source->Emulated());
         report.close();

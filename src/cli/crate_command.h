@@ -14,6 +14,8 @@ class Radios;
 
 namespace quenfall::cli {
 
+class RunEvents;
+
 struct CrateRequest {
     Radios* Chosen = nullptr;              // the radios chosen at start-up
     std::shared_ptr<const Package> Loaded;
@@ -21,6 +23,7 @@ struct CrateRequest {
     std::optional<std::string> Device;     // none: every radio found
     std::optional<std::string> ReportPath;
     DialogueTrace* Trace = nullptr;        // only with Device
+    RunEvents* Events = nullptr;           // --events, optional
 };
 
 int FlashCrateCommand(const CrateRequest& request);

@@ -22,11 +22,17 @@ private:
 
 std::vector<RadioOutcome> FlashCrate(const std::shared_ptr<const Package>& package,
                                      std::vector<CrateRadio>& radios, CrateDisplay& display,
-                                     const FlashOptions& options) {
+                                     const FlashOptions& options, RunEvents* events) {
     std::vector<RowListener> rows;
     rows.reserve(radios.size());
+    std::vector<RunEventsListener> told;
+    told.reserve(radios.size());
     std::vector<RunListener*> listeners;
-    for (std::size_t i = 0; i < radios.size(); ++i) listeners.push_back(&rows.emplace_back(display, i));
+    for (std::size_t i = 0; i < radios.size(); ++i) {
+        RunListener* row = &rows.emplace_back(display, i);
+        if (events) row = &told.emplace_back(*events, radios[i].Drive.Location, radios[i].Drive.Serial, row);
+        listeners.push_back(row);
+    }
     std::vector<RadioOutcome> outcomes = RunCrate(package, std::move(radios), listeners, options);
     radios.clear();
     display.Finish();

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "cli/crate_command.h"
 #include "cli/dialogue_trace_file.h"
+#include "cli/run_events.h"
 #include "startup/radio_preflight.h"
 #include "runs/run_record.h"
 #include "upgrade/run_tally.h"
@@ -25,7 +26,8 @@ namespace {
 
 constexpr std::string_view FlashUsage =
     "usage: quenfall-cli flash FILE [--emulate [N]] [--device NODE_OR_LOCATION | --all]\n"
-    "                          [--report REPORT] [--trace TRACE] [--emulate-fault FAULT[@K]]";
+    "                          [--report REPORT] [--trace TRACE] [--events EVENTS]\n"
+    "                          [--emulate-fault FAULT[@K]]";
 // An emulated crate holds at most as many radios as a hub chain of a shop would.
 constexpr std::size_t MaxEmulatedRadios = 64;
 
@@ -47,6 +49,7 @@ int FlashCommand(const Arguments& args) {
     std::optional<std::string> tracePath;
     std::optional<std::string> reportPath;
     std::optional<std::string> device;
+    std::optional<std::string> eventsPath;
     bool all = false;
     bool emulate = false;
     std::size_t emulated = 1;
@@ -73,9 +76,9 @@ int FlashCommand(const Arguments& args) {
             if (!fault) return UsageError("--emulate-fault takes " + EmulationFaultNames() + ", each with @K for radio K only");
             faults.push_back(*fault);
             ++i;
-        } else if (a == "--trace" || a == "--report" || a == "--device") {
+        } else if (a == "--trace" || a == "--report" || a == "--device" || a == "--events") {
             if (i + 1 >= args.size()) return UsageError(a + " needs " + (a == "--device" ? "a radio" : "a file name"));
-            (a == "--trace" ? tracePath : a == "--report" ? reportPath : device) = args[++i];
+            (a == "--trace" ? tracePath : a == "--report" ? reportPath : a == "--events" ? eventsPath : device) = args[++i];
         } else if (a.starts_with("-") && a != "-") {
             return UsageError("unknown option " + a);
         } else if (file) {
@@ -114,6 +117,19 @@ int FlashCommand(const Arguments& args) {
         }
     }
 
+    std::unique_ptr<RunEvents> events;
+    if (eventsPath) {
+        std::string why;
+        events = RunEvents::Open(*eventsPath, why);
+        if (!events) {
+            std::cerr << "quenfall-cli flash: cannot write the events \"" << *eventsPath << "\": " << why << '\n';
+            return 2;
+        }
+    }
+    // With the events on standard output, what people read goes to standard error.
+    const bool eventsOnStdout = events && events->OnStandardOutput();
+    std::ostream& human = eventsOnStdout ? std::cerr : std::cout;
+
     RadioRequest radioRequest;
     radioRequest.Emulate = emulate;
     radioRequest.Radios = emulated;
@@ -129,10 +145,11 @@ int FlashCommand(const Arguments& args) {
         request.Device = device;
         request.ReportPath = reportPath;
         request.Trace = trace ? &*trace : nullptr;
+        request.Events = events.get();
         return FlashCrateCommand(request);
     }
 
-    TerminalView view(std::cout, std::cerr, StdoutIsTerminal());
+    TerminalView view(human, std::cerr, !eventsOnStdout && StdoutIsTerminal());
     RunTally tally(trace ? &*trace : nullptr);
     FlashOptions options;
     options.Trace = &tally;
@@ -157,18 +174,27 @@ int FlashCommand(const Arguments& args) {
         if (const std::string notice = RecordRuns(history, {outcome}, *package, packageName, radios->Emulated());
             !notice.empty())
             std::cerr << "quenfall-cli: " << notice << '\n';
+        if (events) events->End(RecordOfRun(outcome, package.get(), packageName, radios->Emulated()));
         return status;
     };
 
     RadioPreflight preflight = radios->Preflight();
     if (preflight.Result != PreflightCheck::Passed) {
         // Refused before anything was sent: no radio, or no right to command it.
-        std::cerr << "quenfall-cli flash: " << PreflightText(preflight, false) << '\n';
+        const std::string text = PreflightText(preflight, false);
+        std::cerr << "quenfall-cli flash: " << text << '\n';
+        if (events) {
+            outcome.Start = outcome.End = std::chrono::system_clock::now();
+            outcome.Outcome = text;
+            events->End(RecordOfRun(outcome, package.get(), packageName, radios->Emulated()));
+        }
         return 1;
     }
     const std::unique_ptr<SingleRadio> radio = radios->Single(std::move(preflight), *package);
     options.TakeUsbEvents = radio->UsbEvents();
     outcome.Drive = radio->Drive();
+    std::optional<RunEventsListener> told;
+    if (events) view.Tell(&told.emplace(*events, outcome.Drive.Location, outcome.Drive.Serial));
     outcome.Start = std::chrono::system_clock::now();
     const int status = FlashOnTerminal(package, radio->Link(), view, options);
     outcome.LastNode = radio->LastNode();
@@ -181,7 +207,7 @@ int FlashCommand(const Arguments& args) {
         return recorded(1);
     }
     recorded(status);
-    if (status == 0 && !check.Received.empty()) std::cout << check.Received << '\n';
+    if (status == 0 && !check.Received.empty()) human << check.Received << '\n';
     return status;
 }
 

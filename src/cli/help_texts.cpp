@@ -23,13 +23,13 @@ constexpr CommandText Commands[] = {
      "                    --section ID=FILE [--section ID=FILE ...]\n"
      "      Write a package; each section goes into the slot of its id (0..11).\n"},
     {"flash",
-     "  quenfall-cli flash FILE [--emulate] [--trace TRACE]\n"
+     "  quenfall-cli flash FILE [--emulate] [--trace TRACE] [--events EVENTS]\n"
      "      Upgrade the first radio found or, with --emulate, an emulated radio in real\n"
      "      time (it restarts into boot mode first).\n"
      "      --trace writes every frame sent (\"> \") and answer accepted (\"< \") in hex.\n"
      "      Exit 0 only when the upgrade completes.\n"
      "  quenfall-cli flash FILE --device NODE_OR_LOCATION [--report REPORT] [--trace TRACE]\n"
-     "  quenfall-cli flash FILE --all [--report REPORT]\n"
+     "  quenfall-cli flash FILE --all [--report REPORT] [--events EVENTS]\n"
      "      Upgrade the radio with that device node or location (as devices lists it), or\n"
      "      every radio found, all at once. Each run follows its radio by location through\n"
      "      its restart. One line per radio, labelled by location; then a summary.\n"
@@ -38,7 +38,15 @@ constexpr CommandText Commands[] = {
      "      --emulate-fault FAULT[@K]: emulated radio K (from 1), or every one, fails, for\n"
      "      practice with failed runs: no-answer (never acknowledges a block), lost (leaves\n"
      "      the bus after its first block for good), bad-answer (answers with a wrong\n"
-     "      check sum), refused (the drive refuses the vendor commands). May be repeated.\n"},
+     "      check sum), refused (the drive refuses the vendor commands). May be repeated.\n"
+     "      --events EVENTS (\"-\": standard output, which then carries nothing else)\n"
+     "      writes one JSON object a line, each flushed at once: \"time\" (UTC, to the\n"
+     "      millisecond), \"location\", \"serial\" and \"event\": \"status\" with \"text\";\n"
+     "      \"progress\" with \"blocks_done\", \"blocks_total\", \"percent\", \"phase\"\n"
+     "      (\"entering boot mode\", \"radio restarting\", \"checking boot mode\",\n"
+     "      \"uploading\", \"leaving boot mode\", \"ended\") and \"seconds_left\"; \"end\"\n"
+     "      with \"outcome\", \"completed\", \"last_command_problem\" and the other\n"
+     "      fields of the run's history record. Names and phases are English always.\n"},
     {"devices",
      "  quenfall-cli devices [--json] [--emulate N]\n"
      "      List the radios found: device, location (USB port), vendor and model quoted,\n"

@@ -25,6 +25,7 @@ void TerminalView::SetStatusText(std::string_view text) {
     if (statusSet_ && text == status_) return;
     statusSet_ = true;
     status_.assign(text);
+    if (listener_) listener_->Status(status_);
     ClearBar();
     out_ << status_ << '\n';
     if (width_ > 0) DrawBar();
@@ -56,6 +57,7 @@ void TerminalView::SetSuccessIconVisible(bool) {}
 void TerminalView::SetFailureIconVisible(bool) {}
 
 void TerminalView::ShowInfo(std::string_view text) {
+    if (listener_) listener_->Message(text);
     ClearBar();
     out_ << text << '\n';
     out_.flush();
@@ -64,10 +66,15 @@ void TerminalView::ShowInfo(std::string_view text) {
 void TerminalView::ShowError(std::string_view text, std::string_view caption) {
     errorShown_ = true;
     error_.assign(text);
+    if (listener_) listener_->Error(text, caption);
     ClearBar();
     out_.flush();
     err_ << caption << ": " << text << '\n';
     err_.flush();
+}
+
+void TerminalView::RunProgressChanged(const RunProgress& progress) {
+    if (listener_) listener_->RunProgressChanged(progress);
 }
 
 void TerminalView::Pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }

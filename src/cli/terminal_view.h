@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runs/flash_view.h"
+#include "runs/radio_run.h"
 
 namespace quenfall::cli {
 
@@ -21,6 +22,10 @@ public:
     void ShowInfo(std::string_view text) override;
     void ShowError(std::string_view text, std::string_view caption) override;
     void Pause(std::chrono::milliseconds duration) override;
+    void RunProgressChanged(const RunProgress& progress) override;
+
+    // Each change is told to listener too (the events of --events); null for none.
+    void Tell(RunListener* listener) { listener_ = listener; }
 
     const std::string& StatusText() const { return status_; }
     bool Completed() const override { return completed_; }
@@ -46,6 +51,7 @@ private:
     int width_ = 0;
     int lastTenth_ = 0;
     bool barShown_ = false;
+    RunListener* listener_ = nullptr;
 };
 
 }  // namespace quenfall::cli

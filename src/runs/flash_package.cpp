@@ -7,6 +7,8 @@
 #include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/traced_link.h"
+#include "upgrade/time_left.h"
+#include "upgrade/upload_plan.h"
 
 namespace quenfall {
 
@@ -24,7 +26,22 @@ int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, Flash
     timers.SetDispatch(dispatch);
     sequencer.SetTrace(options.Trace);
 
+    const std::int32_t blocksTotal = package ? PlanUpload(package->Header, package->Selection.ScrambleMode).SentBlocks : 0;
+    TimeLeftEstimator estimator;
+    RunProgress shown;
+    // Looked at after every firing, which the loop wakes for anyway; told only when what it
+    // shows has changed.
+    const auto look = [&](RunPhase phase) {
+        RunProgress now = EstimateRun(estimator, phase, sequencer.State().BlocksDone, blocksTotal,
+                                      TimeLeftEstimator::Clock::now());
+        if (phase == RunPhase::Ended && view.Completed() && !sequencer.Busy()) now.Percent = 100;
+        if (ShownAlike(now, shown)) return;
+        shown = now;
+        view.RunProgressChanged(now);
+    };
+
     sequencer.Button2Click(std::move(package));
+    if (AnySequencerTimerOn(timers)) look(PhaseOf(timers));
 
     std::optional<RealtimeTimers::Clock::time_point> waitingSince;
     bool gaveUp = false;
@@ -43,7 +60,9 @@ int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, Flash
         if (options.TakeUsbEvents) {
             for (int n = options.TakeUsbEvents(); n > 0; --n) watch.OnUsbDeviceChanged();
         }
+        if (AnySequencerTimerOn(timers)) look(PhaseOf(timers));
     }
+    look(RunPhase::Ended);
     view.Finish();
     if (options.LastNonGood != nullptr) *options.LastNonGood = sequencer.LastNonGoodOutcomeText();
     if (gaveUp) {

@@ -46,6 +46,13 @@ public:
     void Pause(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
     bool Completed() const override { return completed_; }
     void Finish() override {}
+    void RunProgressChanged(const RunProgress& progress) override {
+        {
+            const std::lock_guard hold(run_.lock_);
+            run_.state_.Progress = progress;
+        }
+        if (run_.listener_) run_.listener_->RunProgressChanged(progress);
+    }
 
     const std::vector<std::string>& Texts() const { return texts_; }
     const std::string& Error() const { return error_; }

@@ -59,6 +59,8 @@ public:
     virtual void Progress(int pixels) = 0;
     virtual void Message(std::string_view text) = 0;
     virtual void Error(std::string_view text, std::string_view caption) = 0;
+    // Phase, blocks and time left, whenever what they show changes.
+    virtual void RunProgressChanged(const RunProgress& /*progress*/) {}
 };
 
 // A run as it stands now.
@@ -68,6 +70,7 @@ struct RunSnapshot {
     int ProgressWidth = 0;
     bool Ended = false;
     bool Completed = false;  // with Ended: as RadioOutcome::Completed
+    RunProgress Progress;    // phase, blocks and time left as last told
     std::chrono::steady_clock::duration Elapsed{};
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,8 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 #endif
+
+#include <nlohmann/json.hpp>
 
 #include "package/check_value.h"
 #include "package/package_loader.h"
@@ -481,6 +484,97 @@ std::vector<std::string> LinesOf(const std::string& out, const std::string& pref
     for (const std::string& line : Lines(out))
         if (line.starts_with(prefix)) lines.push_back(line.substr(prefix.size()));
     return lines;
+}
+
+// --- events -------------------------------------------------------------------------------
+
+std::vector<nlohmann::json> JsonLines(const std::string& text) {
+    std::vector<nlohmann::json> events;
+    for (const std::string& line : Lines(text)) {
+        nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
+        EXPECT_TRUE(e.is_object()) << "not one JSON object: " << line;
+        if (e.is_object()) events.push_back(std::move(e));
+    }
+    return events;
+}
+
+// With --events -, standard output carries the JSON lines and nothing else; people's texts
+// go to standard error. Progress reaches 100%, the restart is named as a phase, the time
+// left only runs down but by a little, and the end event carries the history record.
+TEST_F(CliTest, FlashEventsOnStandardOutputFollowTheRunToItsEnd) {
+    PackageSpec spec;
+    spec.ModelCode = 2;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{4, 4, Pattern(40 * 2048, 9)}};
+    const fs::path p = Write("events.bin", WritePackage(spec));
+    const CliRun r = Cli("flash " + Q(p) + " --emulate --events -");
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_NE(r.Err.find("Entering BOOT Mode...\n"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find(" Program upgrade is complete!\n"), std::string::npos) << r.Err;
+
+    const std::vector<nlohmann::json> events = JsonLines(r.Out);
+    ASSERT_GE(events.size(), 10u) << r.Out;
+    std::vector<std::string> texts, phases;
+    int lastPercent = -1;
+    double lastLeft = 1e9;
+    for (const nlohmann::json& e : events) {
+        ASSERT_TRUE(e.contains("time") && e.contains("location") && e.contains("serial") && e.contains("event")) << e;
+        const std::string time = e["time"];
+        EXPECT_EQ(time.size(), 24u) << time;  // 2026-12-10T13:40:25.182Z
+        EXPECT_EQ(time.back(), 'Z');
+        if (e["event"] == "status") texts.push_back(e["text"]);
+        if (e["event"] != "progress") continue;
+        EXPECT_EQ(e["blocks_total"], 40);
+        const int percent = e["percent"];
+        EXPECT_GE(percent, lastPercent);
+        lastPercent = percent;
+        const double left = e["seconds_left"];
+        EXPECT_LE(left, lastLeft + 0.5) << e;
+        lastLeft = left;
+        if (phases.empty() || phases.back() != e["phase"]) phases.push_back(e["phase"]);
+    }
+    EXPECT_EQ(texts.front(), "Entering BOOT Mode...");
+    EXPECT_EQ(lastPercent, 100);
+    EXPECT_EQ(phases, (std::vector<std::string>{"entering boot mode", "radio restarting", "checking boot mode",
+                                                "uploading", "leaving boot mode", "ended"}));
+    const nlohmann::json& end = events.back();
+    EXPECT_EQ(end["event"], "end");
+    EXPECT_EQ(end["outcome"], " Program upgrade is complete!");
+    EXPECT_EQ(end["completed"], true);
+    EXPECT_EQ(end["blocks_sent"], 40);
+    EXPECT_EQ(end["package"], "events.bin");
+    EXPECT_EQ(end["emulated"], true);
+    EXPECT_TRUE(end.contains("last_command_problem"));
+}
+
+// Into a file, for a crate: every radio's events under its location, one end each; a place
+// that cannot be written is refused with the system's reason before any radio is touched.
+TEST_F(CliTest, FlashAllEventsIntoAFileNameEveryRadio) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{1, 1, Pattern(3 * 2048, 2)}};
+    const fs::path p = Write("crate-events.bin", WritePackage(spec));
+    const fs::path file = dir_ / "events.jsonl";
+    const CliRun r = Cli("flash " + Q(p) + " --all --emulate 2 --events " + Q(file));
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_NE(r.Out.find("1-1.1"), std::string::npos) << "the display stays on standard output";
+    std::map<std::string, int> ends;
+    std::map<std::string, int> lastPercent;
+    for (const nlohmann::json& e : JsonLines(ReadText(file))) {
+        if (e["event"] == "end") {
+            ++ends[e["location"]];
+            EXPECT_EQ(e["completed"], true);
+        }
+        if (e["event"] == "progress") lastPercent[e["location"]] = e["percent"];
+    }
+    EXPECT_EQ(ends, (std::map<std::string, int>{{"1-1.1", 1}, {"1-1.2", 1}}));
+    EXPECT_EQ(lastPercent, (std::map<std::string, int>{{"1-1.1", 100}, {"1-1.2", 100}}));
+
+    const CliRun refused = Cli("flash " + Q(p) + " --emulate --events " + Q(dir_ / "no" / "such" / "e.jsonl"));
+    EXPECT_EQ(refused.Exit, 2);
+    EXPECT_NE(refused.Err.find("No such file or directory"), std::string::npos) << refused.Err;
+    EXPECT_EQ(refused.Out, "");
 }
 
 TEST_F(CliTest, FlashAllUpgradesEveryRadioOfACrateFollowingEachByLocationAndReportsEach) {

@@ -7,6 +7,8 @@
 #include "emulator/emulated_radio.h"
 #include "upgrade/device_watch.h"
 #include "upgrade/status_texts.h"
+#include "upgrade/time_left.h"
+#include "upgrade/upload_plan.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
 #include "run_rig.h"
@@ -318,6 +320,82 @@ TEST(EmulatedRun, ExitNeverAnsweredIsSentThreeTimes) {
     EXPECT_EQ(rig.radio.Writes(), 1u + 13u + 3u);
     EXPECT_TRUE(rig.radio.CompareSections(SectionsOf(*package)).empty());
     rig.ExpectEnded();
+}
+
+// The time left announced by the run machinery, looked at after every firing as the real
+// runs do, against the time that actually remained: a 1 MiB package, the radio restarting
+// into boot mode first, answering every request at once or three reads late (a radio
+// slower than the tick bound the estimate starts from). At each quarter of the upload the
+// estimate is within 10% of what remained; it names every phase, restart included, and
+// never rises by more than a little between two looks.
+TEST(EmulatedRun, TimeLeftAtEachQuarterOfTheUploadIsWithinATenthOfWhatRemained) {
+    PackageSpec spec;
+    spec.ModelCode = 2;
+    spec.ScrambleMode = 1;
+    spec.Sections.push_back({3, 3, Pattern(1024 * 1024, 7)});
+    const auto package = MakePackage(spec);
+    const std::int32_t total = PlanUpload(package->Header, package->Selection.ScrambleMode).SentBlocks;
+    ASSERT_EQ(total, 512);
+
+    for (std::uint32_t late : {0u, 3u}) {
+        SCOPED_TRACE(late);
+        EmuRig rig(*package, [late](EmulatedRadioConfig& c) { c.Faults.AnswerAfterReads = late; });
+        milliseconds paused{0};
+        rig.view.OnPause = [&paused](milliseconds d) { paused += d; };
+        const auto at = [&] { return TimeLeftEstimator::Clock::time_point(rig.clock.Now() + paused); };
+
+        struct Look {
+            RunProgress Progress;
+            TimeLeftEstimator::Clock::time_point At;
+        };
+        std::vector<Look> looks;
+        TimeLeftEstimator estimator;
+        const auto look = [&] {
+            const RunPhase phase = PhaseOf(rig.clock);
+            if (phase == RunPhase::Idle) return;
+            looks.push_back({EstimateRun(estimator, phase, rig.sequencer.State().BlocksDone, total, at()), at()});
+        };
+        rig.sequencer.Button2Click(package);
+        look();
+        ASSERT_TRUE(rig.clock.RunUntil(
+            [&] {
+                look();
+                return RunEnded(rig.clock, rig.sequencer);
+            },
+            std::chrono::minutes(10)));
+        ASSERT_TRUE(rig.view.SuccessIcon);
+        const auto end = at();
+
+        std::vector<RunPhase> phases;
+        for (const Look& l : looks)
+            if (phases.empty() || phases.back() != l.Progress.Phase) phases.push_back(l.Progress.Phase);
+        EXPECT_EQ(phases, (std::vector<RunPhase>{RunPhase::EnteringBootMode, RunPhase::RadioRestarting,
+                                                 RunPhase::CheckingBootMode, RunPhase::Uploading,
+                                                 RunPhase::LeavingBootMode}));
+        EXPECT_EQ(PhaseName(RunPhase::RadioRestarting), "radio restarting");
+
+        int quarter = 1;
+        for (std::size_t i = 0; i < looks.size(); ++i) {
+            const Look& l = looks[i];
+            if (i > 0) {
+                const auto rise = l.Progress.Left - looks[i - 1].Progress.Left;
+                // The noise allowed: a twentieth, or two block times of the slower radio.
+                const auto allowed = std::max<milliseconds>(looks[i - 1].Progress.Left / 20, milliseconds(100));
+                EXPECT_LE(rise, allowed) << "look " << i << " in " << PhaseName(l.Progress.Phase);
+            }
+            if (quarter <= 3 && l.Progress.Phase == RunPhase::Uploading && l.Progress.BlocksDone >= total * quarter / 4) {
+                const double remained = std::chrono::duration<double>(end - l.At).count();
+                const double announced = std::chrono::duration<double>(l.Progress.Left).count();
+                EXPECT_NEAR(announced, remained, remained / 10) << "quarter " << quarter;
+                EXPECT_EQ(l.Progress.Percent, 25 * quarter);
+                ++quarter;
+            }
+        }
+        EXPECT_EQ(quarter, 4);
+        EXPECT_EQ(looks.back().Progress.Phase, RunPhase::LeavingBootMode);
+        EXPECT_EQ(looks.back().Progress.Percent, 100);
+        rig.ExpectEnded();
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "package/package_loader.h"
 #include "package/package_writer.h"
+#include "upgrade/time_left.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/virtual_clock.h"
 #include "run_rig.h"
@@ -83,6 +84,43 @@ TEST(UpgradeAllocation, UploadTicksAllocateNothing) {
     const long during = allocations.load() - before;
     EXPECT_TRUE(sequencer.Busy());
     EXPECT_GT(sequencer.State().BlocksDone, 130);
+    EXPECT_EQ(during, 0);
+}
+
+// The time left is looked at after every firing, as the real-time runs do: that costs no
+// allocation either.
+TEST(UpgradeAllocation, LookingAtTheTimeLeftEveryTickAllocatesNothing) {
+    PackageSpec spec;
+    spec.ModelCode = 2;
+    spec.ScrambleMode = 1;
+    spec.Sections.push_back({1, 1, std::vector<std::uint8_t>(300000, 1)});
+    const auto package = LoadPackageImage(WritePackage(spec)).Accepted;
+    ASSERT_TRUE(package);
+
+    VirtualClock clock;
+    QuietView view;
+    InstantRadio radio(package->Selection);
+    UpgradeSequencer sequencer(radio, view, clock);
+    TimeLeftEstimator estimator;
+    RunProgress last;
+    int changes = 0;
+    clock.SetDispatch([&](TimerId id) {
+        sequencer.OnTimer(id);
+        const RunProgress now = EstimateRun(estimator, PhaseOf(clock), sequencer.State().BlocksDone, package->TotalBlocks,
+                                            TimeLeftEstimator::Clock::time_point(clock.Now()));
+        if (!ShownAlike(now, last)) ++changes;
+        last = now;
+    });
+    sequencer.Button2Click(package);
+    clock.RunTicks(2);
+    ASSERT_TRUE(sequencer.Busy());
+
+    const long before = allocations.load();
+    clock.RunTicks(2 * 140);
+    const long during = allocations.load() - before;
+    EXPECT_TRUE(sequencer.Busy());
+    EXPECT_EQ(last.Phase, RunPhase::Uploading);
+    EXPECT_GT(changes, 100);
     EXPECT_EQ(during, 0);
 }
 
