@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "cli/crate_flash.h"
 #include "cli/crate_report.h"
+#include "cli/progress_line.h"
 #include "cli/run_events.h"
 #include "startup/radio_choice.h"
 #include "runs/run_record.h"
@@ -21,12 +22,14 @@ namespace quenfall::cli {
 
 namespace {
 
-std::size_t TerminalColumns() {
+// The terminal's own width, as it is at each redraw; $COLUMNS where the system cannot tell.
+std::size_t Columns() {
+    if (const std::size_t columns = TerminalColumns(); columns > 0) return columns;
     if (const char* columns = std::getenv("COLUMNS")) {
         const long n = std::strtol(columns, nullptr, 10);
         if (n >= 20 && n <= 1000) return static_cast<std::size_t>(n);
     }
-    return 80;
+    return 0;
 }
 
 std::uint16_t CheckValueOf(const Package& package) {
@@ -86,7 +89,8 @@ int FlashCrateCommand(const CrateRequest& request) {
     // With the events on standard output, what people read goes to standard error.
     const bool eventsOnStdout = request.Events && request.Events->OnStandardOutput();
     std::ostream& human = eventsOnStdout ? std::cerr : std::cout;
-    CrateDisplay display(human, std::cerr, !eventsOnStdout && TerminalRedrawsInPlace(), labels, TerminalColumns());
+    const bool redraw = !eventsOnStdout && TerminalRedrawsInPlace();
+    CrateDisplay display(human, std::cerr, redraw, labels, CrateDisplay::Columns(Columns));
     FlashOptions options;
     options.Trace = request.Trace;
     std::vector<RadioOutcome> outcomes = FlashCrate(request.Loaded, radios, display, options, request.Events);
@@ -101,9 +105,15 @@ int FlashCrateCommand(const CrateRequest& request) {
                 bool completed = false;
                 for (const RadioOutcome& o : outcomes) completed = completed || (o.Drive.Location == v.Location && o.Completed);
                 if (!completed) continue;
-                human << v.Location << ": emulated radio: " << v.Blocks << " blocks in " << v.Sections
-                          << " sections received; every section matches the package; device names "
-                          << v.FirstNode << " then " << v.LastNode << ".\n";
+                const std::string line = v.Location + ": emulated radio: " + std::to_string(v.Blocks) + " blocks in " +
+                                         std::to_string(v.Sections) +
+                                         " sections received; every section matches the package; device names " +
+                                         v.FirstNode + " then " + v.LastNode + ".";
+                if (!redraw) {
+                    human << line << '\n';
+                    continue;
+                }
+                for (const std::string& part : WrapToWidth(line, display.Width())) human << part << '\n';
             }
         }
     }
@@ -116,7 +126,7 @@ int FlashCrateCommand(const CrateRequest& request) {
         for (const RadioOutcome& o : outcomes)
             request.Events->End(RecordOfRun(o, &package, request.PackageName, source->Emulated()));
     }
-    PrintCrateSummary(human, outcomes);
+    PrintCrateSummary(human, outcomes, redraw ? display.Width() : 0);
     if (report.is_open()) {
         report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package), source->Emulated());
         report.close();

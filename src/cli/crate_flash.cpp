@@ -12,6 +12,7 @@ public:
     void Progress(int pixels) override { display_.Progress(row_, pixels); }
     void Message(std::string_view text) override { display_.Message(row_, text); }
     void Error(std::string_view text, std::string_view caption) override { display_.Error(row_, text, caption); }
+    void RunProgressChanged(const RunProgress& progress) override { display_.Advance(row_, progress); }
 
 private:
     CrateDisplay& display_;

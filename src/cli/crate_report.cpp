@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/cli_support.h"
+#include "cli/progress_line.h"
 #include "runs/crate_summary.h"
 #include "runs/flash_package.h"
 #include "upgrade/status_texts.h"
@@ -22,7 +23,14 @@ double Seconds(const RadioOutcome& o) {
 
 }  // namespace
 
-void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes) {
+void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes, std::size_t columns) {
+    const auto line = [&](const std::string& text) {
+        if (columns == 0) {
+            out << text << '\n';
+            return;
+        }
+        for (const std::string& part : WrapToWidth(text, columns)) out << part << '\n';
+    };
     std::size_t locationWidth = 8;
     std::size_t nodeWidth = 4;
     for (const RadioOutcome& o : outcomes) {
@@ -37,13 +45,13 @@ void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outco
         node.resize(nodeWidth, ' ');
         char time[32];
         std::snprintf(time, sizeof time, "%7.1f s", Seconds(o));
-        out << location << "  " << node << "  " << time << "  " << o.Outcome << '\n';
+        line(location + "  " + node + "  " + time + "  " + o.Outcome);
         // As a single run does: what the system saw of the command that failed the run.
         if (o.Outcome == CommunicationErrorText && !o.LastCommandProblem.empty())
-            out << std::string(locationWidth + 2, ' ') << LastCommandProblemLead << o.LastCommandProblem << '\n';
+            line(std::string(locationWidth + 2, ' ') + std::string(LastCommandProblemLead) + o.LastCommandProblem);
         if (o.Completed) ++completed;
     }
-    out << UpgradedSummary(completed, outcomes.size()) << ".\n";
+    line(UpgradedSummary(completed, outcomes.size()) + ".");
     out.flush();
 }
 

@@ -14,7 +14,8 @@
 namespace quenfall::cli {
 
 // One line per radio: location, node, outcome and time taken; then how many completed.
-void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes);
+// columns: the terminal's width, which no line may reach; 0 for no limit.
+void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes, std::size_t columns = 0);
 
 // A JSON array with one record per radio: location, node (at the start and at the end),
 // the radio's USB serial and whether it was emulated, package name and check value, outcome, status texts in order, blocks sent, start and end

@@ -149,7 +149,7 @@ int FlashCommand(const Arguments& args) {
         return FlashCrateCommand(request);
     }
 
-    TerminalView view(human, std::cerr, !eventsOnStdout && StdoutIsTerminal());
+    TerminalView view(human, std::cerr, !eventsOnStdout && StdoutIsTerminal(), TerminalColumns);
     RunTally tally(trace ? &*trace : nullptr);
     FlashOptions options;
     options.Trace = &tally;

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <thread>
 
+#include "cli/progress_line.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/upgrade_sequencer.h"
 
@@ -11,10 +12,12 @@ namespace quenfall::cli {
 
 namespace {
 constexpr int BarCells = 40;
-}
+// A line moving on every block is redrawn at most this often; a change of phase at once.
+constexpr auto RedrawSpacing = std::chrono::milliseconds(100);
+}  // namespace
 
-TerminalView::TerminalView(std::ostream& out, std::ostream& err, bool terminal)
-    : out_(out), err_(err), terminal_(terminal) {}
+TerminalView::TerminalView(std::ostream& out, std::ostream& err, bool terminal, Columns columns)
+    : out_(out), err_(err), terminal_(terminal), columns_(std::move(columns)) {}
 
 void TerminalView::SetStatusText(std::string_view text) {
     if (text == UpgradeCompleteText) {
@@ -28,7 +31,7 @@ void TerminalView::SetStatusText(std::string_view text) {
     if (listener_) listener_->Status(status_);
     ClearBar();
     out_ << status_ << '\n';
-    if (width_ > 0) DrawBar();
+    if (width_ > 0 || (told_ && progress_.Phase != RunPhase::Ended)) DrawBar();
     out_.flush();
 }
 
@@ -42,7 +45,7 @@ void TerminalView::SetProgressWidth(int pixels) {
         return;
     }
     if (terminal_) {
-        DrawBar();
+        if (!told_) DrawBar();
     } else {
         const int tenth = pixels * 10 / ProgressFullWidth;
         if (tenth > lastTenth_) {
@@ -74,7 +77,17 @@ void TerminalView::ShowError(std::string_view text, std::string_view caption) {
 }
 
 void TerminalView::RunProgressChanged(const RunProgress& progress) {
+    const bool phaseChanged = !told_ || progress.Phase != progress_.Phase;
+    told_ = true;
+    progress_ = progress;
     if (listener_) listener_->RunProgressChanged(progress);
+    if (!terminal_) return;
+    if (progress.Phase == RunPhase::Ended) {
+        ClearBar();
+    } else if (phaseChanged || std::chrono::steady_clock::now() - drawnAt_ >= RedrawSpacing) {
+        DrawBar();
+    }
+    out_.flush();
 }
 
 void TerminalView::Pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
@@ -86,12 +99,24 @@ void TerminalView::Finish() {
 
 void TerminalView::ClearBar() {
     if (!barShown_) return;
-    out_ << '\r' << std::string(BarCells + 12, ' ') << '\r';
+    out_ << '\r' << std::string(told_ ? drawn_ : BarCells + 12, ' ') << '\r';
     barShown_ = false;
 }
 
 void TerminalView::DrawBar() {
     if (!terminal_) return;
+    if (told_) {
+        const std::size_t columns = columns_ ? columns_() : 0;
+        const std::string line =
+            ProgressLine(progress_, PhaseText(progress_.Phase), columns > 0 ? columns : DefaultColumns);
+        // Blanks over what a longer line before left.
+        out_ << '\r' << line << std::string(drawn_ > line.size() && barShown_ ? drawn_ - line.size() : 0, ' ');
+        if (barShown_ && drawn_ > line.size()) out_ << '\r' << line;
+        drawn_ = line.size();
+        barShown_ = true;
+        drawnAt_ = std::chrono::steady_clock::now();
+        return;
+    }
     const int filled = std::min(width_, ProgressFullWidth) * BarCells / ProgressFullWidth;
     out_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
          << std::string(static_cast<std::size_t>(BarCells - filled), '.') << "] "

@@ -1,8 +1,12 @@
 #pragma once
 // The upgrade's view on a terminal: every new status-line text on its own line, exactly as
-// the window shows it; the progress bar drawn in place on a terminal, or as a line at every
-// tenth of the way when the output goes to a file or a pipe; the boxes' texts as lines.
+// the window shows it; under them, on a terminal, one line drawn in place with the bar, the
+// percentage, the blocks, the time left and what the run is doing, never wider than the
+// terminal; into a file or a pipe, a line at every tenth of the way; the boxes' texts as
+// lines.
 #include <chrono>
+#include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -13,7 +17,8 @@ namespace quenfall::cli {
 
 class TerminalView : public FlashView {
 public:
-    TerminalView(std::ostream& out, std::ostream& err, bool terminal);
+    using Columns = std::function<std::size_t()>;  // the terminal's width now; 0: unknown
+    TerminalView(std::ostream& out, std::ostream& err, bool terminal, Columns columns = {});
 
     void SetStatusText(std::string_view text) override;
     void SetProgressWidth(int pixels) override;
@@ -51,6 +56,11 @@ private:
     int width_ = 0;
     int lastTenth_ = 0;
     bool barShown_ = false;
+    std::size_t drawn_ = 0;  // characters of the line drawn last
+    Columns columns_;
+    bool told_ = false;      // a RunProgress came: the line shows it
+    RunProgress progress_;
+    std::chrono::steady_clock::time_point drawnAt_{};
     RunListener* listener_ = nullptr;
 };
 

@@ -125,6 +125,9 @@ bool StdoutIsTerminal();
 // True when rows may be redrawn in place with escape sequences: a terminal that is known to
 // understand them.
 bool TerminalRedrawsInPlace();
+// The width in characters of the terminal standard output shows on, as it is now (it
+// follows a resize); 0 when standard output is no terminal or the system cannot tell.
+std::size_t TerminalColumns();
 
 }  // namespace cli
 

@@ -26,7 +26,6 @@ std::string_view PhaseName(RunPhase phase) {
 std::string_view PhaseText(RunPhase phase) {
     switch (phase) {
         case RunPhase::RadioRestarting: return "radio restarting, do not unplug";
-        case RunPhase::LeavingBootMode: return "leaving boot mode, do not unplug";
         default: return PhaseName(phase);
     }
 }

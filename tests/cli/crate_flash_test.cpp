@@ -106,24 +106,90 @@ TEST(FlashCrate, ARadioLostMidUploadFailsAloneWhileTheOthersComplete) {
 
 TEST(CrateDisplay, OnATerminalEachRadioKeepsItsRowAndOnlyThatRowIsRedrawn) {
     std::ostringstream out, err;
-    CrateDisplay display(out, err, /*terminal=*/true, {"1-1.1", "1-1.10"}, 60);
+    CrateDisplay display(out, err, /*terminal=*/true, {"1-1.1", "1-1.10"}, 100);
     EXPECT_EQ(out.str(),
-              "1-1.1   [....................]   0% \n"
-              "1-1.10  [....................]   0% \n");
+              "1-1.1   [....................]   0%\n"
+              "1-1.10  [....................]   0%\n");
     out.str("");
     display.Progress(0, 355);
     // Up two rows to the first, clear it, draw it, back down under the rows.
-    EXPECT_EQ(out.str(), "\x1b[2A\r\x1b[2K1-1.1   [##########..........]  50% \x1b[2B\r");
+    EXPECT_EQ(out.str(), "\x1b[2A\r\x1b[2K1-1.1   [##########..........]  50%\x1b[2B\r");
     out.str("");
-    display.Status(1, "The program is being upgraded, please wait patiently...");
-    EXPECT_EQ(out.str(), "\x1b[1A\r\x1b[2K1-1.10  [....................]   0% The program is being up\x1b[1B\r")
-        << "cut to the terminal's width";
+    display.Status(1, "The program is being upgraded, please wait patiently... and patiently, and more");
+    EXPECT_EQ(out.str(),
+              "\x1b[1A\r\x1b[2K1-1.10  [....................]   0%  The program is being upgraded, please wait "
+              "patiently... and pa\x1b[1B\r")
+        << "cut short of the terminal's width";
     out.str("");
     display.Message(0, "Data transmitted successfully.");
     display.Message(1, "Data transmitted successfully.");
     EXPECT_EQ(out.str(), "");
     display.Finish();
-    EXPECT_EQ(out.str(), "Data transmitted successfully.\n") << "once, under the rows";
+    EXPECT_NE(out.str().find("\nData transmitted successfully.\n"), std::string::npos) << "once, under the rows";
+}
+
+// Every line a row is drawn as, at the width the terminal has when it is drawn.
+std::vector<std::string> DrawnRows(const std::string& shown) {
+    std::vector<std::string> rows;
+    std::size_t at = 0;
+    while ((at = shown.find("\x1b[2K", at)) != std::string::npos) {
+        at += 4;
+        const std::size_t end = shown.find_first_of("\x1b\n", at);
+        rows.push_back(shown.substr(at, end - at));
+    }
+    return rows;
+}
+
+// The runs' progress on a terminal of 60 columns, then of 45 after a resize: no row
+// reaches the terminal's last column, every character is ASCII, a running row names its
+// time left and phase, and a completed row ends at 100% with the run's last text.
+TEST(CrateDisplay, RowsStayNarrowerThanTheTerminalAndFollowItsResize) {
+    std::ostringstream out, err;
+    std::size_t columns = 60;
+    CrateDisplay display(out, err, /*terminal=*/true, {"1-1.1", "1-1.2", "1-1.3", "1-1.4"},
+                         CrateDisplay::Columns([&columns] { return columns; }));
+    using namespace std::chrono_literals;
+    for (std::size_t row = 0; row < 4; ++row) {
+        display.Status(row, "Entering BOOT Mode...");
+        display.Advance(row, {RunPhase::RadioRestarting, 0, 512, 0, 17400ms});
+        display.Advance(row, {RunPhase::Uploading, 256, 512, 50, 7100ms});
+    }
+    std::vector<std::string> rows = DrawnRows(out.str());
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "1-1.4   50% 256/512 0:08 left uploading");
+    bool restartNamed = false;
+    for (const std::string& row : rows) {
+        EXPECT_LT(row.size(), 60u) << row;
+        restartNamed = restartNamed || row.find("radio restarting, do not unplug") != std::string::npos;
+    }
+    EXPECT_TRUE(restartNamed);
+
+    out.str("");
+    columns = 45;
+    display.Advance(2, {RunPhase::Uploading, 300, 512, 58, 6000ms});
+    rows = DrawnRows(out.str());
+    EXPECT_EQ(rows.size(), 4u) << "every row again at the new width";
+    for (const std::string& row : rows) EXPECT_LT(row.size(), 45u) << row;
+
+    out.str("");
+    for (std::size_t row = 0; row < 4; ++row) {
+        display.Status(row, " Program upgrade is complete!");
+        display.Advance(row, {RunPhase::Ended, 512, 512, 100, 0ms});
+        display.Message(row, "Data transmitted successfully. Please wait for radio to reset to confirm \xC3\xA9 write!");
+    }
+    display.Finish();
+    rows = DrawnRows(out.str());
+    ASSERT_GE(rows.size(), 4u);
+    for (std::size_t i = rows.size() - 4; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].substr(5), "  100% 512/512  Program upgrade is comp") << rows[i];
+        EXPECT_LT(rows[i].size(), 45u);
+    }
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t shown = line.size() - (line.rfind("\x1b[2K") == std::string::npos ? 0 : line.rfind("\x1b[2K") + 4);
+        EXPECT_LT(shown, 45u) << line;
+        for (char c : line) EXPECT_TRUE(c == '\x1b' || c == '\r' || (c >= 0x20 && c < 0x7F)) << line;
+    }
 }
 
 TEST(CrateReport, TimesAreUtcWithMilliseconds) {

@@ -65,5 +65,28 @@ TEST(TerminalView, OnATerminalTheBarIsDrawnInPlaceAndClearedBeforeAStatusLine) {
     EXPECT_EQ(out.str(), clear);
 }
 
+// Told the run's progress, the line under the texts shows percentage, blocks, time left and
+// phase, within a terminal of 60 columns, and goes when the run has ended.
+TEST(TerminalView, OnATerminalTheLineNamesTimeLeftAndPhaseWithinTheWidth) {
+    using namespace std::chrono_literals;
+    std::ostringstream out, err;
+    TerminalView view(out, err, /*terminal=*/true, [] { return std::size_t{60}; });
+    view.SetStatusText(EnteringBootModeText);
+    view.RunProgressChanged({RunPhase::RadioRestarting, 0, 512, 0, 17400ms});
+    EXPECT_EQ(out.str(), std::string(EnteringBootModeText) + "\n\r  0% 0/512 0:18 left radio restarting, do not unplug");
+    out.str("");
+    view.RunProgressChanged({RunPhase::Uploading, 256, 512, 50, 7100ms});
+    const std::string line = "\r 50% 256/512 0:08 left uploading";
+    const std::size_t before = std::string("  0% 0/512 0:18 left radio restarting, do not unplug").size();
+    EXPECT_EQ(out.str(), line + std::string(before - (line.size() - 1), ' ') + line) << "the longer line before is blanked";
+    out.str("");
+    view.SetStatusText(UpgradeCompleteText);
+    const std::string blank = "\r" + std::string(line.size() - 1, ' ') + "\r";
+    EXPECT_EQ(out.str(), blank + " Program upgrade is complete!\n" + line);
+    out.str("");
+    view.RunProgressChanged({RunPhase::Ended, 512, 512, 100, 0ms});
+    EXPECT_EQ(out.str(), blank);
+}
+
 }  // namespace
 }  // namespace quenfall::cli

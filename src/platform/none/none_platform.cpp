@@ -94,6 +94,7 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv 
 // The standard library cannot tell a terminal: plain lines, never a redrawn row.
 bool StdoutIsTerminal() { return false; }
 bool TerminalRedrawsInPlace() { return false; }
+std::size_t TerminalColumns() { return 0; }
 
 }  // namespace cli
 

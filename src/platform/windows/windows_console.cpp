@@ -37,4 +37,11 @@ bool StdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 // The console may not take the escape sequences that redraw rows in place.
 bool TerminalRedrawsInPlace() { return false; }
 
+std::size_t TerminalColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!StdoutIsTerminal() || !GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return 0;
+    const int width = info.srWindow.Right - info.srWindow.Left + 1;
+    return width > 0 ? static_cast<std::size_t>(width) : 0;
+}
+
 }  // namespace quenfall::cli
