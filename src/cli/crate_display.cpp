@@ -18,7 +18,8 @@ CrateDisplay::CrateDisplay(std::ostream& out, std::ostream& err, bool terminal, 
     : out_(out), err_(err), terminal_(terminal), columns_(std::move(columns)) {
     for (std::string& label : labels) {
         labelWidth_ = std::max(labelWidth_, label.size());
-        rows_.push_back({std::move(label)});
+        Row& row = rows_.emplace_back();
+        row.Label = std::move(label);
     }
     if (!terminal_) return;
     drawnColumns_ = Width();
