@@ -16,10 +16,10 @@ set -euo pipefail
 [ $# -gt 0 ] || set -- run
 
 # ccache: rebuilds, and the test stages' builds of the same sources in other folders and
-# roots, compile only what changed.
+# roots, compile only what changed. libssl-dev: libcrypto, the packages' SHA-256.
 run_packages=(
   g++ cmake ninja-build pkg-config ccache
-  qt6-base-dev libgl-dev libudev-dev fonts-liberation2 nlohmann-json3-dev
+  qt6-base-dev libgl-dev libudev-dev libssl-dev fonts-liberation2 nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 # What scripts/package.sh needs beyond building: the Debian package is built by

@@ -128,7 +128,8 @@ int FlashCrateCommand(const CrateRequest& request) {
     }
     PrintCrateSummary(human, outcomes, redraw ? display.Width() : 0);
     if (report.is_open()) {
-        report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package), source->Emulated());
+        report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package), package.Sha256,
+                                  source->Emulated());
         report.close();
         if (!report) {
             std::cerr << "quenfall-cli flash: cannot write the report \"" << *request.ReportPath << "\"\n";

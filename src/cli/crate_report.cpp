@@ -56,7 +56,7 @@ void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outco
 }
 
 std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::string_view packageName,
-                            std::uint16_t checkValue, bool emulated) {
+                            std::uint16_t checkValue, std::string_view sha256, bool emulated) {
     using Json = nlohmann::ordered_json;
     // One radio a line, for a reader with a text editor as much as for a program.
     std::string json = "[\n";
@@ -68,6 +68,7 @@ std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::stri
         j["last_node"] = o.LastNode;
         j["package"] = packageName;
         j["check_value"] = CheckValueText(checkValue);
+        j["sha256"] = sha256;
         j["outcome"] = o.Outcome;
         j["completed"] = o.Completed;
         j["status_texts"] = o.StatusTexts;

@@ -18,9 +18,9 @@ namespace quenfall::cli {
 void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes, std::size_t columns = 0);
 
 // A JSON array with one record per radio: location, node (at the start and at the end),
-// the radio's USB serial and whether it was emulated, package name and check value, outcome, status texts in order, blocks sent, start and end
+// the radio's USB serial and whether it was emulated, package name, check value and SHA-256, outcome, status texts in order, blocks sent, start and end
 // time (UTC, ISO 8601, milliseconds).
 std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::string_view packageName,
-                            std::uint16_t checkValue, bool emulated);
+                            std::uint16_t checkValue, std::string_view sha256, bool emulated);
 
 }  // namespace quenfall::cli

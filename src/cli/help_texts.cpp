@@ -54,11 +54,14 @@ constexpr CommandText Commands[] = {
      "      is found, 1 when none is.\n"},
     {"history",
      "  quenfall-cli history [--json | --csv] [--failed] [--location LOCATION] [--since DATE]\n"
+     "                      [--sha256 HASH]\n"
      "      Every recorded upgrade run, newest last: start time (UTC), radio, package,\n"
      "      blocks sent and how it ended; as a table, JSON, or CSV with a header row.\n"
      "      --failed: only runs that did not complete; --since 2026-12-09[T14:30]: runs\n"
-     "      started then or later. Every run that sent a radio its first request is\n"
-     "      recorded, emulated ones marked so, in $XDG_STATE_HOME/quenfall/history.jsonl\n"
+     "      started then or later; --sha256: the runs of one package file, named by the\n"
+     "      SHA-256 that inspect and sha256sum print. Every run that sent a radio its\n"
+     "      first request is recorded, emulated ones marked so, in\n"
+     "      $XDG_STATE_HOME/quenfall/history.jsonl\n"
      "      (~/.local/state/quenfall/; %LOCALAPPDATA%\\Quenfall\\ on Windows), or in the\n"
      "      file QUENFALL_HISTORY names.\n"},
     {"doctor",

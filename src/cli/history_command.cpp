@@ -1,4 +1,5 @@
 // quenfall-cli history: every recorded run, newest last, as a table, JSON or CSV.
+#include <cctype>
 #include <iostream>
 #include <optional>
 
@@ -7,13 +8,15 @@
 #include "history/history_json.h"
 #include "history/history_listing.h"
 #include "history/history_reading.h"
+#include "package/package_digest.h"
 
 namespace quenfall::cli {
 
 namespace {
 
 constexpr std::string_view HistoryUsage =
-    "usage: quenfall-cli history [--json | --csv] [--failed] [--location LOCATION] [--since DATE]";
+    "usage: quenfall-cli history [--json | --csv] [--failed] [--location LOCATION] [--since DATE]\n"
+    "                            [--sha256 HASH]";
 
 int UsageError(std::string_view what) {
     std::cerr << "quenfall-cli history: " << what << '\n' << HistoryUsage << '\n';
@@ -35,6 +38,12 @@ int HistoryCommand(const Arguments& args) {
             form = wanted;
         } else if (a == "--failed") {
             filter.FailedOnly = true;
+        } else if (a == "--sha256") {
+            if (i + 1 >= args.size() || !IsSha256Text(args[i + 1]))
+                return UsageError("--sha256 takes a file's SHA-256: 64 hex digits, as sha256sum prints them");
+            std::string hash = args[++i];
+            for (char& c : hash) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            filter.Sha256 = std::move(hash);
         } else if (a == "--location" || a == "--since") {
             if (i + 1 >= args.size()) return UsageError(a + (a == "--since" ? " needs a date" : " needs a location"));
             const std::string& value = args[++i];

@@ -28,6 +28,7 @@ struct Report {
     std::optional<PackageHeader> Header;
     std::optional<std::uint8_t> ProfileIndex;
     std::optional<std::int64_t> PackageLength;
+    std::string Sha256;  // of the file as read; empty when it was not read whole
 };
 
 std::optional<std::vector<std::uint8_t>> ReadHead(const std::filesystem::path& path) {
@@ -96,6 +97,7 @@ void PrintJson(const Report& r) {
         sections.push_back(std::move(section));
     }
     j["sections"] = std::move(sections);
+    j["sha256"] = r.Sha256.empty() ? Json(nullptr) : Json(r.Sha256);
     std::cout << j.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
@@ -127,6 +129,7 @@ void PrintText(const Report& r) {
             }
         }
     }
+    if (!r.Sha256.empty()) o << "sha256:          " << r.Sha256 << '\n';
     std::cout << o.str();
 }
 
@@ -166,6 +169,7 @@ int InspectCommand(const Arguments& args) {
             return 2;
         case LoadVerdict::Refused:
             report = RefusedReport(path, loaded.Message);
+            report.Sha256 = loaded.Sha256;
             break;
         case LoadVerdict::Accepted: {
             const Package& p = *loaded.Accepted;
@@ -173,6 +177,7 @@ int InspectCommand(const Arguments& args) {
             report.Header = p.Header;
             report.ProfileIndex = p.Selection.ProfileIndex;
             report.PackageLength = p.PackageLength();
+            report.Sha256 = p.Sha256;
             break;
         }
     }

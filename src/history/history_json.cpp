@@ -28,7 +28,7 @@ struct Field {
 };
 
 // Every field of a line, in the order a line holds them: the one list both sides read.
-constexpr std::array<Field, 19> Fields = {{
+constexpr std::array<Field, 20> Fields = {{
     {"start", &HistoryRecord::Start},
     {"end", &HistoryRecord::End},
     {"program", &HistoryRecord::Program},
@@ -38,6 +38,7 @@ constexpr std::array<Field, 19> Fields = {{
     {"package_size", &HistoryRecord::PackageSize},
     {"model_code", &HistoryRecord::ModelCode},
     {"check_value", CheckValueField{&HistoryRecord::CheckValue}},
+    {"sha256", &HistoryRecord::Sha256},
     {"total_blocks", &HistoryRecord::TotalBlocks},
     {"location", &HistoryRecord::Location},
     {"node", &HistoryRecord::Node},

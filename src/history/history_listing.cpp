@@ -92,6 +92,7 @@ bool Keeps(const HistoryFilter& filter, const HistoryRecord& record) {
     // Every start time is written in one form, so text order is time order; a bound that is
     // a prefix of a start time ("2026-12-09") sorts before it.
     if (filter.Since && record.Start < *filter.Since) return false;
+    if (filter.Sha256 && record.Sha256 != *filter.Sha256) return false;
     return true;
 }
 
@@ -138,7 +139,7 @@ std::string HistoryTable(std::span<const HistoryRecord> records) {
 
 std::string HistoryCsv(std::span<const HistoryRecord> records) {
     std::string out =
-        "start,end,program,version,key_set,package,package_size,model_code,check_value,total_blocks,"
+        "start,end,program,version,key_set,package,package_size,model_code,check_value,sha256,total_blocks,"
         "location,node,last_node,serial,outcome,completed,blocks_sent,last_command_problem,emulated\n";
     out.reserve(out.size() + records.size() * 256);
     for (const HistoryRecord& r : records) {
@@ -147,7 +148,9 @@ std::string HistoryCsv(std::span<const HistoryRecord> records) {
             out += ',';
         }
         out += std::to_string(r.PackageSize) + ',' + std::to_string(r.ModelCode) + ',' +
-               CheckValueText(r.CheckValue) + ',' + std::to_string(r.TotalBlocks) + ',';
+               CheckValueText(r.CheckValue) + ',';
+        CsvField(out, r.Sha256);
+        out += ',' + std::to_string(r.TotalBlocks) + ',';
         for (const std::string* text : {&r.Location, &r.Node, &r.LastNode, &r.Serial, &r.Outcome}) {
             CsvField(out, *text);
             out += ',';

@@ -15,6 +15,7 @@ struct HistoryFilter {
     bool FailedOnly = false;                // runs that did not complete
     std::optional<std::string> Location;    // runs of the radio at this USB port
     std::optional<std::string> Since;       // runs started at or after this (SinceBound)
+    std::optional<std::string> Sha256;      // runs of this one file (lowercase hex)
 };
 
 // A date "2026-12-09", or a time "2026-12-09T14:30", "2026-12-09 14:30:05", optionally with

@@ -15,6 +15,7 @@ void SetPackageFacts(HistoryRecord& record, const Package& package, std::string_
     if (image.size() >= 2) {
         record.CheckValue = static_cast<std::uint16_t>(image[image.size() - 2] << 8 | image[image.size() - 1]);
     }
+    record.Sha256 = package.Sha256;
     record.TotalBlocks = package.TotalBlocks;
 }
 

@@ -20,6 +20,7 @@ struct HistoryRecord {
     std::uint64_t PackageSize = 0;  // bytes of the file
     std::uint32_t ModelCode = 0;
     std::uint16_t CheckValue = 0;
+    std::string Sha256;       // of the package file, lowercase hex
     std::int32_t TotalBlocks = 0;   // blocks of every present section
     std::string Location;     // the radio's USB port; empty when the platform cannot tell
     std::string Node;         // its device node at the start of the run
@@ -36,7 +37,8 @@ struct HistoryRecord {
     bool operator==(const HistoryRecord&) const = default;
 };
 
-// The package's part of a record: its name, size, model code, check value and blocks.
+// The package's part of a record: its name, size, model code, check value, SHA-256 and
+// blocks.
 void SetPackageFacts(HistoryRecord& record, const Package& package, std::string_view fileName);
 
 // "0x1A2B", as the report writes check values.

@@ -4,6 +4,7 @@
 // the run.
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "package/package_header.h"
@@ -17,6 +18,9 @@ struct Package {
     ProfileSelection Selection;
     std::uint8_t SectionCount = 0;
     std::int32_t TotalBlocks = 0;
+    // SHA-256 of the file as it was read (before descrambling), lowercase hex; empty when
+    // the system could not compute it.
+    std::string Sha256;
 
     // n - 128: what the file holds after its header.
     std::int32_t PackageLength() const { return static_cast<std::int32_t>(Image.size() - HeaderSize); }

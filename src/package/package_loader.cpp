@@ -4,6 +4,7 @@
 #include <array>
 
 #include "package/check_value.h"
+#include "package/package_digest.h"
 #include "package/package_file.h"
 #include "protocol/scrambler.h"
 
@@ -50,9 +51,7 @@ std::uint16_t DescrambleAndCheck(const ProfileSelection& selection, std::vector<
     }
     return CheckValueOfSum(sum);
 }
-}  // namespace
-
-LoadResult LoadPackageImage(std::vector<std::uint8_t> image) {
+LoadResult CheckPackageImage(std::vector<std::uint8_t> image, const std::string& sha256) {
     const std::size_t n = image.size();
     if (n < MinimumPackageSize) return Refuse(PackageTooShortText);
     if (n > PackageImageCapacity) return Refuse(PackageTooLargeText);
@@ -76,10 +75,21 @@ LoadResult LoadPackageImage(std::vector<std::uint8_t> image) {
     package->SectionCount = CountSections(package->Header);
     package->TotalBlocks = CountTotalBlocks(package->Header);
     package->Image = std::move(image);
+    package->Sha256 = sha256;
 
     LoadResult r;
     r.Verdict = LoadVerdict::Accepted;
     r.Accepted = std::move(package);
+    return r;
+}
+
+}  // namespace
+
+LoadResult LoadPackageImage(std::vector<std::uint8_t> image) {
+    // Over the bytes as read: descrambling changes them in place.
+    std::string sha256 = Sha256Text(image);
+    LoadResult r = CheckPackageImage(std::move(image), sha256);
+    r.Sha256 = std::move(sha256);
     return r;
 }
 

@@ -31,6 +31,7 @@ struct LoadResult {
     LoadVerdict Verdict = LoadVerdict::Refused;
     std::string Message;                      // empty when accepted
     std::shared_ptr<const Package> Accepted;  // set only when accepted
+    std::string Sha256;                       // of every file read, accepted or refused
 };
 
 // Checks, in order: a whole header and check value (130 bytes at least, 10 MiB at most);

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "package/package_digest.h"
 #include "platform/drive_list_link.h"
 #include "platform/radio_diagnosis.h"
 
@@ -105,6 +106,14 @@ std::filesystem::path HistoryPath();
 // Blocking (waits at most HistoryLockPatience for another program's lock), any thread.
 // Never throws. Mandatory: a system without a file lock appends without one.
 std::string AppendHistoryLine(const std::filesystem::path& file, std::string_view line);
+
+// ---- The package digest --------------------------------------------------------------
+
+// ComputeSha256 (package/package_digest.h), which the loader calls once per file read: a
+// maintained implementation where the system has one (Linux: OpenSSL's libcrypto; Windows:
+// BCrypt, loaded from the system folder only), a portable one in platform/none. Blocking for
+// the length of the computation, any thread. Mandatory; none when the system's
+// implementation cannot be reached (the package then loads without its digest).
 
 // ---- The console ----------------------------------------------------------------------
 // What the command line needs of its system. None blocks; any thread. Mandatory.

@@ -169,11 +169,15 @@ void FlashWindow::LoadChosen(const ChosenFile& chosen) {
             loadedName_.assign(name.begin(), name.end());
         }
         face_.SetText(ControlId::Edit1, chosen.Text);
+        // Which exact file, for a shop that records it; as sha256sum prints it.
+        face_.SetTooltip(ControlId::Edit1,
+                         loadedPackage_->Sha256.empty() ? u"" : u"SHA-256 " + Utf16(loadedPackage_->Sha256));
         for (const auto& observer : packageObservers_) observer(loadedPackage_);
         break;
     case LoadVerdict::Refused:
         ShowInfo(result.Message);
         face_.SetText(ControlId::Edit1, u"");
+        face_.SetTooltip(ControlId::Edit1, u"");
         loadedPackage_.reset();
         break;
     case LoadVerdict::Unreadable:

@@ -28,6 +28,8 @@ std::u16string PackageVerdictText(const Package& package) {
                        std::to_string(sections) + (sections == 1 ? " section, " : " sections, ") +
                        std::to_string(package.TotalBlocks) + (package.TotalBlocks == 1 ? " block, " : " blocks, ") +
                        "check value " + CheckValueText(checkValue);
+    // The name a shop's records keep of the file, as sha256sum prints it.
+    if (!package.Sha256.empty()) text += ", SHA-256 " + package.Sha256;
     return Utf16(text);
 }
 

@@ -12,7 +12,8 @@ namespace quenfall::window {
 // "0:42", "12:05", "1:02:03": whole seconds, rounded down.
 std::u16string ElapsedText(std::chrono::steady_clock::duration elapsed);
 
-// What an accepted package holds, in one line: model code, sections, blocks, check value.
+// What an accepted package holds, in one line: model code, sections, blocks, check value,
+// SHA-256.
 std::u16string PackageVerdictText(const Package& package);
 
 // Asked before Upgrade all (or Enter) upgrades again radios that completed with the package

@@ -31,6 +31,9 @@ public:
     virtual void SetCaption(std::u16string_view caption) = 0;
     virtual void SetWidth(ControlId control, int layoutPixels) = 0;
     virtual void SetVisible(ControlId control, bool visible) = 0;
+    // What control shows while the pointer rests on it, in place of its layout's hint;
+    // empty takes the tooltip away.
+    virtual void SetTooltip(ControlId control, std::u16string_view text) = 0;
     // Modal, one OK button; returns when the user has closed it. Timers and device changes
     // go on being handled meanwhile.
     virtual void ShowBox(BoxOwner owner, BoxIcon icon, std::u16string_view caption, std::u16string_view text) = 0;

@@ -21,6 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "package/check_value.h"
+#include "package/package_digest.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "protocol/command_frame.h"
@@ -50,6 +51,11 @@ std::string ReadText(const fs::path& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
+    const std::string text = ReadText(path);
+    return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -143,15 +149,19 @@ PackageSpec TwoSections() {
 // --- inspect ------------------------------------------------------------------------------
 
 TEST_F(CliTest, InspectAcceptedPackagePrintsEveryFieldAsJson) {
-    const fs::path p = Write("good.bin", WritePackage(TwoSections()));
+    const std::vector<std::uint8_t> bytes = WritePackage(TwoSections());
+    const fs::path p = Write("good.bin", bytes);
     const CliRun r = Cli("inspect " + Q(p) + " --json");
     EXPECT_EQ(r.Exit, 0) << r.Err;
+    const std::string sha256 = Sha256Text(bytes);
+    ASSERT_EQ(sha256.size(), 64u);
     EXPECT_EQ(r.Out,
               "{\"accepted\":true,\"message\":\"\",\"model_code\":17,\"profile_index\":12,"
               "\"scramble_mode\":1,\"code_bank\":0,\"request_variant\":0,\"package_length\":7050,"
               "\"section_count\":2,\"total_blocks\":4,\"blocks_sent\":4,\"blocks_sent_note\":null,\"sections\":["
               "{\"slot\":0,\"id\":0,\"size\":5000,\"offset\":128,\"blocks\":3},"
-              "{\"slot\":2,\"id\":2,\"size\":2048,\"offset\":5128,\"blocks\":1}]}\n");
+              "{\"slot\":2,\"id\":2,\"size\":2048,\"offset\":5128,\"blocks\":1}],"
+              "\"sha256\":\"" + sha256 + "\"}\n");
     EXPECT_EQ(r.Err, "");
 }
 
@@ -168,6 +178,8 @@ TEST_F(CliTest, InspectAcceptedPackageAsText) {
     EXPECT_EQ(lines[9], "blocks sent:     4");
     EXPECT_EQ(lines[11], "   0   0        5000         128       3");
     EXPECT_EQ(lines[12], "   2   2        2048        5128       1");
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[13], "sha256:          " + Sha256Text(WritePackage(TwoSections())));
 }
 
 // Under scramble mode 0 a first section 0 loses its four leading blocks to the upload; the
@@ -233,7 +245,10 @@ TEST_F(CliTest, InspectTooShortFileHasNoHeaderToShow) {
     EXPECT_EQ(r.Exit, 1);
     EXPECT_EQ(r.Err, std::string(PackageTooShortText) + "\n");
     EXPECT_NE(r.Out.find("\"model_code\":null,"), std::string::npos) << r.Out;
-    EXPECT_NE(r.Out.find("\"sections\":[]}"), std::string::npos);
+    EXPECT_NE(r.Out.find("\"sections\":[],"), std::string::npos) << r.Out;
+    // A file read whole has its digest, whatever the verdict.
+    EXPECT_NE(r.Out.find("\"sha256\":\"" + Sha256Text(std::vector<std::uint8_t>(100, 0)) + "\"}"), std::string::npos)
+        << r.Out;
 }
 
 TEST_F(CliTest, InspectUnreadableFileOrBadUsageExitsTwo) {
@@ -281,7 +296,8 @@ TEST_F(CliTest, PackThenInspectRoundTrips) {
               "\"blocks_sent_note\":\"under scramble mode 0 the upload begins section 0 at block 4, past the end of "
               "its 2 blocks: none of them is sent, one block of filler is\",\"sections\":["
               "{\"slot\":0,\"id\":0,\"size\":4096,\"offset\":3128,\"blocks\":2},"
-              "{\"slot\":3,\"id\":3,\"size\":3000,\"offset\":128,\"blocks\":2}]}\n");
+              "{\"slot\":3,\"id\":3,\"size\":3000,\"offset\":128,\"blocks\":2}],"
+              "\"sha256\":\"" + Sha256Text(ReadBytes(out)) + "\"}\n");
 
     const LoadResult loaded = LoadPackage(out);
     ASSERT_EQ(loaded.Verdict, LoadVerdict::Accepted);
@@ -869,6 +885,53 @@ TEST_F(CliTest, EmulatedRadiosCarryAStableSerialPerSlotAndTheLoneRadioIsSlotOne)
         EXPECT_EQ(field(line, "serial"), location == slot1.first ? slot1.second : slot2.second) << line;
         EXPECT_EQ(field(line, "emulated"), "true") << line;
     }
+}
+
+TEST_F(CliTest, EveryRecordAndReportNamesThePackageBySha256AndHistoryListsTheRunsOfOneFile) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(2048, 4)}};
+    const std::vector<std::uint8_t> first = WritePackage(spec);
+    spec.Sections = {{0, 0, Pattern(2048, 5)}};
+    const std::vector<std::uint8_t> second = WritePackage(spec);
+    const fs::path p1 = Write("first.bin", first);
+    const fs::path p2 = Write("second.bin", second);
+    const std::string sha1 = Sha256Text(first);
+    const std::string sha2 = Sha256Text(second);
+    ASSERT_EQ(sha1.size(), 64u);
+    ASSERT_NE(sha1, sha2);
+    const fs::path report = dir_ / "report.json";
+    ASSERT_EQ(Cli("flash " + Q(p1) + " --emulate").Exit, 0);
+    ASSERT_EQ(Cli("flash " + Q(p2) + " --all --emulate 2 --report " + Q(report)).Exit, 0);
+
+    // Each record names its file by SHA-256, as inspect does.
+    const std::string inspected = Cli("inspect " + Q(p1) + " --json").Out;
+    EXPECT_NE(inspected.find("\"sha256\":\"" + sha1 + "\""), std::string::npos) << inspected;
+    const std::vector<std::string> records = Lines(ReadText(history_));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_NE(records[0].find("\"sha256\":\"" + sha1 + "\""), std::string::npos) << records[0];
+    for (std::size_t i = 1; i < 3; ++i) EXPECT_NE(records[i].find("\"sha256\":\"" + sha2 + "\""), std::string::npos) << records[i];
+    const std::string reported = ReadText(report);
+    EXPECT_EQ(LinesOf(reported, "").size(), 4u);
+    std::size_t named = 0;
+    for (std::size_t at = reported.find("\"sha256\":\"" + sha2 + "\""); at != std::string::npos;
+         at = reported.find("\"sha256\":\"" + sha2 + "\"", at + 1))
+        ++named;
+    EXPECT_EQ(named, 2u) << reported;
+
+    // The runs of one file, whichever case the hash is given in.
+    std::string upper = sha2;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const CliRun runs = Cli("history --csv --sha256 " + upper);
+    EXPECT_EQ(runs.Exit, 0) << runs.Err;
+    const std::vector<std::string> rows = Lines(runs.Out);
+    ASSERT_EQ(rows.size(), 3u) << runs.Out;
+    for (std::size_t i = 1; i < rows.size(); ++i) EXPECT_NE(rows[i].find(",second.bin,"), std::string::npos) << rows[i];
+    EXPECT_EQ(Lines(Cli("history --sha256 " + sha1).Out).size(), 2u);
+    EXPECT_EQ(Cli("history --sha256 " + std::string(64, '0')).Out, "No recorded upgrade matches.\n");
+    EXPECT_EQ(Cli("history --sha256 " + sha1.substr(1)).Exit, 2);
+    EXPECT_EQ(Cli("history --sha256").Exit, 2);
 }
 
 TEST_F(CliTest, AHistoryThatCannotBeWrittenLeavesTheUpgradeAsItIsAndIsToldOnce) {

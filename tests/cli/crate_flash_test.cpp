@@ -99,8 +99,10 @@ TEST(FlashCrate, ARadioLostMidUploadFailsAloneWhileTheOthersComplete) {
         ++notes;
     EXPECT_EQ(notes, 1u) << summary.str();
 
-    const std::string json = CrateReportJson(outcomes, "fw \"7\".bin", 0x00AB, true);
-    EXPECT_NE(json.find("\"package\":\"fw \\\"7\\\".bin\",\"check_value\":\"0x00AB\""), std::string::npos) << json;
+    const std::string json = CrateReportJson(outcomes, "fw \"7\".bin", 0x00AB, std::string(64, 'e'), true);
+    EXPECT_NE(json.find("\"package\":\"fw \\\"7\\\".bin\",\"check_value\":\"0x00AB\",\"sha256\":\"" + std::string(64, 'e') + "\""),
+              std::string::npos)
+        << json;
     EXPECT_NE(json.find("\"outcome\":\" Communication Error!\",\"completed\":false"), std::string::npos) << json;
 }
 

@@ -102,7 +102,7 @@ TEST(HistoryListing, CsvHasAHeaderRowAndOneRowOfEqualWidthPerRecordWhateverTheTe
     ASSERT_EQ(rows.size(), 3u);
     const std::vector<std::string>& header = rows[0];
     EXPECT_EQ(header.front(), "start");
-    EXPECT_EQ(header.size(), 19u);
+    EXPECT_EQ(header.size(), 20u);
     for (const auto& row : rows) EXPECT_EQ(row.size(), header.size());
     const auto column = [&](std::string_view name) {
         return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());

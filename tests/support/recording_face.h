@@ -37,6 +37,9 @@ public:
         calls.push_back(Name(control) + ".Width=" + std::to_string(pixels));
         widths[Index(control)] = pixels;
     }
+    void SetTooltip(ControlId control, std::u16string_view text) override {
+        tooltips[Index(control)] = std::u16string(text);
+    }
     void SetVisible(ControlId control, bool visible) override {
         calls.push_back(Name(control) + (visible ? ".Show" : ".Hide"));
         visibility[Index(control)] = visible;
@@ -72,6 +75,7 @@ public:
 
     std::vector<std::string> calls;
     std::array<std::u16string, window::ControlCount> texts{};
+    std::array<std::u16string, window::ControlCount> tooltips{};
     std::array<std::optional<int>, window::ControlCount> widths{};
     std::array<std::optional<bool>, window::ControlCount> visibility{};
     std::u16string caption;

@@ -196,6 +196,10 @@ TEST(FlashWindow, ThePackageOfTheCommandLineIsLoadedAsSelectWouldLoadIt) {
         EXPECT_EQ(face.Text(ControlId::Edit1), good.u16string());
         // Loaded after the form's texts, as a Select right after showing.
         EXPECT_EQ(face.calls.back(), "Edit1=" + good.string());
+        // The file's SHA-256 rests on Edit1, as inspect and the history name it.
+        ASSERT_EQ(window.LoadedPackage()->Sha256.size(), 64u);
+        EXPECT_EQ(face.tooltips[static_cast<std::size_t>(ControlId::Edit1)],
+                  u"SHA-256 " + Utf16(window.LoadedPackage()->Sha256));
         EXPECT_TRUE(face.boxes.empty());
         // Shown again (restored): not loaded again.
         face.calls.clear();
@@ -217,6 +221,7 @@ TEST(FlashWindow, ThePackageOfTheCommandLineIsLoadedAsSelectWouldLoadIt) {
         EXPECT_EQ(face.boxes[0].Text, Utf16(PackageMismatchText));
         EXPECT_EQ(face.boxes[0].Owner, BoxOwner::Screen);
         EXPECT_EQ(face.Text(ControlId::Edit1), u"");
+        EXPECT_EQ(face.tooltips[static_cast<std::size_t>(ControlId::Edit1)], u"");
     }
     {
         // Not there: the default error display, as for a file that went away before Select read it.

@@ -104,7 +104,9 @@ TEST(ShopWindow, FourRadiosUpgradedAtOnceEachFollowedThroughItsRestart) {
     EXPECT_EQ(face.Text(ShopControl::PackageVerdict), u"Model code 0, 1 section, 12 blocks, check value " +
                                                           Utf16(CheckValueText(static_cast<std::uint16_t>(
                                                               window.LoadedPackage()->Image.end()[-2] << 8 |
-                                                              window.LoadedPackage()->Image.end()[-1]))));
+                                                              window.LoadedPackage()->Image.end()[-1]))) +
+                                                          u", SHA-256 " + Utf16(window.LoadedPackage()->Sha256));
+    EXPECT_EQ(window.LoadedPackage()->Sha256.size(), 64u);
     ASSERT_EQ(face.rows.size(), 4u);
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(face.rows[i].Location, Utf16(EmulatedCrate::PortLocation(i)));

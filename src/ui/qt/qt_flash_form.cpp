@@ -260,6 +260,10 @@ void TFlashForm::SetText(ControlId id, std::u16string_view text) {
 
 void TFlashForm::SetCaption(std::u16string_view caption) { setWindowTitle(ToQString(caption)); }
 
+void TFlashForm::SetTooltip(ControlId id, std::u16string_view text) {
+    controls_[static_cast<std::size_t>(id)]->setToolTip(ToQString(text));
+}
+
 void TFlashForm::SetWidth(ControlId id, int layoutPixels) {
     QWidget* control = Control(id);
     control->resize(layoutPixels, control->height());

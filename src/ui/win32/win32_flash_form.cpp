@@ -188,6 +188,15 @@ std::optional<ControlId> Win32FlashForm::HitTest(POINT point) const {
 
 // ---- what the window's decisions ask of the face ---------------------------------------------
 
+void Win32FlashForm::SetTooltip(ControlId id, std::u16string_view text) {
+    // A control of its own (Edit1) gets the pointer's messages itself: its tool follows it.
+    if (const HWND native = At(id).Native) {
+        tooltips_->PlaceOver(id, native, text);
+    } else {
+        tooltips_->Place(id, Bounds(id), text);
+    }
+}
+
 void Win32FlashForm::SetText(ControlId id, std::u16string_view text) {
     Control& control = At(id);
     if (control.Native != nullptr) {

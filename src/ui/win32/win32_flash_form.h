@@ -111,6 +111,7 @@ private:
     // WindowFace
     void SetText(window::ControlId control, std::u16string_view text) override;
     void SetCaption(std::u16string_view caption) override;
+    void SetTooltip(window::ControlId control, std::u16string_view text) override;
     void SetWidth(window::ControlId control, int layoutPixels) override;
     void SetVisible(window::ControlId control, bool visible) override;
     void ShowBox(window::BoxOwner owner, window::BoxIcon icon, std::u16string_view caption,

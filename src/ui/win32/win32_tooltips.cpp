@@ -7,7 +7,7 @@
 namespace quenfall::ui {
 namespace {
 
-TOOLINFOW Tool(HWND owner, window::ControlId control) {
+TOOLINFOW DrawnTool(HWND owner, window::ControlId control) {
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_SUBCLASS;
@@ -17,6 +17,25 @@ TOOLINFOW Tool(HWND owner, window::ControlId control) {
 }
 
 }  // namespace
+
+TOOLINFOW Tooltips::Tool(window::ControlId control) const {
+    TOOLINFOW tool = DrawnTool(owner_, control);
+    if (const auto child = children_.find(control); child != children_.end()) {
+        tool.uFlags |= TTF_IDISHWND;
+        tool.uId = reinterpret_cast<UINT_PTR>(child->second);
+    }
+    return tool;
+}
+
+void Tooltips::PlaceOver(window::ControlId control, HWND child, std::u16string_view text) {
+    if (tooltip_ == nullptr) return;
+    children_[control] = child;
+    std::wstring shown = ToWide(text);
+    TOOLINFOW tool = Tool(control);
+    tool.lpszText = shown.data();
+    SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    if (!text.empty()) SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
 
 Tooltips::Tooltips(HWND owner) : owner_(owner) {
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
@@ -31,7 +50,7 @@ Tooltips::~Tooltips() {
 void Tooltips::Place(window::ControlId control, const RECT& box, std::u16string_view text) {
     if (tooltip_ == nullptr) return;
     std::wstring shown = ToWide(text);
-    TOOLINFOW tool = Tool(owner_, control);
+    TOOLINFOW tool = DrawnTool(owner_, control);
     tool.rect = box;
     tool.lpszText = shown.data();
     SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -42,7 +61,7 @@ std::u16string Tooltips::Text(window::ControlId control) const {
     if (tooltip_ == nullptr) return {};
     // TTM_GETTEXTW writes at most 80 characters unless told the buffer's size (comctl32 6).
     std::wstring text(512, L'\0');
-    TOOLINFOW tool = Tool(owner_, control);
+    TOOLINFOW tool = Tool(control);
     tool.lpszText = text.data();
     if (!SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) return {};
     tool.lpszText = text.data();
