@@ -16,22 +16,23 @@ TOOLINFOW DrawnTool(HWND owner, window::ControlId control) {
     return tool;
 }
 
-}  // namespace
-
-TOOLINFOW Tooltips::Tool(window::ControlId control) const {
-    TOOLINFOW tool = DrawnTool(owner_, control);
-    if (const auto child = children_.find(control); child != children_.end()) {
+// A drawn control's tool, or the tool over a control's own window.
+TOOLINFOW Tool(HWND owner, const std::map<window::ControlId, HWND>& children, window::ControlId control) {
+    TOOLINFOW tool = DrawnTool(owner, control);
+    if (const auto child = children.find(control); child != children.end()) {
         tool.uFlags |= TTF_IDISHWND;
         tool.uId = reinterpret_cast<UINT_PTR>(child->second);
     }
     return tool;
 }
 
+}  // namespace
+
 void Tooltips::PlaceOver(window::ControlId control, HWND child, std::u16string_view text) {
     if (tooltip_ == nullptr) return;
     children_[control] = child;
     std::wstring shown = ToWide(text);
-    TOOLINFOW tool = Tool(control);
+    TOOLINFOW tool = Tool(owner_, children_, control);
     tool.lpszText = shown.data();
     SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     if (!text.empty()) SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -61,7 +62,7 @@ std::u16string Tooltips::Text(window::ControlId control) const {
     if (tooltip_ == nullptr) return {};
     // TTM_GETTEXTW writes at most 80 characters unless told the buffer's size (comctl32 6).
     std::wstring text(512, L'\0');
-    TOOLINFOW tool = Tool(control);
+    TOOLINFOW tool = Tool(owner_, children_, control);
     tool.lpszText = text.data();
     if (!SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) return {};
     tool.lpszText = text.data();

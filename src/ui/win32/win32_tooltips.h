@@ -30,8 +30,6 @@ private:
     HWND owner_;
     HWND tooltip_ = nullptr;
     std::map<window::ControlId, HWND> children_;  // controls whose tool is over a child
-
-    TOOLINFOW Tool(window::ControlId control) const;
 };
 
 }  // namespace quenfall::ui
