@@ -88,6 +88,19 @@ check "the installed completion completes \"fl\" to flash (got: $completed)" [ "
 check "the pre-removal removes the helper's capability" [ -z "$(caps $helper)" ]
 /var/lib/dpkg/info/quenfall.postinst configure 7.1.0 >/dev/null
 check "the post-install grants it again" [ "$(caps $helper)" = "cap_sys_rawio=ep" ]
+# An upgrade, a removal or a deconfiguration that fails after the pre-removal: dpkg calls the
+# old post-install with abort-*, which must give the capability back.
+for abort in "upgrade 7.1.0 abort-upgrade 7.1.0" "remove abort-remove" \
+             "deconfigure in-favour other 1.0 removing quenfall 7.1.0 abort-deconfigure in-favour other 1.0 removing quenfall 7.1.0"; do
+  set -- $abort
+  prerm_args=() postinst_args=()
+  while [ $# -gt 0 ] && [ "${1#abort-}" = "$1" ]; do prerm_args+=("$1"); shift; done
+  postinst_args=("$@")
+  /var/lib/dpkg/info/quenfall.prerm "${prerm_args[@]}" >/dev/null
+  check "prerm ${prerm_args[0]} removes the capability" [ -z "$(caps $helper)" ]
+  /var/lib/dpkg/info/quenfall.postinst "${postinst_args[@]}" >/dev/null
+  check "postinst ${postinst_args[0]} gives it back" [ "$(caps $helper)" = "cap_sys_rawio=ep" ]
+done
 listed=$(dpkg -L quenfall | while read -r f; do [ -f "$f" ] && echo "$f"; done)
 
 echo "package: removing"
