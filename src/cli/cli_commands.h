@@ -12,6 +12,7 @@ using Arguments = std::vector<std::string>;
 int InspectCommand(const Arguments& args);
 int PackCommand(const Arguments& args);
 int FlashCommand(const Arguments& args);
+int StationCommand(const Arguments& args);
 int DevicesCommand(const Arguments& args);
 int HistoryCommand(const Arguments& args);
 int DoctorCommand(const Arguments& args);

@@ -23,6 +23,24 @@ double Seconds(const RadioOutcome& o) {
 
 }  // namespace
 
+static std::string RadioLineText(const RadioOutcome& o, std::size_t locationWidth, std::size_t nodeWidth) {
+    std::string location = o.Drive.Location.empty() ? "-" : o.Drive.Location;
+    location.resize(std::max(locationWidth, location.size()), ' ');
+    std::string node = o.Drive.Node;
+    node.resize(std::max(nodeWidth, node.size()), ' ');
+    char time[32];
+    std::snprintf(time, sizeof time, "%7.1f s", Seconds(o));
+    return location + "  " + node + "  " + time + "  " + o.Outcome;
+}
+
+void PrintRadioLine(std::ostream& out, const RadioOutcome& o, std::size_t locationWidth, std::size_t nodeWidth) {
+    out << RadioLineText(o, locationWidth, nodeWidth) << '\n';
+    // As a single run does: what the system saw of the command that failed the run.
+    if (o.Outcome == CommunicationErrorText && !o.LastCommandProblem.empty())
+        out << std::string(std::max(locationWidth, o.Drive.Location.size()) + 2, ' ') << LastCommandProblemLead
+            << o.LastCommandProblem << '\n';
+}
+
 void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes, std::size_t columns) {
     const auto line = [&](const std::string& text) {
         if (columns == 0) {
@@ -39,13 +57,7 @@ void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outco
     }
     std::size_t completed = 0;
     for (const RadioOutcome& o : outcomes) {
-        std::string location = o.Drive.Location.empty() ? "-" : o.Drive.Location;
-        location.resize(locationWidth, ' ');
-        std::string node = o.Drive.Node;
-        node.resize(nodeWidth, ' ');
-        char time[32];
-        std::snprintf(time, sizeof time, "%7.1f s", Seconds(o));
-        line(location + "  " + node + "  " + time + "  " + o.Outcome);
+        line(RadioLineText(o, locationWidth, nodeWidth));
         // As a single run does: what the system saw of the command that failed the run.
         if (o.Outcome == CommunicationErrorText && !o.LastCommandProblem.empty())
             line(std::string(locationWidth + 2, ' ') + std::string(LastCommandProblemLead) + o.LastCommandProblem);

@@ -2,6 +2,7 @@
 // What a crate's runs leave behind: the summary under the progress rows, and the JSON
 // report a shop keeps for its records (--report).
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -12,6 +13,10 @@
 #include "history/utc_time.h"
 
 namespace quenfall::cli {
+
+// A radio's line: location and node padded to the widths, time taken, outcome; under it, for
+// a communication error, what the system saw of the command that failed.
+void PrintRadioLine(std::ostream& out, const RadioOutcome& outcome, std::size_t locationWidth, std::size_t nodeWidth);
 
 // One line per radio: location, node, outcome and time taken; then how many completed.
 // columns: the terminal's width, which no line may reach; 0 for no limit.

@@ -47,6 +47,18 @@ constexpr CommandText Commands[] = {
      "      \"uploading\", \"leaving boot mode\", \"ended\") and \"seconds_left\"; \"end\"\n"
      "      with \"outcome\", \"completed\", \"last_command_problem\" and the other\n"
      "      fields of the run's history record. Names and phases are English always.\n"},
+    {"station",
+     "  quenfall-cli station FILE [--count N] [--report REPORT] [--emulate N]\n"
+     "                       [--emulate-fault FAULT[@K]]\n"
+     "      Upgrade each radio as it is plugged in, once, by a run of its own; one line\n"
+     "      per radio as its run ends. A radio that comes back (its restart during the\n"
+     "      run, its reset after it) is the same radio, known by its location and by its\n"
+     "      USB serial where that is unique, and is not upgraded again until it has been\n"
+     "      unplugged for longer than its restart wait (8 s). Runs until interrupted or\n"
+     "      until N radios have ended. --report writes a JSON record per run, in the\n"
+     "      order the radios arrived. --emulate N: N emulated radios plugged in a few\n"
+     "      seconds apart, each back once after its reset and unplugged a few seconds\n"
+     "      after its run (N is then the count). Exit 0 when every radio run completed.\n"},
     {"devices",
      "  quenfall-cli devices [--json] [--emulate N]\n"
      "      List the radios found: device, location (USB port), vendor and model quoted,\n"

@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
     if (command == "inspect") return InspectCommand(args);
     if (command == "pack") return PackCommand(args);
     if (command == "flash") return FlashCommand(args);
+    if (command == "station") return StationCommand(args);
     if (command == "devices") return DevicesCommand(args);
     if (command == "history") return HistoryCommand(args);
     if (command == "doctor") return DoctorCommand(args);

@@ -187,6 +187,16 @@ void EmulatedCrate::Advance() {
     state_->AdvanceLocked();
 }
 
+void EmulatedCrate::Unplug(std::size_t index) {
+    const std::lock_guard lock(state_->Lock);
+    state_->Radios.at(index)->Unplug();
+}
+
+void EmulatedCrate::PlugIn(std::size_t index) {
+    const std::lock_guard lock(state_->Lock);
+    state_->Radios.at(index)->PlugIn();
+}
+
 std::vector<RadioDrive> EmulatedCrate::Drives() {
     const std::lock_guard lock(state_->Lock);
     std::vector<RadioDrive> drives;

@@ -42,6 +42,10 @@ public:
     std::function<int()> UsbEventCounter(const std::string& location = {});
     // Applies what is due by now (radios coming back on the bus).
     void Advance();
+    // Pulls radio index's cable / plugs it back in (programming mode), while links of the
+    // crate may be in use on other threads.
+    void Unplug(std::size_t index);
+    void PlugIn(std::size_t index);
     // The radios on the bus now, in device-name order.
     std::vector<RadioDrive> Drives();
     // Every device name radio index has had, in order.

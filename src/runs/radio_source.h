@@ -2,7 +2,9 @@
 // Where a crate's radios come from: the platform's drives, or an emulated crate
 // (emulator/emulated_radio_source.h). A scan lists the radios on the bus now; each run gets a
 // link of its own bound to its radio's location.
+#include <chrono>
 #include <cstddef>
+#include <optional>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,6 +37,12 @@ public:
     virtual bool Emulated() const = 0;
     // Before runs of package start (no run going on).
     virtual void Adopt(const Package& package) { (void)package; }
+    // A run of drive has just ended (station mode): an emulated technician unplugs the radio
+    // a while later.
+    virtual void RunEnded(const RadioDrive& drive) { (void)drive; }
+    // When the source's own radios next come or go by themselves (emulated radios brought to
+    // a station); none when it has no such plans.
+    virtual std::optional<std::chrono::steady_clock::time_point> NextChange() const { return std::nullopt; }
     // Once every run of outcomes has ended: a verdict of the source's own on each radio (an
     // emulated radio checks every frame it got), which fails a run it found wrong.
     virtual std::vector<RadioVerdict> Judge(std::vector<RadioOutcome>& outcomes, const Package& package) {

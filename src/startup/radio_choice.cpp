@@ -7,6 +7,7 @@
 #include "emulator/emulated_radio.h"
 #include "emulator/emulated_radio_link.h"
 #include "emulator/emulated_radio_source.h"
+#include "emulator/emulated_station_source.h"
 #include "platform/platform.h"
 #include "protocol/radio_identity.h"
 
@@ -65,6 +66,7 @@ public:
             [] { return std::unique_ptr<DriveListLink>(MakePlatformDeviceLink()); },
             [](const std::string& location) { return MakeUsbEventCounter(location); });
     }
+    std::unique_ptr<RadioSource> Station(const ProfileSelection& model) override { return Crate(model); }
     std::unique_ptr<WindowRadio> ForWindow(WindowRadio::Post) override {
         std::unique_ptr<PlatformDeviceLink> link = MakePlatformDeviceLink();
         if (!link) return nullptr;
@@ -192,6 +194,9 @@ public:
     }
     std::unique_ptr<RadioSource> Crate(const ProfileSelection& model) override {
         return std::make_unique<EmulatedRadioSource>(count_, model, faults_);
+    }
+    std::unique_ptr<RadioSource> Station(const ProfileSelection& model) override {
+        return std::make_unique<EmulatedStationSource>(count_, model, faults_);
     }
     std::unique_ptr<WindowRadio> ForWindow(WindowRadio::Post post) override {
         return std::make_unique<EmulatedWindowRadio>(std::move(post));

@@ -108,6 +108,10 @@ public:
     // A crate: a link of its own for each radio. model: of the emulated radios until they
     // adopt another package's.
     virtual std::unique_ptr<RadioSource> Crate(const ProfileSelection& model) = 0;
+    // Radios brought to a station one after another (station mode): the platform's as they
+    // are plugged in, or the emulated ones, plugged in a few seconds apart, each pulled a
+    // few seconds after its run ends.
+    virtual std::unique_ptr<RadioSource> Station(const ProfileSelection& model) = 0;
     // The main window's radio.
     virtual std::unique_ptr<WindowRadio> ForWindow(WindowRadio::Post post) = 0;
 };

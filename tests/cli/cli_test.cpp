@@ -697,6 +697,55 @@ TEST_F(CliTest, FlashAllWithAFaultOfOneRadioFailsThatRadioAloneForEachFaultTheRa
     EXPECT_EQ(Cli("flash " + Q(p) + " --all --emulate-fault lost@1").Exit, 2) << "faults are of emulated radios";
 }
 
+TEST_F(CliTest, StationUpgradesEachEmulatedRadioOnceAsItArrivesThoughEachComesBackAfterItsReset) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(4 * 2048, 3)}};
+    const fs::path p = Write("station.bin", WritePackage(spec));
+    const fs::path report = dir_ / "station.json";
+    const CliRun r = Cli("station " + Q(p) + " --emulate 3 --count 3 --report " + Q(report));
+    EXPECT_EQ(r.Exit, 0) << r.Out << r.Err;
+    EXPECT_EQ(r.Err, "");
+    // One line per radio as its run ends, then the count.
+    const std::vector<std::string> lines = Lines(r.Out);
+    ASSERT_EQ(lines.size(), 4u) << r.Out;
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(lines[i].starts_with("1-1." + std::to_string(i + 1) + "     /dev/sd")) << lines[i];
+        EXPECT_TRUE(lines[i].ends_with("s   Program upgrade is complete!")) << lines[i];
+    }
+    EXPECT_EQ(lines[3], "3 of 3 radios upgraded.");
+    // One record per run: the radios came back after their resets and were not run again.
+    const std::vector<std::string> records = Lines(ReadText(history_));
+    ASSERT_EQ(records.size(), 3u) << ReadText(history_);
+    for (const std::string& record : records) {
+        EXPECT_NE(record.find("\"completed\":true"), std::string::npos) << record;
+        EXPECT_NE(record.find("\"package\":\"station.bin\""), std::string::npos) << record;
+    }
+    // The report, one record per run in the order the radios arrived.
+    const std::string json = ReadText(report);
+    const std::size_t first = json.find("{\"location\":\"1-1.1\"");
+    const std::size_t second = json.find("{\"location\":\"1-1.2\"");
+    const std::size_t third = json.find("{\"location\":\"1-1.3\"");
+    EXPECT_TRUE(first < second && second < third && third != std::string::npos) << json;
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 5) << json;
+
+    // A radio that fails stays failed (it is not run again while plugged in): exit 1.
+    const CliRun faulty = Cli("station " + Q(p) + " --emulate 2 --emulate-fault no-answer@2");
+    EXPECT_EQ(faulty.Exit, 1) << faulty.Out << faulty.Err;
+    EXPECT_EQ(Lines(faulty.Out).back(), "1 of 2 radios upgraded.") << faulty.Out;
+    EXPECT_EQ(Lines(ReadText(history_)).size(), 5u);
+
+    // What makes no sense is refused before any radio is touched.
+    for (const std::string& bad : std::vector<std::string>{" --count 0", " --emulate 0", " --emulate-fault lost", " --emulate 2 --emulate-fault lost@3",
+                                  " --emulate 2 --report " + Q(dir_ / "no" / "such" / "r.json")}) {
+        const CliRun refused = Cli("station " + Q(p) + bad);
+        EXPECT_EQ(refused.Exit, 2) << bad << refused.Err;
+    }
+    EXPECT_EQ(Cli("station").Exit, 2);
+    EXPECT_EQ(Lines(ReadText(history_)).size(), 5u);
+}
+
 TEST_F(CliTest, FlashDeviceUpgradesTheNamedRadioAloneAndRecordsItsDialogue) {
     PackageSpec spec;
     spec.ModelCode = 0;

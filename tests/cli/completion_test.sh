@@ -29,9 +29,10 @@ expect() {  # expect WHAT EXPECTED WORD...
         echo "FAILED: $what: expected \"$expected\", got \"$got\""; failures=$((failures + 1)); fi
 }
 
-expect "the commands" "--help --version devices doctor flash history inspect pack" ""
+expect "the commands" "--help --version devices doctor flash history inspect pack station" ""
 expect "commands by prefix" "flash" "fl"
-expect "help names the commands" "devices doctor flash history inspect pack" help ""
+expect "help names the commands" "devices doctor flash history inspect pack station" help ""
+expect "station's options, its continued usage line too" "--count --emulate --emulate-fault --help --report" station new.bin "--"
 expect "a package for inspect" "OLD.BOOT firmware new.bin" inspect ""
 expect "a package for flash" "OLD.BOOT firmware new.bin" flash ""
 expect "packages by prefix" "new.bin" flash "n"

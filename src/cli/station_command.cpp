@@ -1,0 +1,159 @@
+// quenfall-cli station: every radio plugged in is upgraded with one package, once, as it
+// arrives; one line per radio as its run ends.
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <thread>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_support.h"
+#include "cli/crate_report.h"
+#include "package/package_loader.h"
+#include "runs/crate_summary.h"
+#include "runs/run_record.h"
+#include "runs/station.h"
+#include "startup/radio_choice.h"
+
+namespace quenfall::cli {
+
+namespace {
+
+constexpr std::string_view StationUsage =
+    "usage: quenfall-cli station FILE [--count N] [--report REPORT] [--emulate N]\n"
+    "                            [--emulate-fault FAULT[@K]]";
+constexpr std::size_t MaxEmulatedRadios = 64;
+// How often the bus and the runs are looked at: an arrival waits at most this long.
+constexpr std::chrono::milliseconds PollInterval{100};
+// The widths of the location and node columns, so that the lines of radios align as they come.
+constexpr std::size_t LocationWidth = 8;
+constexpr std::size_t NodeWidth = 8;
+
+int UsageError(std::string_view what) {
+    std::cerr << "quenfall-cli station: " << what << '\n' << StationUsage << '\n';
+    return 2;
+}
+
+std::optional<std::size_t> Count(std::string_view word) {
+    if (word.empty() || word.size() > 6 || word.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return static_cast<std::size_t>(std::stoul(std::string(word)));
+}
+
+std::uint16_t CheckValueOf(const Package& package) {
+    const auto& image = package.Image;
+    return static_cast<std::uint16_t>(image[image.size() - 2] << 8 | image[image.size() - 1]);
+}
+
+}  // namespace
+
+int StationCommand(const Arguments& args) {
+    std::optional<std::string> file;
+    std::optional<std::string> reportPath;
+    std::optional<std::size_t> count;
+    RadioRequest request;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--emulate") {
+            request.Emulate = true;
+            const std::optional<std::size_t> n = hasValue ? Count(args[i + 1]) : std::nullopt;
+            if (!n || *n < 1 || *n > MaxEmulatedRadios)
+                return UsageError("--emulate takes 1 to " + std::to_string(MaxEmulatedRadios) + " radios");
+            request.Radios = *n;
+            ++i;
+        } else if (a == "--count") {
+            count = hasValue ? Count(args[i + 1]) : std::nullopt;
+            if (!count || *count == 0) return UsageError("--count takes a number of radios from 1");
+            ++i;
+        } else if (a == "--emulate-fault") {
+            const std::optional<EmulationFault> fault = hasValue ? ReadEmulationFault(args[i + 1]) : std::nullopt;
+            if (!fault) return UsageError("--emulate-fault takes " + EmulationFaultNames() + ", each with @K for radio K only");
+            request.Faults.push_back(*fault);
+            ++i;
+        } else if (a == "--report") {
+            if (!hasValue) return UsageError("--report needs a file name");
+            reportPath = args[++i];
+        } else if (a.starts_with("-") && a != "-") {
+            return UsageError("unknown option " + a);
+        } else if (file) {
+            return UsageError("one file at a time");
+        } else {
+            file = a;
+        }
+    }
+    if (!file) {
+        std::cerr << StationUsage << '\n';
+        return 2;
+    }
+    if (!request.Faults.empty() && !request.Emulate) return UsageError("--emulate-fault needs --emulate");
+    for (const EmulationFault& f : request.Faults)
+        if (f.Radio > request.Radios)
+            return UsageError("--emulate-fault names radio " + std::to_string(f.Radio) + " of " +
+                              std::to_string(request.Radios));
+    // The emulated radios are all there is: the station ends once each has had its run.
+    if (request.Emulate && !count) count = request.Radios;
+
+    const LoadResult loaded = LoadPackage(PathFromArgument(*file));
+    if (loaded.Verdict != LoadVerdict::Accepted) {
+        std::cerr << loaded.Message << '\n';
+        return loaded.Verdict == LoadVerdict::Unreadable ? 2 : 1;
+    }
+    const std::shared_ptr<const Package> package = loaded.Accepted;
+    const std::u8string name = PathFromArgument(*file).filename().u8string();
+    const std::string packageName(name.begin(), name.end());
+
+    // The report's place is checked before any radio is touched.
+    std::ofstream report;
+    if (reportPath) {
+        report.open(PathFromArgument(*reportPath), std::ios::binary | std::ios::trunc);
+        if (!report) {
+            std::cerr << "quenfall-cli station: cannot write the report \"" << *reportPath << "\"\n";
+            return 2;
+        }
+    }
+
+    const std::unique_ptr<Radios> radios = ChooseRadios(request);
+    if (!radios->Reachable()) {
+        std::cerr << "quenfall-cli station: this system has no link to the radio; only --emulate works here\n";
+        return 1;
+    }
+    const std::unique_ptr<RadioSource> source = radios->Station(package->Selection);
+    Station station(*source, package);
+    HistoryRecorder history;
+    bool historyTold = false;
+    for (;;) {
+        const bool startNew = !count || station.Runs().size() < *count;
+        const Station::Changes changes = station.Poll(std::chrono::steady_clock::now(), startNew);
+        for (std::size_t index : changes.Ended) {
+            const RadioOutcome& outcome = *station.Runs()[index].Outcome;
+            PrintRadioLine(std::cout, outcome, LocationWidth, NodeWidth);
+            std::cout.flush();
+            const std::string notice = RecordRuns(history, {outcome}, *package, packageName, source->Emulated());
+            if (!notice.empty() && !historyTold) std::cerr << "quenfall-cli: " << notice << '\n';
+            historyTold = historyTold || !notice.empty();
+        }
+        // Emulated radios are seen off the bus, so that each one's return after its reset is
+        // seen too (and not run again).
+        if (count && station.EndedRuns() >= *count && !station.Running() && !source->NextChange()) break;
+        std::this_thread::sleep_for(PollInterval);
+    }
+
+    std::vector<RadioOutcome> outcomes;
+    for (const Station::Run& run : station.Runs())
+        if (run.Outcome) outcomes.push_back(*run.Outcome);
+    std::size_t completed = 0;
+    for (const RadioOutcome& o : outcomes) completed += o.Completed ? 1 : 0;
+    std::cout << UpgradedSummary(completed, outcomes.size()) << ".\n";
+    if (report.is_open()) {
+        report << CrateReportJson(outcomes, packageName, CheckValueOf(*package));
+        report.close();
+        if (!report) {
+            std::cerr << "quenfall-cli station: cannot write the report \"" << *reportPath << "\"\n";
+            return 2;
+        }
+    }
+    return completed == outcomes.size() ? 0 : 1;
+}
+
+}  // namespace quenfall::cli

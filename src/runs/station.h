@@ -1,0 +1,64 @@
+#pragma once
+// Station mode: every radio upgraded with one package as it is plugged in, each by a run of
+// its own (runs/radio_run.h), never twice in a row (runs/station_rule.h). Whoever holds the
+// station (quenfall-cli station, the shop window) calls Poll now and then, on one thread;
+// Poll never waits for a run.
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "package/package.h"
+#include "runs/radio_run.h"
+#include "runs/radio_source.h"
+#include "runs/station_rule.h"
+
+namespace quenfall {
+
+class Station {
+public:
+    // One radio's run, in the order the radios arrived.
+    struct Run {
+        RadioDrive Drive;                    // as the scan that started it found the radio
+        std::unique_ptr<RadioRun> Going;     // none once it has ended
+        std::optional<RadioOutcome> Outcome;  // once it has ended, judged by the source
+    };
+    struct Changes {
+        std::vector<std::size_t> Started;  // indices into Runs()
+        std::vector<std::size_t> Ended;
+    };
+
+    Station(RadioSource& radios, std::shared_ptr<const Package> package, FlashOptions options = {},
+            std::chrono::milliseconds restartWait = StationRestartWait);
+    // Waits for the runs still going on.
+    ~Station();
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    // Takes the outcome of every run that has ended (the source judges it and hears of it),
+    // then scans the bus and starts a run for each radio the rule lets through; with startNew
+    // false (the station has run as many radios as it was asked to) it only scans.
+    Changes Poll(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now(), bool startNew = true);
+    // Another run for the radio at location once it is on the bus (the next Poll).
+    bool Retry(const std::string& location) { return rule_.Retry(location); }
+
+    const std::vector<Run>& Runs() const { return runs_; }
+    bool Running() const;
+    std::size_t EndedRuns() const;
+    const StationRule& Rule() const { return rule_; }
+    const std::shared_ptr<const Package>& LoadedPackage() const { return package_; }
+
+private:
+    RadioSource& radios_;
+    std::shared_ptr<const Package> package_;
+    FlashOptions options_;
+    StationRule rule_;
+    std::vector<Run> runs_;
+};
+
+// The sightings of a scan, for the rule.
+std::vector<StationSighting> SightingsOf(const std::vector<RadioDrive>& drives);
+
+}  // namespace quenfall
