@@ -4,12 +4,6 @@
 
 namespace quenfall {
 
-std::vector<StationSighting> SightingsOf(const std::vector<RadioDrive>& drives) {
-    std::vector<StationSighting> sightings;
-    for (const RadioDrive& d : drives) sightings.push_back({d, {}});
-    return sightings;
-}
-
 Station::Station(RadioSource& radios, std::shared_ptr<const Package> package, FlashOptions options,
                  std::chrono::milliseconds restartWait)
     : radios_(radios), package_(std::move(package)), options_(options), rule_(restartWait) {}
@@ -44,7 +38,7 @@ Station::Changes Station::Poll(std::chrono::steady_clock::time_point now, bool s
     const std::vector<RadioDrive> drives = radios_.Drives();
     // A station that takes no more radios only lets its radios come and go.
     if (!startNew) return changes;
-    for (const RadioDrive& drive : rule_.Seen(SightingsOf(drives), now)) {
+    for (const RadioDrive& drive : rule_.Seen(drives, now)) {
         Run& run = runs_.emplace_back();
         run.Drive = drive;
         run.Going = std::make_unique<RadioRun>(package_, radios_.Bind(drive), options_);

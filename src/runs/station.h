@@ -58,7 +58,4 @@ private:
     std::vector<Run> runs_;
 };
 
-// The sightings of a scan, for the rule.
-std::vector<StationSighting> SightingsOf(const std::vector<RadioDrive>& drives);
-
 }  // namespace quenfall

@@ -20,8 +20,8 @@ bool StationRule::Running() const {
     return std::any_of(radios_.begin(), radios_.end(), [](const Radio& r) { return r.Now == State::Running; });
 }
 
-StationRule::Radio* StationRule::Find(const StationSighting& sighting, bool serialUsable, TimePoint now) {
-    const std::string location = StationLocation(sighting.Drive);
+StationRule::Radio* StationRule::Find(const RadioDrive& sighting, bool serialUsable, TimePoint now) {
+    const std::string location = StationLocation(sighting);
     // The latest radio known at this port: an earlier one there has been replaced.
     Radio* atPort = nullptr;
     for (Radio& r : radios_)
@@ -45,30 +45,30 @@ StationRule::Radio* StationRule::Find(const StationSighting& sighting, bool seri
     return atPort;
 }
 
-std::vector<RadioDrive> StationRule::Seen(const std::vector<StationSighting>& scan, TimePoint now) {
+std::vector<RadioDrive> StationRule::Seen(const std::vector<RadioDrive>& scan, TimePoint now) {
     std::vector<bool> listed(radios_.size(), false);
     std::vector<RadioDrive> start;
-    for (const StationSighting& s : scan) {
+    for (const RadioDrive& s : scan) {
         const bool serialUsable =
-            !s.Serial.empty() && std::count_if(scan.begin(), scan.end(), [&](const StationSighting& other) {
+            !s.Serial.empty() && std::count_if(scan.begin(), scan.end(), [&](const RadioDrive& other) {
                                      return other.Serial == s.Serial;
                                  }) == 1;
         Radio* radio = Find(s, serialUsable, now);
         if (!radio) {
-            radios_.push_back({StationLocation(s.Drive), serialUsable ? s.Serial : std::string(), State::Running, {}, 1});
+            radios_.push_back({StationLocation(s), serialUsable ? s.Serial : std::string(), State::Running, {}, 1});
             listed.push_back(true);
-            start.push_back(s.Drive);
+            start.push_back(s);
             continue;
         }
         listed[static_cast<std::size_t>(radio - radios_.data())] = true;
         if (radio->Now == State::Running) continue;
-        radio->Location = StationLocation(s.Drive);
+        radio->Location = StationLocation(s);
         if (serialUsable) radio->Serial = s.Serial;
         const bool again = radio->Now == State::Waiting || (radio->Now == State::Away && now - radio->Since > restartWait_);
         if (again) {
             radio->Now = State::Running;
             ++radio->Runs;
-            start.push_back(s.Drive);
+            start.push_back(s);
         } else {
             // Back within its restart wait (a reset), or never gone: the same radio, done.
             radio->Now = radio->Now == State::Away ? State::Done : radio->Now;

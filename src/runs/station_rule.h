@@ -29,12 +29,6 @@ namespace quenfall {
 // than that may be coming back.
 inline constexpr std::chrono::milliseconds StationRestartWait = TickInterval * RestartWaitTicks;
 
-// A radio as one scan lists it.
-struct StationSighting {
-    RadioDrive Drive;
-    std::string Serial;  // its USB serial; empty when it has none or the platform cannot tell
-};
-
 class StationRule {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -57,9 +51,10 @@ public:
 
     explicit StationRule(std::chrono::milliseconds restartWait = StationRestartWait) : restartWait_(restartWait) {}
 
-    // What one scan found on the bus at now. Returns the radios to upgrade now, in the
-    // scan's order; the rule counts each as Running from here.
-    std::vector<RadioDrive> Seen(const std::vector<StationSighting>& scan, TimePoint now);
+    // What one scan found on the bus at now (each drive's Serial empty where the system
+    // gives none). Returns the radios to upgrade now, in the scan's order; the rule counts
+    // each as Running from here.
+    std::vector<RadioDrive> Seen(const std::vector<RadioDrive>& scan, TimePoint now);
     // The run of the radio at location ended.
     void Ended(const std::string& location);
     // The user asks for another run of the radio at location: it starts at the next scan
@@ -74,13 +69,13 @@ public:
     static const char* StateName(State state);
 
 private:
-    Radio* Find(const StationSighting& sighting, bool serialUsable, TimePoint now);
+    Radio* Find(const RadioDrive& sighting, bool serialUsable, TimePoint now);
 
     std::chrono::milliseconds restartWait_;
     std::vector<Radio> radios_;
 };
 
-// The sighting's location: its port, or its node where the platform tells no port.
+// A drive's location for the rule: its port, or its node where the platform tells no port.
 std::string StationLocation(const RadioDrive& drive);
 
 }  // namespace quenfall

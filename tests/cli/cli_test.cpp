@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <string>
@@ -718,12 +719,18 @@ TEST_F(CliTest, StationUpgradesEachEmulatedRadioOnceAsItArrivesThoughEachComesBa
     // One record per run: the radios came back after their resets and were not run again.
     const std::vector<std::string> records = Lines(ReadText(history_));
     ASSERT_EQ(records.size(), 3u) << ReadText(history_);
+    std::set<std::string> serials;
     for (const std::string& record : records) {
         EXPECT_NE(record.find("\"completed\":true"), std::string::npos) << record;
         EXPECT_NE(record.find("\"package\":\"station.bin\""), std::string::npos) << record;
+        const std::size_t at = record.find("\"serial\":\"");
+        ASSERT_NE(at, std::string::npos) << record;
+        serials.insert(record.substr(at, record.find('"', at + 10) - at));
     }
+    EXPECT_EQ(serials.size(), 3u) << "three radios, none upgraded twice";
     // The report, one record per run in the order the radios arrived.
     const std::string json = ReadText(report);
+    EXPECT_NE(json.find("\"serial\":\"EMULATED-0003\",\"emulated\":true"), std::string::npos) << json;
     const std::size_t first = json.find("{\"location\":\"1-1.1\"");
     const std::size_t second = json.find("{\"location\":\"1-1.2\"");
     const std::size_t third = json.find("{\"location\":\"1-1.3\"");

@@ -16,8 +16,8 @@ using namespace std::chrono_literals;
 using TimePoint = StationRule::TimePoint;
 using State = StationRule::State;
 
-StationSighting At(const std::string& location, const std::string& serial = {}) {
-    return {RadioDrive{"/dev/sd?", location, "STM     ", "microSD Flash   "}, serial};
+RadioDrive At(const std::string& location, const std::string& serial = {}) {
+    return {"/dev/sd?", location, "STM     ", "microSD Flash   ", serial};
 }
 
 std::vector<std::string> LocationsOf(const std::vector<RadioDrive>& drives) {
@@ -178,7 +178,7 @@ void BringAHundredRadios(bool serials, unsigned seed) {
                 bring(r.Port, *r.Unplugged + (serials ? ms(0, 3000) : StationRestartWait + ms(200, 3000)));
             }
         }
-        std::vector<StationSighting> scan;
+        std::vector<RadioDrive> scan;
         std::map<std::string, std::size_t> byPort;
         for (std::size_t i = 0; i < hub.Radios.size(); ++i) {
             const Hub::Radio& r = hub.Radios[i];

@@ -69,6 +69,7 @@ TEST(Station, RadiosBroughtOneAfterAnotherAreEachUpgradedOnceThoughEachComesBack
         EXPECT_EQ(radios.Crate().NodesOf(i).size(), 4u);
         ASSERT_EQ(station.Rule().Radios().size(), 3u);
         EXPECT_EQ(station.Rule().Radios()[i].Runs, 1u);
+        EXPECT_EQ(station.Rule().Radios()[i].Serial, EmulatedCrate::PortSerial(i)) << "known by its serial too";
         EXPECT_EQ(station.Rule().Radios()[i].Now, StationRule::State::Away);
     }
 }
