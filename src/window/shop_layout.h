@@ -71,7 +71,7 @@ inline constexpr std::array<ShopColumnSpec, ShopColumnCount> ShopColumns = {{
     {ShopColumn::Node, NodeHeading, 80, ShopCell::Text},           // "/dev/sdb"
     {ShopColumn::Status, StatusHeading, 0, ShopCell::Text},
     {ShopColumn::Progress, ProgressHeading, 110, ShopCell::ProgressBar},
-    {ShopColumn::Elapsed, ElapsedHeading, 50, ShopCell::Text},     // "1:02:03"
+    {ShopColumn::Elapsed, ElapsedHeading, 100, ShopCell::Text},    // "100%, 1:02:03", "45%, 0:12 left"
     {ShopColumn::Outcome, OutcomeHeading, 60, ShopCell::OutcomeIcon},  // wide enough for its heading
 }};
 
@@ -81,7 +81,7 @@ inline constexpr int StretchingColumnLeastWidth = 120;
 // The window's size at 96 dots per inch as it opens, and the least it may be made.
 inline constexpr int ShopOpenWidth = 860;
 inline constexpr int ShopOpenHeight = 420;
-inline constexpr int ShopLeastWidth = 560;
+inline constexpr int ShopLeastWidth = 620;
 inline constexpr int ShopLeastHeight = 260;
 
 constexpr const ShopControlSpec& ShopControlOf(ShopControl control) {

@@ -19,6 +19,24 @@ std::u16string ElapsedText(std::chrono::steady_clock::duration elapsed) {
     return Utf16(text);
 }
 
+std::u16string RowTimeText(const RunProgress& progress, bool ended, std::chrono::steady_clock::duration elapsed) {
+    std::u16string text = Utf16(std::to_string(progress.Percent) + "%, ");
+    if (ended) return text + ElapsedText(elapsed);
+    char left[16];
+    FormatTimeLeft(SecondsLeft(progress), left);
+    return text + Utf16(left) + u" left";
+}
+
+std::u16string RunsGoingOnText(std::size_t done, std::size_t running, std::chrono::milliseconds left) {
+    char time[16];
+    FormatTimeLeft(SecondsLeft(RunProgress{RunPhase::Uploading, 0, 0, 0, left}), time);
+    return Utf16(std::to_string(done) + " of " + std::to_string(running) + " done, about " + time + " left");
+}
+
+std::string_view RowStatusText(std::string_view status, RunPhase phase) {
+    return phase == RunPhase::RadioRestarting ? std::string_view("Radio restarting, do not unplug") : status;
+}
+
 std::u16string PackageVerdictText(const Package& package) {
     const auto& image = package.Image;
     // The loader has checked the file's last two bytes: the check value, high byte first.

@@ -6,11 +6,23 @@
 #include <string>
 
 #include "package/package.h"
+#include "upgrade/time_left.h"
 
 namespace quenfall::window {
 
 // "0:42", "12:05", "1:02:03": whole seconds, rounded down.
 std::u16string ElapsedText(std::chrono::steady_clock::duration elapsed);
+
+// A row's time cell: while its run goes on "45%, 0:12 left", once it has ended its
+// percentage and how long it took, "100%, 0:20".
+std::u16string RowTimeText(const RunProgress& progress, bool ended, std::chrono::steady_clock::duration elapsed);
+
+// The summary line while runs go on: "2 of 4 done, about 0:40 left".
+std::u16string RunsGoingOnText(std::size_t done, std::size_t running, std::chrono::milliseconds left);
+
+// What a row's status says while its run goes on: the run's own text, except while the radio
+// restarts, when the device watch's texts would say it is gone or back while nothing moves.
+std::string_view RowStatusText(std::string_view status, RunPhase phase);
 
 // What an accepted package holds, in one line: model code, sections, blocks, check value,
 // SHA-256.

@@ -106,19 +106,29 @@ void ShopWindow::Refresh() {
             RunsEnded();
             return;
         }
+        std::size_t running = 0, done = 0;
+        std::chrono::milliseconds left{0};
         for (std::size_t i = 0; i < rows_.size(); ++i) {
             RowState& row = rows_[i];
             if (!row.Run) continue;
             const RunSnapshot snapshot = row.Run->Snapshot();
+            ++running;
+            if (snapshot.Ended) {
+                ++done;
+            } else {
+                // The runs go on side by side: the crate is done when the slowest is.
+                left = std::max(left, snapshot.Progress.Left);
+            }
             ShopRowView view = row.Shown;
-            view.Status = Utf16(snapshot.Status);
+            view.Status = Utf16(snapshot.Ended ? snapshot.Status : RowStatusText(snapshot.Status, snapshot.Progress.Phase));
             // A restarted radio may be back under another name; the row follows it.
             if (!snapshot.Node.empty()) view.Node = Utf16(snapshot.Node);
             view.ProgressWidth = BarWidth(snapshot.Status, snapshot.ProgressWidth);
-            view.Elapsed = ElapsedText(snapshot.Elapsed);
+            view.Elapsed = RowTimeText(snapshot.Progress, snapshot.Ended, snapshot.Elapsed);
             view.Outcome = !snapshot.Ended ? RowOutcome::None : snapshot.Completed ? RowOutcome::Success : RowOutcome::Failure;
             UpdateRow(i, std::move(view));
         }
+        SetSummary(RunsGoingOnText(done, running, left));
     });
 }
 
@@ -149,6 +159,7 @@ void ShopWindow::ShowTexts() {
     face_.SetText(ShopControl::PackageEdit, u"");
     face_.SetText(ShopControl::SelectButton, ShopSelectButtonText);
     face_.SetText(ShopControl::PackageVerdict, NoPackageText);
+    summary_.clear();
     face_.SetText(ShopControl::Summary, u"");
     face_.SetText(ShopControl::UpgradeAllButton, UpgradeAllButtonText);
     face_.SetText(ShopControl::RetryFailedButton, RetryFailedButtonText);
@@ -179,15 +190,19 @@ void ShopWindow::Load(const ChosenFile& file) {
         if (MayUpgradeAll()) face_.SetFocus(ShopControl::UpgradeAllButton);
         break;
     }
-    case LoadVerdict::Refused:
-        // As the main window: the refusal in a box, and no package any more.
+    case LoadVerdict::Refused: {
+        // As the main window, no package any more and the refusal in a box; unlike it, the
+        // refused file's name stays in sight beside the reason, for the technician to see
+        // which file and why.
         package_.reset();
         packageName_.clear();
         face_.SetText(ShopControl::PackageEdit, u"");
-        face_.SetText(ShopControl::PackageVerdict, Utf16(result.Message));
+        const std::u16string refused = file.Path.filename().u16string() + u": " + Utf16(RefusalText(result));
+        face_.SetText(ShopControl::PackageVerdict, refused);
         UpdateControls();
-        face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(result.Message));
+        face_.ShowBox(BoxIcon::None, applicationTitle_, refused);
         break;
+    }
     case LoadVerdict::Unreadable:
         // Nothing was read: the package loaded before, if any, stays.
         ShowDefaultError(Utf16(result.Message));
@@ -231,7 +246,7 @@ void ShopWindow::StartRuns(bool failedOnly) {
         ShopRowView view = row.Shown;
         view.Status.clear();
         view.ProgressWidth = 0;
-        view.Elapsed = ElapsedText({});
+        view.Elapsed = RowTimeText({}, false, {});
         view.Outcome = RowOutcome::None;
         UpdateRow(i, std::move(view));
     }
@@ -264,7 +279,9 @@ void ShopWindow::RunsEnded() {
         }
         view.Status = Utf16(outcome.Completed || outcome.Outcome.empty() ? last.Status : outcome.Outcome);
         view.ProgressWidth = outcome.Completed ? ProgressFullWidth : last.ProgressWidth;
-        view.Elapsed = ElapsedText(last.Elapsed);
+        RunProgress progress = last.Progress;
+        if (outcome.Completed) progress.Percent = 100;
+        view.Elapsed = RowTimeText(progress, true, last.Elapsed);
         view.Outcome = outcome.Completed ? RowOutcome::Success : RowOutcome::Failure;
         UpdateRow(ran[k], std::move(view));
     }
@@ -333,7 +350,14 @@ void ShopWindow::UpdateControls() {
         anyOutcome = true;
         if (row.Outcome->Completed) ++completed;
     }
-    face_.SetText(ShopControl::Summary, anyOutcome ? Utf16(UpgradedSummary(completed, rows_.size())) : u"");
+    if (running) return;  // Refresh tells how the runs go
+    SetSummary(anyOutcome ? Utf16(UpgradedSummary(completed, rows_.size())) : u"");
+}
+
+void ShopWindow::SetSummary(std::u16string text) {
+    if (text == summary_) return;
+    summary_ = std::move(text);
+    face_.SetText(ShopControl::Summary, summary_);
 }
 
 }  // namespace quenfall::window

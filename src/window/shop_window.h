@@ -83,6 +83,7 @@ private:
     void ListRadios(bool keepFailed = false);
     void UpdateRow(std::size_t index, ShopRowView view);
     void UpdateControls();
+    void SetSummary(std::u16string text);
     void ShowDefaultError(std::u16string_view message);
     bool MayUpgradeAll() const;
     bool MayRetryFailed() const;
@@ -96,6 +97,7 @@ private:
     std::shared_ptr<const Package> package_;
     std::string packageName_;
     std::vector<RowState> rows_;
+    std::u16string summary_;
     bool shown_ = false;
     bool refreshOn_ = false;
     bool errorBoxOpen_ = false;
