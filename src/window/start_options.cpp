@@ -1,5 +1,8 @@
 #include "window/start_options.h"
 
+#include "protocol/key_tables.h"
+#include "window/window_texts.h"
+
 namespace quenfall::window {
 
 namespace {
@@ -48,18 +51,45 @@ StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
             options.Shop = true;
         } else if (word == u"--station") {
             options.Station = true;
-        } else if (word == u"--emulate-fault" && i + 1 < arguments.size()) {
-            options.EmulationFaults.push_back(arguments[++i]);
+        } else if (word == u"--emulate-fault" || word == u"--screenshot") {
+            if (i + 1 >= arguments.size()) {
+                options.Error = Utf8(word) + (word == u"--screenshot" ? " needs a file name" : " needs a fault");
+                return options;
+            }
+            (word == u"--screenshot" ? options.ScreenshotFile
+                                     : options.EmulationFaults.emplace_back()) = arguments[++i];
         } else if (word == u"--exit-when-shown") {
             options.ExitWhenShown = true;
-        } else if (word == u"--screenshot" && i + 1 < arguments.size()) {
-            options.ScreenshotFile = arguments[++i];
-        } else if (!word.empty() && word.front() != u'-' && !packageGiven) {
+        } else if (word == u"--help" || word == u"-h") {
+            options.Help = true;
+        } else if (word == u"--version") {
+            options.Version = true;
+        } else if (word.size() > 1 && word.front() == u'-') {
+            options.Error = "unknown option " + Utf8(word);
+            return options;
+        } else if (!word.empty() && !packageGiven) {
             options.PackageFile = word;
             packageGiven = true;
         }
     }
     return options;
+}
+
+std::string StartUsage() {
+    return "usage: quenfall [--shop [--station]] [--emulate [N]] [--emulate-fault FAULT[@K]] [PACKAGE]\n"
+           "       quenfall --help | --version\n"
+           "  --shop             the shop window: a crate of radios, one row each\n"
+           "  --station          with --shop: each radio upgraded as it is plugged in\n"
+           "  --emulate [N]      emulated radios instead of real ones (N for the shop window)\n"
+           "  --emulate-fault FAULT[@K]  emulated radio K, or every one, fails for practice\n"
+           "  PACKAGE            loaded as the window is first shown\n"
+           "  --screenshot FILE  save the window as first painted to FILE, then exit\n"
+           "  --exit-when-shown  print \"shown\" once the window is painted, then exit\n";
+}
+
+std::string StartVersion() {
+    return std::string("quenfall ") + QUENFALL_VERSION + "\nkey set: " + std::string(KeySetName()) +
+           " (fingerprint " + std::string(KeySetFingerprint()) + ")\n";
 }
 
 }  // namespace quenfall::window

@@ -18,9 +18,13 @@
 //   --exit-when-shown    print "shown" once the window has been painted, then exit
 //   --screenshot FILE    save the window as it was first painted to FILE, then exit
 //                        (where the face can take a picture of itself)
+//   --help, --version    print the usage or the version and exit, with no window and no
+//                        display needed
 //
-// Any other option is passed over, as the window has no command line of its own to
-// complain about; of several words that are not options, the first is the package.
+// Any other option, or an option without the value it needs, is a usage error: the entry
+// prints it with the usage and exits with status 2 before any window exists, so that a
+// mistyped --emulate never starts against a real radio. Of several words that are not
+// options, the first is the package.
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -44,6 +48,9 @@ struct StartOptions {
     std::u16string PackageFile;      // empty: none
     bool ExitWhenShown = false;
     std::u16string ScreenshotFile;  // empty: no picture
+    bool Help = false;
+    bool Version = false;
+    std::string Error;  // a usage error, naming the option; empty when there is none
 
     bool ExitsWhenShown() const { return ExitWhenShown || !ScreenshotFile.empty(); }
 };
@@ -55,6 +62,11 @@ inline constexpr char EmulateVariable[] = "QUENFALL_EMULATE";
 // EmulateVariable, nothing when it is not set.
 StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
                               std::optional<std::u16string_view> emulateVariable);
+
+// What --help prints, and what a usage error is followed by; ends in '\n'.
+std::string StartUsage();
+// What --version prints: the program's version and its key set; ends in '\n'.
+std::string StartVersion();
 
 // The package of the command line as the package dialog would have handed it over: the
 // whole path, relative to the folder the program was started in. None when none was given.

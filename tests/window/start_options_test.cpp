@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "window/start_options.h"
+#include "window/window_texts.h"
 
 using namespace quenfall::window;
 
@@ -29,10 +30,24 @@ TEST(StartOptions, CommandLineAndEnvironment) {
     const StartOptions shot = Read({u"--screenshot", u"a.png"});
     EXPECT_FALSE(shot.ExitWhenShown);
     EXPECT_TRUE(shot.ExitsWhenShown());
-    // --screenshot without its file, unknown options and the option's value as a word of its
-    // own are passed over.
+    // --screenshot without its file and unknown options are usage errors naming the option,
+    // so that a mistyped option never starts the window against a real radio; a word that
+    // is no option is the package.
     EXPECT_TRUE(Read({u"--screenshot"}).ScreenshotFile.empty());
-    EXPECT_FALSE(Read({u"--frobnicate", u"emulate", u"-emulate", u"--EMULATE"}).Emulate);
+    EXPECT_EQ(Read({u"--screenshot"}).Error, "--screenshot needs a file name");
+    EXPECT_EQ(Read({u"--shop", u"--emulate-fault"}).Error, "--emulate-fault needs a fault");
+    for (const char16_t* typo : {u"--frobnicate", u"-emulate", u"--EMULATE", u"--emualte"}) {
+        const StartOptions wrong = Read({u"emulate", std::u16string(typo)});
+        EXPECT_FALSE(wrong.Emulate);
+        EXPECT_EQ(wrong.Error, "unknown option " + Utf8(typo));
+    }
+    EXPECT_EQ(Read({u"emulate"}).PackageFile, u"emulate");
+    EXPECT_TRUE(Read({u"emulate"}).Error.empty());
+    EXPECT_TRUE(Read({u"--help"}).Help);
+    EXPECT_TRUE(Read({u"-h"}).Help);
+    EXPECT_TRUE(Read({u"--version"}).Version);
+    EXPECT_NE(StartUsage().find("--emulate [N]"), std::string::npos);
+    EXPECT_EQ(StartVersion().rfind("quenfall ", 0), 0u);
     // The file after --screenshot is not read as an option.
     const StartOptions fileNamedLikeAnOption = Read({u"--screenshot", u"--emulate"});
     EXPECT_EQ(fileNamedLikeAnOption.ScreenshotFile, u"--emulate");

@@ -5,7 +5,10 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <string_view>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -21,10 +24,25 @@
 
 namespace {
 
-quenfall::window::StartOptions ReadOptions() {
+// Qt's own options, which QApplication takes off the command line: with a value, and without.
+constexpr std::string_view QtValueOptions[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
+                                               "-qwindowgeometry", "-qwindowtitle", "-qwindowicon", "-style",
+                                               "-stylesheet", "-session", "-display", "-geometry", "-title"};
+constexpr std::string_view QtFlagOptions[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+
+// Read before the application exists, so that --help, --version and a usage error need no
+// display: the words as the system passed them, less Qt's own options.
+quenfall::window::StartOptions ReadOptions(int argc, char** argv) {
     std::vector<std::u16string> arguments;
-    const QStringList all = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < all.size(); ++i) arguments.push_back(all[i].toStdU16String());
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (std::find(std::begin(QtFlagOptions), std::end(QtFlagOptions), word) != std::end(QtFlagOptions)) continue;
+        if (std::find(std::begin(QtValueOptions), std::end(QtValueOptions), word) != std::end(QtValueOptions)) {
+            ++i;
+            continue;
+        }
+        arguments.push_back(QString::fromLocal8Bit(argv[i]).toStdU16String());
+    }
     std::optional<std::u16string> emulate;
     using quenfall::window::EmulateVariable;
     if (qEnvironmentVariableIsSet(EmulateVariable)) emulate = qEnvironmentVariable(EmulateVariable).toStdU16String();
@@ -64,10 +82,10 @@ int RunShop(QApplication& application, quenfall::ui::DesktopServices& desktop,
     return 0;
 }
 
-int Run(QApplication& application, quenfall::ui::DesktopServices& desktop, const QString& title) {
+int Run(QApplication& application, quenfall::ui::DesktopServices& desktop, const QString& title,
+        const quenfall::window::StartOptions& options) {
     using namespace quenfall;
     using namespace quenfall::ui;
-    const window::StartOptions options = ReadOptions();
     if (options.Shop) return RunShop(application, desktop, options, title);
 
     QObject loop;
@@ -95,6 +113,16 @@ int Run(QApplication& application, quenfall::ui::DesktopServices& desktop, const
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const quenfall::window::StartOptions options = ReadOptions(argc, argv);
+    if (!options.Error.empty()) {
+        std::fprintf(stderr, "quenfall: %s\n%s", options.Error.c_str(), quenfall::window::StartUsage().c_str());
+        return 2;
+    }
+    if (options.Help || options.Version) {
+        const std::string text = options.Help ? quenfall::window::StartUsage() : quenfall::window::StartVersion();
+        std::fputs(text.c_str(), stdout);
+        return 0;
+    }
     QApplication application(argc, argv);
     QApplication::setWindowIcon(quenfall::ui::ApplicationIcon());
     // Ties the window to the installed desktop entry (taskbar grouping, Wayland app id).
@@ -103,7 +131,7 @@ int main(int argc, char* argv[]) {
     const QString title =
         quenfall::ui::ApplicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     try {
-        return Run(application, desktop, title);
+        return Run(application, desktop, title, options);
     } catch (const std::exception& error) {
         desktop.MessageBox(nullptr, quenfall::ui::BoxIcon::Error, title,
                            quenfall::ui::DefaultErrorText(QString::fromUtf8(error.what())));

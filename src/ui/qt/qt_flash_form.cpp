@@ -302,7 +302,11 @@ void TFlashForm::SetHandCursor(bool hand) {
 void TFlashForm::OpenAddress(std::u16string_view address) { desktop_.OpenUrl(QUrl(ToQString(address))); }
 
 void TFlashForm::PaintNow() {
-    if (isVisible()) repaint();
+    if (!isVisible()) return;
+    // Every control as it is now, the icon just shown included, painted and handed to the
+    // window system before the thread blocks: nothing is handled during the pause.
+    repaint();
+    QGuiApplication::sync();
 }
 
 }  // namespace quenfall::ui

@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <string>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -44,6 +45,26 @@ quenfall::window::StartOptions ReadOptions() {
     return quenfall::window::ReadStartOptions(arguments, emulate);
 }
 
+// Text for whoever started the program: its standard output or error when they lead
+// somewhere (a pipe, a file), else the console it was started from, else a box.
+void Tell(const std::string& text, bool error) {
+    HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    const bool attached = (out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS);
+    if (attached) {
+        out = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                          nullptr);
+    }
+    DWORD written = 0;
+    if (out != nullptr && out != INVALID_HANDLE_VALUE &&
+        WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+        if (attached) CloseHandle(out);
+        return;
+    }
+    const std::wstring title = quenfall::ui::ToWide(quenfall::ui::ProgramTitle());
+    MessageBoxW(nullptr, quenfall::ui::ToWide(quenfall::window::Utf16(text)).c_str(), title.c_str(),
+                MB_OK | MB_TASKMODAL | (error ? MB_ICONERROR : 0));
+}
+
 void RunShop(const quenfall::window::StartOptions& options) {
     using namespace quenfall;
     ui::Win32ShopForm::Options formOptions;
@@ -63,9 +84,8 @@ void RunShop(const quenfall::window::StartOptions& options) {
     form.RunMessageLoop();
 }
 
-void Run() {
+void Run(const quenfall::window::StartOptions& options) {
     using namespace quenfall;
-    const window::StartOptions options = ReadOptions();
     if (options.Shop) {
         RunShop(options);
         return;
@@ -103,8 +123,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     quenfall::ui::PreloadLazySystemLibraries();
     quenfall::ui::GdiplusSession gdiplus;
     const std::wstring title = quenfall::ui::ToWide(quenfall::ui::ProgramTitle());
+    // Before any window: --help, --version and a usage error open none.
+    const quenfall::window::StartOptions options = ReadOptions();
+    if (!options.Error.empty()) {
+        Tell("quenfall: " + options.Error + "\n" + quenfall::window::StartUsage(), true);
+        return 2;
+    }
+    if (options.Help || options.Version) {
+        Tell(options.Help ? quenfall::window::StartUsage() : quenfall::window::StartVersion(), false);
+        return 0;
+    }
     try {
-        Run();
+        Run(options);
     } catch (const std::exception& error) {
         // The default error display, with nothing to own it.
         const std::u16string text = quenfall::window::DefaultErrorText(quenfall::window::Utf16(error.what()));

@@ -270,6 +270,11 @@ void Win32FlashForm::OpenAddress(std::u16string_view address) {
     ShellExecuteW(nullptr, L"open", ToWide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void Win32FlashForm::PaintNow() { RedrawWindow(window_handle_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+// The whole window and every control, not only what was already marked for painting: an icon
+// just shown is drawn whole before the thread blocks.
+void Win32FlashForm::PaintNow() {
+    RedrawWindow(window_handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
+}
 
 }  // namespace quenfall::ui
