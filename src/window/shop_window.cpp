@@ -190,19 +190,15 @@ void ShopWindow::Load(const ChosenFile& file) {
         if (MayUpgradeAll()) face_.SetFocus(ShopControl::UpgradeAllButton);
         break;
     }
-    case LoadVerdict::Refused: {
-        // As the main window, no package any more and the refusal in a box; unlike it, the
-        // refused file's name stays in sight beside the reason, for the technician to see
-        // which file and why.
+    case LoadVerdict::Refused:
+        // As the main window: the refusal in a box, and no package any more.
         package_.reset();
         packageName_.clear();
         face_.SetText(ShopControl::PackageEdit, u"");
-        const std::u16string refused = file.Path.filename().u16string() + u": " + Utf16(RefusalText(result));
-        face_.SetText(ShopControl::PackageVerdict, refused);
+        face_.SetText(ShopControl::PackageVerdict, Utf16(result.Message));
         UpdateControls();
-        face_.ShowBox(BoxIcon::None, applicationTitle_, refused);
+        face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(result.Message));
         break;
-    }
     case LoadVerdict::Unreadable:
         // Nothing was read: the package loaded before, if any, stays.
         ShowDefaultError(Utf16(result.Message));
