@@ -7,24 +7,9 @@
 
 namespace quenfall {
 
-namespace {
-
-// "sda" .. "sdz", "sdaa" .. : the disk driver's names by index.
-std::string DiskName(std::size_t index) {
-    std::string letters;
-    std::size_t n = index + 1;
-    while (n > 0) {
-        --n;
-        letters.insert(letters.begin(), static_cast<char>('a' + n % 26));
-        n /= 26;
-    }
-    return "/dev/sd" + letters;
-}
-
-}  // namespace
-
 struct EmulatedCrate::State {
     std::mutex Lock;  // held for every call into a radio
+    DiskNaming DiskName;
     std::vector<std::unique_ptr<EmulatedRadio>> Radios;
     std::vector<std::optional<std::size_t>> NameIndex;  // per radio; none while away
     std::vector<std::vector<std::string>> Names;         // per radio, every name it had
@@ -140,14 +125,16 @@ private:
 
 }  // namespace
 
-EmulatedCrate::EmulatedCrate(std::vector<EmulatedRadioConfig> radios) : state_(std::make_shared<State>()) {
+EmulatedCrate::EmulatedCrate(std::vector<EmulatedRadioConfig> radios, DiskNaming naming)
+    : state_(std::make_shared<State>()) {
     const std::size_t n = radios.size();
+    state_->DiskName = std::move(naming);
     state_->NameIndex.resize(n);
     state_->Names.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         state_->Radios.push_back(std::make_unique<EmulatedRadio>(std::move(radios[i])));
         state_->NameIndex[i] = i;
-        state_->Names[i].push_back(DiskName(i));
+        state_->Names[i].push_back(state_->DiskName(i));
         // The radio outlives no call of its own; the state outlives the radios.
         State* state = state_.get();
         state_->Radios[i]->SetPresenceCallback([state, i](bool present) { state->PresenceChanged(i, present); });

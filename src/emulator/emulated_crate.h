@@ -4,8 +4,9 @@
 //
 // Radio i hangs from hub port i + 1, location "1-1.<i+1>", and carries the USB serial
 // "EMULATED-000<i+1>": the same radio in every run, so that the history can follow it, and
-// never one a real radio could have. Device names are handed out as
-// the kernel's disk driver does, the lowest free name first ("/dev/sda", "/dev/sdb", ...):
+// never one a real radio could have. Device names are handed out as the system names
+// removable disks, the lowest free name first (by default Linux's "/dev/sda", "/dev/sdb",
+// ...; Windows' "\\.\E:", "\\.\F:", ...):
 // a radio that restarts into boot mode gives its name up and comes back under the lowest
 // name free at that moment, which may be one another radio had before. Only the location
 // tells the radios apart across their restarts.
@@ -20,12 +21,15 @@
 
 #include "emulator/emulated_radio.h"
 #include "platform/drive_list_link.h"
+#include "platform/removable_disk_names.h"
 
 namespace quenfall {
 
 class EmulatedCrate {
 public:
-    explicit EmulatedCrate(std::vector<EmulatedRadioConfig> radios);
+    // naming: the name of the index-th disk present.
+    using DiskNaming = std::function<std::string(std::size_t)>;
+    explicit EmulatedCrate(std::vector<EmulatedRadioConfig> radios, DiskNaming naming = KernelDiskName);
     ~EmulatedCrate();
     EmulatedCrate(const EmulatedCrate&) = delete;
     EmulatedCrate& operator=(const EmulatedCrate&) = delete;

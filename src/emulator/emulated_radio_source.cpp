@@ -15,11 +15,11 @@ EmulatedRadioConfig EmulatedCrateRadio(std::size_t index, std::size_t count, con
 namespace {
 
 std::unique_ptr<EmulatedCrate> MakeCrate(std::size_t count, const ProfileSelection& model,
-                                         const std::vector<Misbehaviour>& faults) {
+                                         const std::vector<Misbehaviour>& faults, const EmulatedCrate::DiskNaming& naming) {
     std::vector<EmulatedRadioConfig> configs;
     for (std::size_t i = 0; i < count; ++i)
         configs.push_back(EmulatedCrateRadio(i, count, model, i < faults.size() ? faults[i] : Misbehaviour{}));
-    return std::make_unique<EmulatedCrate>(std::move(configs));
+    return std::make_unique<EmulatedCrate>(std::move(configs), naming);
 }
 
 bool SameModel(const ProfileSelection& a, const ProfileSelection& b) {
@@ -33,12 +33,13 @@ struct EmulatedRadioSource::Shape {
     std::size_t Count = 0;
     ProfileSelection Model;
     std::vector<Misbehaviour> Faults;
+    EmulatedCrate::DiskNaming Naming;
 };
 
 EmulatedRadioSource::EmulatedRadioSource(std::size_t radios, const ProfileSelection& model,
-                                         std::vector<Misbehaviour> faults)
-    : crate_(MakeCrate(radios, model, faults)),
-      shape_(std::make_unique<Shape>(Shape{radios, model, std::move(faults)})) {}
+                                         std::vector<Misbehaviour> faults, EmulatedCrate::DiskNaming naming)
+    : crate_(MakeCrate(radios, model, faults, naming)),
+      shape_(std::make_unique<Shape>(Shape{radios, model, std::move(faults), std::move(naming)})) {}
 
 EmulatedRadioSource::EmulatedRadioSource(std::unique_ptr<EmulatedCrate> crate) : crate_(std::move(crate)) {}
 
@@ -59,7 +60,7 @@ void EmulatedRadioSource::Adopt(const Package& package) {
     // the main window's emulated radio does.
     if (!shape_ || SameModel(shape_->Model, package.Selection)) return;
     shape_->Model = package.Selection;
-    crate_ = MakeCrate(shape_->Count, shape_->Model, shape_->Faults);
+    crate_ = MakeCrate(shape_->Count, shape_->Model, shape_->Faults, shape_->Naming);
 }
 
 std::vector<RadioVerdict> EmulatedRadioSource::Judge(std::vector<RadioOutcome>& outcomes, const Package& package) {

@@ -20,8 +20,10 @@ inline constexpr std::chrono::milliseconds EmulatedRestartSpread{100};
 class EmulatedRadioSource final : public RadioSource {
 public:
     // radios: how many; model: the package whose model they are until Adopt; faults: of
-    // radio i at i, the radios beyond them behave.
-    EmulatedRadioSource(std::size_t radios, const ProfileSelection& model, std::vector<Misbehaviour> faults = {});
+    // radio i at i, the radios beyond them behave; naming: the system's names of removable
+    // disks.
+    EmulatedRadioSource(std::size_t radios, const ProfileSelection& model, std::vector<Misbehaviour> faults = {},
+                        EmulatedCrate::DiskNaming naming = KernelDiskName);
     // A crate made by the caller (tests shape each radio).
     explicit EmulatedRadioSource(std::unique_ptr<EmulatedCrate> crate);
     ~EmulatedRadioSource() override;

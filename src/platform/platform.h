@@ -38,6 +38,10 @@ public:
 // radio support (then only the emulated radio can be used, and the front ends say so).
 std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink();
 
+// The name this system gives the index-th removable disk present (removable_disk_names.h):
+// the emulated crate's radios are named so. Pure, any thread. Mandatory.
+std::string RemovableDiskName(std::size_t index);
+
 // What a front end says when MakePlatformDeviceLink gives null.
 inline constexpr std::string_view NoRadioSupportText =
     "this build has no radio support on this system; only --emulate works";

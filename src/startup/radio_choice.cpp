@@ -185,7 +185,7 @@ public:
     RadioPreflight Preflight() override {
         RadioPreflight preflight;
         preflight.Result = PreflightCheck::Passed;
-        EmulatedCrate crate{std::vector<EmulatedRadioConfig>(count_)};
+        EmulatedCrate crate{std::vector<EmulatedRadioConfig>(count_), RemovableDiskName};
         preflight.Drives = crate.Drives();
         return preflight;
     }
@@ -193,7 +193,7 @@ public:
         return std::make_unique<EmulatedSingleRadio>(package, faults_.empty() ? Misbehaviour{} : faults_.front());
     }
     std::unique_ptr<RadioSource> Crate(const ProfileSelection& model) override {
-        return std::make_unique<EmulatedRadioSource>(count_, model, faults_);
+        return std::make_unique<EmulatedRadioSource>(count_, model, faults_, RemovableDiskName);
     }
     std::unique_ptr<RadioSource> Station(const ProfileSelection& model) override {
         return std::make_unique<EmulatedStationSource>(count_, model, faults_);

@@ -23,6 +23,7 @@
 
 #include "package/check_value.h"
 #include "package/package_digest.h"
+#include "platform/platform.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "protocol/command_frame.h"
@@ -40,6 +41,26 @@ namespace quenfall {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The emulated crate's radios carry the names this system gives removable disks: "/dev/sda"
+// on Linux, "\\.\E:" on Windows.
+std::string Disk(std::size_t index) { return RemovableDiskName(index); }
+// What every such name begins with: "/dev/sd", "\\.\".
+std::string DiskNamePrefix() {
+    const std::string first = Disk(0), second = Disk(1);
+    std::size_t n = 0;
+    while (n < first.size() && n < second.size() && first[n] == second[n]) ++n;
+    return first.substr(0, n);
+}
+// The same name inside a JSON string.
+std::string JsonDisk(std::size_t index) {
+    std::string escaped;
+    for (char c : Disk(index)) {
+        if (c == '\\') escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
 
 struct CliRun {
     int Exit = -1;
@@ -623,14 +644,14 @@ TEST_F(CliTest, FlashAllUpgradesEveryRadioOfACrateFollowingEachByLocationAndRepo
     // The radios came back in reverse order: the first and the last traded device names.
     EXPECT_EQ(LinesOf(r.Out, "1-1.1: emulated radio: "),
               std::vector<std::string>{"7 blocks in 2 sections received; every section matches the package; "
-                                       "device names /dev/sda then /dev/sdc."});
+                                       "device names " + Disk(0) + " then " + Disk(2) + "."});
     EXPECT_EQ(LinesOf(r.Out, "1-1.3: emulated radio: "),
               std::vector<std::string>{"7 blocks in 2 sections received; every section matches the package; "
-                                       "device names /dev/sdc then /dev/sda."});
+                                       "device names " + Disk(2) + " then " + Disk(0) + "."});
     const std::vector<std::string> lines = Lines(r.Out);
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines.back(), "3 of 3 radios upgraded.");
-    EXPECT_TRUE(lines[lines.size() - 4].starts_with("1-1.1     /dev/sda  ")) << lines[lines.size() - 4];
+    EXPECT_TRUE(lines[lines.size() - 4].starts_with("1-1.1     " + Disk(0) + "  ")) << lines[lines.size() - 4];
     EXPECT_TRUE(lines[lines.size() - 2].ends_with(" s   Program upgrade is complete!")) << lines[lines.size() - 2];
 
     // One record per radio, for the shop's records.
@@ -648,7 +669,7 @@ TEST_F(CliTest, FlashAllUpgradesEveryRadioOfACrateFollowingEachByLocationAndRepo
         ++records;
     }
     EXPECT_EQ(records, 3u) << json;
-    EXPECT_NE(json.find("{\"location\":\"1-1.3\",\"node\":\"/dev/sdc\",\"last_node\":\"/dev/sda\","
+    EXPECT_NE(json.find("{\"location\":\"1-1.3\",\"node\":\"" + JsonDisk(2) + "\",\"last_node\":\"" + JsonDisk(0) + "\","
                         "\"package\":\"crate.bin\",\"check_value\":\"" +
                         std::string(checkText) + "\""),
               std::string::npos)
@@ -762,7 +783,7 @@ TEST_F(CliTest, FlashDeviceUpgradesTheNamedRadioAloneAndRecordsItsDialogue) {
     const fs::path trace = dir_ / "trace.txt";
     // By location, then by node: the crate's other radios must get no frame at all (the
     // command checks every emulated radio and fails when one was written to).
-    for (const std::string name : {"1-1.2", "/dev/sdc"}) {
+    for (const std::string name : {std::string("1-1.2"), Disk(2)}) {
         SCOPED_TRACE(name);
         const CliRun r = Cli("flash " + Q(p) + " --device " + name + " --emulate 3 --trace " + Q(trace));
         EXPECT_EQ(r.Exit, 0) << r.Out << r.Err;
@@ -782,8 +803,8 @@ TEST_F(CliTest, FlashDeviceUpgradesTheNamedRadioAloneAndRecordsItsDialogue) {
 
     const CliRun missing = Cli("flash " + Q(p) + " --device 1-1.9 --emulate 3");
     EXPECT_EQ(missing.Exit, 1);
-    EXPECT_EQ(missing.Err, "quenfall-cli flash: no radio at \"1-1.9\". Found: /dev/sda (1-1.1) /dev/sdb (1-1.2) "
-                           "/dev/sdc (1-1.3)\n");
+    EXPECT_EQ(missing.Err, "quenfall-cli flash: no radio at \"1-1.9\". Found: " + Disk(0) + " (1-1.1) " + Disk(1) +
+                               " (1-1.2) " + Disk(2) + " (1-1.3)\n");
     EXPECT_EQ(missing.Out, "");
 
     // Combinations that make no sense are refused before any radio is touched.
@@ -800,13 +821,13 @@ TEST_F(CliTest, DevicesListsEachRadioWithNodeAndLocationAsTextOrJson) {
     const CliRun text = Cli("devices --emulate 2");
     EXPECT_EQ(text.Exit, 0);
     EXPECT_EQ(text.Out,
-              "/dev/sda  location 1-1.1  vendor \"STM     \"  model \"microSD Flash   \"\n"
-              "/dev/sdb  location 1-1.2  vendor \"STM     \"  model \"microSD Flash   \"\n");
+              Disk(0) + "  location 1-1.1  vendor \"STM     \"  model \"microSD Flash   \"\n" + Disk(1) +
+                  "  location 1-1.2  vendor \"STM     \"  model \"microSD Flash   \"\n");
     const CliRun json = Cli("devices --json --emulate 2");
     EXPECT_EQ(json.Exit, 0);
     EXPECT_EQ(json.Out,
-              "[{\"node\":\"/dev/sda\",\"location\":\"1-1.1\",\"vendor\":\"STM     \",\"model\":"
-              "\"microSD Flash   \"},\n {\"node\":\"/dev/sdb\",\"location\":\"1-1.2\",\"vendor\":\"STM     \","
+              "[{\"node\":\"" + JsonDisk(0) + "\",\"location\":\"1-1.1\",\"vendor\":\"STM     \",\"model\":"
+              "\"microSD Flash   \"},\n {\"node\":\"" + JsonDisk(1) + "\",\"location\":\"1-1.2\",\"vendor\":\"STM     \","
               "\"model\":\"microSD Flash   \"}]\n");
     const CliRun none = Cli("devices --json --emulate 0");
     EXPECT_EQ(none.Exit, 1);
@@ -866,7 +887,7 @@ TEST_F(CliTest, EveryRunThatSentARequestLeavesOneRecordWhichHistoryListsFiltersA
             << rows[i];
         if (rows[i].ends_with(",true")) ++emulatedRows;
         if (rows[i].find("\" Program upgrade is complete!\",true,") != std::string::npos) ++completedRows;
-        if (rows[i].find(",/dev/sd") != std::string::npos) ++crateRows;
+        if (rows[i].find("," + DiskNamePrefix()) != std::string::npos) ++crateRows;
         // The lone radio is slot 1 of a crate: every run has a location and a serial.
         EXPECT_NE(rows[i].find(",EMULATED-000"), std::string::npos) << rows[i];
         EXPECT_NE(rows[i].find(",1-1."), std::string::npos) << rows[i];

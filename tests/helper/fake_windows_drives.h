@@ -3,9 +3,10 @@
 // USB location "1400-2.3", a second one behind "\\.\S:" at "1400-2.5", a radio behind
 // "\\.\T:" at "1400-2.6" that never answers (its commands wait until the test lets them
 // fail, as a real one's run into their time-out), a USB stick that is not the radio behind
-// "\\.\N:", nothing else. Every pass-through request is checked as the driver would read
-// it and recorded. The helper serves each connection on a thread of its own, so every call
-// may come from any thread.
+// "\\.\N:", the radio's identity on a SATA disk behind "\\.\U:" and on a USB disk without
+// removable media behind "\\.\V:", nothing else. Every pass-through request is checked as the
+// driver would read it and recorded. The helper serves each connection on a thread of its
+// own, so every call may come from any thread.
 #include <windows.h>
 
 #include <condition_variable>
@@ -27,18 +28,25 @@ inline const HANDLE RadioHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x5a00
 inline const HANDLE StickHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x5b00});
 inline const HANDLE SecondHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x5c00});
 inline const HANDLE SilentHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x5d00});
+inline const HANDLE OtherBusHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x5e00});
+inline const HANDLE FixedUsbHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x5f00});
+// The bus type of a SATA disk (BusTypeSata).
+inline constexpr std::uint32_t SataBus = 11;
 inline constexpr const char* RadioLocation = "1400-2.3";
 inline constexpr const char* SecondLocation = "1400-2.5";
 inline constexpr const char* SilentLocation = "1400-2.6";
 
 // A storage descriptor as the storage query returns it.
-inline std::vector<std::uint8_t> DescriptorWith(const std::string& vendor, const std::string& product) {
+inline std::vector<std::uint8_t> DescriptorWith(const std::string& vendor, const std::string& product,
+                                                std::uint32_t bus = StorageBusUsb, bool removable = true) {
     std::vector<std::uint8_t> bytes(StorageDescriptorBufferSize, 0);
     auto put32 = [&](std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
     };
     put32(0, 1);
     put32(DescriptorSizeOffset, 551);
+    bytes[DescriptorRemovableMediaOffset] = removable ? 1 : 0;
+    put32(DescriptorBusTypeOffset, bus);
     put32(DescriptorVendorIdOffset, 40);
     std::memcpy(bytes.data() + 40, vendor.data(), vendor.size());
     put32(DescriptorProductIdOffset, 49);
@@ -108,6 +116,10 @@ struct FakeDrives {
                 drive.Handle = SilentHandle;
             } else if (volume == L"\\\\.\\N:") {
                 drive.Handle = StickHandle;
+            } else if (volume == L"\\\\.\\U:") {
+                drive.Handle = OtherBusHandle;
+            } else if (volume == L"\\\\.\\V:") {
+                drive.Handle = FixedUsbHandle;
             } else {
                 drive.Error = ERROR_FILE_NOT_FOUND;
             }
@@ -118,6 +130,8 @@ struct FakeDrives {
                 return DescriptorWith("STM     ", "microSD Flash   ");
             }
             if (h == StickHandle) return DescriptorWith("SanDisk ", "Cruzer Blade    ");
+            if (h == OtherBusHandle) return DescriptorWith("STM     ", "microSD Flash   ", SataBus, true);
+            if (h == FixedUsbHandle) return DescriptorWith("STM     ", "microSD Flash   ", StorageBusUsb, false);
             return std::vector<std::uint8_t>{};
         };
         system.Location = [](HANDLE h) {

@@ -86,6 +86,25 @@ TEST(WindowsHelperService, OpensOnlyTheRadioAndSaysWhereItSits) {
     EXPECT_EQ(service.Handle(Read(9)).Result, Outcome::Refused);
 }
 
+// The identity alone proves nothing (any disk's firmware can report it): the helper asks the
+// handle it would send through whether the drive is on USB and holds removable media.
+TEST(WindowsHelperService, RefusesTheRadiosIdentityOffTheUsbBusOrWithoutRemovableMedia) {
+    FakeDrives drives(RadioInBootMode());
+    helper::RadioHelperService service(std::make_unique<helper::WindowsPassThrough>(drives.System()));
+
+    const auto otherBus = service.Handle(Open("\\\\.\\U:"));
+    EXPECT_EQ(otherBus.Result, Outcome::NotTheRadio);
+    EXPECT_NE(otherBus.Text.find("not on the USB bus"), std::string::npos) << otherBus.Text;
+    const auto fixed = service.Handle(Open("\\\\.\\V:"));
+    EXPECT_EQ(fixed.Result, Outcome::NotTheRadio);
+    EXPECT_NE(fixed.Text.find("removable media"), std::string::npos) << fixed.Text;
+    EXPECT_EQ(drives.closed, (std::vector<HANDLE>{OtherBusHandle, FixedUsbHandle}));
+    EXPECT_EQ(service.Handle(Write(8)).Result, Outcome::Refused);
+    EXPECT_TRUE(drives.commands.empty());
+
+    EXPECT_EQ(service.Handle(Open("\\\\.\\R:")).Result, Outcome::Done);
+}
+
 TEST(WindowsHelperService, SendsOnlyTheVendorCommandsWithTheDialoguesLengths) {
     FakeDrives drives(RadioInBootMode());
     helper::RadioHelperService service(std::make_unique<helper::WindowsPassThrough>(drives.System()));

@@ -10,6 +10,7 @@
 #include "platform/drive_location.h"
 #include "platform/linux/drive_selection.h"
 #include "platform/located_device_link.h"
+#include "platform/removable_disk_names.h"
 #include "platform/windows/storage_descriptor.h"
 
 namespace quenfall {
@@ -227,6 +228,22 @@ TEST(UsbEventFilter, TheWatchAlsoSeesWholeDisksArriveAndLeave) {
     EXPECT_FALSE(IsWatchedArrivalOrRemoval("Block", "disk", "add"));
 }
 
+TEST(RemovableDiskNames, EachSystemsNamesInTheOrderItHandsThemOut) {
+    EXPECT_EQ(KernelDiskName(0), "/dev/sda");
+    EXPECT_EQ(KernelDiskName(25), "/dev/sdz");
+    EXPECT_EQ(KernelDiskName(26), "/dev/sdaa");
+    EXPECT_EQ(KernelDiskName(27), "/dev/sdab");
+    EXPECT_EQ(KernelDiskName(63), "/dev/sdbl");
+
+    // From E: to Z:, never the system's C: or the D: an optical drive usually holds; past Z:
+    // a disk has no letter and is named by its number.
+    EXPECT_EQ(DriveLetterName(0), "\\\\.\\E:");
+    EXPECT_EQ(DriveLetterName(1), "\\\\.\\F:");
+    EXPECT_EQ(DriveLetterName(21), "\\\\.\\Z:");
+    EXPECT_EQ(DriveLetterName(22), "\\\\.\\PhysicalDrive23");
+    EXPECT_EQ(DriveLetterName(63), "\\\\.\\PhysicalDrive64");
+}
+
 // A descriptor as the storage query returns it: the fixed part, then the texts.
 struct Descriptor {
     std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(StorageDescriptorBufferSize, 0);
@@ -243,6 +260,8 @@ struct Descriptor {
         Descriptor d;
         d.Put32(0, 1);
         d.Put32(DescriptorSizeOffset, 551);
+        d.bytes[DescriptorRemovableMediaOffset] = 1;
+        d.Put32(DescriptorBusTypeOffset, StorageBusUsb);
         d.PutText(DescriptorVendorIdOffset, 40, vendor);
         d.PutText(DescriptorProductIdOffset, 49, product);
         return d;
@@ -296,6 +315,40 @@ TEST(StorageDescriptor, NeverReadsOutsideTheReturnedBytes) {
     EXPECT_TRUE(DescriptorIsRadio(std::span(radio).first(66)));
     EXPECT_FALSE(DescriptorIsRadio(std::span(radio).first(14)));
     EXPECT_FALSE(DescriptorIsRadio({}));
+}
+
+TEST(StorageDescriptor, TheHelpersCheckWantsTheIdentityOnUsbWithRemovableMedia) {
+    EXPECT_EQ(CheckRadioDrive(Descriptor::Radio().bytes), RadioDriveCheck::Radio);
+    const auto attachment = ParseStorageAttachment(Descriptor::Radio().bytes);
+    EXPECT_EQ(attachment.RemovableMedia, true);
+    EXPECT_EQ(attachment.Bus, 7u);
+
+    EXPECT_EQ(CheckRadioDrive(Descriptor::Radio("Generic ").bytes), RadioDriveCheck::NotTheRadio);
+    auto sata = Descriptor::Radio();
+    sata.Put32(DescriptorBusTypeOffset, 11);
+    EXPECT_EQ(CheckRadioDrive(sata.bytes), RadioDriveCheck::NotOnUsb);
+    auto fixed = Descriptor::Radio();
+    fixed.bytes[DescriptorRemovableMediaOffset] = 0;
+    EXPECT_EQ(CheckRadioDrive(fixed.bytes), RadioDriveCheck::NotRemovable);
+    // Another identity is named first, whatever its bus.
+    auto stickOnSata = Descriptor::Radio("SanDisk ");
+    stickOnSata.Put32(DescriptorBusTypeOffset, 11);
+    EXPECT_EQ(CheckRadioDrive(stickOnSata.bytes), RadioDriveCheck::NotTheRadio);
+}
+
+TEST(StorageDescriptor, AnAttachmentTheReturnedBytesDoNotReachIsNeverUsb) {
+    const auto whole = Descriptor::Radio().bytes;
+    EXPECT_EQ(ParseStorageAttachment(std::span(whole).first(10)).RemovableMedia, std::nullopt);
+    EXPECT_EQ(ParseStorageAttachment(std::span(whole).first(11)).RemovableMedia, true);
+    EXPECT_EQ(ParseStorageAttachment(std::span(whole).first(31)).Bus, std::nullopt);
+    EXPECT_EQ(ParseStorageAttachment(std::span(whole).first(32)).Bus, StorageBusUsb);
+    // A bus of 0 (unknown) and a flag other than 0 or 1 read as the driver wrote them.
+    auto unknown = Descriptor::Radio();
+    unknown.Put32(DescriptorBusTypeOffset, 0);
+    EXPECT_EQ(CheckRadioDrive(unknown.bytes), RadioDriveCheck::NotOnUsb);
+    auto flagged = Descriptor::Radio();
+    flagged.bytes[DescriptorRemovableMediaOffset] = 0xff;
+    EXPECT_EQ(CheckRadioDrive(flagged.bytes), RadioDriveCheck::Radio);
 }
 
 // A device-interface record as WM_DEVICECHANGE points to it.

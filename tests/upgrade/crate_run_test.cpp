@@ -67,14 +67,15 @@ struct RadioRun {
 struct CrateRig {
     // Radio i comes back from its restart restartSpread x i earlier than radio i - 1, so the
     // last radio is back first and takes the lowest free name.
-    CrateRig(const Package& package, std::size_t radios, milliseconds restartSpread = milliseconds(300)) {
+    CrateRig(const Package& package, std::size_t radios, milliseconds restartSpread = milliseconds(300),
+             EmulatedCrate::DiskNaming naming = KernelDiskName) {
         std::vector<EmulatedRadioConfig> configs(radios);
         for (std::size_t i = 0; i < radios; ++i) {
             configs[i].Selection = package.Selection;
             configs[i].Now = [this] { return now; };
             configs[i].RestartTime = milliseconds(1500) + restartSpread * static_cast<int>(radios - 1 - i);
         }
-        crate = std::make_unique<EmulatedCrate>(std::move(configs));
+        crate = std::make_unique<EmulatedCrate>(std::move(configs), std::move(naming));
         start = crate->Drives();
         for (const RadioDrive& d : start) runs.push_back(std::make_unique<RadioRun>(*crate, d));
     }
@@ -132,6 +133,30 @@ TEST(CrateRun, RadiosComingBackUnderEachOthersNamesEachGetTheirOwnUpgrade) {
         EXPECT_EQ(radio.Writes(), run.frames.Frames);
         EXPECT_EQ(run.link.LastNode(), rig.crate->NodesOf(i).back());
         EXPECT_EQ(radio.OpenChannels(), 0u);
+    }
+}
+
+// Named as Windows names removable drives: the letters are traded through the restarts as the
+// kernel's names are, and the runs still follow their radios by port.
+TEST(CrateRun, DriveLettersTradedThroughTheRestartsStillReachEachRadioAlone) {
+    const auto package = MakePackage(TwoSections());
+    CrateRig rig(*package, 3, milliseconds(300), DriveLetterName);
+    ASSERT_EQ(rig.start.size(), 3u);
+    std::vector<std::string> nodes;
+    for (const RadioDrive& d : rig.start) nodes.push_back(d.Node);
+    EXPECT_EQ(nodes, (std::vector<std::string>{"\\\\.\\E:", "\\\\.\\F:", "\\\\.\\G:"}));
+    rig.StartAll(package);
+    ASSERT_TRUE(rig.RunToEnd());
+
+    EXPECT_EQ(rig.crate->NodesOf(0), (std::vector<std::string>{"\\\\.\\E:", "\\\\.\\G:"}));
+    EXPECT_EQ(rig.crate->NodesOf(2), (std::vector<std::string>{"\\\\.\\G:", "\\\\.\\E:"}));
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const EmulatedRadio& radio = rig.crate->Radio(i);
+        EXPECT_EQ(rig.runs[i]->view.Texts.back(), Complete);
+        EXPECT_TRUE(radio.Violations().empty()) << ::testing::PrintToString(radio.Violations());
+        EXPECT_TRUE(radio.CompareSections(SectionsOf(*package)).empty());
+        EXPECT_EQ(radio.Writes(), rig.runs[i]->frames.Frames);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "platform/linux/linux_device_link.h"
 #include "platform/linux/linux_usb_watch.h"
 #include "platform/linux/udev_block_devices.h"
+#include "platform/removable_disk_names.h"
 
 #ifndef QUENFALL_HELPER_FROM_BINDIR
 #error "QUENFALL_HELPER_FROM_BINDIR: the helper's path relative to the programs' folder"
@@ -33,6 +34,8 @@ LinuxDriveSystem RealLinuxDriveSystem() {
     system.StartHelper = [path = system.HelperPath] { return helper::StartHelperProcess(path); };
     return system;
 }
+
+std::string RemovableDiskName(std::size_t index) { return KernelDiskName(index); }
 
 std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() {
     return std::make_unique<LinuxDeviceLink>(RealLinuxDriveSystem());

@@ -8,6 +8,7 @@
 
 #include "history/history_place.h"
 #include "platform/platform.h"
+#include "platform/removable_disk_names.h"
 #include "protocol/key_tables.h"
 
 namespace quenfall {
@@ -27,6 +28,8 @@ void NoneLines(const DoctorFacts&, const std::vector<const DiskFacts*>&, std::ve
 }
 
 }  // namespace
+
+std::string RemovableDiskName(std::size_t index) { return KernelDiskName(index); }
 
 std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() { return nullptr; }
 

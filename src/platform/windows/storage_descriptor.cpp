@@ -40,4 +40,21 @@ bool DescriptorIsRadio(std::span<const std::uint8_t> descriptor) {
     return identity.Vendor && identity.Product && IsRadioIdentity(*identity.Vendor, *identity.Product);
 }
 
+StorageAttachment ParseStorageAttachment(std::span<const std::uint8_t> descriptor) {
+    StorageAttachment attachment;
+    if (descriptor.size() > DescriptorRemovableMediaOffset) {
+        attachment.RemovableMedia = descriptor[DescriptorRemovableMediaOffset] != 0;
+    }
+    attachment.Bus = ReadLittleEndian32(descriptor, DescriptorBusTypeOffset);
+    return attachment;
+}
+
+RadioDriveCheck CheckRadioDrive(std::span<const std::uint8_t> descriptor) {
+    if (!DescriptorIsRadio(descriptor)) return RadioDriveCheck::NotTheRadio;
+    const StorageAttachment attachment = ParseStorageAttachment(descriptor);
+    if (attachment.Bus != StorageBusUsb) return RadioDriveCheck::NotOnUsb;
+    if (attachment.RemovableMedia != true) return RadioDriveCheck::NotRemovable;
+    return RadioDriveCheck::Radio;
+}
+
 }  // namespace quenfall

@@ -2,7 +2,6 @@
 // descriptor (identity, bus) and whether this user may open it for reading and writing.
 #include "platform/windows/windows_device_link.h"
 
-#include <cstring>
 #include <memory>
 #include <span>
 #include <vector>
@@ -21,10 +20,6 @@ struct HandleCloser {
     void operator()(HANDLE h) const { CloseHandle(h); }
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
-
-// STORAGE_DEVICE_DESCRIPTOR's BusType, and the value for USB (BusTypeUsb).
-constexpr std::size_t DescriptorBusTypeOffset = 28;
-constexpr std::uint32_t UsbBus = 7;
 
 Handle Open(const std::wstring& path, DWORD access) {
     HANDLE h = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
@@ -53,15 +48,13 @@ DoctorFacts GatherDoctorFacts() {
         if (descriptor.empty()) continue;
         const std::span<const std::uint8_t> valid(descriptor);
         const StorageIdentity identity = ParseStorageIdentity(valid);
-        std::uint32_t bus = 0;
-        if (valid.size() >= DescriptorBusTypeOffset + 4) std::memcpy(&bus, valid.data() + DescriptorBusTypeOffset, 4);
         DiskFacts disk;
         disk.Node = std::string(path.begin(), path.end());
         disk.Vendor = identity.Vendor.value_or("");
         disk.Model = identity.Product.value_or("");
         disk.CarriesScsiIdentity = identity.Vendor.has_value() && identity.Product.has_value();
         disk.Removable = type == DRIVE_REMOVABLE;
-        disk.OnUsb = bus == UsbBus;
+        disk.OnUsb = ParseStorageAttachment(valid).Bus == StorageBusUsb;
         disk.MayOpenDisk = Open(path, GENERIC_READ | GENERIC_WRITE) != nullptr;
         disk.MayOpenGeneric = disk.MayOpenDisk;
         if (disk.OnUsb || DescriptorIsRadio(valid)) facts.Disks.push_back(std::move(disk));

@@ -10,6 +10,7 @@
 #include "helper/client/windows/shared_radio_helper.h"
 #include "platform/windows/storage_query.h"
 #include "platform/windows/windows_device_link.h"
+#include "platform/removable_disk_names.h"
 
 namespace quenfall {
 
@@ -23,6 +24,8 @@ WindowsDriveSystem RealWindowsDriveSystem() {
     system.OpenHelperChannel = [shared = helper::ProgramRadioHelper()] { return shared->OpenChannel(); };
     return system;
 }
+
+std::string RemovableDiskName(std::size_t index) { return DriveLetterName(index); }
 
 std::unique_ptr<PlatformDeviceLink> MakePlatformDeviceLink() {
     if (ProcessIsElevated()) return std::make_unique<WindowsDeviceLink>();

@@ -21,9 +21,18 @@ Reply WindowsPassThrough::Open(const std::string& volume) {
     }
     // Asked of the handle the commands will use, not of an earlier probe: the letter may have
     // changed hands since the client's scan.
-    if (!DescriptorIsRadio(system_.QueryDescriptor(opened.Handle))) {
+    // The client's scan checked the bus and the drive type too, but the client is not trusted:
+    // this process alone holds the right to send the commands, so it checks all of it itself.
+    const char* why = nullptr;
+    switch (CheckRadioDrive(system_.QueryDescriptor(opened.Handle))) {
+        case RadioDriveCheck::Radio: break;
+        case RadioDriveCheck::NotTheRadio: why = "its storage identity differs"; break;
+        case RadioDriveCheck::NotOnUsb: why = "it is not on the USB bus"; break;
+        case RadioDriveCheck::NotRemovable: why = "it does not hold removable media"; break;
+    }
+    if (why != nullptr) {
         system_.Close(opened.Handle);
-        return ReplyOf(Outcome::NotTheRadio, 0, volume + ": not the radio (its storage identity differs)");
+        return ReplyOf(Outcome::NotTheRadio, 0, volume + ": not the radio (" + why + ")");
     }
     drive_ = opened.Handle;
     return ReplyOf(Outcome::Done, 0, system_.Location(drive_));
