@@ -1,7 +1,7 @@
 #pragma once
 // The window program's start-up options, read the same way by both faces' entries:
 //
-//   quenfall [--shop [--station]] [--emulate [N]] [--emulate-fault FAULT[@K]] [PACKAGE]
+//   quenfall [--shop] [--emulate [N]] [--emulate-fault FAULT[@K]] [PACKAGE]
 //
 //   --shop               the shop window (a crate of radios, one row each) instead of the
 //                        main window
@@ -12,8 +12,6 @@
 //   --emulate-fault FAULT[@K]  emulated radio K of the crate (from 1), or every one, has
 //                        this fault, for practice with failed runs (startup/radio_choice.h
 //                        names them; a name it does not know stops the start with a box)
-//   --station            the shop window starts with station mode on (each radio upgraded
-//                        as it is plugged in)
 //   PACKAGE              loaded as the window is first shown, exactly as Select would load it
 //   --exit-when-shown    print "shown" once the window has been painted, then exit
 //   --screenshot FILE    save the window as it was first painted to FILE, then exit
@@ -43,7 +41,6 @@ struct StartOptions {
     bool Emulate = false;
     std::size_t EmulatedRadios = 1;  // with Emulate: how many the shop window gets
     bool Shop = false;
-    bool Station = false;
     std::vector<std::u16string> EmulationFaults;  // the words after --emulate-fault, unread
     std::u16string PackageFile;      // empty: none
     bool ExitWhenShown = false;
