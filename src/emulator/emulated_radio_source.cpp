@@ -22,11 +22,6 @@ std::unique_ptr<EmulatedCrate> MakeCrate(std::size_t count, const ProfileSelecti
     return std::make_unique<EmulatedCrate>(std::move(configs), naming);
 }
 
-bool SameModel(const ProfileSelection& a, const ProfileSelection& b) {
-    return a.ProfileIndex == b.ProfileIndex && a.ScrambleMode == b.ScrambleMode && a.CodeBank == b.CodeBank &&
-           a.RequestVariant == b.RequestVariant;
-}
-
 }  // namespace
 
 struct EmulatedRadioSource::Shape {
@@ -58,7 +53,7 @@ CrateRadio EmulatedRadioSource::Bind(const RadioDrive& drive) {
 void EmulatedRadioSource::Adopt(const Package& package) {
     // A crate the caller shaped stays as it is; one made here takes the package's model, as
     // the main window's emulated radio does.
-    if (!shape_ || SameModel(shape_->Model, package.Selection)) return;
+    if (!shape_ || shape_->Model == package.Selection) return;
     shape_->Model = package.Selection;
     crate_ = MakeCrate(shape_->Count, shape_->Model, shape_->Faults, shape_->Naming);
 }

@@ -6,11 +6,6 @@ namespace quenfall {
 
 namespace {
 
-bool SameModel(const ProfileSelection& a, const ProfileSelection& b) {
-    return a.ProfileIndex == b.ProfileIndex && a.ScrambleMode == b.ScrambleMode && a.CodeBank == b.CodeBank &&
-           a.RequestVariant == b.RequestVariant;
-}
-
 std::optional<std::size_t> RadioAt(const std::string& location, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
         if (EmulatedCrate::PortLocation(i) == location) return i;
@@ -68,7 +63,7 @@ std::vector<RadioDrive> EmulatedStationSource::Drives() {
 CrateRadio EmulatedStationSource::Bind(const RadioDrive& drive) { return inner_->Bind(drive); }
 
 void EmulatedStationSource::Adopt(const Package& package) {
-    if (SameModel(model_, package.Selection)) return;
+    if (model_ == package.Selection) return;
     const std::lock_guard lock(lock_);
     Bring(package.Selection);
 }

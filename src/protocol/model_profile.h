@@ -31,6 +31,8 @@ struct ProfileSelection {
     std::uint8_t ScrambleMode = 0;    // 0 or 1 pick a key column; 2..255 mean no scrambling
     std::uint8_t CodeBank = 0;        // 0: bank 0, anything else: bank 1
     std::uint8_t RequestVariant = 0;  // 0: EnterA, 1: EnterB, others: no enter code
+
+    friend bool operator==(const ProfileSelection&, const ProfileSelection&) = default;
 };
 
 // Two steps, in order: the assignment (codes 2,5,6,7,8,10,11,17 set the index), then the
