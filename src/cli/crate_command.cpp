@@ -32,11 +32,6 @@ std::size_t Columns() {
     return 0;
 }
 
-std::uint16_t CheckValueOf(const Package& package) {
-    const auto& image = package.Image;
-    return static_cast<std::uint16_t>(image[image.size() - 2] << 8 | image[image.size() - 1]);
-}
-
 }  // namespace
 
 int FlashCrateCommand(const CrateRequest& request) {

@@ -10,7 +10,7 @@ namespace quenfall::cli {
 
 namespace {
 // A row moving on every block is redrawn at most this often; a change of phase at once.
-constexpr auto RedrawSpacing = std::chrono::milliseconds(100);
+constexpr auto RowRedrawSpacing = std::chrono::milliseconds(100);
 }  // namespace
 
 CrateDisplay::CrateDisplay(std::ostream& out, std::ostream& err, bool terminal, std::vector<std::string> labels,
@@ -107,7 +107,7 @@ void CrateDisplay::Advance(std::size_t row, const RunProgress& progress) {
     r.Told = true;
     r.Progress = progress;
     if (!terminal_ || finished_) return;
-    if (phaseChanged || Clock::now() - r.DrawnAt >= RedrawSpacing || Width() != drawnColumns_) Redraw(row);
+    if (phaseChanged || Clock::now() - r.DrawnAt >= RowRedrawSpacing || Width() != drawnColumns_) Redraw(row);
 }
 
 void CrateDisplay::Message(std::size_t row, std::string_view text) {

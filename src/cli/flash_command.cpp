@@ -28,8 +28,6 @@ constexpr std::string_view FlashUsage =
     "usage: quenfall-cli flash FILE [--emulate [N]] [--device NODE_OR_LOCATION | --all]\n"
     "                          [--report REPORT] [--trace TRACE] [--events EVENTS]\n"
     "                          [--emulate-fault FAULT[@K]]";
-// An emulated crate holds at most as many radios as a hub chain of a shop would.
-constexpr std::size_t MaxEmulatedRadios = 64;
 
 int UsageError(std::string_view what) {
     std::cerr << "quenfall-cli flash: " << what << '\n' << FlashUsage << '\n';

@@ -22,14 +22,13 @@ namespace {
 constexpr std::string_view StationUsage =
     "usage: quenfall-cli station FILE [--count N] [--report REPORT] [--emulate N]\n"
     "                            [--emulate-fault FAULT[@K]]";
-constexpr std::size_t MaxEmulatedRadios = 64;
 // How often the bus and the runs are looked at: an arrival waits at most this long.
 constexpr std::chrono::milliseconds PollInterval{100};
 // The widths of the location and node columns, so that the lines of radios align as they come.
 constexpr std::size_t LocationWidth = 8;
 constexpr std::size_t NodeWidth = 8;
 
-int UsageError(std::string_view what) {
+int StationUsageError(std::string_view what) {
     std::cerr << "quenfall-cli station: " << what << '\n' << StationUsage << '\n';
     return 2;
 }
@@ -38,11 +37,6 @@ std::optional<std::size_t> Count(std::string_view word) {
     if (word.empty() || word.size() > 6 || word.find_first_not_of("0123456789") != std::string_view::npos)
         return std::nullopt;
     return static_cast<std::size_t>(std::stoul(std::string(word)));
-}
-
-std::uint16_t CheckValueOf(const Package& package) {
-    const auto& image = package.Image;
-    return static_cast<std::uint16_t>(image[image.size() - 2] << 8 | image[image.size() - 1]);
 }
 
 }  // namespace
@@ -59,25 +53,25 @@ int StationCommand(const Arguments& args) {
             request.Emulate = true;
             const std::optional<std::size_t> n = hasValue ? Count(args[i + 1]) : std::nullopt;
             if (!n || *n < 1 || *n > MaxEmulatedRadios)
-                return UsageError("--emulate takes 1 to " + std::to_string(MaxEmulatedRadios) + " radios");
+                return StationUsageError("--emulate takes 1 to " + std::to_string(MaxEmulatedRadios) + " radios");
             request.Radios = *n;
             ++i;
         } else if (a == "--count") {
             count = hasValue ? Count(args[i + 1]) : std::nullopt;
-            if (!count || *count == 0) return UsageError("--count takes a number of radios from 1");
+            if (!count || *count == 0) return StationUsageError("--count takes a number of radios from 1");
             ++i;
         } else if (a == "--emulate-fault") {
             const std::optional<EmulationFault> fault = hasValue ? ReadEmulationFault(args[i + 1]) : std::nullopt;
-            if (!fault) return UsageError("--emulate-fault takes " + EmulationFaultNames() + ", each with @K for radio K only");
+            if (!fault) return StationUsageError("--emulate-fault takes " + EmulationFaultNames() + ", each with @K for radio K only");
             request.Faults.push_back(*fault);
             ++i;
         } else if (a == "--report") {
-            if (!hasValue) return UsageError("--report needs a file name");
+            if (!hasValue) return StationUsageError("--report needs a file name");
             reportPath = args[++i];
         } else if (a.starts_with("-") && a != "-") {
-            return UsageError("unknown option " + a);
+            return StationUsageError("unknown option " + a);
         } else if (file) {
-            return UsageError("one file at a time");
+            return StationUsageError("one file at a time");
         } else {
             file = a;
         }
@@ -86,10 +80,10 @@ int StationCommand(const Arguments& args) {
         std::cerr << StationUsage << '\n';
         return 2;
     }
-    if (!request.Faults.empty() && !request.Emulate) return UsageError("--emulate-fault needs --emulate");
+    if (!request.Faults.empty() && !request.Emulate) return StationUsageError("--emulate-fault needs --emulate");
     for (const EmulationFault& f : request.Faults)
         if (f.Radio > request.Radios)
-            return UsageError("--emulate-fault names radio " + std::to_string(f.Radio) + " of " +
+            return StationUsageError("--emulate-fault names radio " + std::to_string(f.Radio) + " of " +
                               std::to_string(request.Radios));
     // The emulated radios are all there is: the station ends once each has had its run.
     if (request.Emulate && !count) count = request.Radios;
