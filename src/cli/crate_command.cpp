@@ -123,7 +123,7 @@ int FlashCrateCommand(const CrateRequest& request) {
     }
     PrintCrateSummary(human, outcomes, redraw ? display.Width() : 0);
     if (report.is_open()) {
-        report << CrateReportJson(outcomes, request.PackageName, CheckValueOf(package), package.Sha256,
+        report << CrateReportJson(outcomes, request.PackageName, package.StoredCheckValue(), package.Sha256,
                                   source->Emulated());
         report.close();
         if (!report) {

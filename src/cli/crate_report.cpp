@@ -96,9 +96,4 @@ std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::stri
     return json;
 }
 
-std::uint16_t CheckValueOf(const Package& package) {
-    const auto& image = package.Image;
-    return static_cast<std::uint16_t>(image[image.size() - 2] << 8 | image[image.size() - 1]);
-}
-
 }  // namespace quenfall::cli

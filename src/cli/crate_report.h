@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "package/package.h"
 #include "runs/radio_run.h"
 #include "history/utc_time.h"
 
@@ -26,9 +25,6 @@ void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outco
 // A JSON array with one record per radio: location, node (at the start and at the end),
 // the radio's USB serial and whether it was emulated, package name, check value and SHA-256, outcome, status texts in order, blocks sent, start and end
 // time (UTC, ISO 8601, milliseconds).
-// The package's two-byte check value, as its last two bytes hold it (big-endian).
-std::uint16_t CheckValueOf(const Package& package);
-
 std::string CrateReportJson(const std::vector<RadioOutcome>& outcomes, std::string_view packageName,
                             std::uint16_t checkValue, std::string_view sha256, bool emulated);
 

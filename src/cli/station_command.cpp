@@ -140,7 +140,7 @@ int StationCommand(const Arguments& args) {
     for (const RadioOutcome& o : outcomes) completed += o.Completed ? 1 : 0;
     std::cout << UpgradedSummary(completed, outcomes.size()) << ".\n";
     if (report.is_open()) {
-        report << CrateReportJson(outcomes, packageName, CheckValueOf(*package), package->Sha256, source->Emulated());
+        report << CrateReportJson(outcomes, packageName, package->StoredCheckValue(), package->Sha256, source->Emulated());
         report.close();
         if (!report) {
             std::cerr << "quenfall-cli station: cannot write the report \"" << *reportPath << "\"\n";

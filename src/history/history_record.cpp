@@ -11,10 +11,7 @@ void SetPackageFacts(HistoryRecord& record, const Package& package, std::string_
     record.Package.assign(fileName);
     record.PackageSize = image.size();
     record.ModelCode = package.Header.ModelCode;
-    // Stored high byte first in the file's last two bytes, which the loader has checked.
-    if (image.size() >= 2) {
-        record.CheckValue = static_cast<std::uint16_t>(image[image.size() - 2] << 8 | image[image.size() - 1]);
-    }
+    record.CheckValue = package.StoredCheckValue();
     record.Sha256 = package.Sha256;
     record.TotalBlocks = package.TotalBlocks;
 }

@@ -24,6 +24,12 @@ struct Package {
 
     // n - 128: what the file holds after its header.
     std::int32_t PackageLength() const { return static_cast<std::int32_t>(Image.size() - HeaderSize); }
+    // The check value as the file stores it in its last two bytes, high byte first (the
+    // loader has checked it against the bytes before it).
+    std::uint16_t StoredCheckValue() const {
+        if (Image.size() < CheckValueSize) return 0;
+        return static_cast<std::uint16_t>(Image[Image.size() - 2] << 8 | Image[Image.size() - 1]);
+    }
     SectionList Sections() const { return BuildSectionList(Header); }
     // Sections are looked up by id: the id names the slot that describes the section.
     // The loader has made sure every listed id is below 12 and its bytes lie in the file.

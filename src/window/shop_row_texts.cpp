@@ -38,9 +38,7 @@ std::string_view RowStatusText(std::string_view status, RunPhase phase) {
 }
 
 std::u16string PackageVerdictText(const Package& package) {
-    const auto& image = package.Image;
-    // The loader has checked the file's last two bytes: the check value, high byte first.
-    const auto checkValue = static_cast<std::uint16_t>(image[image.size() - 2] << 8 | image[image.size() - 1]);
+    const std::uint16_t checkValue = package.StoredCheckValue();
     const unsigned sections = package.SectionCount;
     std::string text = "Model code " + std::to_string(unsigned{package.Header.ModelCode}) + ", " +
                        std::to_string(sections) + (sections == 1 ? " section, " : " sections, ") +
