@@ -12,6 +12,7 @@
 #include "cli/crate_flash.h"
 #include "cli/crate_report.h"
 #include "cli/progress_line.h"
+#include "cli/stop_requests.h"
 #include "cli/run_events.h"
 #include "startup/radio_choice.h"
 #include "runs/run_record.h"
@@ -88,9 +89,12 @@ int FlashCrateCommand(const CrateRequest& request) {
     CrateDisplay display(human, std::cerr, redraw, labels, CrateDisplay::Columns(Columns));
     FlashOptions options;
     options.Trace = request.Trace;
+    options.StopRequested = &StopRequests::Requested;
     std::vector<RadioOutcome> outcomes = FlashCrate(request.Loaded, radios, display, options, request.Events);
+    const bool stopped = StopRequests::Requested();
 
-    {
+    // A run stopped from outside is what it is: no radio's verdict makes it more.
+    if (!stopped) {
         // Every emulated radio checked every frame it got: what it found wrong fails its run
         // even when the dialogue went through, and a radio that was not chosen got nothing.
         // The platform's radios tell nothing.
@@ -114,9 +118,16 @@ int FlashCrateCommand(const CrateRequest& request) {
     }
 
     HistoryRecorder history;
-    if (const std::string notice = RecordRuns(history, outcomes, package, request.PackageName, source->Emulated());
-        !notice.empty())
-        std::cerr << "quenfall-cli: " << notice << '\n';
+    const auto record = [&] {
+        if (const std::string notice = RecordRuns(history, outcomes, package, request.PackageName, source->Emulated());
+            !notice.empty())
+            std::cerr << "quenfall-cli: " << notice << '\n';
+    };
+    if (request.Stops) {
+        request.Stops->Finally(record);
+    } else {
+        record();
+    }
     if (request.Events) {
         for (const RadioOutcome& o : outcomes)
             request.Events->End(RecordOfRun(o, &package, request.PackageName, source->Emulated()));
@@ -131,6 +142,7 @@ int FlashCrateCommand(const CrateRequest& request) {
             return 2;
         }
     }
+    if (stopped) return StopRequests::ExitStatus();
     for (const RadioOutcome& o : outcomes)
         if (!o.Completed) return 1;
     return 0;

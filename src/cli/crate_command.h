@@ -15,6 +15,7 @@ class Radios;
 namespace quenfall::cli {
 
 class RunEvents;
+class StopRequests;
 
 struct CrateRequest {
     Radios* Chosen = nullptr;              // the radios chosen at start-up
@@ -24,6 +25,7 @@ struct CrateRequest {
     std::optional<std::string> ReportPath;
     DialogueTrace* Trace = nullptr;        // only with Device
     RunEvents* Events = nullptr;           // --events, optional
+    StopRequests* Stops = nullptr;         // Ctrl-C and the like stop the runs
 };
 
 int FlashCrateCommand(const CrateRequest& request);

@@ -30,7 +30,10 @@ static std::string RadioLineText(const RadioOutcome& o, std::size_t locationWidt
     node.resize(std::max(nodeWidth, node.size()), ' ');
     char time[32];
     std::snprintf(time, sizeof time, "%7.1f s", Seconds(o));
-    return location + "  " + node + "  " + time + "  " + o.Outcome;
+    std::string outcome = o.Outcome;
+    // A run cut short: how far it got is what the shop needs to know of it.
+    if (outcome == InterruptedOutcome) outcome += " after " + std::to_string(o.BlocksSent) + " blocks sent";
+    return location + "  " + node + "  " + time + "  " + outcome;
 }
 
 void PrintRadioLine(std::ostream& out, const RadioOutcome& o, std::size_t locationWidth, std::size_t nodeWidth) {

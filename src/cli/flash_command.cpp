@@ -13,12 +13,14 @@
 #include "cli/crate_command.h"
 #include "cli/dialogue_trace_file.h"
 #include "cli/run_events.h"
+#include "cli/stop_requests.h"
 #include "startup/radio_preflight.h"
 #include "runs/run_record.h"
 #include "upgrade/run_tally.h"
 #include "package/package_loader.h"
 #include "startup/radio_choice.h"
 #include "upgrade/status_texts.h"
+#include "upgrade/upload_plan.h"
 
 namespace quenfall::cli {
 
@@ -133,6 +135,7 @@ int FlashCommand(const Arguments& args) {
     radioRequest.Radios = emulated;
     radioRequest.Faults = faults;
     const std::unique_ptr<Radios> radios = ChooseRadios(radioRequest);
+    StopRequests stops;
 
     if (perRadio) {
         CrateRequest request;
@@ -144,6 +147,7 @@ int FlashCommand(const Arguments& args) {
         request.ReportPath = reportPath;
         request.Trace = trace ? &*trace : nullptr;
         request.Events = events.get();
+        request.Stops = &stops;
         return FlashCrateCommand(request);
     }
 
@@ -151,6 +155,9 @@ int FlashCommand(const Arguments& args) {
     RunTally tally(trace ? &*trace : nullptr);
     FlashOptions options;
     options.Trace = &tally;
+    bool stopped = false;
+    options.StopRequested = &StopRequests::Requested;
+    options.Stopped = &stopped;
     const std::u8string name = PathFromArgument(*file).filename().u8string();
     const std::string packageName(name.begin(), name.end());
     HistoryRecorder history;
@@ -164,14 +171,17 @@ int FlashCommand(const Arguments& args) {
         outcome.FramesSent = tally.Frames();
         outcome.LastCommandProblem = tally.LastNonGood();
         if (outcome.LastNode.empty()) outcome.LastNode = outcome.Drive.Node;
+        if (stopped) outcome.Outcome = InterruptedOutcome;
         if (outcome.Outcome.empty()) {
             outcome.Outcome = outcome.Completed      ? std::string(UpgradeCompleteText)
                               : view.ErrorShown()    ? view.ErrorText()
                                                      : view.StatusText();
         }
-        if (const std::string notice = RecordRuns(history, {outcome}, *package, packageName, radios->Emulated());
-            !notice.empty())
-            std::cerr << "quenfall-cli: " << notice << '\n';
+        stops.Finally([&] {
+            if (const std::string notice = RecordRuns(history, {outcome}, *package, packageName, radios->Emulated());
+                !notice.empty())
+                std::cerr << "quenfall-cli: " << notice << '\n';
+        });
         if (events) events->End(RecordOfRun(outcome, package.get(), packageName, radios->Emulated()));
         return status;
     };
@@ -194,8 +204,24 @@ int FlashCommand(const Arguments& args) {
     std::optional<RunEventsListener> told;
     if (events) view.Tell(&told.emplace(*events, outcome.Drive.Location, outcome.Drive.Serial));
     outcome.Start = std::chrono::system_clock::now();
+    // A second Ctrl-C ends the program at once: the run is kept as far as it is known, from
+    // what is safe to read while it goes on.
+    stops.SetLastResort([&, kept = outcome] {
+        RadioOutcome cut = kept;
+        cut.End = std::chrono::system_clock::now();
+        cut.BlocksSent = tally.Blocks();
+        cut.FramesSent = tally.Frames();
+        cut.Outcome = InterruptedOutcome;
+        RecordRuns(history, {cut}, *package, packageName, radios->Emulated());
+    });
     const int status = FlashOnTerminal(package, radio->Link(), view, options);
     outcome.LastNode = radio->LastNode();
+    if (stopped) {
+        recorded(1);
+        human << "Interrupted: " << outcome.BlocksSent << " of " << PlanUpload(package->Header, package->Selection.ScrambleMode).SentBlocks
+              << " blocks sent. The radio must be upgraded again.\n";
+        return StopRequests::ExitStatus();
+    }
 
     // What the radio found of the run fails it even when the dialogue itself went through.
     const RadioCheck check = radio->Check(status == 0, *package);

@@ -35,6 +35,9 @@ constexpr CommandText Commands[] = {
      "      its restart. One line per radio, labelled by location; then a summary.\n"
      "      --report writes a JSON record per radio. --emulate N: a crate of N emulated\n"
      "      radios. Exit 0 only when every upgrade completes.\n"
+     "      Ctrl-C, SIGTERM or SIGHUP stops the runs: each is recorded as \"interrupted\"\n"
+     "      with the blocks it sent, the summary follows, and the exit status is 128 + the\n"
+     "      signal (130 for Ctrl-C). A second Ctrl-C ends the program at once.\n"
      "      --emulate-fault FAULT[@K]: emulated radio K (from 1), or every one, fails, for\n"
      "      practice with failed runs: no-answer (never acknowledges a block), lost (leaves\n"
      "      the bus after its first block for good), bad-answer (answers with a wrong\n"
@@ -58,7 +61,8 @@ constexpr CommandText Commands[] = {
      "      until N radios have ended. --report writes a JSON record per run, in the\n"
      "      order the radios arrived. --emulate N: N emulated radios plugged in a few\n"
      "      seconds apart, each back once after its reset and unplugged a few seconds\n"
-     "      after its run (N is then the count). Exit 0 when every radio run completed.\n"},
+     "      after its run (N is then the count). Exit 0 when every radio run completed.\n"
+     "      Ctrl-C stops the runs going on and records them as \"interrupted\" (exit 130).\n"},
     {"devices",
      "  quenfall-cli devices [--json] [--emulate N]\n"
      "      List the radios found: device, location (USB port), vendor and model quoted,\n"

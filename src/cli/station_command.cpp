@@ -9,6 +9,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "cli/crate_report.h"
+#include "cli/stop_requests.h"
 #include "package/package_loader.h"
 #include "runs/crate_summary.h"
 #include "runs/run_record.h"
@@ -113,22 +114,29 @@ int StationCommand(const Arguments& args) {
         return 1;
     }
     const std::unique_ptr<RadioSource> source = radios->Station(package->Selection);
-    Station station(*source, package);
+    StopRequests stops;
+    FlashOptions options;
+    options.StopRequested = &StopRequests::Requested;
+    Station station(*source, package, options);
     HistoryRecorder history;
     bool historyTold = false;
     for (;;) {
-        const bool startNew = !count || station.Runs().size() < *count;
+        // Once stopped, the runs going on end and are recorded; no new one starts.
+        const bool stopped = StopRequests::Requested();
+        const bool startNew = !stopped && (!count || station.Runs().size() < *count);
         const Station::Changes changes = station.Poll(std::chrono::steady_clock::now(), startNew);
         for (std::size_t index : changes.Ended) {
             const RadioOutcome& outcome = *station.Runs()[index].Outcome;
             PrintRadioLine(std::cout, outcome, LocationWidth, NodeWidth);
             std::cout.flush();
-            const std::string notice = RecordRuns(history, {outcome}, *package, packageName, source->Emulated());
+            std::string notice;
+            stops.Finally([&] { notice = RecordRuns(history, {outcome}, *package, packageName, source->Emulated()); });
             if (!notice.empty() && !historyTold) std::cerr << "quenfall-cli: " << notice << '\n';
             historyTold = historyTold || !notice.empty();
         }
         // Emulated radios are seen off the bus, so that each one's return after its reset is
         // seen too (and not run again).
+        if (stopped && !station.Running()) break;
         if (count && station.EndedRuns() >= *count && !station.Running() && !source->NextChange()) break;
         std::this_thread::sleep_for(PollInterval);
     }
@@ -147,6 +155,7 @@ int StationCommand(const Arguments& args) {
             return 2;
         }
     }
+    if (StopRequests::Requested()) return StopRequests::ExitStatus();
     return completed == outcomes.size() ? 0 : 1;
 }
 

@@ -119,6 +119,15 @@ std::string AppendHistoryLine(const std::filesystem::path& file, std::string_vie
 // the length of the computation, any thread. Mandatory; none when the system's
 // implementation cannot be reached (the package then loads without its digest).
 
+// ---- Interruptions --------------------------------------------------------------------
+
+// For a program that runs upgrades from a terminal: from now on the system's requests to
+// stop (Ctrl-C, SIGTERM, SIGHUP; on Windows Ctrl-C, Ctrl-Break and the console closing) are
+// counted by Interruption (platform/interruption.h) instead of ending the process; the third
+// ends it at once. Not blocking; called once, on the main thread, before any run.
+// Mandatory (standard C's signals where the system has nothing better).
+void CatchInterruptions();
+
 // ---- The console ----------------------------------------------------------------------
 // What the command line needs of its system. None blocks; any thread. Mandatory.
 

@@ -40,12 +40,24 @@ int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, Flash
         view.RunProgressChanged(now);
     };
 
+    // Stopped before it began: nothing is sent.
+    if (options.StopRequested && options.StopRequested()) {
+        view.Finish();
+        if (options.Stopped != nullptr) *options.Stopped = true;
+        return 1;
+    }
     sequencer.Button2Click(std::move(package));
     if (AnySequencerTimerOn(timers)) look(PhaseOf(timers));
 
     std::optional<RealtimeTimers::Clock::time_point> waitingSince;
     bool gaveUp = false;
+    bool stopped = false;
     while (AnySequencerTimerOn(timers)) {
+        if (options.StopRequested && options.StopRequested()) {
+            sequencer.Stop();
+            stopped = true;
+            break;
+        }
         if (timers.IsOn(TimerId::EnterModeSure)) {
             const auto now = RealtimeTimers::Clock::now();
             if (!waitingSince) waitingSince = now;
@@ -64,6 +76,7 @@ int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, Flash
     }
     look(RunPhase::Ended);
     view.Finish();
+    if (options.Stopped != nullptr) *options.Stopped = stopped;
     if (options.LastNonGood != nullptr) *options.LastNonGood = sequencer.LastNonGoodOutcomeText();
     if (gaveUp) {
         view.ShowError(RadioDidNotReturnText, ErrorCaption);

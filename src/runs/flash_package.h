@@ -25,7 +25,15 @@ struct FlashOptions {
     // Set at the end of the run to its last non-good command outcome in one line (empty
     // when every command went through). Optional.
     std::string* LastNonGood = nullptr;
+    // Asked between firings: true ends the run at once (the user stopped the program;
+    // platform/interruption.h). Optional.
+    std::function<bool()> StopRequested;
+    // Set at the end of the run: whether StopRequested ended it. Optional.
+    bool* Stopped = nullptr;
 };
+
+// The outcome of a run that the user stopped, in its record and its summary line.
+inline constexpr std::string_view InterruptedOutcome = "interrupted";
 
 // Leads the line that names a failed run's last command that did not go through.
 inline constexpr std::string_view LastCommandProblemLead = "The last command that did not go through: ";
@@ -34,7 +42,7 @@ inline constexpr std::string_view RadioDidNotReturnText =
     "The radio did not come back after restarting into boot mode.";
 
 // Runs one upgrade of package over link. Returns 0 only when the run ended with
-// " Program upgrade is complete!", 1 otherwise.
+// " Program upgrade is complete!", 1 otherwise (a stopped run included).
 int FlashPackage(std::shared_ptr<const Package> package, DeviceLink& link, FlashView& view,
                  const FlashOptions& options);
 

@@ -93,6 +93,8 @@ void RadioRun::Run(std::shared_ptr<const Package> package, FlashOptions options)
     RadioOutcome outcome;
     outcome.Drive = radio_.Drive;
     outcome.Start = std::chrono::system_clock::now();
+    bool stopped = false;
+    options.Stopped = &stopped;
     const int status = FlashPackage(std::move(package), *radio_.Link, view, options);
     outcome.End = std::chrono::system_clock::now();
 
@@ -104,6 +106,8 @@ void RadioRun::Run(std::shared_ptr<const Package> package, FlashOptions options)
     outcome.LastNode = radio_.Link->LastNode();
     if (outcome.Completed) {
         outcome.Outcome = UpgradeCompleteText;
+    } else if (stopped) {
+        outcome.Outcome = InterruptedOutcome;
     } else if (!view.Error().empty()) {
         outcome.Outcome = view.Error();
     } else if (!view.Texts().empty()) {
@@ -117,6 +121,7 @@ void RadioRun::Run(std::shared_ptr<const Package> package, FlashOptions options)
     state_.Completed = outcome_.Completed;
     state_.Node = outcome_.LastNode;
     if (!outcome_.Completed && !view.Error().empty()) state_.Status = view.Error();
+    if (stopped) state_.Status = InterruptedOutcome;
 }
 
 RunSnapshot RadioRun::Snapshot() const {

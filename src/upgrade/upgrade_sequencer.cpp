@@ -368,6 +368,11 @@ void UpgradeSequencer::EndOnCommunicationError() {
     state_.Channel.reset();
 }
 
+void UpgradeSequencer::Stop() {
+    AbandonRun();
+    state_.Busy = false;
+}
+
 void UpgradeSequencer::RadioLost() {
     timers_.SwitchOff(TimerId::Update);
     // With UpdateTimer gone, an upload between two blocks has no timer left to end it.

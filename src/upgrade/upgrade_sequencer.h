@@ -106,6 +106,10 @@ public:
     // The device watch found no radio. UpdateTimer goes off; an upload that no timer would
     // carry on any more is ended (Busy clear, channel closed). The watch writes the texts.
     void RadioLost();
+    // The user stopped the program: the run ends where it is, as when its radio is lost for
+    // good: every sequencer timer off, the busy flag clear, the drive closed. Nothing more is
+    // sent and no text is shown; the host says how the run ended.
+    void Stop();
 
     bool Busy() const { return state_.Busy; }
     const UpgradeState& State() const { return state_; }

@@ -15,8 +15,13 @@
 #include <vector>
 
 #if !defined(_WIN32)
+#include <signal.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
 #endif
 
 #include <nlohmann/json.hpp>
@@ -1034,6 +1039,136 @@ TEST_F(CliTest, AHistoryThatCannotBeWrittenLeavesTheUpgradeAsItIsAndIsToldOnce) 
     const CliRun history = Cli("history");
     EXPECT_EQ(history.Exit, 0) << history.Err;
     EXPECT_TRUE(history.Out.starts_with("No upgrade has been recorded yet")) << history.Out;
+}
+
+// --- stopped from outside -----------------------------------------------------------------
+
+#if !defined(_WIN32)
+// The program started with its output into files, not waited for: its process id.
+pid_t StartCli(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
+    std::vector<std::string> words{CliPath()};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    return failed == 0 ? pid : -1;
+}
+
+// Waits until every one of locations has had at least one block acknowledged, as the events
+// file tells; false after 30 s.
+bool WaitForUploads(const fs::path& events, std::size_t locations) {
+    for (int waited = 0; waited < 3000; ++waited) {
+        std::set<std::string> uploading;
+        for (const std::string& line : Lines(ReadText(events))) {
+            const nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
+            if (e.is_object() && e.value("event", "") == "progress" && e.value("blocks_done", 0) > 0)
+                uploading.insert(e.value("location", ""));
+        }
+        if (uploading.size() >= locations) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// The exit status as a shell reports it: 128 + the signal for a process a signal ended.
+int ExitStatusOf(pid_t pid) {
+    int raw = 0;
+    if (waitpid(pid, &raw, 0) != pid) return -1;
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
+}
+#endif
+
+// Ctrl-C (and SIGTERM) in the middle of an upload: the run ends as on a lost radio, its
+// record says it was interrupted and how many blocks went out, the summary says so too, and
+// the program exits as the signal's usual code. A crate leaves one record per radio; Ctrl-C
+// twice ends the program at once and still leaves the run's one record. The three programs
+// run at once, each with its own history (the emulated radio's restart takes seconds).
+TEST_F(CliTest, RunsStoppedFromOutsideAreEachRecordedAsInterruptedWithTheBlocksSent) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "a console's Ctrl-C cannot be sent to one program here";
+#else
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{1, 1, Pattern(1 << 20, 6)}};
+    const fs::path p = Write("big.bin", WritePackage(spec));
+    const std::int64_t total = (1 << 20) / 2048;
+
+    const std::vector<std::vector<std::string>> commands = {
+        {"flash", p.string(), "--emulate"},
+        {"flash", p.string(), "--all", "--emulate", "3"},
+        {"flash", p.string(), "--emulate"}};
+    const std::vector<std::size_t> radios = {1, 3, 1};
+    std::vector<pid_t> programs;
+    const auto file = [&](const std::string& what, std::size_t i) { return dir_ / (what + std::to_string(i)); };
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        ::setenv("QUENFALL_HISTORY", file("history", i).c_str(), 1);
+        std::vector<std::string> args = commands[i];
+        args.insert(args.end(), {"--events", file("events", i).string()});
+        programs.push_back(StartCli(args, file("out", i), file("err", i)));
+        ASSERT_GT(programs.back(), 0);
+    }
+    for (std::size_t i = 0; i < commands.size(); ++i)
+        ASSERT_TRUE(WaitForUploads(file("events", i), radios[i])) << ReadText(file("err", i));
+    ASSERT_EQ(kill(programs[0], SIGINT), 0);
+    ASSERT_EQ(kill(programs[1], SIGTERM), 0);
+    ASSERT_EQ(kill(programs[2], SIGINT), 0);
+    ASSERT_EQ(kill(programs[2], SIGINT), 0);
+    const std::vector<int> expected = {130, 128 + SIGTERM, 130};
+    for (std::size_t i = 0; i < commands.size(); ++i)
+        EXPECT_EQ(ExitStatusOf(programs[i]), expected[i]) << ReadText(file("err", i));
+
+    const auto records = [&](std::size_t i) {
+        std::vector<nlohmann::json> kept;
+        for (const std::string& line : Lines(ReadText(file("history", i)))) kept.push_back(nlohmann::json::parse(line));
+        return kept;
+    };
+    const auto interrupted = [&](const nlohmann::json& r) {
+        EXPECT_EQ(r["outcome"], "interrupted") << r;
+        EXPECT_EQ(r["completed"], false) << r;
+        EXPECT_GT(r["blocks_sent"].get<std::int64_t>(), 0) << r;
+        EXPECT_LT(r["blocks_sent"].get<std::int64_t>(), total) << r;
+    };
+
+    // One radio: its record, the events' end, and the words on the terminal.
+    const std::string said = ReadText(file("out", 0));
+    EXPECT_NE(said.find(" blocks sent. The radio must be upgraded again."), std::string::npos) << said;
+    std::vector<nlohmann::json> kept = records(0);
+    ASSERT_EQ(kept.size(), 1u);
+    interrupted(kept[0]);
+    EXPECT_EQ(kept[0]["serial"], "EMULATED-0001");
+    const std::vector<std::string> told = Lines(ReadText(file("events", 0)));
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(nlohmann::json::parse(told.back())["outcome"], "interrupted");
+
+    // The crate: a record per radio, each named in the summary with how far it got.
+    const std::string summary = ReadText(file("out", 1));
+    EXPECT_NE(summary.find("0 of 3 radios upgraded."), std::string::npos) << summary;
+    EXPECT_EQ(ReadText(file("err", 1)).find("emulated radio:"), std::string::npos)
+        << "a run cut short is not judged as a finished one";
+    kept = records(1);
+    ASSERT_EQ(kept.size(), 3u);
+    std::set<std::string> locations;
+    for (const nlohmann::json& r : kept) {
+        interrupted(r);
+        locations.insert(r["location"].get<std::string>());
+        EXPECT_NE(summary.find(r["location"].get<std::string>() + " "), std::string::npos) << summary;
+    }
+    EXPECT_EQ(locations, (std::set<std::string>{"1-1.1", "1-1.2", "1-1.3"}));
+    EXPECT_NE(summary.find("interrupted after "), std::string::npos) << summary;
+
+    // Asked twice: at once, and still one record of the run.
+    kept = records(2);
+    ASSERT_EQ(kept.size(), 1u);
+    interrupted(kept[0]);
+#endif
 }
 
 }  // namespace

@@ -103,5 +103,36 @@ TEST(FlashPackage, ACommunicationErrorNamesTheLastCommandThatDidNotGoThrough) {
 
 }
 
+// Stopped from outside between two blocks: nothing more is sent, the drive is closed, no
+// text claims success or an error, and the host is told the run was stopped.
+TEST(FlashPackage, AStopEndsTheRunWhereItIsWithTheDriveClosed) {
+    EmulatedRadioConfig config;
+    config.Selection = SmallPackage()->Selection;
+    config.StartsInBootMode = true;
+    Wiring w(config);
+    bool stopped = false;
+    w.options.Stopped = &stopped;
+    // Asked once the first block has been acknowledged (the second is then on its way).
+    w.options.StopRequested = [&] { return w.radio.Writes() >= 3; };
+    TerminalView view(w.out, w.err, false);
+    EXPECT_EQ(FlashPackage(SmallPackage(), w.radio, view, w.options), 1);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(w.radio.Writes(), 3u) << "the enter request and two blocks, nothing after the stop";
+    EXPECT_EQ(w.radio.OpenChannels(), 0u) << "the handle is closed";
+    EXPECT_EQ(w.out.str().find(CommunicationErrorText), std::string::npos) << w.out.str();
+    EXPECT_EQ(w.out.str().find(UpgradeCompleteText), std::string::npos) << w.out.str();
+    EXPECT_EQ(w.err.str(), "");
+
+    // Asked before it began: not a byte goes out.
+    Wiring early(config);
+    early.options.Stopped = &stopped;
+    early.options.StopRequested = [] { return true; };
+    stopped = false;
+    TerminalView quiet(early.out, early.err, false);
+    EXPECT_EQ(FlashPackage(SmallPackage(), early.radio, quiet, early.options), 1);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(early.radio.Writes(), 0u);
+}
+
 }  // namespace
 }  // namespace quenfall::cli
