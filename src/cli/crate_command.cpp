@@ -15,6 +15,7 @@
 #include "cli/stop_requests.h"
 #include "cli/run_events.h"
 #include "startup/radio_choice.h"
+#include "runs/model_change.h"
 #include "runs/run_record.h"
 #include "platform/drive_location.h"
 #include "platform/located_device_link.h"
@@ -75,6 +76,31 @@ int FlashCrateCommand(const CrateRequest& request) {
         return 1;
     }
 
+    // A radio whose history says it took another model code is left out unless the user
+    // allows it; the answer is recorded either way, and a radio left out counts as not upgraded.
+    HistoryRecorder history;
+    std::vector<RadioOutcome> leftOut;
+    for (auto it = chosen.begin(); it != chosen.end();) {
+        const std::optional<ModelChange> change = FindModelChange(history.File(), *it, drives, package);
+        if (!change) {
+            ++it;
+            continue;
+        }
+        const std::string where = it->Location.empty() ? it->Node : it->Location;
+        std::cerr << "quenfall-cli flash: " << where << ": " << ModelChangeFacts(*change) << '\n';
+        const RadioOutcome answer = ModelChangeAnswer(*change, *it, request.AllowModelChange);
+        history.Record(RecordOfRun(answer, &package, request.PackageName, source->Emulated()));
+        if (request.AllowModelChange) {
+            std::cerr << "quenfall-cli flash: " << where << ": going on, as --allow-model-change asks.\n";
+            ++it;
+            continue;
+        }
+        std::cerr << "quenfall-cli flash: " << where << ": not started; --allow-model-change upgrades it all the same.\n";
+        if (request.Events) request.Events->End(RecordOfRun(answer, &package, request.PackageName, source->Emulated()));
+        leftOut.push_back(answer);
+        it = chosen.erase(it);
+    }
+
     std::vector<CrateRadio> radios;
     std::vector<std::string> labels;
     for (const RadioDrive& drive : chosen) {
@@ -117,7 +143,6 @@ int FlashCrateCommand(const CrateRequest& request) {
         }
     }
 
-    HistoryRecorder history;
     const auto record = [&] {
         if (const std::string notice = RecordRuns(history, outcomes, package, request.PackageName, source->Emulated());
             !notice.empty())
@@ -132,6 +157,7 @@ int FlashCrateCommand(const CrateRequest& request) {
         for (const RadioOutcome& o : outcomes)
             request.Events->End(RecordOfRun(o, &package, request.PackageName, source->Emulated()));
     }
+    outcomes.insert(outcomes.end(), leftOut.begin(), leftOut.end());
     PrintCrateSummary(human, outcomes, redraw ? display.Width() : 0);
     if (report.is_open()) {
         report << CrateReportJson(outcomes, request.PackageName, package.StoredCheckValue(), package.Sha256,

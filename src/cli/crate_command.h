@@ -26,6 +26,7 @@ struct CrateRequest {
     DialogueTrace* Trace = nullptr;        // only with Device
     RunEvents* Events = nullptr;           // --events, optional
     StopRequests* Stops = nullptr;         // Ctrl-C and the like stop the runs
+    bool AllowModelChange = false;         // --allow-model-change
 };
 
 int FlashCrateCommand(const CrateRequest& request);

@@ -15,6 +15,7 @@
 #include "cli/run_events.h"
 #include "cli/stop_requests.h"
 #include "startup/radio_preflight.h"
+#include "runs/model_change.h"
 #include "runs/run_record.h"
 #include "upgrade/run_tally.h"
 #include "package/package_loader.h"
@@ -29,7 +30,7 @@ namespace {
 constexpr std::string_view FlashUsage =
     "usage: quenfall-cli flash FILE [--emulate [N]] [--device NODE_OR_LOCATION | --all]\n"
     "                          [--report REPORT] [--trace TRACE] [--events EVENTS]\n"
-    "                          [--emulate-fault FAULT[@K]]";
+    "                          [--emulate-fault FAULT[@K]] [--allow-model-change]";
 
 int UsageError(std::string_view what) {
     std::cerr << "quenfall-cli flash: " << what << '\n' << FlashUsage << '\n';
@@ -51,6 +52,7 @@ int FlashCommand(const Arguments& args) {
     std::optional<std::string> device;
     std::optional<std::string> eventsPath;
     bool all = false;
+    bool allowModelChange = false;
     bool emulate = false;
     std::size_t emulated = 1;
     bool countGiven = false;
@@ -70,6 +72,8 @@ int FlashCommand(const Arguments& args) {
             }
         } else if (a == "--all") {
             all = true;
+        } else if (a == "--allow-model-change") {
+            allowModelChange = true;
         } else if (a == "--emulate-fault") {
             const std::optional<EmulationFault> fault =
                 i + 1 < args.size() ? ReadEmulationFault(args[i + 1]) : std::nullopt;
@@ -148,6 +152,7 @@ int FlashCommand(const Arguments& args) {
         request.Trace = trace ? &*trace : nullptr;
         request.Events = events.get();
         request.Stops = &stops;
+        request.AllowModelChange = allowModelChange;
         return FlashCrateCommand(request);
     }
 
@@ -198,9 +203,25 @@ int FlashCommand(const Arguments& args) {
         }
         return 1;
     }
+    const std::vector<RadioDrive> scan = preflight.Drives;
     const std::unique_ptr<SingleRadio> radio = radios->Single(std::move(preflight), *package);
     options.TakeUsbEvents = radio->UsbEvents();
     outcome.Drive = radio->Drive();
+    // The history knows which model this radio took last: a package for another is not sent
+    // unless the user says so. The answer is recorded either way.
+    if (const std::optional<ModelChange> change = FindModelChange(history.File(), outcome.Drive, scan, *package)) {
+        std::cerr << "quenfall-cli flash: " << ModelChangeFacts(*change) << '\n';
+        const HistoryRecord answer = RecordOfRun(ModelChangeAnswer(*change, outcome.Drive, allowModelChange),
+                                                 package.get(), packageName, radios->Emulated());
+        history.Record(answer);
+        if (const std::string notice = history.TakeNotice(); !notice.empty()) std::cerr << "quenfall-cli: " << notice << '\n';
+        if (!allowModelChange) {
+            if (events) events->End(answer);
+            std::cerr << "quenfall-cli flash: not started; --allow-model-change upgrades it all the same.\n";
+            return 1;
+        }
+        std::cerr << "quenfall-cli flash: going on, as --allow-model-change asks.\n";
+    }
     std::optional<RunEventsListener> told;
     if (events) view.Tell(&told.emplace(*events, outcome.Drive.Location, outcome.Drive.Serial));
     outcome.Start = std::chrono::system_clock::now();

@@ -24,6 +24,7 @@ constexpr CommandText Commands[] = {
      "      Write a package; each section goes into the slot of its id (0..11).\n"},
     {"flash",
      "  quenfall-cli flash FILE [--emulate] [--trace TRACE] [--events EVENTS]\n"
+     "                         [--allow-model-change]\n"
      "      Upgrade the first radio found or, with --emulate, an emulated radio in real\n"
      "      time (it restarts into boot mode first).\n"
      "      --trace writes every frame sent (\"> \") and answer accepted (\"< \") in hex.\n"
@@ -49,7 +50,12 @@ constexpr CommandText Commands[] = {
      "      (\"entering boot mode\", \"radio restarting\", \"checking boot mode\",\n"
      "      \"uploading\", \"leaving boot mode\", \"ended\") and \"seconds_left\"; \"end\"\n"
      "      with \"outcome\", \"completed\", \"last_command_problem\" and the other\n"
-     "      fields of the run's history record. Names and phases are English always.\n"},
+     "      fields of the run's history record. Names and phases are English always.\n"
+     "      A radio whose last completed upgrade, by its USB serial in the history, was\n"
+     "      for another model code is not upgraded: the command says which model code\n"
+     "      and package it took and when, records the refusal and exits 1, unless\n"
+     "      --allow-model-change is given (recorded too). A serial that is empty, one\n"
+     "      character over and over, or seen at two ports at once names no one radio.\n"},
     {"station",
      "  quenfall-cli station FILE [--count N] [--report REPORT] [--emulate N]\n"
      "                       [--emulate-fault FAULT[@K]]\n"

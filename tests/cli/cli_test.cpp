@@ -1171,5 +1171,78 @@ TEST_F(CliTest, RunsStoppedFromOutsideAreEachRecordedAsInterruptedWithTheBlocksS
 #endif
 }
 
+// --- a warning before the wrong model -----------------------------------------------------
+
+// Emulated radio 1 completed a model-17 package: a model-2 package is refused before any
+// request, with the facts, unless the user allows the change; every answer is recorded. The
+// same for slot 1 of a crate, whose other radios go on. The programs that run go at once
+// (the emulated radio's restart takes seconds); each looks at the history as it starts.
+TEST_F(CliTest, ARadioThatLastTookAnotherModelIsUpgradedOnlyWhenTheUserAllowsTheChange) {
+    {
+        std::ofstream seed(history_, std::ios::binary);
+        seed << "{\"start\":\"2026-12-01T09:58:00.000Z\",\"end\":\"2026-12-01T10:00:00.000Z\",\"program\":"
+                "\"quenfall-cli\",\"package\":\"radio17.bin\",\"model_code\":17,\"location\":\"1-1.1\","
+                "\"serial\":\"EMULATED-0001\",\"outcome\":\" Program upgrade is complete!\",\"completed\":true,"
+                "\"blocks_sent\":1,\"emulated\":true}\n";
+    }
+    PackageSpec spec;
+    spec.ModelCode = 2;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(2048, 7)}};
+    const fs::path p = Write("radio2.bin", WritePackage(spec));
+    const fs::path trace = dir_ / "refused.trace";
+
+    const CliRun refused = Cli("flash " + Q(p) + " --emulate --trace " + Q(trace));
+    EXPECT_EQ(refused.Exit, 1) << refused.Out << refused.Err;
+    EXPECT_NE(refused.Err.find("last took a package for model code 17 (radio17.bin, 2026-12-01T10:00:00.000Z); "
+                               "this package is for model code 2."),
+              std::string::npos)
+        << refused.Err;
+    EXPECT_NE(refused.Err.find("--allow-model-change"), std::string::npos) << refused.Err;
+    EXPECT_EQ(ReadText(trace).find("> "), std::string::npos) << "nothing was sent";
+    const CliRun lone = Cli("flash " + Q(p) + " --emulate --device 1-1.1");
+    EXPECT_EQ(lone.Exit, 1) << lone.Out << lone.Err;
+    EXPECT_EQ(lone.Out.find("Entering BOOT Mode"), std::string::npos) << lone.Out;
+
+    const std::vector<std::string> commands = {"flash " + Q(p) + " --emulate --allow-model-change",
+                                               "flash " + Q(p) + " --all --emulate 2",
+                                               "flash " + Q(p) + " --all --emulate 2 --allow-model-change"};
+    std::vector<CliRun> runs(commands.size());
+    {
+        std::vector<std::jthread> programs;
+        for (std::size_t i = 0; i < commands.size(); ++i)
+            programs.emplace_back([&, i] { runs[i] = Cli(commands[i], std::to_string(i)); });
+    }
+    EXPECT_EQ(runs[0].Exit, 0) << runs[0].Out << runs[0].Err;
+    EXPECT_NE(runs[0].Err.find("going on, as --allow-model-change asks"), std::string::npos) << runs[0].Err;
+    EXPECT_EQ(runs[1].Exit, 1) << runs[1].Out << runs[1].Err;
+    EXPECT_NE(runs[1].Err.find("1-1.1: The radio with USB serial EMULATED-0001 last took a package for model code 17"),
+              std::string::npos)
+        << runs[1].Err;
+    EXPECT_EQ(runs[1].Err.find("1-1.2:"), std::string::npos) << "radio 2 has no history" << runs[1].Err;
+    EXPECT_NE(runs[1].Out.find("1 of 2 radios upgraded."), std::string::npos) << runs[1].Out;
+    EXPECT_EQ(runs[2].Exit, 0) << runs[2].Out << runs[2].Err;
+
+    // Every answer and every run is in the history.
+    std::map<std::string, int> outcomes;
+    for (const std::string& line : Lines(ReadText(history_))) {
+        const nlohmann::json r = nlohmann::json::parse(line);
+        const std::string outcome = r["outcome"];
+        ++outcomes[r["location"].get<std::string>() + " " + outcome];
+        if (outcome.starts_with("refused") || outcome.starts_with("model change")) {
+            EXPECT_EQ(r["blocks_sent"], 0) << line;
+            EXPECT_EQ(r["completed"], false) << line;
+            EXPECT_EQ(r["model_code"], 2) << line;
+            EXPECT_EQ(r["serial"], "EMULATED-0001") << line;
+        }
+    }
+    const std::string refusal = "refused: model change from model code 17 (radio17.bin) to 2";
+    const std::string allowed = "model change allowed from model code 17 (radio17.bin) to 2";
+    EXPECT_EQ(outcomes, (std::map<std::string, int>{{"1-1.1  Program upgrade is complete!", 3},
+                                                    {"1-1.2  Program upgrade is complete!", 2},
+                                                    {"1-1.1 " + refusal, 3},
+                                                    {"1-1.1 " + allowed, 2}}));
+}
+
 }  // namespace
 }  // namespace quenfall

@@ -36,7 +36,7 @@ expect "station's options, its continued usage line too" "--count --emulate --em
 expect "a package for inspect" "OLD.BOOT firmware new.bin" inspect ""
 expect "a package for flash" "OLD.BOOT firmware new.bin" flash ""
 expect "packages by prefix" "new.bin" flash "n"
-expect "flash's options" "--all --device --emulate --events --help --report --trace" flash new.bin "--"
+expect "flash's options" "--all --allow-model-change --device --emulate --events --help --report --trace" flash new.bin "--"
 expect "inspect's options" "--help --json" inspect "-"
 expect "devices' options" "--emulate --help --json" devices "--"
 expect "pack's options, its continued usage line too" "--bank --help --model --scramble --section --variant" pack "--"
