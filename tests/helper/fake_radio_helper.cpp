@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "fake_windows_drives.h"
+#include "platform/windows/helper_trust_rule.h"
 #include "helper/server/windows/radio_helper_loop.h"
 #include "upgrade_fakes.h"
 #include "windows_helper_package.h"
@@ -24,12 +25,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     config.Selection = package->Selection;
     config.RestartOnEnter = false;
     test::FakeDrives drives(config);
+    // Set: the helper finds itself where a non-administrator could have swapped it.
+    if (GetEnvironmentVariableA("QUENFALL_FAKE_HELPER_UNTRUSTED", nullptr, 0) > 0) {
+        drives.placementProblem = UntrustedHelperServesNotText;
+    }
     const int status = helper::RunRadioHelper(pipe, drives.System());
 
     char report[MAX_PATH] = {};
     if (GetEnvironmentVariableA("QUENFALL_FAKE_HELPER_REPORT", report, MAX_PATH) > 0) {
         std::ofstream out(report, std::ios::trunc);
         out << "status " << status << "\ncommands " << drives.commands.size() << '\n';
+        for (DWORD asked : drives.placementAskedFor) out << "placement asked for process " << asked << '\n';
+        out << "drives opened " << drives.opened.size() << '\n';
         bool vendorOnly = true;
         for (const auto& c : drives.commands) vendorOnly = vendorOnly && c.CommandBlockIsTheVendors;
         out << (vendorOnly ? "vendor blocks only" : "another command block") << '\n';

@@ -74,6 +74,9 @@ struct FakeDrives {
     std::vector<HANDLE> closed;
     std::vector<std::wstring> opened;
     bool elevated = true;
+    // The helper's check of where it lies: what it answers, and whom it was asked about.
+    std::string placementProblem;
+    std::vector<DWORD> placementAskedFor;
     // The status and sense data every command completes with, as the driver leaves them.
     UCHAR scsiStatus = 0;
     std::vector<std::uint8_t> sense;
@@ -183,6 +186,11 @@ struct FakeDrives {
         system.IsElevated = [this] {
             std::lock_guard lock(mutex);
             return elevated;
+        };
+        system.PlacementProblem = [this](DWORD startingProcess) {
+            std::lock_guard lock(mutex);
+            placementAskedFor.push_back(startingProcess);
+            return placementProblem;
         };
         return system;
     }

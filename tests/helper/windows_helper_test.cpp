@@ -18,6 +18,7 @@
 #include "helper/client/helper_reply_outcome.h"
 #include "helper/client/windows/elevated_helper_start.h"
 #include "helper/client/windows/helper_drive_link.h"
+#include "helper/client/windows/helper_placement_check.h"
 #include "helper/client/windows/helper_pipe.h"
 #include "helper/server/windows/radio_helper_loop.h"
 #include "helper/client/windows/shared_radio_helper.h"
@@ -103,6 +104,19 @@ TEST(WindowsHelperService, RefusesTheRadiosIdentityOffTheUsbBusOrWithoutRemovabl
     EXPECT_TRUE(drives.commands.empty());
 
     EXPECT_EQ(service.Handle(Open("\\\\.\\R:")).Result, Outcome::Done);
+}
+
+// A helper that found itself where a non-administrator could have swapped it opens nothing.
+TEST(WindowsHelperService, AHelperThatDistrustsItsOwnPlacementOpensNoDrive) {
+    FakeDrives drives(RadioInBootMode());
+    helper::RadioHelperService service(
+        std::make_unique<helper::WindowsPassThrough>(drives.System(), UntrustedHelperServesNotText));
+    const auto radio = service.Handle(Open("\\\\.\\R:"));
+    EXPECT_EQ(radio.Result, Outcome::Refused);
+    EXPECT_EQ(radio.Text, UntrustedHelperServesNotText);
+    EXPECT_EQ(service.Handle(Write(8)).Result, Outcome::Refused);
+    EXPECT_TRUE(drives.opened.empty());
+    EXPECT_TRUE(drives.commands.empty());
 }
 
 TEST(WindowsHelperService, SendsOnlyTheVendorCommandsWithTheDialoguesLengths) {
@@ -522,6 +536,148 @@ TEST(WindowsHelperLink, AHelperThatCannotStartIsToldAtTheClickAndNothingIsSent) 
     const OpenResult refused = declinedLink.OpenDevice();
     EXPECT_EQ(refused.Failure, OpenFailure::PermissionDenied);
     EXPECT_NE(refused.Detail.find("declined"), std::string::npos) << refused.Detail;
+}
+
+// The check before the elevation prompt, with the security descriptors and the desktop user
+// faked: an install under Program Files, and a zip unpacked into a folder of the user's.
+constexpr const wchar_t* InstalledHelper = L"C:\\Program Files\\Quenfall\\quenfall-radio-helper.exe";
+constexpr const wchar_t* UnpackedHelper = L"C:\\Users\\ana\\Downloads\\quenfall\\quenfall-radio-helper.exe";
+
+ObjectAccess AccessOwnedBy(const char* owner, const char* writer) {
+    ObjectAccess a;
+    a.Known = true;
+    a.OwnerSid = owner;
+    a.Entries = {{true, false, 0x001F01FF, "S-1-5-18"},
+                 {true, false, 0x001F01FF, "S-1-5-32-544"},
+                 {true, false, 0x001F01FF, writer},
+                 {true, false, 0x001200A9, "S-1-5-32-545"}};
+    return a;
+}
+
+helper::PlacementSystem FakedPlacement(DesktopUser user, std::vector<std::wstring>& asked) {
+    helper::PlacementSystem system;
+    system.ReadAccess = [&asked](const std::wstring& path) {
+        asked.push_back(path);
+        const std::wstring unpackedFolder = helper::FolderOf(UnpackedHelper);
+        if (path == UnpackedHelper || path == unpackedFolder) {
+            const char* user = "S-1-5-21-1004336348-1177238915-682003330-1001";
+            return AccessOwnedBy(user, user);
+        }
+        return AccessOwnedBy("S-1-5-32-544", "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
+    };
+    system.User = [user] { return user; };
+    return system;
+}
+
+TEST(HelperPlacement, AStandardUserIsNotPromptedForAHelperTheyCouldHaveSwapped) {
+    struct Case {
+        const wchar_t* Helper;
+        DesktopUser User;
+        bool Prompted;
+    };
+    const Case cases[] = {
+        {InstalledHelper, DesktopUser::Administrator, true},
+        {InstalledHelper, DesktopUser::Standard, true},
+        {UnpackedHelper, DesktopUser::Administrator, true},
+        {UnpackedHelper, DesktopUser::Standard, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.Helper, c.Helper + std::wcslen(c.Helper)) +
+                     (c.User == DesktopUser::Administrator ? " administrator" : " standard user"));
+        std::vector<std::wstring> asked;
+        int prompts = 0;
+        const helper::StartedHelper started =
+            helper::StartHelperIfTrusted(c.Helper, FakedPlacement(c.User, asked), [&] {
+                ++prompts;
+                helper::StartedHelper declined;
+                declined.Start.Problem = "the request for an administrator's permission was declined";
+                return declined;
+            });
+        EXPECT_EQ(prompts, c.Prompted ? 1 : 0);
+        // The file and the folder it sits in were both asked about.
+        EXPECT_EQ(asked, (std::vector<std::wstring>{c.Helper, helper::FolderOf(c.Helper)}));
+        if (c.Prompted) {
+            EXPECT_NE(started.Start.Problem.find("declined"), std::string::npos);
+            EXPECT_EQ(started.Start.Advice, "");
+        } else {
+            EXPECT_EQ(started.Start.Advice, UntrustedHelperText);
+            EXPECT_EQ(started.Process, nullptr);
+        }
+    }
+    EXPECT_EQ(helper::FolderOf(InstalledHelper), L"C:\\Program Files\\Quenfall");
+}
+
+// What the window shows at the Upgrade click when it did not ask: the advice to install, not
+// the usual "answer Yes when Windows asks".
+TEST(HelperPlacement, TheClickTellsAStandardUserToInstallAndSendsNothing) {
+    std::vector<std::wstring> asked;
+    int prompts = 0;
+    auto shared = std::make_shared<helper::SharedRadioHelper>([&] {
+        return helper::StartHelperIfTrusted(UnpackedHelper, FakedPlacement(DesktopUser::Standard, asked), [&] {
+            ++prompts;
+            return helper::StartElevatedHelper(FakeHelperPath());
+        });
+    });
+    HelperDriveLink link(SystemFor(RadioR, shared));
+    ASSERT_EQ(link.ScanDrives(), 1);
+    const OpenResult opened = link.OpenDevice();
+    EXPECT_EQ(opened.Failure, OpenFailure::PermissionDenied);
+    EXPECT_EQ(opened.Channel, nullptr);
+    EXPECT_EQ(opened.Detail, UntrustedHelperText);
+    EXPECT_EQ(prompts, 0);
+}
+
+// The real calls, on this test program's own file and token. Under wine every program holds
+// the Administrators group, so the check lets the window go on there, wherever it lies.
+TEST(HelperPlacement, TheRealCallsReadAnOwnerAndAnAccessListAndTheDesktopUser) {
+    const std::wstring self = helper::ThisProgramPath();
+    for (const std::wstring& path : {self, helper::FolderOf(self)}) {
+        const ObjectAccess access = helper::ReadObjectAccess(path);
+        EXPECT_TRUE(access.Known);
+        EXPECT_EQ(access.OwnerSid.rfind("S-1-", 0), 0u) << access.OwnerSid;
+        EXPECT_TRUE(access.NullDacl || !access.Entries.empty());
+        for (const AccessEntry& entry : access.Entries) {
+            if (entry.Allows) EXPECT_EQ(entry.Sid.rfind("S-1-", 0), 0u) << entry.Sid;
+        }
+    }
+    // A file Windows cannot tell about counts as one anybody may change.
+    const ObjectAccess missing = helper::ReadObjectAccess(helper::FolderOf(self) + L"\\no-such-helper.exe");
+    EXPECT_FALSE(missing.Known);
+    EXPECT_TRUE(NonAdministratorMayChange(missing));
+
+    EXPECT_EQ(helper::PlacementSystemOfThisProcess().User(), DesktopUser::Administrator);
+    EXPECT_EQ(helper::PlacementSystemOfProcess(GetCurrentProcessId()).User(), DesktopUser::Administrator);
+    // A process that is not there: nobody known at the desktop.
+    EXPECT_EQ(helper::PlacementSystemOfProcess(0xFFFFFFF0u).User(), DesktopUser::Unknown);
+    EXPECT_TRUE(helper::CheckHelperPlacement(self, helper::PlacementSystemOfThisProcess()).Elevate);
+}
+
+// The helper's own check at its start, through its real loop and pipe: it asks about the
+// process that started it (the one that made its first pipe), and when it distrusts where it
+// lies it opens no drive for any connection.
+TEST(HelperPlacement, TheHelperChecksItselfAndThenServesNothing) {
+    const std::string report = FreshReport("quenfall-fake-helper-untrusted");
+    SetEnvironmentVariableA("QUENFALL_FAKE_HELPER_UNTRUSTED", "1");
+    auto shared = std::make_shared<helper::SharedRadioHelper>([] { return helper::StartElevatedHelper(FakeHelperPath()); });
+    {
+        HelperDriveLink link(SystemFor(RadioR, shared));
+        ASSERT_EQ(link.ScanDrives(), 1);
+        const OpenResult opened = link.OpenDevice();
+        EXPECT_EQ(opened.Channel, nullptr);
+        EXPECT_EQ(opened.Detail, UntrustedHelperServesNotText);
+        // A second connection of the same helper is refused alike.
+        HelperDriveLink second(SystemFor(RadioS, shared));
+        ASSERT_EQ(second.ScanDrives(), 1);
+        EXPECT_EQ(second.OpenDevice().Detail, UntrustedHelperServesNotText);
+    }
+    SetEnvironmentVariableA("QUENFALL_FAKE_HELPER_UNTRUSTED", nullptr);
+    shared.reset();
+    const std::string text = HelperReport(report);
+    EXPECT_NE(text.find("placement asked for process " + std::to_string(GetCurrentProcessId()) + "\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("drives opened 0\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("commands 0\n"), std::string::npos) << text;
 }
 
 TEST(WindowsHelperLink, ARadioAtAnotherPortIsNotCommanded) {

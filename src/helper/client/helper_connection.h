@@ -31,6 +31,9 @@ struct HelperStart {
     std::unique_ptr<HelperConnection> Connection;  // null when the helper did not start
     Hello Greeting;
     std::string Problem;  // why it did not start, in words
+    // When the program chose not to start it: the whole text the user reads, in place of
+    // the usual advice to answer the prompt.
+    std::string Advice;
 };
 
 }  // namespace quenfall::helper

@@ -50,7 +50,10 @@ OpenResult HelperDriveLink::OpenListedDrive(std::size_t index) {
     const RadioDrive& drive = drives_[index];
     if (!helper_) {
         helper::HelperStart started = system_.OpenHelperChannel();
-        if (!started.Connection) return OpenFailed(OpenFailure::PermissionDenied, HelperNotStartedAdvice(started.Problem));
+        if (!started.Connection) {
+            return OpenFailed(OpenFailure::PermissionDenied,
+                              started.Advice.empty() ? HelperNotStartedAdvice(started.Problem) : started.Advice);
+        }
         if (!started.Greeting.HasRawIo) {
             return OpenFailed(OpenFailure::PermissionDenied,
                           HelperNotStartedAdvice("it runs without an administrator's rights"));

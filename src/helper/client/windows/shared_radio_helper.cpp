@@ -3,13 +3,16 @@
 #include <string>
 #include <utility>
 
+#include "helper/client/windows/helper_placement_check.h"
+
 namespace quenfall::helper {
 
 namespace {
 
-HelperStart Problem(std::string problem) {
+HelperStart Problem(std::string problem, std::string advice = {}) {
     HelperStart start;
     start.Problem = std::move(problem);
+    start.Advice = std::move(advice);
     return start;
 }
 
@@ -36,7 +39,7 @@ HelperStart SharedRadioHelper::OpenChannel() {
         if (!control_) {
             // A start that failed while this caller waited (a declined prompt) is its answer
             // too: a crate of radios asks once, not once per radio.
-            if (startsEnded_.load() != seen && !lastProblem_.empty()) return Problem(lastProblem_);
+            if (startsEnded_.load() != seen && !lastProblem_.empty()) return Problem(lastProblem_, lastAdvice_);
             StartedHelper started = start_();
             if (started.Start.Connection && !started.Start.Greeting.HasRawIo) {
                 started.Start.Connection.reset();
@@ -45,12 +48,14 @@ HelperStart SharedRadioHelper::OpenChannel() {
             if (!started.Start.Connection) {
                 if (started.Process != nullptr) CloseHandle(started.Process);
                 lastProblem_ = started.Start.Problem;
+                lastAdvice_ = started.Start.Advice;
                 startsEnded_.fetch_add(1);
-                return Problem(lastProblem_);
+                return Problem(lastProblem_, lastAdvice_);
             }
             control_ = std::move(started.Start.Connection);
             process_ = started.Process;
             lastProblem_.clear();
+            lastAdvice_.clear();
             startsEnded_.fetch_add(1);
         }
         bool gone = false;
@@ -90,8 +95,11 @@ HelperStart SharedRadioHelper::NewChannel(bool& helperGone) {
 }
 
 std::shared_ptr<SharedRadioHelper> ProgramRadioHelper() {
-    static const auto helper = std::make_shared<SharedRadioHelper>(
-        [] { return StartElevatedHelper(RadioHelperBesideProgram()); });
+    // Before Windows is asked to elevate it: whether a non-administrator could have swapped it.
+    static const auto helper = std::make_shared<SharedRadioHelper>([] {
+        const std::wstring path = RadioHelperBesideProgram();
+        return StartHelperIfTrusted(path, PlacementSystemOfThisProcess(), [&path] { return StartElevatedHelper(path); });
+    });
     return helper;
 }
 

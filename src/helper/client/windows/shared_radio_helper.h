@@ -43,6 +43,7 @@ private:
     HANDLE process_ = nullptr;
     std::atomic<std::uint64_t> startsEnded_{0};  // written under mutex_
     std::string lastProblem_;
+    std::string lastAdvice_;
 };
 
 // The one this program's links share (quenfall-radio-helper.exe beside the program).

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "helper/client/windows/helper_pipe.h"
+#include "helper/client/windows/helper_placement_check.h"
 #include "platform/windows/storage_query.h"
 #include "platform/windows/usb_disk_location.h"
 
@@ -89,7 +90,8 @@ int Serve(HANDLE pipe, RadioHelperService& service, const std::function<Reply(co
 // the name travels over the first connection, and the pipe's server must be that process.
 class Channels {
 public:
-    Channels(WindowsHelperSystem system, ULONG client) : system_(std::move(system)), client_(client) {}
+    Channels(WindowsHelperSystem system, ULONG client, std::string refusal)
+        : system_(std::move(system)), client_(client), refusal_(std::move(refusal)) {}
     ~Channels() {
         // Each ends when its client closes it; the helper ends after the last.
         for (auto& served : served_) served.Thread.join();
@@ -110,9 +112,9 @@ public:
             return Answer(Outcome::Refused, 0, "another program made that pipe");
         }
         auto done = std::make_shared<std::atomic<bool>>(false);
-        served_.push_back({std::thread([pipe, done, system = system_] {
+        served_.push_back({std::thread([pipe, done, system = system_, refusal = refusal_] {
                                {
-                                   RadioHelperService service(std::make_unique<WindowsPassThrough>(system));
+                                   RadioHelperService service(std::make_unique<WindowsPassThrough>(system, refusal));
                                    if (WritePipeMessage(pipe, EncodeHello(service.Greeting()))) Serve(pipe, service, {});
                                }
                                CloseHandle(pipe);
@@ -143,6 +145,7 @@ private:
 
     WindowsHelperSystem system_;
     ULONG client_;
+    std::string refusal_;
     std::vector<Served> served_;
 };
 
@@ -158,10 +161,13 @@ int RunRadioHelper(const std::wstring& pipeName, WindowsHelperSystem system) {
         CloseHandle(pipe);
         return 1;
     }
+    // Its own check of where it lies, whatever the program that started it checked: that
+    // program runs as the user, and the user's programs are what the check guards against.
+    const std::string refusal = system.PlacementProblem ? system.PlacementProblem(client) : std::string();
     int status = 0;
     {
-        Channels channels(system, client);
-        RadioHelperService service(std::make_unique<WindowsPassThrough>(std::move(system)));
+        Channels channels(system, client, refusal);
+        RadioHelperService service(std::make_unique<WindowsPassThrough>(std::move(system), refusal));
         if (!WritePipeMessage(pipe, EncodeHello(service.Greeting()))) {
             status = 1;
         } else {
@@ -194,6 +200,10 @@ WindowsHelperSystem RealWindowsHelperSystem() {
     };
     system.Close = [](HANDLE drive) { CloseHandle(drive); };
     system.IsElevated = [] { return ProcessIsElevated(); };
+    system.PlacementProblem = [](DWORD startingProcess) {
+        const ElevationVerdict verdict = CheckHelperPlacement(ThisProgramPath(), PlacementSystemOfProcess(startingProcess));
+        return verdict.Elevate ? std::string() : std::string(UntrustedHelperServesNotText);
+    };
     return system;
 }
 

@@ -6,7 +6,8 @@
 
 namespace quenfall::helper {
 
-WindowsPassThrough::WindowsPassThrough(WindowsHelperSystem system) : system_(std::move(system)) {}
+WindowsPassThrough::WindowsPassThrough(WindowsHelperSystem system, std::string refusal)
+    : system_(std::move(system)), refusal_(std::move(refusal)) {}
 
 void WindowsPassThrough::Close() {
     if (drive_ != INVALID_HANDLE_VALUE) system_.Close(drive_);
@@ -15,6 +16,7 @@ void WindowsPassThrough::Close() {
 
 Reply WindowsPassThrough::Open(const std::string& volume) {
     Close();
+    if (!refusal_.empty()) return ReplyOf(Outcome::Refused, 0, refusal_);
     const OpenedDrive opened = system_.OpenDrive(std::wstring(volume.begin(), volume.end()));
     if (opened.Handle == INVALID_HANDLE_VALUE) {
         return ReplyOf(Outcome::SystemError, static_cast<std::int32_t>(opened.Error));

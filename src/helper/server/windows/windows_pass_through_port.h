@@ -36,11 +36,16 @@ struct WindowsHelperSystem {
     std::function<void(HANDLE)> Close;
     // Whether this process runs with an administrator's token (pass-through needs it).
     std::function<bool()> IsElevated;
+    // Why this helper must not serve the program with process id startingProcess (it lies
+    // where a non-administrator could have swapped it, and a standard user sits at the
+    // desktop); "" when it may. Optional: unset, it always may.
+    std::function<std::string(DWORD startingProcess)> PlacementProblem;
 };
 
 class WindowsPassThrough final : public PassThroughPort {
 public:
-    explicit WindowsPassThrough(WindowsHelperSystem system);
+    // refusal: when not empty, every Open is refused with it and no drive is touched.
+    explicit WindowsPassThrough(WindowsHelperSystem system, std::string refusal = {});
 
     // A volume by its letter; an Open while a drive is open closes that drive first.
     NodeNaming Naming() const override { return NodeNaming::DriveLetter; }
@@ -52,6 +57,7 @@ public:
 
 private:
     WindowsHelperSystem system_;
+    std::string refusal_;
     HANDLE drive_ = INVALID_HANDLE_VALUE;
 };
 
