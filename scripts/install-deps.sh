@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the project needs and that are missing.
 #   install-deps.sh run               what building and starting the tools needs
 #   install-deps.sh package-linux     that, plus what building the .deb needs
-#   install-deps.sh package-windows   that, plus what building the Windows zip needs
+#   install-deps.sh package-windows   that, plus what building the Windows zip and installer needs
 #   install-deps.sh package           both package purposes
 #   install-deps.sh suite             run, plus what the release build's tests need
 #   install-deps.sh stage-NAME        suite, plus what the test stage NAME needs (its file
@@ -26,12 +26,12 @@ run_packages=(
 # dpkg-buildpackage with debhelper (which wants build-essential; the manual page of
 # quenfall-cli is made by a shell script, the window's is written by hand), the Windows zip
 # by MinGW-w64 (its programs' icon drawn by rsvg-convert and icotool) and zip (unzip lists
-# it).
+# it), the Windows installer by wixl (msitools' msiinfo reads it back).
 package_linux_packages=(
   build-essential dpkg-dev debhelper
 )
 package_windows_packages=(
-  g++-mingw-w64-x86-64-posix librsvg2-bin icoutils zip unzip
+  g++-mingw-w64-x86-64-posix librsvg2-bin icoutils zip unzip wixl msitools
 )
 # The release build's tests: the window read by a real AT-SPI client (dbus, at-spi2-core and
 # python3-pyatspi) on an X server, and the manual page rendered by groff.

@@ -7,11 +7,14 @@
 #             its capability by the post-install, the manual pages, the desktop entry, the
 #             metainfo, the icon, the bash completion and the udev rule), from a copy of this
 #             tree in a folder of its own
-#   windows   dist/quenfall-<version>-windows-x64.zip: quenfall.exe (the Win32 window),
-#             quenfall-cli.exe (both run as the user) and quenfall-radio-helper.exe (the one
-#             that runs as administrator, started by the other two at the first upgrade),
-#             static single files cross-built with MinGW-w64, with the README's Windows
-#             section and the licence
+#   windows   dist/quenfall-<version>-x64.msi, the installer (packaging/windows/quenfall.wxs,
+#             built by wixl): per machine into Program Files\Quenfall, Start menu shortcuts,
+#             an entry in Apps & features, upgrades in place; and
+#             dist/quenfall-<version>-windows-x64.zip, the portable copy: quenfall.exe (the
+#             Win32 window), quenfall-cli.exe (both run as the user) and
+#             quenfall-radio-helper.exe (the one that runs as administrator, started by the
+#             other two at the first upgrade), static single files cross-built with
+#             MinGW-w64, with the README's Windows section and the licence
 # Both are reproducible: the same sources give the same bytes, wherever and whenever they
 # are built. SOURCE_DATE_EPOCH (default: the last commit's time) dates every file.
 # WINDOWS_BUILD_DIR picks the MinGW-w64 build to take the programs from (default
@@ -116,6 +119,75 @@ linux() {
   echo "package.sh: wrote dist/$deb ($(stat -c %s "dist/$deb") bytes)"
 }
 
+# A GUID named by text: the same text gives the same GUID (a name-based one, version 5's
+# nibble and RFC 4122's variant set), for the installer's codes that must not be random.
+guid_of() {
+  local h
+  h=$(printf '%s' "$1" | sha256sum | cut -c1-32 | tr a-f A-F)
+  printf '%s-%s-5%s-%X%s-%s\n' "${h:0:8}" "${h:8:4}" "${h:13:3}" $(((16#${h:16:1} & 3) | 8)) "${h:17:3}" "${h:20:12}"
+}
+
+# windows_msi FOLDER ICON: dist/quenfall-<version>-x64.msi from the programs in FOLDER.
+windows_msi() {
+  local programs=$1 icon=$2 name=quenfall-$version-x64.msi work product package started ended
+  work=$(mktemp -d)
+  cp -p "$programs"/*.exe "$work/"
+  cp packaging/windows/quenfall.wxs "$icon" "$work/"
+  # The files' times go into the cabinet inside the package.
+  touch -h -d "@$SOURCE_DATE_EPOCH" "$work"/*
+  # The product code changes with the version (a newer version replaces an older one); the
+  # package code names the package's content (what goes in, and its date), so it follows the
+  # sources wherever they are built, in a checkout or not.
+  product=$(guid_of "quenfall product $version")
+  package=$(guid_of "quenfall package $version $SOURCE_DATE_EPOCH $(cd "$work" && LC_ALL=C sha256sum -- * | sha256sum)")
+  started=$(date +%s)
+  # -a x64: wixl ignores the Package element's Platform.
+  (cd "$work" && wixl -a x64 -D Version="$version" -D ProductCode="$product" -o "$name" quenfall.wxs) || {
+    echo "package.sh: wixl failed" >&2
+    rm -rf "$work"
+    return 1
+  }
+  ended=$(date +%s)
+  # wixl writes a random package code and the time of the build into the summary
+  # information: the package code is set anew, and the two times (created, last saved,
+  # each a FILETIME after its type 64) are found by their value (the time of the build,
+  # or SOURCE_DATE_EPOCH already where wixl heeds it) and set to SOURCE_DATE_EPOCH.
+  msibuild "$work/$name" -s "Quenfall: firmware upgrades of two-way radios" "The Quenfall developers" "x64;1033" "{$package}"
+  perl -e '
+    my ($file, $from, $to, $epoch) = @ARGV;
+    open(my $in, "<:raw", $file) or die "$file: $!\n";
+    local $/;
+    my $data = <$in>;
+    close $in;
+    my $unix = 116444736000000000;  # 1970 in FILETIME units (100 ns since 1601)
+    my $new = $unix + $epoch * 10000000;
+    my $bytes = pack("V2", $new % 4294967296, int($new / 4294967296));
+    my @found;
+    while ($data =~ /\x40\x00\x00\x00(.{8})/sg) {
+      my ($lo, $hi) = unpack("V2", $1);
+      my $ticks = $hi * 4294967296 + $lo - $unix;
+      next if $ticks < 0 || $ticks % 10000000;
+      my $s = $ticks / 10000000;
+      push @found, pos($data) - 8 if ($s >= $from && $s <= $to) || $s == $epoch;
+    }
+    my $count = @found;
+    substr($data, $_, 8) = $bytes for @found;
+    die "the summary information holds $count build times, not 2\n" unless $count == 2;
+    open(my $out, ">:raw", $file) or die "$file: $!\n";
+    print $out $data;
+    close $out;
+  ' "$work/$name" "$started" "$ended" "$SOURCE_DATE_EPOCH" || {
+    echo "package.sh: $name: the build time was not replaced" >&2
+    rm -rf "$work"
+    return 1
+  }
+  cp "$work/$name" dist/
+  rm -rf "$work"
+  built+=("$name")
+  record_tree "$name"
+  echo "package.sh: wrote dist/$name ($(stat -c %s "dist/$name") bytes)"
+}
+
 windows() {
   local build=${WINDOWS_BUILD_DIR:-build/windows}
   if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -148,6 +220,7 @@ windows() {
   find "$stage/$name" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
   rm -f "dist/$name.zip"
   (cd "$stage" && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -D -@ "$root/dist/$name.zip")
+  windows_msi "$stage/$name" "$build/packaging/windows/quenfall.ico" || { rm -rf "$stage"; return 1; }
   rm -rf "$stage"
   built+=("$name.zip")
   record_tree "$name.zip"

@@ -106,7 +106,17 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   echo "windows: no X server (Xvfb missing): the Win32 window was not shown, timed or pictured"
 fi
-WINDOWS_BUILD_DIR=$build scripts/package.sh windows
+WINDOWS_BUILD_DIR=$build scripts/package.sh windows | tee "$work/package.txt"
+# The installer: its tables read back, then installed under wine over an older version of
+# itself (the same installer source, version 0.9.0), run, and removed.
+msi=$(sed -n 's/^package.sh: wrote \(dist\/[^ ]*\.msi\) .*/\1/p' "$work/package.txt")
+[ -n "$msi" ] || { echo "package.sh windows wrote no installer"; exit 1; }
+mkdir "$work/older"
+cp "$build/src/ui/quenfall.exe" "$cli" "$build/src/ui/quenfall-radio-helper.exe" \
+  "$build/packaging/windows/quenfall.ico" packaging/windows/quenfall.wxs "$work/older/"
+(cd "$work/older" && wixl -a x64 -D Version=0.9.0 -D ProductCode=0C0FFEE0-0000-4000-8000-000000000090 \
+  -o older.msi quenfall.wxs)
+WINE=$wine scripts/windows-msi-install.sh "$msi" "$work/older/older.msi"
 # Each program's execution level (the helper alone asks for an administrator), its icon and
 # version record, and no DLL planted beside the programs runs.
 for exe in "$build/src/ui/quenfall.exe" "$cli" "$build/src/ui/quenfall-radio-helper.exe"; do

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Reproducible artifacts: the .deb and the Windows zip built a second time, elsewhere, are
-# the same bytes as the first build.
+# Reproducible artifacts: the .deb, the Windows zip and the Windows installer built a second
+# time, elsewhere, are the same bytes as the first build.
 #   first build    the one the package and Windows stages left in dist/ when it was made
 #                  from this very tree; otherwise it is made here.
 #   second build   the fresh machine's (stage 50, root 2: another root, folder, user, umask
@@ -21,8 +21,8 @@ arch=$(dpkg-architecture -qDEB_HOST_ARCH)
 artifacts=("quenfall_${version}_${arch}.deb")
 targets=(linux)
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
-  artifacts+=("quenfall-$version-windows-x64.zip")
-  targets+=(windows)
+  artifacts+=("quenfall-$version-windows-x64.zip" "quenfall-$version-x64.msi")
+  targets+=(windows windows)
 else
   echo "reproducible: no MinGW-w64 compiler; the Windows zip is not compared"
 fi
@@ -45,6 +45,9 @@ for i in "${!artifacts[@]}"; do
     first+=("${targets[$i]}")
   fi
 done
+# Each target once (the Windows target builds two artifacts).
+unique() { printf '%s\n' "$@" | awk 'NF && !seen[$0]++'; }
+[ ${#first[@]} -eq 0 ] || mapfile -t first < <(unique "${first[@]}")
 if [ ${#first[@]} -gt 0 ]; then
   echo "reproducible: first build here: ${first[*]}"
   scripts/package.sh "${first[@]}" >/dev/null
@@ -73,6 +76,7 @@ compare() {  # compare ARTIFACT SECOND-FOLDER: 0 when the same bytes
            diff -r "$d/one" "$d/two" | head -n 20 || true ;;
     *.zip) diff <(unzip -Z -v "dist/$a" | grep -E 'file name|CRC|modified') \
                 <(unzip -Z -v "$second/$a" | grep -E 'file name|CRC|modified') | head -n 20 || true ;;
+    *.msi) diff <(msiinfo suminfo "dist/$a") <(msiinfo suminfo "$second/$a") | head -n 20 || true ;;
   esac
   rm -rf "$d"
   return 1
@@ -97,6 +101,7 @@ for i in "${!artifacts[@]}"; do
   fi
 done
 
+[ ${#again[@]} -eq 0 ] || mapfile -t again < <(unique "${again[@]}")
 if [ ${#again[@]} -gt 0 ]; then
   # A copy of the tree elsewhere, without its build trees or git.
   work=$(mktemp -d /tmp/quenfall-reproducible.XXXXXX)
