@@ -3,7 +3,11 @@
 // run that sent a first request becomes one record as its ending is shown; a history that
 // cannot be written is told once, in a box of its own after the run.
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "history/history_file.h"
 #include "history/history_recorder.h"
@@ -22,8 +26,14 @@ public:
 
     void RunEnded(const window::WindowRunEnd& run) override;
     std::string NoticeAfterRun() override;
+    std::optional<ModelChange> ModelChangeBefore(const Package& package) override;
+    void ModelChangeAnswered(const ModelChange& change, const std::shared_ptr<const Package>& package,
+                             std::string_view packageName, bool allowed) override;
 
 private:
+    // The radio the window opens, as the last scan listed it, with that scan.
+    RadioDrive Radio(std::vector<RadioDrive>* scan = nullptr) const;
+
     const DriveListLink* drives_;
     bool emulated_;
     std::string program_;

@@ -188,6 +188,19 @@ void FlashWindow::LoadChosen(const ChosenFile& chosen) {
 }
 
 void FlashWindow::Button2Click() {
+    // A package for another model than the radio last took can leave it unusable: asked
+    // first, No by default, the answer recorded. The status line stays as it is.
+    if (!runActive_ && loadedPackage_ && runObserver_ != nullptr && !sequencer_.Busy()) {
+        if (const std::optional<ModelChange> change = runObserver_->ModelChangeBefore(*loadedPackage_)) {
+            const std::shared_ptr<const Package> package = loadedPackage_;
+            const bool allowed = face_.AskBox(applicationTitle_, ModelChangeQuestion(*change));
+            runObserver_->ModelChangeAnswered(*change, package, loadedName_, allowed);
+            const std::string notice = runObserver_->NoticeAfterRun();
+            if (!notice.empty()) face_.ShowBox(BoxOwner::Window, BoxIcon::None, applicationTitle_, Utf16(notice));
+            // The box's own loop may have let a run start or the package change meanwhile.
+            if (!allowed || sequencer_.Busy() || loadedPackage_ != package) return;
+        }
+    }
     const std::uint32_t frames = tally_.Frames();
     sequencer_.Button2Click(loadedPackage_);
     // A click during boot-mode entry starts the same run again; the record is of the run.

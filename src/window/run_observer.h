@@ -5,9 +5,12 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "package/package.h"
+#include "runs/model_change.h"
 
 namespace quenfall::window {
 
@@ -33,6 +36,12 @@ public:
     // information box of its own (the history could not be written), or empty. The
     // status line is left as the run left it.
     virtual std::string NoticeAfterRun() = 0;
+    // Before a run of package sends its first request: the model change it would make, when
+    // the history says the radio last completed a package of another model code.
+    virtual std::optional<ModelChange> ModelChangeBefore(const Package& package) = 0;
+    // The user's answer to that question, recorded (a refused run sends nothing).
+    virtual void ModelChangeAnswered(const ModelChange& change, const std::shared_ptr<const Package>& package,
+                                     std::string_view packageName, bool allowed) = 0;
 };
 
 }  // namespace quenfall::window

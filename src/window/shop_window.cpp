@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "runs/crate_summary.h"
+#include "runs/model_change.h"
 #include "runs/run_record.h"
 #include "package/package_loader.h"
 #include "upgrade/status_texts.h"
@@ -233,13 +234,34 @@ void ShopWindow::StartRuns(bool failedOnly) {
             if (!again && done == rows_.size()) return;
         }
     }
+    const auto chosen = [&](const RowState& row) {
+        if (failedOnly && !(row.Outcome && !row.Outcome->Completed)) return false;
+        return again || !DoneWithThisPackage(row);
+    };
+    const std::vector<RadioOutcome> refused = AskModelChanges(chosen);
+    // The boxes' own loop may have let a notice change the rows meanwhile.
+    if (Running()) return;
+    bool started = false;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         RowState& row = rows_[i];
-        if (failedOnly && !(row.Outcome && !row.Outcome->Completed)) continue;
-        if (!again && DoneWithThisPackage(row)) continue;
+        if (!chosen(row)) continue;
+        const auto no = std::find_if(refused.begin(), refused.end(), [&](const RadioOutcome& answer) {
+            return answer.Drive.Location == row.Drive.Location && answer.Drive.Serial == row.Drive.Serial;
+        });
+        ShopRowView view = row.Shown;
+        if (no != refused.end()) {
+            // Shown as a failed run, so that Retry asks again.
+            row.Outcome = *no;
+            row.CompletedWith = nullptr;
+            view.Status = Utf16(no->Outcome);
+            view.ProgressWidth = 0;
+            view.Outcome = RowOutcome::Failure;
+            UpdateRow(i, std::move(view));
+            continue;
+        }
+        started = true;
         row.Outcome.reset();
         row.Run = std::make_unique<RadioRun>(package_, radios_.Bind(row.Drive), FlashOptions{});
-        ShopRowView view = row.Shown;
         view.Status.clear();
         view.ProgressWidth = 0;
         view.Elapsed = RowTimeText({}, false, {});
@@ -247,8 +269,31 @@ void ShopWindow::StartRuns(bool failedOnly) {
         UpdateRow(i, std::move(view));
     }
     UpdateControls();
+    if (!started) return;
     refreshOn_ = true;
     face_.SetRefreshTimer(true);
+}
+
+// A radio whose history says it last took a package of another model code is asked about,
+// one box per radio, No by default; the answer is recorded either way. Returns the answers No.
+std::vector<RadioOutcome> ShopWindow::AskModelChanges(const std::function<bool(const RowState&)>& chosen) {
+    std::vector<RadioDrive> scan, asked;
+    for (const RowState& row : rows_) {
+        scan.push_back(row.Drive);
+        if (chosen(row)) asked.push_back(row.Drive);
+    }
+    std::vector<RadioOutcome> refused;
+    for (const RadioDrive& drive : asked) {
+        const std::optional<ModelChange> change = FindModelChange(history_.File(), drive, scan, *package_);
+        if (!change) continue;
+        const bool allowed = face_.AskBox(applicationTitle_, ModelChangeQuestion(*change));
+        RadioOutcome answer = ModelChangeAnswer(*change, drive, allowed);
+        history_.Record(RecordOfRun(answer, package_.get(), packageName_, radios_.Emulated(), "quenfall"));
+        if (const std::string notice = history_.TakeNotice(); !notice.empty())
+            face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(notice));
+        if (!allowed) refused.push_back(std::move(answer));
+    }
+    return refused;
 }
 
 void ShopWindow::RunsEnded() {

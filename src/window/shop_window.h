@@ -10,6 +10,7 @@
 // and each Refresh reads every run's state and repaints the rows that changed.
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,6 +80,7 @@ private:
     void Select();
     void Load(const ChosenFile& file);
     void StartRuns(bool failedOnly);
+    std::vector<RadioOutcome> AskModelChanges(const std::function<bool(const RowState&)>& chosen);
     void RunsEnded();
     void ListRadios(bool keepFailed = false);
     void UpdateRow(std::size_t index, ShopRowView view);

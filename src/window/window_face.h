@@ -37,6 +37,9 @@ public:
     // Modal, one OK button; returns when the user has closed it. Timers and device changes
     // go on being handled meanwhile.
     virtual void ShowBox(BoxOwner owner, BoxIcon icon, std::u16string_view caption, std::u16string_view text) = 0;
+    // Modal, owned by the window, Yes and No buttons, No the default (a stray Enter answers
+    // No); true for Yes.
+    virtual bool AskBox(std::u16string_view caption, std::u16string_view text) = 0;
     // The platform's open dialog, no title, no initial folder; filter is written as
     // "description|pattern;pattern|...". Nothing when the user cancels.
     virtual std::optional<ChosenFile> OpenFileName(std::u16string_view filter) = 0;

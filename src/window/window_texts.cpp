@@ -78,4 +78,10 @@ std::string Utf8(std::u16string_view utf16) {
     return out;
 }
 
+std::u16string ModelChangeQuestion(const ModelChange& change) {
+    const std::string where = change.Location.empty() ? std::string() : " (at " + change.Location + ")";
+    return Utf16(ModelChangeFacts(change)) + u"\n\nA package for another model can leave the radio" +
+           Utf16(where) + u" unusable. Upgrade it all the same?";
+}
+
 }  // namespace quenfall::window

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "runs/model_change.h"
+
 namespace quenfall::window {
 
 inline constexpr char16_t TitleText[] = u"Quenfall v7.1";
@@ -53,5 +55,9 @@ std::u16string DefaultErrorText(std::u16string_view message);
 // sequences become U+FFFD.
 std::u16string Utf16(std::string_view utf8);
 std::string Utf8(std::u16string_view utf16);
+
+// Asked before a radio whose history says it last took another model code is upgraded: the
+// facts as the command line gives them, then the question (No by default).
+std::u16string ModelChangeQuestion(const ModelChange& change);
 
 }  // namespace quenfall::window

@@ -50,6 +50,16 @@ public:
         boxes.push_back({owner, icon, std::u16string(boxCaption), std::u16string(text)});
         if (whileOpen) whileOpen(boxes.back());
     }
+    // Answers from askAnswers in order, then No, as a stray Enter would.
+    bool AskBox(std::u16string_view boxCaption, std::u16string_view text) override {
+        calls.push_back("Ask " + window::Utf8(text));
+        questions.push_back({window::BoxOwner::Window, window::BoxIcon::None, std::u16string(boxCaption),
+                             std::u16string(text)});
+        if (askAnswers.empty()) return false;
+        const bool answer = askAnswers.front();
+        askAnswers.erase(askAnswers.begin());
+        return answer;
+    }
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override {
         filters.emplace_back(filter);
         if (answers.empty()) return std::nullopt;
@@ -80,6 +90,8 @@ public:
     std::array<std::optional<bool>, window::ControlCount> visibility{};
     std::u16string caption;
     std::vector<RecordedBox> boxes;
+    std::vector<RecordedBox> questions;
+    std::vector<bool> askAnswers;
     std::vector<std::u16string> filters;
     // What the dialog answers, one per use; nothing (or none left) cancels it.
     std::vector<std::optional<window::ChosenFile>> answers;

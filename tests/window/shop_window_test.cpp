@@ -49,9 +49,9 @@ private:
 };
 
 // Twelve blocks in one section.
-std::filesystem::path WriteSmallPackage(const std::filesystem::path& path) {
+std::filesystem::path WriteSmallPackage(const std::filesystem::path& path, std::uint32_t modelCode = 0) {
     PackageSpec spec;
-    spec.ModelCode = 0;
+    spec.ModelCode = modelCode;
     spec.ScrambleMode = TestModel.ScrambleMode;
     std::vector<std::uint8_t> data(12 * 2048);
     for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + i / 2048);
@@ -378,6 +378,82 @@ TEST(ShopStart, RetryFailedPractisedOnTheOneEmulatedRadioGivenAFault) {
     EXPECT_THROW(startup::ShopStart(ReadStartOptions(unknown, std::nullopt), face, u"Quenfall",
                                     folder.Path() / "history.jsonl"),
                  std::runtime_error);
+}
+
+// The history says the radio in slot 1 last completed a model-17 package: before a model-2
+// package goes to it, the window asks (No by default). No leaves that radio untouched, its
+// row failed with the refusal, the other radio upgraded; Retry asks again, and Yes upgrades
+// it. Both answers are in the history.
+TEST(ShopWindow, ARadioThatLastTookAnotherModelIsUpgradedOnlyWhenTheUserSaysYes) {
+    Folder folder;
+    const auto history = folder.Path() / "history.jsonl";
+    {
+        HistoryRecord took17;
+        took17.Start = "2026-12-01T09:58:00.000Z";
+        took17.End = "2026-12-01T10:00:00.000Z";
+        took17.Program = "quenfall";
+        took17.Package = "radio17.bin";
+        took17.ModelCode = 17;
+        took17.Location = EmulatedCrate::PortLocation(0);
+        took17.Serial = EmulatedCrate::PortSerial(0);
+        took17.Outcome = " Program upgrade is complete!";
+        took17.Completed = true;
+        took17.BlocksSent = 1;
+        took17.Emulated = true;
+        ASSERT_TRUE(HistoryRecorder(history).Record(took17));
+    }
+    const auto package = WriteSmallPackage(folder.Path() / "radio2.bin", 2);
+    // Straight into the upload: the case is about the question, not the restart.
+    std::vector<EmulatedRadioConfig> configs;
+    for (std::size_t i = 0; i < 2; ++i) {
+        configs.push_back(EmulatedCrateRadio(i, 2, TestModel, {}));
+        configs.back().RestartOnEnter = false;
+    }
+    EmulatedRadioSource radios(std::make_unique<EmulatedCrate>(std::move(configs)));
+    HistoryRecorder recorder(history);
+    RecordingShopFace face;
+    ShopWindow window(radios, face, recorder, u"Quenfall");
+    window.SetStartPackage(Chosen(package));
+    window.Shown();
+    ASSERT_EQ(face.rows.size(), 2u);
+
+    window.Click(ShopControl::UpgradeAllButton);
+    ASSERT_EQ(face.questions.size(), 1u) << "one radio took another model";
+    const std::u16string& question = face.questions[0].Text;
+    EXPECT_NE(question.find(u"model code 17 (radio17.bin, 2026-12-01T10:00:00.000Z)"), std::u16string::npos);
+    EXPECT_NE(question.find(u"this package is for model code 2."), std::u16string::npos);
+    EXPECT_NE(question.find(Utf16(EmulatedCrate::PortSerial(0))), std::u16string::npos);
+    const std::string refusal = "refused: model change from model code 17 (radio17.bin) to 2";
+    EXPECT_EQ(face.rows[0].Status, Utf16(refusal));
+    EXPECT_EQ(face.rows[0].Outcome, RowOutcome::Failure);
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn);
+    EXPECT_EQ(radios.Crate().Radio(0).Writes(), 0u) << "no block went to the refused radio";
+    EXPECT_GT(radios.Crate().Radio(1).Writes(), 0u);
+    EXPECT_EQ(face.rows[0].Outcome, RowOutcome::Failure);
+    EXPECT_EQ(face.rows[1].Outcome, RowOutcome::Success);
+    EXPECT_TRUE(face.Enabled(ShopControl::RetryFailedButton));
+
+    face.askAnswers.push_back(true);
+    window.Click(ShopControl::RetryFailedButton);
+    ASSERT_EQ(face.questions.size(), 2u) << "Retry asks again";
+    EXPECT_TRUE(window.Running());
+    RefreshUntilIdle(window, face);
+    ASSERT_FALSE(face.refreshOn);
+    EXPECT_EQ(face.rows[0].Outcome, RowOutcome::Success);
+    EXPECT_TRUE(radios.Crate().Radio(0).CompareSections(SectionsOf(*window.LoadedPackage())).empty());
+
+    const std::vector<HistoryRecord> records = ReadHistoryFile(history).Records;
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records[1].Outcome, refusal);
+    EXPECT_EQ(records[1].BlocksSent, 0u);
+    EXPECT_EQ(records[1].Serial, EmulatedCrate::PortSerial(0));
+    EXPECT_EQ(records[1].ModelCode, 2u);
+    EXPECT_EQ(records[1].Program, "quenfall");
+    EXPECT_TRUE(records[2].Completed) << "the other radio's run";
+    EXPECT_EQ(records[3].Outcome, "model change allowed from model code 17 (radio17.bin) to 2");
+    EXPECT_TRUE(records[4].Completed);
+    EXPECT_EQ(records[4].Serial, EmulatedCrate::PortSerial(0));
 }
 
 TEST(ShopWindow, AnIdleWindowTakesNoTicksAndListsArrivalsAndRemovals) {

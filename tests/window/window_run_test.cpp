@@ -10,6 +10,7 @@
 
 #include "failing_read_link.h"
 #include "history/history_reading.h"
+#include "history/history_recorder.h"
 #include "startup/window_history.h"
 #include "package/package_loader.h"
 #include "package/package_writer.h"
@@ -350,6 +351,11 @@ public:
         boxesAtEnd.push_back(boxes ? boxes->size() : 0);
     }
     std::string NoticeAfterRun() override { return std::exchange(notice, {}); }
+    // These runs know no radio and no history: nothing is asked.
+    std::optional<ModelChange> ModelChangeBefore(const Package&) override { return std::nullopt; }
+    void ModelChangeAnswered(const ModelChange&, const std::shared_ptr<const Package>&, std::string_view, bool) override {
+        throw std::logic_error("no model change was asked about");
+    }
     std::vector<WindowRunEnd> runs;
     std::vector<std::size_t> boxesAtEnd;
     const std::vector<RecordedBox>* boxes = nullptr;
@@ -418,6 +424,78 @@ TEST(WindowRun, EachRunThatSentARequestIsToldOnceAsItsEndingIsShownAndANoticeCom
         << history.runs[2].LastCommandProblem;
 }
 
+
+// The history says the emulated radio last completed a model-17 package: before a model-2
+// package goes to it the window asks, No by default. No sends nothing and leaves the status
+// line as it was; Yes upgrades it. Both answers are in the history, before the run's own record.
+TEST(WindowRun, ARadioThatLastTookAnotherModelIsUpgradedOnlyWhenTheUserSaysYes) {
+    const auto dir = std::filesystem::temp_directory_path() / "quenfall-window-model-change-test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const auto file = dir / "history.jsonl";
+    {
+        HistoryRecord took17;
+        took17.Start = "2026-12-01T09:58:00.000Z";
+        took17.End = "2026-12-01T10:00:00.000Z";
+        took17.Program = "quenfall";
+        took17.Package = "radio17.bin";
+        took17.ModelCode = 17;
+        took17.Location = EmulatedLoneDrive().Location;
+        took17.Serial = EmulatedLoneDrive().Serial;
+        took17.Outcome = " Program upgrade is complete!";
+        took17.Completed = true;
+        took17.BlocksSent = 1;
+        took17.Emulated = true;
+        ASSERT_TRUE(HistoryRecorder(file).Record(took17));
+    }
+    PackageSpec spec = TwoSectionSpec();
+    spec.ModelCode = 2;
+    const auto package = dir / "radio2.bin";
+    {
+        const auto bytes = WritePackage(spec);
+        std::ofstream(package, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    EmulatedRadio radio(RadioConfig());
+    WindowRig rig(radio);
+    startup::WindowHistory history(nullptr, true, "quenfall", file);
+    rig.window.SetRunObserver(&history);
+    rig.window.Shown();
+    ASSERT_TRUE(rig.Select(package));
+    const std::u16string before = rig.window.StatusText();
+    const std::size_t statusesBefore = rig.statuses.size();
+
+    rig.window.Click(ControlId::Button2);
+    ASSERT_EQ(rig.face.questions.size(), 1u);
+    const std::u16string& question = rig.face.questions[0].Text;
+    EXPECT_EQ(rig.face.questions[0].Caption, u"Quenfall");
+    EXPECT_NE(question.find(u"model code 17 (radio17.bin, 2026-12-01T10:00:00.000Z)"), std::u16string::npos);
+    EXPECT_NE(question.find(u"this package is for model code 2."), std::u16string::npos);
+    rig.clock.RunFor(5s);
+    EXPECT_EQ(radio.Reads() + radio.Writes(), 0u) << "No sends nothing";
+    EXPECT_FALSE(rig.window.Busy());
+    EXPECT_EQ(rig.window.StatusText(), before);
+    EXPECT_EQ(rig.statuses.size(), statusesBefore) << "the status line stays as it was";
+    EXPECT_TRUE(rig.face.boxes.empty());
+
+    rig.face.askAnswers.push_back(true);
+    rig.window.Click(ControlId::Button2);
+    ASSERT_EQ(rig.face.questions.size(), 2u);
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return !rig.face.boxes.empty(); }, 60s));
+    EXPECT_EQ(rig.face.boxes[0].Text, Utf16(CompletionMessage));
+    EXPECT_EQ(rig.window.StatusText(), Utf16(UpgradeCompleteText));
+
+    const std::vector<HistoryRecord> records = ReadHistoryFile(file).Records;
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[1].Outcome, "refused: model change from model code 17 (radio17.bin) to 2");
+    EXPECT_EQ(records[1].BlocksSent, 0u);
+    EXPECT_EQ(records[1].Serial, EmulatedLoneDrive().Serial);
+    EXPECT_EQ(records[1].Program, "quenfall");
+    EXPECT_EQ(records[2].Outcome, "model change allowed from model code 17 (radio17.bin) to 2");
+    EXPECT_TRUE(records[3].Completed);
+    EXPECT_EQ(records[3].ModelCode, 2u);
+    std::filesystem::remove_all(dir);
+}
 
 TEST(WindowRun, TheStartUpsHistoryKeepsTheWindowsRunMarkedEmulatedAndTellsOnceWhenItCannot) {
     const auto dir = std::filesystem::temp_directory_path() / "quenfall-window-history-test";

@@ -279,6 +279,10 @@ void TFlashForm::ShowBox(window::BoxOwner owner, window::BoxIcon icon, std::u16s
                         ToQString(text));
 }
 
+bool TFlashForm::AskBox(std::u16string_view caption, std::u16string_view text) {
+    return desktop_.Question(this, ToQString(caption), ToQString(text));
+}
+
 std::optional<window::ChosenFile> TFlashForm::OpenFileName(std::u16string_view filter) {
     const std::optional<QString> chosen = desktop_.OpenFileName(this, QtFileFilter(ToQString(filter)));
     if (!chosen) return std::nullopt;

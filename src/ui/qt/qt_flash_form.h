@@ -67,6 +67,7 @@ private:
     void SetTooltip(window::ControlId control, std::u16string_view text) override;
     void SetWidth(window::ControlId control, int layoutPixels) override;
     void SetVisible(window::ControlId control, bool visible) override;
+    bool AskBox(std::u16string_view caption, std::u16string_view text) override;
     void ShowBox(window::BoxOwner owner, window::BoxIcon icon, std::u16string_view caption,
                  std::u16string_view text) override;
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override;

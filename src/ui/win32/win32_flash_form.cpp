@@ -245,6 +245,12 @@ void Win32FlashForm::ShowBox(window::BoxOwner owner, window::BoxIcon icon, std::
     MessageBoxW(owner == window::BoxOwner::Window ? window_handle_ : nullptr, ToWide(text).c_str(), ToWide(caption).c_str(), style);
 }
 
+bool Win32FlashForm::AskBox(std::u16string_view caption, std::u16string_view text) {
+    if (options_.Answer) return options_.Answer(text);
+    return MessageBoxW(window_handle_, ToWide(text).c_str(), ToWide(caption).c_str(),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 std::optional<window::ChosenFile> Win32FlashForm::OpenFileName(std::u16string_view filter) {
     if (options_.ChooseFile) return options_.ChooseFile(NativeFilter(filter));
     return ShowOpenDialog(window_handle_, filter);

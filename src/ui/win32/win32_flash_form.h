@@ -33,6 +33,8 @@ struct Win32FlashFormOptions {
     // Stands in for the open dialog (tests hand a path to the code the dialog feeds);
     // the platform's dialog when empty. Gets the native filter ("desc\0patterns\0\0").
     std::function<std::optional<window::ChosenFile>(const std::wstring& filter)> ChooseFile;
+    // Stands in for the user answering a question box (tests); gets the question.
+    std::function<bool(std::u16string_view question)> Answer;
     // The caption of the boxes; by default the application title from the executable's name.
     std::u16string ApplicationTitle;
 };
@@ -114,6 +116,7 @@ private:
     void SetTooltip(window::ControlId control, std::u16string_view text) override;
     void SetWidth(window::ControlId control, int layoutPixels) override;
     void SetVisible(window::ControlId control, bool visible) override;
+    bool AskBox(std::u16string_view caption, std::u16string_view text) override;
     void ShowBox(window::BoxOwner owner, window::BoxIcon icon, std::u16string_view caption,
                  std::u16string_view text) override;
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override;
