@@ -51,8 +51,9 @@ public:
         if (whileOpen) whileOpen(boxes.back());
     }
     // No, as a stray Enter in the box would answer.
-    bool Question(QWidget*, const QString&, const QString& text) override {
+    bool Question(QWidget* owner, const QString&, const QString& text) override {
         questions << text;
+        questionOwners.push_back(owner);
         return false;
     }
     bool StartSystemMove(QWindow* window) override {
@@ -65,6 +66,7 @@ public:
     std::deque<QString> answers;  // a null string cancels the dialog
     QStringList filters;
     QStringList questions;
+    std::vector<QWidget*> questionOwners;
     std::vector<ShownBox> boxes;
     std::function<void(const ShownBox&)> whileOpen;
     int moves = 0;
@@ -97,6 +99,28 @@ T* Control(QWidget& form, const char* name) {
 QString Status(QWidget& form) { return Control<LayoutLabel>(form, "Label5")->Text(); }
 
 QString Std(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A history whose radio last took a model-17 package; keeps the answers it is told.
+class Model17History : public window::RunObserver {
+public:
+    void RunEnded(const window::WindowRunEnd&) override { ++runs; }
+    std::string NoticeAfterRun() override { return {}; }
+    std::optional<ModelChange> ModelChangeBefore(const Package& package) override {
+        ModelChange change;
+        change.Serial = "EMULATED-0001";
+        change.PackageModel = package.Header.ModelCode;
+        change.Last.ModelCode = 17;
+        change.Last.Package = "radio17.bin";
+        change.Last.End = "2026-12-01T10:00:00.000Z";
+        return change;
+    }
+    void ModelChangeAnswered(const ModelChange&, const std::shared_ptr<const Package>&, std::string_view,
+                             bool allowed) override {
+        answers.push_back(allowed);
+    }
+    std::vector<bool> answers;
+    int runs = 0;
+};
 
 }  // namespace
 
@@ -313,6 +337,31 @@ private slots:
         QCOMPARE(desktop.boxes[0].Icon, BoxIcon::Error);
         QCOMPARE(desktop.boxes[0].Owner, &form);
         QCOMPARE(Status(form), QString());
+    }
+
+    // The question comes through the desktop's own Yes/No box, owned by the form; the stub
+    // answers No, as a stray Enter would: nothing is sent and the status line stays empty.
+    void modelChangeIsAskedInABoxOfTheForm() {
+        EmulatedRadio radio(RadioConfig());
+        StubDesktop desktop;
+        TFlashForm form(radio, desktop, NoUsbWatch());
+        Model17History history;
+        form.Window().SetRunObserver(&history);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(SelectPackage(form, desktop, goodPath));
+
+        QTest::mouseClick(Control<QPushButton>(form, "Button2"), Qt::LeftButton);
+        QCOMPARE(desktop.questions.size(), 1);
+        QVERIFY(desktop.questions[0].contains(QStringLiteral("model code 17 (radio17.bin, 2026-12-01T10:00:00.000Z)")));
+        QCOMPARE(desktop.questionOwners[0], &form);
+        QCOMPARE(history.answers, std::vector<bool>{false});
+        QTest::qWait(100);
+        QVERIFY(!form.Busy());
+        QCOMPARE(radio.Reads() + radio.Writes(), 0u);
+        QCOMPARE(Status(form), QString());
+        QVERIFY(desktop.boxes.empty());
+        QCOMPARE(history.runs, 0);
     }
 
     void onlyTheLeftButtonOnTheBackgroundDrags() {
