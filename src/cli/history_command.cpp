@@ -9,6 +9,7 @@
 #include "history/history_listing.h"
 #include "history/history_reading.h"
 #include "package/package_digest.h"
+#include "platform/platform.h"
 
 namespace quenfall::cli {
 
@@ -24,6 +25,29 @@ int UsageError(std::string_view what) {
 }
 
 enum class Form { Table, Json, Csv };
+
+// Standard output in large writes, whatever the number of records.
+class Output {
+public:
+    Output() { buffer_.reserve(Flush_ + 4096); }
+    std::string& Buffer() { return buffer_; }
+    void Text(std::string_view text) {
+        buffer_ += text;
+        Flow();
+    }
+    void Flow() {
+        if (buffer_.size() >= Flush_) Flush();
+    }
+    void Flush() {
+        std::cout.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        std::cout.flush();
+        buffer_.clear();
+    }
+
+private:
+    static constexpr std::size_t Flush_ = 256 * 1024;
+    std::string buffer_;
+};
 
 }  // namespace
 
@@ -63,33 +87,64 @@ int HistoryCommand(const Arguments& args) {
         std::cerr << "quenfall-cli history: no place for the history is known: set QUENFALL_HISTORY, or HOME\n";
         return 1;
     }
-    HistoryContents contents = ReadHistoryFile(file);
-    if (!contents.Problem.empty()) {
-        std::cerr << "quenfall-cli history: " << contents.Problem << '\n';
-        return 1;
-    }
-    const std::vector<HistoryRecord> shown = Select(std::move(contents.Records), filter);
-    std::string out;
+    // Written as it is read, a piece at a time: a shop's history of years lists in the
+    // memory of one record. The table reads the file twice, once for its column widths.
+    Output out;
+    HistoryScan scan;
+    std::size_t shown = 0;
+    const auto each = [&](auto&& write) {
+        return [&, write](const HistoryRecord& record) {
+            if (!Keeps(filter, record)) return;
+            ++shown;
+            write(record);
+        };
+    };
     switch (form) {
-        case Form::Json: out = HistoryJsonArray(shown); break;
-        case Form::Csv: out = HistoryCsv(shown); break;
-        case Form::Table:
-            if (contents.Missing) {
-                out = "No upgrade has been recorded yet (" + file.string() + ").\n";
-            } else if (shown.empty()) {
-                out = "No recorded upgrade matches.\n";
-            } else {
-                out = HistoryTable(shown);
-            }
+        case Form::Json:
+            out.Text("[");
+            scan = ScanHistoryFile(file, each([&](const HistoryRecord& record) {
+                                       out.Text(shown > 1 ? ",\n " : "");
+                                       out.Text(HistoryLine(record));
+                                   }));
+            out.Text("]\n");
             break;
+        case Form::Csv:
+            out.Text(HistoryCsvHeader());
+            scan = ScanHistoryFile(file, each([&](const HistoryRecord& record) {
+                                       AppendHistoryCsvRow(out.Buffer(), record);
+                                       out.Flow();
+                                   }));
+            break;
+        case Form::Table: {
+            HistoryTableLayout layout;
+            scan = ScanHistoryFile(file, each([&](const HistoryRecord& record) { layout.Widen(record); }));
+            if (!scan.Problem.empty() || scan.Missing || shown == 0) break;
+            out.Text(layout.Heading());
+            scan = ScanHistoryFile(
+                file,
+                [&](const HistoryRecord& record) {
+                    if (!Keeps(filter, record)) return;
+                    layout.AppendRow(out.Buffer(), record);
+                    out.Flow();
+                },
+                scan.Length);
+            break;
+        }
     }
-    std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
-    std::cout.flush();
-    if (contents.Unreadable > 0) {
-        std::cerr << "note: " << contents.Unreadable << (contents.Unreadable == 1 ? " line" : " lines") << " of "
+    if (!scan.Problem.empty()) {
+        std::cerr << "quenfall-cli history: " << scan.Problem << '\n';
+        return 2;
+    }
+    if (form == Form::Table && shown == 0) {
+        out.Text(scan.Missing ? "No upgrade has been recorded yet (" + file.string() + ").\n"
+                              : std::string("No recorded upgrade matches.\n"));
+    }
+    out.Flush();
+    if (scan.Unreadable > 0) {
+        std::cerr << "note: " << scan.Unreadable << (scan.Unreadable == 1 ? " line" : " lines") << " of "
                   << file.string()
                   << " held no whole record (a run cut short by a crash or a power cut) and "
-                  << (contents.Unreadable == 1 ? "was" : "were") << " passed over.\n";
+                  << (scan.Unreadable == 1 ? "was" : "were") << " passed over.\n";
     }
     return 0;
 }

@@ -1,4 +1,5 @@
 // quenfall-cli: the firmware upgrade from a terminal. One file per command.
+#include <exception>
 #include <iostream>
 #include <string_view>
 
@@ -22,9 +23,7 @@ void PrintVersion() {
               << ")\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     using namespace quenfall::cli;
     PrepareProcess();
     Arguments args = ProgramArguments(argc, argv);
@@ -57,4 +56,19 @@ int main(int argc, char** argv) {
     if (command == "doctor") return DoctorCommand(args);
     std::cerr << "quenfall-cli: unknown command \"" << command << "\"\n\n" << ProgramHelp();
     return 2;
+}
+
+}  // namespace
+
+// What escapes a command (memory exhausted, a fault of this program's) is said, not left to
+// abort the process without a word.
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "quenfall-cli: stopped by an unexpected error: " << e.what() << '\n';
+    } catch (...) {
+        std::cerr << "quenfall-cli: stopped by an unexpected error\n";
+    }
+    return 1;
 }

@@ -28,7 +28,18 @@ bool ReadAsFormula(std::string_view text) {
 }
 
 // Quoted when a spreadsheet would otherwise split, join or trim it.
-void CsvField(std::string& out, std::string_view text) {
+void CsvField(std::string& out, std::string_view raw) {
+    // Most fields hold no control character; only those that do are copied.
+    std::string shown;
+    std::string_view text = raw;
+    const bool plain = std::all_of(raw.begin(), raw.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u >= 0x20 && u != 0x7f && u != 0xC2) || c == '\t' || c == '\n' || c == '\r';
+    });
+    if (!plain) {
+        shown = ShownText(raw, /*keepLayout=*/true);
+        text = shown;
+    }
     const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
                        (!text.empty() && (text.front() == ' ' || text.back() == ' '));
     const std::string_view guard = ReadAsFormula(text) ? "'" : "";
@@ -101,65 +112,121 @@ std::vector<HistoryRecord> Select(std::vector<HistoryRecord> records, const Hist
     return records;
 }
 
-std::string HistoryTable(std::span<const HistoryRecord> records) {
-    constexpr std::size_t Columns = 7;
-    const std::array<std::string, Columns> heading = {"start (UTC)", "location", "node", "package",
-                                                      "check",       "blocks",   "result"};
-    auto cells = [](const HistoryRecord& r) {
-        std::string result = r.Completed ? "completed" : "failed";
-        if (r.Emulated) result += ", emulated";
-        return std::array<std::string, Columns>{TableTime(r.Start),
-                                                r.Location.empty() ? "-" : r.Location,
-                                                r.Node.empty() ? "-" : r.Node,
-                                                r.Package,
-                                                CheckValueText(r.CheckValue),
-                                                std::to_string(r.BlocksSent) + "/" + std::to_string(r.TotalBlocks),
-                                                result};
-    };
-    std::array<std::size_t, Columns> width{};
-    for (std::size_t c = 0; c < Columns; ++c) width[c] = heading[c].size();
-    for (const HistoryRecord& r : records) {
-        const auto row = cells(r);
-        for (std::size_t c = 0; c < Columns; ++c) width[c] = std::max(width[c], row[c].size());
-    }
-    std::string out;
-    out.reserve((records.size() + 1) * 128);
-    auto line = [&](const std::array<std::string, Columns>& row, std::string_view outcome) {
-        for (std::size_t c = 0; c < Columns; ++c) {
-            out += row[c];
-            out.append(width[c] - row[c].size() + 2, ' ');
+std::string ShownText(std::string_view text, bool keepLayout) {
+    constexpr char Hex[] = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool layout = c == '\t' || c == '\n' || c == '\r';
+        if ((c < 0x20 && !(keepLayout && layout)) || c == 0x7f) {
+            shown += "\\x";
+            shown += Hex[c >> 4];
+            shown += Hex[c & 0xF];
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            // U+0080..U+009F: the C1 controls, which some terminals obey in UTF-8 too.
+            const unsigned char code = static_cast<unsigned char>(text[++i]);
+            shown += "\\u00";
+            shown += Hex[code >> 4];
+            shown += Hex[code & 0xF];
+        } else {
+            shown += static_cast<char>(c);
         }
-        out += outcome;
-        out += '\n';
-    };
-    line(heading, "outcome");
-    for (const HistoryRecord& r : records) line(cells(r), r.Outcome);
+    }
+    return shown;
+}
+
+namespace {
+
+constexpr std::size_t TableColumns = 7;
+
+std::array<std::string, TableColumns> TableCells(const HistoryRecord& r) {
+    std::string result = r.Completed ? "completed" : "failed";
+    if (r.Emulated) result += ", emulated";
+    return {TableTime(ShownText(r.Start)),
+            r.Location.empty() ? "-" : ShownText(r.Location),
+            r.Node.empty() ? "-" : ShownText(r.Node),
+            ShownText(r.Package),
+            CheckValueText(r.CheckValue),
+            std::to_string(r.BlocksSent) + "/" + std::to_string(r.TotalBlocks),
+            std::move(result)};
+}
+
+const std::array<std::string, TableColumns>& TableHeading() {
+    static const std::array<std::string, TableColumns> heading = {"start (UTC)", "location", "node",  "package",
+                                                                  "check",       "blocks",   "result"};
+    return heading;
+}
+
+void AppendTableLine(std::string& out, const std::array<std::size_t, TableColumns>& width,
+                     const std::array<std::string, TableColumns>& row, std::string_view outcome) {
+    for (std::size_t c = 0; c < TableColumns; ++c) {
+        out += row[c];
+        out.append(width[c] - std::min(width[c], row[c].size()) + 2, ' ');
+    }
+    out += outcome;
+    out += '\n';
+}
+
+}  // namespace
+
+HistoryTableLayout::HistoryTableLayout() {
+    for (std::size_t c = 0; c < TableColumns; ++c) width_[c] = TableHeading()[c].size();
+}
+
+void HistoryTableLayout::Widen(const HistoryRecord& record) {
+    const auto row = TableCells(record);
+    for (std::size_t c = 0; c < TableColumns; ++c) width_[c] = std::max(width_[c], row[c].size());
+}
+
+std::string HistoryTableLayout::Heading() const {
+    std::string out;
+    AppendTableLine(out, width_, TableHeading(), "outcome");
     return out;
 }
 
-std::string HistoryCsv(std::span<const HistoryRecord> records) {
-    std::string out =
-        "start,end,program,version,key_set,package,package_size,model_code,check_value,sha256,total_blocks,"
-        "location,node,last_node,serial,outcome,completed,blocks_sent,last_command_problem,emulated\n";
-    out.reserve(out.size() + records.size() * 256);
-    for (const HistoryRecord& r : records) {
-        for (const std::string* text : {&r.Start, &r.End, &r.Program, &r.Version, &r.KeySet, &r.Package}) {
-            CsvField(out, *text);
-            out += ',';
-        }
-        out += std::to_string(r.PackageSize) + ',' + std::to_string(r.ModelCode) + ',' +
-               CheckValueText(r.CheckValue) + ',';
-        CsvField(out, r.Sha256);
-        out += ',' + std::to_string(r.TotalBlocks) + ',';
-        for (const std::string* text : {&r.Location, &r.Node, &r.LastNode, &r.Serial, &r.Outcome}) {
-            CsvField(out, *text);
-            out += ',';
-        }
-        out += r.Completed ? "true," : "false,";
-        out += std::to_string(r.BlocksSent) + ',';
-        CsvField(out, r.LastCommandProblem);
-        out += r.Emulated ? ",true\n" : ",false\n";
+void HistoryTableLayout::AppendRow(std::string& out, const HistoryRecord& record) const {
+    AppendTableLine(out, width_, TableCells(record), ShownText(record.Outcome));
+}
+
+std::string HistoryTable(std::span<const HistoryRecord> records) {
+    HistoryTableLayout layout;
+    for (const HistoryRecord& r : records) layout.Widen(r);
+    std::string out = layout.Heading();
+    out.reserve((records.size() + 1) * 128);
+    for (const HistoryRecord& r : records) layout.AppendRow(out, r);
+    return out;
+}
+
+std::string HistoryCsvHeader() {
+    return "start,end,program,version,key_set,package,package_size,model_code,check_value,sha256,total_blocks,"
+           "location,node,last_node,serial,outcome,completed,blocks_sent,last_command_problem,emulated\n";
+}
+
+void AppendHistoryCsvRow(std::string& out, const HistoryRecord& r) {
+    for (const std::string* text : {&r.Start, &r.End, &r.Program, &r.Version, &r.KeySet, &r.Package}) {
+        CsvField(out, *text);
+        out += ',';
     }
+    out += std::to_string(r.PackageSize) + ',' + std::to_string(r.ModelCode) + ',' + CheckValueText(r.CheckValue) +
+           ',';
+    CsvField(out, r.Sha256);
+    out += ',' + std::to_string(r.TotalBlocks) + ',';
+    for (const std::string* text : {&r.Location, &r.Node, &r.LastNode, &r.Serial, &r.Outcome}) {
+        CsvField(out, *text);
+        out += ',';
+    }
+    out += r.Completed ? "true," : "false,";
+    out += std::to_string(r.BlocksSent) + ',';
+    CsvField(out, r.LastCommandProblem);
+    out += r.Emulated ? ",true\n" : ",false\n";
+}
+
+std::string HistoryCsv(std::span<const HistoryRecord> records) {
+    std::string out = HistoryCsvHeader();
+    out.reserve(out.size() + records.size() * 256);
+    for (const HistoryRecord& r : records) AppendHistoryCsvRow(out, r);
     return out;
 }
 

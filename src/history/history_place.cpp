@@ -25,8 +25,9 @@ std::filesystem::path LinuxHistoryPath(const HistoryEnvironment& environment) {
 
 std::filesystem::path WindowsHistoryPath(const HistoryEnvironment& environment) {
     if (!environment.Override.empty()) return environment.Override;
-    if (environment.LocalAppData.empty()) return {};
-    return environment.LocalAppData / "Quenfall" / "history.jsonl";
+    const std::filesystem::path& base = environment.Elevated ? environment.OwnLocalAppData : environment.LocalAppData;
+    if (base.empty()) return {};
+    return base / "Quenfall" / "history.jsonl";
 }
 
 HistoryEnvironment NarrowHistoryEnvironment() {

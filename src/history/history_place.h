@@ -10,13 +10,18 @@ struct HistoryEnvironment {
     std::filesystem::path XdgStateHome;  // XDG_STATE_HOME
     std::filesystem::path Home;          // HOME
     std::filesystem::path LocalAppData;  // %LOCALAPPDATA%
+    // An elevated process on Windows: its environment may come from the unelevated program
+    // that started it, so the default place is the folder of the account it runs as.
+    bool Elevated = false;
+    std::filesystem::path OwnLocalAppData;  // that account's local application data
 };
 
 // $XDG_STATE_HOME/quenfall/history.jsonl, ~/.local/state/quenfall/history.jsonl when it is
 // unset or not absolute (as the base directory convention says); empty when there is no
 // home either.
 std::filesystem::path LinuxHistoryPath(const HistoryEnvironment& environment);
-// %LOCALAPPDATA%\Quenfall\history.jsonl; empty without LOCALAPPDATA.
+// %LOCALAPPDATA%\Quenfall\history.jsonl (the account's own folder when elevated); empty
+// without one.
 std::filesystem::path WindowsHistoryPath(const HistoryEnvironment& environment);
 
 // What this process's environment says, read as narrow strings (a system whose environment

@@ -10,6 +10,7 @@
 // its location, the USB event filters) sit beside this header; a platform's own pure rules
 // (Linux's sysfs drive selection, Windows' storage descriptor and location paths) sit in its
 // folder and are built on every system, so that their tests run everywhere.
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -104,9 +105,22 @@ const SystemChecks& PlatformDoctorChecks();
 // (history_place.h); empty when none can be named. Not blocking, any thread. Mandatory.
 std::filesystem::path HistoryPath();
 
+// A history file opened for reading under the same rules as appending: a regular file
+// (never a folder, a device or a pipe) owned by this user where the system has owners, and
+// never reached through a symbolic link or a reparse point in its own name.
+struct OpenedHistory {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> File{nullptr, &std::fclose};
+    bool Missing = false;  // no such file: nothing recorded yet
+    std::string Problem;   // why it cannot be read, in words
+};
+// Not blocking beyond the open itself, any thread. Mandatory.
+OpenedHistory OpenHistoryForReading(const std::filesystem::path& file);
+
 // Appends line (one record, without its line end) to file, creating the file and its
 // folders as needed, under the system's exclusive lock on the file (history_file.h tells
-// the rules). Empty when the record is on the disk; otherwise what went wrong, in words.
+// the rules; the file is opened as OpenHistoryForReading opens it: never through a link,
+// only the user's own regular file). Empty when the record is on the disk; otherwise what
+// went wrong, in words.
 // Blocking (waits at most HistoryLockPatience for another program's lock), any thread.
 // Never throws. Mandatory: a system without a file lock appends without one.
 std::string AppendHistoryLine(const std::filesystem::path& file, std::string_view line);

@@ -1244,5 +1244,56 @@ TEST_F(CliTest, ARadioThatLastTookAnotherModelIsUpgradedOnlyWhenTheUserAllowsThe
                                                     {"1-1.1 " + allowed, 2}}));
 }
 
+TEST_F(CliTest, AHistoryThatIsNoFileOfTheUsersOwnIsNeitherListedNorWrittenThroughAndNamesShowNoControls) {
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(2048, 9)}};
+    const auto useHistory = [](const fs::path& file) {
+#if defined(_WIN32)
+        _putenv_s("QUENFALL_HISTORY", file.string().c_str());
+#else
+        ::setenv("QUENFALL_HISTORY", file.c_str(), 1);
+#endif
+    };
+    // A folder where the file would be: one clear error and exit 2, for every form.
+    fs::create_directories(dir_ / "folder.jsonl");
+    useHistory(dir_ / "folder.jsonl");
+    for (const char* form : {"", " --csv", " --json", " --sha256 " }) {
+        const std::string words = std::string("history") + form + (std::string(form) == " --sha256 " ? std::string(64, 'a') : "");
+        const CliRun listed = Cli(words);
+        EXPECT_EQ(listed.Exit, 2) << words << listed.Out << listed.Err;
+        EXPECT_EQ(listed.Out, "") << words;
+        EXPECT_NE(listed.Err.find("is a folder, not a history file"), std::string::npos) << words << listed.Err;
+    }
+#if !defined(_WIN32)
+    // A link planted where the history goes, to a file of someone's: the run goes on, its
+    // record is not written through the link, and the reason is told.
+    const fs::path victim = Write("profile", {'k', 'e', 'e', 'p', '\n'});
+    fs::create_symlink(victim, dir_ / "link.jsonl");
+    useHistory(dir_ / "link.jsonl");
+    const CliRun run = Cli("flash " + Q(Write("one.bin", WritePackage(spec))) + " --emulate");
+    EXPECT_EQ(run.Exit, 0) << run.Out << run.Err;
+    EXPECT_NE(run.Err.find("is a symbolic link"), std::string::npos) << run.Err;
+    EXPECT_EQ(ReadText(victim), "keep\n");
+    EXPECT_EQ(Cli("history").Exit, 2);
+
+    // A package whose file name carries terminal controls (a retitle, a bell, a colour):
+    // the table and the CSV show them escaped; the JSON stays JSON.
+    useHistory(history_);
+    nlohmann::ordered_json record = {{"start", "2026-12-09T10:00:00.000Z"}, {"package", "fw\x1b]0;owned\x07\x1b[31m.bin"},
+                                     {"completed", true}};
+    { std::ofstream(history_, std::ios::binary) << record.dump() << "\n"; }
+    for (const char* form : {"history", "history --csv"}) {
+        const CliRun listed = Cli(form);
+        EXPECT_EQ(listed.Exit, 0) << form;
+        EXPECT_EQ(listed.Out.find('\x1b'), std::string::npos) << form << listed.Out;
+        EXPECT_EQ(listed.Out.find('\x07'), std::string::npos) << form;
+        EXPECT_NE(listed.Out.find("fw\\x1b]0;owned\\x07\\x1b[31m.bin"), std::string::npos) << form << listed.Out;
+    }
+    EXPECT_NE(Cli("history --json").Out.find("fw\\u001b]0;owned\\u0007\\u001b[31m.bin"), std::string::npos);
+#endif
+}
+
 }  // namespace
 }  // namespace quenfall

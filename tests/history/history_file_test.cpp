@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <random>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -22,6 +24,7 @@
 #include "history/history_json.h"
 #include "history/history_reading.h"
 #include "history/history_recorder.h"
+#include "platform/platform.h"
 
 namespace quenfall {
 namespace {
@@ -211,6 +214,82 @@ TEST_F(HistoryFileTest, AHistoryThatCannotBeWrittenIsToldOnceAndNothingElseHappe
     EXPECT_TRUE(fine.Record(Numbered(4, 3)));
     EXPECT_EQ(fine.TakeNotice(), "");
     EXPECT_EQ(AppendHistoryLine({}, "{}").empty(), false);
+}
+
+
+TEST_F(HistoryFileTest, OnlyTheUsersOwnRegularFileIsAHistoryNeverOneReachedThroughALink) {
+    const std::string record = HistoryLine(Numbered(1, 1));
+    // A folder is told as one, for reading and appending alike; it is no missing history.
+    fs::create_directories(dir_ / "folder.jsonl");
+    const HistoryContents folder = ReadHistoryFile(dir_ / "folder.jsonl");
+    EXPECT_FALSE(folder.Missing);
+    EXPECT_NE(folder.Problem.find("is a folder"), std::string::npos) << folder.Problem;
+    EXPECT_NE(AppendHistoryLine(dir_ / "folder.jsonl", record).find("is a folder"), std::string::npos);
+#if !defined(_WIN32)
+    // A link, to a file or to nowhere yet: nothing is written through it, nothing read.
+    WriteAll(dir_ / "victim", "keep\n");
+    fs::create_symlink(dir_ / "victim", dir_ / "link.jsonl");
+    fs::create_symlink(dir_ / "nowhere", dir_ / "dangling.jsonl");
+    for (const char* name : {"link.jsonl", "dangling.jsonl"}) {
+        const std::string appended = AppendHistoryLine(dir_ / name, record);
+        EXPECT_NE(appended.find("is a symbolic link"), std::string::npos) << name << ": " << appended;
+        const HistoryContents read = ReadHistoryFile(dir_ / name);
+        EXPECT_FALSE(read.Missing) << name;
+        EXPECT_NE(read.Problem.find("is a symbolic link"), std::string::npos) << name;
+    }
+    EXPECT_EQ(ReadAll(dir_ / "victim"), "keep\n");
+    EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
+
+    // A pipe is refused at once, not waited on for a writer that never comes.
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.jsonl").c_str(), 0600), 0);
+    EXPECT_NE(ReadHistoryFile(dir_ / "pipe.jsonl").Problem.find("not a regular file"), std::string::npos);
+    EXPECT_NE(AppendHistoryLine(dir_ / "pipe.jsonl", record).find("not a regular file"), std::string::npos);
+
+    // A file of another user's, in a folder both may write: only root can make one here.
+    WriteAll(dir_ / "theirs.jsonl", record + "\n");
+    if (::chown((dir_ / "theirs.jsonl").c_str(), ::geteuid() + 1, static_cast<gid_t>(-1)) == 0) {
+        EXPECT_NE(AppendHistoryLine(dir_ / "theirs.jsonl", record).find("belongs to another user"),
+                  std::string::npos);
+        EXPECT_NE(ReadHistoryFile(dir_ / "theirs.jsonl").Problem.find("belongs to another user"), std::string::npos);
+        EXPECT_EQ(ReadAll(dir_ / "theirs.jsonl"), record + "\n");
+    } else {
+        std::cout << "[ note ] not run as root: the file of another user's is not tried\n";
+    }
+#endif
+}
+
+TEST_F(HistoryFileTest, ReadingAPieceAtATimeKeepsEveryRecordAcrossPiecesAndPassesOverOverlongLines) {
+    // Records of every length up to a few pages, so that lines straddle the reading pieces,
+    // then a line longer than any record, a record, and a last line far longer and unended.
+    std::string text;
+    std::vector<HistoryRecord> written;
+    for (int i = 0; i < 2000; ++i) {
+        written.push_back(Numbered(i % 26, i, static_cast<std::size_t>(i * 37 % 9000)));
+        text += HistoryLine(written.back()) + "\n";
+    }
+    text += std::string(MaxHistoryLine + 10, 'x') + "\n";
+    written.push_back(Numbered(3, 2001));
+    text += HistoryLine(written.back()) + "\n";
+    const std::size_t wholeLines = text.size();
+    text += std::string(3 * MaxHistoryLine, '{');
+    WriteAll(dir_ / "long.jsonl", text);
+
+    std::vector<HistoryRecord> read;
+    const HistoryScan scan = ScanHistoryFile(dir_ / "long.jsonl", [&](const HistoryRecord& r) { read.push_back(r); });
+    EXPECT_EQ(scan.Problem, "");
+    EXPECT_EQ(scan.Unreadable, 2u);
+    EXPECT_EQ(scan.Length, text.size());
+    ASSERT_EQ(read.size(), written.size());
+    EXPECT_TRUE(read == written);
+
+    // A second pass bounded by a first one's length sees the same lines, though a record was
+    // appended meanwhile.
+    std::ofstream(dir_ / "long.jsonl", std::ios::binary | std::ios::app) << "\n" << HistoryLine(Numbered(4, 4)) << "\n";
+    std::size_t again = 0;
+    const HistoryScan bounded =
+        ScanHistoryFile(dir_ / "long.jsonl", [&](const HistoryRecord&) { ++again; }, wholeLines);
+    EXPECT_EQ(again, written.size());
+    EXPECT_EQ(bounded.Unreadable, 1u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // What the history command shows: the filter, the table and the CSV a spreadsheet opens.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "history/history_listing.h"
@@ -160,9 +161,31 @@ TEST(HistoryPlace, EachSystemsConventionWithTheOverrideFirst) {
     HistoryEnvironment w;
     w.LocalAppData = "C:\\Users\\ann\\AppData\\Local";
     EXPECT_EQ(WindowsHistoryPath(w), w.LocalAppData / "Quenfall" / "history.jsonl");
+    // Elevated, the environment may be the unelevated program's: the account's own folder.
+    w.Elevated = true;
+    EXPECT_EQ(WindowsHistoryPath(w), std::filesystem::path()) << "no folder of its own known: none";
+    w.OwnLocalAppData = "C:\\Users\\admin\\AppData\\Local";
+    EXPECT_EQ(WindowsHistoryPath(w), w.OwnLocalAppData / "Quenfall" / "history.jsonl");
     w.Override = "D:\\shop\\history.jsonl";
+    EXPECT_EQ(WindowsHistoryPath(w), w.Override) << "an explicit file is honoured, under the file's own rules";
+    w.Elevated = false;
     EXPECT_EQ(WindowsHistoryPath(w), w.Override);
     EXPECT_EQ(WindowsHistoryPath({}), std::filesystem::path());
+}
+
+TEST(HistoryListing, ControlCharactersInNamesAreShownEscapedInTheTableAndTheCsv) {
+    std::vector<HistoryRecord> records = {RunAt("2026-12-09T10:00:00.000Z", "1-1.1", true)};
+    records[0].Package = "a\x1b]0;x\x07" "b\x7f\xc2\x9b" "31m\xc3\xa9.bin";
+    records[0].LastCommandProblem = "one\ntwo\x1b";
+    const std::string table = HistoryTable(records);
+    const std::string csv = HistoryCsv(records);
+    for (const std::string* out : {&table, &csv}) {
+        for (char c : std::string("\x1b\x07\x7f")) EXPECT_EQ(out->find(c), std::string::npos) << *out;
+        EXPECT_EQ(out->find("\xc2\x9b"), std::string::npos) << "the C1 introducer, in UTF-8";
+        EXPECT_NE(out->find("a\\x1b]0;x\\x07b\\x7f\\u009b31m\xc3\xa9.bin"), std::string::npos) << *out;
+    }
+    EXPECT_NE(csv.find("\"one\ntwo\\x1b\""), std::string::npos) << "a line end is the CSV's own, quoted";
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 2) << "one line per record";
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// The history file on Linux (and any POSIX system): O_APPEND, flock, fsync.
+// The history file on Linux (and any POSIX system): O_APPEND, flock, fsync; opened with
+// O_NOFOLLOW and checked with fstat, so that a link planted in a shared folder (to another
+// user's shell start-up file, say) is never written through.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -48,7 +50,66 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// Opens file as a history: never through a symbolic link in its own name (O_NOFOLLOW), never
+// waiting on a pipe or a device (O_NONBLOCK until it is known to be a regular file), and
+// only the user's own regular file. The descriptor, or -1 with the reason in problem.
+int OpenHistory(const std::filesystem::path& file, int flags, std::string& problem) {
+    const int fd = ::open(file.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ELOOP) {
+            problem = file.string() + " is a symbolic link: a history is never read or written through one";
+        } else if (error == EISDIR) {
+            problem = file.string() + " is a folder, not a history file";
+        } else {
+            problem = Failure(file, "cannot open", error);
+        }
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        problem = Failure(file, "cannot examine", errno);
+    } else if (S_ISDIR(status.st_mode)) {
+        problem = file.string() + " is a folder, not a history file";
+    } else if (!S_ISREG(status.st_mode)) {
+        problem = file.string() + " is not a regular file (a device, a pipe or a socket), so it is no history";
+    } else if (status.st_uid != ::geteuid()) {
+        problem = file.string() + " belongs to another user (uid " + std::to_string(status.st_uid) +
+                  "): a history is only kept in a file of one's own";
+    } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        problem = Failure(file, "cannot open", errno);
+    } else {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
 }  // namespace
+
+OpenedHistory OpenHistoryForReading(const std::filesystem::path& file) {
+    OpenedHistory opened;
+    if (file.empty()) {
+        opened.Problem = "no place for the history: neither QUENFALL_HISTORY, XDG_STATE_HOME nor HOME is set";
+        return opened;
+    }
+    const int fd = OpenHistory(file, O_RDONLY, opened.Problem);
+    if (fd < 0) {
+        // No file, or no folder for it yet: nothing has been recorded.
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
+            opened.Missing = true;
+            opened.Problem.clear();
+        }
+        return opened;
+    }
+    opened.File.reset(::fdopen(fd, "rb"));
+    if (!opened.File) {
+        opened.Problem = Failure(file, "cannot open", errno);
+        ::close(fd);
+    }
+    return opened;
+}
 
 std::filesystem::path HistoryPath() {
     return LinuxHistoryPath(NarrowHistoryEnvironment());
@@ -61,8 +122,9 @@ std::string AppendHistoryLine(const std::filesystem::path& file, std::string_vie
         std::filesystem::create_directories(file.parent_path(), error);
         if (error) return "cannot create " + file.parent_path().string() + ": " + error.message();
     }
-    const Descriptor fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-    if (fd.Get() < 0) return Failure(file, "cannot open", errno);
+    std::string problem;
+    const Descriptor fd(OpenHistory(file, O_RDWR | O_APPEND | O_CREAT, problem));
+    if (fd.Get() < 0) return problem;
 
     const auto giveUp = std::chrono::steady_clock::now() + HistoryLockPatience;
     while (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {

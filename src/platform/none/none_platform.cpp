@@ -2,6 +2,7 @@
 // emulated radio, the history, both windows). What a port to another system starts from:
 // each entry here is the least that platform.h asks, written with the standard library
 // alone.
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
@@ -60,9 +61,40 @@ std::filesystem::path HistoryPath() {
     return LinuxHistoryPath(NarrowHistoryEnvironment());
 }
 
+// The standard library can tell a link and a regular file from the name, but not from an
+// open file: a check before the open, which a system of its own closes with its open call.
+std::string NotAHistory(const std::filesystem::path& file) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(file, error);
+    if (std::filesystem::is_symlink(status))
+        return file.string() + " is a symbolic link: a history is never read or written through one";
+    if (std::filesystem::is_directory(status)) return file.string() + " is a folder, not a history file";
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return file.string() + " is not a regular file (a device, a pipe or a socket), so it is no history";
+    return {};
+}
+
+OpenedHistory OpenHistoryForReading(const std::filesystem::path& file) {
+    OpenedHistory opened;
+    if (file.empty()) {
+        opened.Problem = "no place for the history: set QUENFALL_HISTORY, XDG_STATE_HOME or HOME";
+        return opened;
+    }
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
+        opened.Missing = true;
+        return opened;
+    }
+    if (opened.Problem = NotAHistory(file); !opened.Problem.empty()) return opened;
+    opened.File.reset(std::fopen(file.string().c_str(), "rb"));
+    if (!opened.File) opened.Problem = "cannot open " + file.string();
+    return opened;
+}
+
 // Without a file lock of the system's: one whole line, opened for appending, flushed.
 std::string AppendHistoryLine(const std::filesystem::path& file, std::string_view line) {
     if (file.empty()) return "no place for the history: set QUENFALL_HISTORY, XDG_STATE_HOME or HOME";
+    if (std::string problem = NotAHistory(file); !problem.empty()) return problem;
     if (std::error_code error; file.has_parent_path() && !std::filesystem::exists(file.parent_path(), error)) {
         if (!std::filesystem::create_directories(file.parent_path(), error) && error) {
             return "cannot create the folder of " + file.string() + ": " + error.message();

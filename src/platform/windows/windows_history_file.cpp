@@ -1,5 +1,13 @@
-// The history file on Windows: LockFileEx, an explicit end-of-file offset, FlushFileBuffers.
+// The history file on Windows: LockFileEx, an explicit end-of-file offset, FlushFileBuffers;
+// the file itself opened without following a reparse point (a symbolic link or a junction
+// planted where the history goes) and checked to be an ordinary file. In an elevated
+// process the default place is the folder of the process's own account, not one named by
+// an environment an unelevated program may have set.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <system_error>
@@ -49,13 +57,92 @@ OVERLAPPED LockPlace() {
     return place;
 }
 
+bool ProcessIsElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                          elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
+// The local application data folder of the account this process runs as, from its token.
+std::filesystem::path OwnLocalAppData() {
+    PWSTR folder = nullptr;
+    std::filesystem::path path;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &folder))) path = folder;
+    CoTaskMemFree(folder);
+    return path;
+}
+
+// Opens file as a history: the file itself, not what a reparse point in its name leads to;
+// folders open too (backup semantics), so that one is told as a folder, not as a denial.
+HANDLE OpenHistory(const std::filesystem::path& file, DWORD access, DWORD disposition, std::string& problem) {
+    const HANDLE h = CreateFileW(file.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, disposition,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                 nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        problem = Failure(file, "cannot open", GetLastError());
+        return h;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(h, &information)) {
+        problem = Failure(file, "cannot examine", GetLastError());
+    } else if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        problem = Utf8(file) + " is a symbolic link or a junction: a history is never read or written through one";
+    } else if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        problem = Utf8(file) + " is a folder, not a history file";
+    } else if (GetFileType(h) != FILE_TYPE_DISK) {
+        problem = Utf8(file) + " is not a file on a disk (a device or a pipe), so it is no history";
+    } else {
+        return h;
+    }
+    CloseHandle(h);
+    return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 std::filesystem::path HistoryPath() {
     HistoryEnvironment environment;
     environment.Override = Variable(L"QUENFALL_HISTORY");
     environment.LocalAppData = Variable(L"LOCALAPPDATA");
+    environment.Elevated = ProcessIsElevated();
+    if (environment.Elevated) environment.OwnLocalAppData = OwnLocalAppData();
     return WindowsHistoryPath(environment);
+}
+
+OpenedHistory OpenHistoryForReading(const std::filesystem::path& file) {
+    OpenedHistory opened;
+    if (file.empty()) {
+        opened.Problem = "no place for the history: neither QUENFALL_HISTORY nor LOCALAPPDATA is set";
+        return opened;
+    }
+    const HANDLE h = OpenHistory(file, GENERIC_READ, OPEN_EXISTING, opened.Problem);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD attributes = GetFileAttributesW(file.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES &&
+            (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
+            opened.Missing = true;
+            opened.Problem.clear();
+        }
+        return opened;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        opened.Problem = "cannot open " + Utf8(file);
+        return opened;
+    }
+    opened.File.reset(_fdopen(fd, "rb"));
+    if (!opened.File) {
+        _close(fd);
+        opened.Problem = "cannot open " + Utf8(file);
+    }
+    return opened;
 }
 
 std::string AppendHistoryLine(const std::filesystem::path& file, std::string_view line) {
@@ -65,10 +152,9 @@ std::string AppendHistoryLine(const std::filesystem::path& file, std::string_vie
         std::filesystem::create_directories(file.parent_path(), error);
         if (error) return "cannot create " + Utf8(file.parent_path()) + ": " + error.message();
     }
-    const Handle h(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (h.Get() == INVALID_HANDLE_VALUE) return Failure(file, "cannot open", GetLastError());
+    std::string problem;
+    const Handle h(OpenHistory(file, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, problem));
+    if (h.Get() == INVALID_HANDLE_VALUE) return problem;
 
     OVERLAPPED lock = LockPlace();
     const auto giveUp = std::chrono::steady_clock::now() + HistoryLockPatience;
