@@ -1,12 +1,9 @@
 #include "history/history_lookup.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <system_error>
 #include <deque>
+#include <limits>
 
-#include "history/history_json.h"
+#include "history/history_reading.h"
 
 namespace quenfall {
 
@@ -38,30 +35,23 @@ struct Sighting {
 
 RadioHistory LookUpRadio(const std::filesystem::path& file, std::string_view serial) {
     RadioHistory found;
-    std::error_code error;
-    if (serial.empty() || !std::filesystem::exists(file, error)) return found;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        found.Problem = "cannot read " + file.string() + ": " + std::strerror(errno);
-        return found;
-    }
-    const std::string needle = SerialNeedle(serial);
+    if (serial.empty()) return found;
     std::deque<Sighting> sightings;
-    for (std::string line; std::getline(in, line);) {
-        if (!needle.empty() && line.find(needle) == std::string::npos) continue;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::optional<HistoryRecord> record = ParseHistoryLine(line);
-        if (!record || record->Serial != serial) continue;
-        // UTC times of one form compare as text.
-        for (const Sighting& s : sightings) {
-            if (s.Location != record->Location && s.Start <= record->End && record->Start <= s.End)
-                found.SeenAtTwoPortsAtOnce = true;
-        }
-        sightings.push_back({record->Start, record->End, record->Location});
-        if (sightings.size() > SightingsKept) sightings.pop_front();
-        if (record->Completed) found.LastCompleted = std::move(*record);
-    }
-    if (in.bad()) found.Problem = "cannot read " + file.string() + ": " + std::strerror(errno);
+    const HistoryScan scan = ScanHistoryFile(
+        file,
+        [&](const HistoryRecord& record) {
+            if (record.Serial != serial) return;
+            // UTC times of one form compare as text.
+            for (const Sighting& s : sightings) {
+                if (s.Location != record.Location && s.Start <= record.End && record.Start <= s.End)
+                    found.SeenAtTwoPortsAtOnce = true;
+            }
+            sightings.push_back({record.Start, record.End, record.Location});
+            if (sightings.size() > SightingsKept) sightings.pop_front();
+            if (record.Completed) found.LastCompleted = record;
+        },
+        std::numeric_limits<std::uint64_t>::max(), SerialNeedle(serial));
+    found.Problem = scan.Problem;
     return found;
 }
 

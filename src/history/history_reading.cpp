@@ -14,9 +14,9 @@ namespace {
 
 // One line without its line end (and a CR before it, from a copy through another system).
 template <typename Each>
-void TakeLine(std::string_view line, HistoryScan& scan, const Each& each) {
+void TakeLine(std::string_view line, HistoryScan& scan, const Each& each, std::string_view needle = {}) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty()) return;
+    if (line.empty() || (!needle.empty() && line.find(needle) == std::string_view::npos)) return;
     if (auto record = ParseHistoryLine(line)) {
         ++scan.Records;
         each(*record);
@@ -28,7 +28,7 @@ void TakeLine(std::string_view line, HistoryScan& scan, const Each& each) {
 }  // namespace
 
 HistoryScan ScanHistoryFile(const std::filesystem::path& file, const std::function<void(const HistoryRecord&)>& each,
-                            std::uint64_t limit) {
+                            std::uint64_t limit, std::string_view needle) {
     HistoryScan scan;
     OpenedHistory opened = OpenHistoryForReading(file);
     if (opened.Missing || !opened.Problem.empty()) {
@@ -59,7 +59,7 @@ HistoryScan ScanHistoryFile(const std::filesystem::path& file, const std::functi
                 overlong = false;
                 ++scan.Unreadable;
             } else {
-                TakeLine(text.substr(start, end - start), scan, each);
+                TakeLine(text.substr(start, end - start), scan, each, needle);
             }
         }
         // What follows the last line end: kept for the next piece, unless it is already
@@ -78,7 +78,7 @@ HistoryScan ScanHistoryFile(const std::filesystem::path& file, const std::functi
     if (overlong) {
         ++scan.Unreadable;
     } else if (held > 0) {
-        TakeLine(std::string_view(buffer.data(), held), scan, each);
+        TakeLine(std::string_view(buffer.data(), held), scan, each, needle);
     }
     return scan;
 }

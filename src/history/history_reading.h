@@ -32,9 +32,11 @@ struct HistoryScan {
 // one line whatever the file's size. Reads at most limit bytes, so that a second pass sees
 // exactly the lines a first one did while records are appended meanwhile. The file is
 // opened as the platform opens a history (OpenHistoryForReading): a file of this user's,
-// never through a link.
+// never through a link. Given a needle, only lines holding it are parsed (the others are
+// neither records nor unreadable): a search for one radio among a shop's years of runs.
 HistoryScan ScanHistoryFile(const std::filesystem::path& file, const std::function<void(const HistoryRecord&)>& each,
-                            std::uint64_t limit = std::numeric_limits<std::uint64_t>::max());
+                            std::uint64_t limit = std::numeric_limits<std::uint64_t>::max(),
+                            std::string_view needle = {});
 
 // Every record at once, for histories known to be small (a test's, a window's session).
 struct HistoryContents {
