@@ -63,7 +63,7 @@ std::filesystem::path HistoryPath() {
 
 // The standard library can tell a link and a regular file from the name, but not from an
 // open file: a check before the open, which a system of its own closes with its open call.
-std::string NotAHistory(const std::filesystem::path& file) {
+static std::string NotAHistory(const std::filesystem::path& file) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::symlink_status(file, error);
     if (std::filesystem::is_symlink(status))

@@ -15,6 +15,7 @@
 
 #include "history/history_file.h"
 #include "history/history_place.h"
+#include "platform/windows/storage_query.h"
 
 namespace quenfall {
 
@@ -55,17 +56,6 @@ OVERLAPPED LockPlace() {
     place.Offset = 0xFFFFFFFFu;
     place.OffsetHigh = 0x7FFFFFFFu;
     return place;
-}
-
-bool ProcessIsElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-                          elevation.TokenIsElevated != 0;
-    CloseHandle(token);
-    return elevated;
 }
 
 // The local application data folder of the account this process runs as, from its token.
