@@ -3,6 +3,7 @@
 #include "cli/terminal_view.h"
 
 #include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <optional>
 #include <utility>
@@ -105,13 +106,6 @@ int FlashCommand(const Arguments& args) {
         if (f.Radio > emulated)
             return UsageError("--emulate-fault names radio " + std::to_string(f.Radio) + " of " + std::to_string(emulated));
 
-    const LoadResult loaded = LoadPackage(PathFromArgument(*file));
-    if (loaded.Verdict != LoadVerdict::Accepted) {
-        std::cerr << loaded.Message << '\n';
-        return loaded.Verdict == LoadVerdict::Unreadable ? 2 : 1;
-    }
-    const std::shared_ptr<const Package> package = loaded.Accepted;
-
     std::optional<DialogueTraceFile> trace;
     if (tracePath) {
         trace.emplace(PathFromArgument(*tracePath));
@@ -134,6 +128,24 @@ int FlashCommand(const Arguments& args) {
     const bool eventsOnStdout = events && events->OnStandardOutput();
     std::ostream& human = eventsOnStdout ? std::cerr : std::cout;
 
+    const std::u8string name = PathFromArgument(*file).filename().u8string();
+    const std::string packageName(name.begin(), name.end());
+    const LoadResult loaded = LoadPackage(PathFromArgument(*file));
+    if (!loaded.Reason.empty()) {
+        // Refused before any radio was looked for; the events end the same way.
+        std::cerr << loaded.Reason << '\n';
+        if (events) {
+            RadioOutcome refused;
+            refused.Start = refused.End = std::chrono::system_clock::now();
+            refused.Outcome = loaded.Reason;
+            HistoryRecord record = RecordOfRun(refused, nullptr, packageName, emulate);
+            record.Package = packageName;
+            events->End(record);
+        }
+        return loaded.Verdict == LoadVerdict::Unreadable ? 2 : 1;
+    }
+    const std::shared_ptr<const Package> package = loaded.Accepted;
+
     RadioRequest radioRequest;
     radioRequest.Emulate = emulate;
     radioRequest.Radios = emulated;
@@ -145,8 +157,7 @@ int FlashCommand(const Arguments& args) {
         CrateRequest request;
         request.Chosen = radios.get();
         request.Loaded = package;
-        const std::u8string name = PathFromArgument(*file).filename().u8string();
-        request.PackageName.assign(name.begin(), name.end());
+        request.PackageName = packageName;
         request.Device = device;
         request.ReportPath = reportPath;
         request.Trace = trace ? &*trace : nullptr;
@@ -163,8 +174,6 @@ int FlashCommand(const Arguments& args) {
     bool stopped = false;
     options.StopRequested = &StopRequests::Requested;
     options.Stopped = &stopped;
-    const std::u8string name = PathFromArgument(*file).filename().u8string();
-    const std::string packageName(name.begin(), name.end());
     HistoryRecorder history;
     RadioOutcome outcome;
 

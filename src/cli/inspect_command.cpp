@@ -1,7 +1,6 @@
 // quenfall-cli inspect FILE [--json]: the verdict of loading FILE exactly as the window
 // loads it, and what its header says.
 #include <array>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -20,37 +19,28 @@ namespace {
 
 constexpr std::string_view InspectUsage = "usage: quenfall-cli inspect FILE [--json]";
 
-// What the report shows. A refused file still has a header worth showing, read here from
-// the file's first 128 bytes, since the loader keeps nothing of a refused file.
+// What the report shows. A refused file shows the header the loader read, when it read a
+// whole one from a file no larger than a package may be.
 struct Report {
     bool Accepted = false;
-    std::string Message;
+    std::string Message;  // the window's text for a refused file
+    std::string Reason;   // why the file cannot be sent, in full
     std::optional<PackageHeader> Header;
     std::optional<std::uint8_t> ProfileIndex;
     std::optional<std::int64_t> PackageLength;
     std::string Sha256;  // of the file as read; empty when it was not read whole
 };
 
-std::optional<std::vector<std::uint8_t>> ReadHead(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<std::uint8_t> head(HeaderSize);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    if (in.gcount() != static_cast<std::streamsize>(HeaderSize)) return std::nullopt;
-    return head;
-}
-
-Report RefusedReport(const std::filesystem::path& path, std::string message) {
+Report RefusedReport(const LoadResult& loaded) {
     Report r;
-    r.Message = std::move(message);
-    const auto head = ReadHead(path);
-    if (!head) return r;
-    r.Header = ParseHeader(std::span<const std::uint8_t, HeaderSize>(head->data(), HeaderSize));
+    r.Message = loaded.Message;
+    r.Reason = loaded.Reason;
+    r.Sha256 = loaded.Sha256;
+    if (!loaded.RefusedHeader) return r;
+    r.Header = loaded.RefusedHeader;
     std::uint8_t index = 0;
     if (SelectProfile(r.Header->ModelCode, index)) r.ProfileIndex = index;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec) r.PackageLength = static_cast<std::int64_t>(size) - static_cast<std::int64_t>(HeaderSize);
+    r.PackageLength = static_cast<std::int64_t>(loaded.FileSize) - static_cast<std::int64_t>(HeaderSize);
     return r;
 }
 
@@ -74,6 +64,7 @@ void PrintJson(const Report& r) {
     Json j;
     j["accepted"] = r.Accepted;
     j["message"] = r.Message;
+    j["reason"] = r.Reason.empty() ? Json(nullptr) : Json(r.Reason);
     j["model_code"] = field([](const PackageHeader& x) { return unsigned{x.ModelCode}; });
     j["profile_index"] = r.ProfileIndex ? Json(unsigned{*r.ProfileIndex}) : Json(nullptr);
     j["scramble_mode"] = field([](const PackageHeader& x) { return unsigned{x.ScrambleMode}; });
@@ -103,7 +94,9 @@ void PrintJson(const Report& r) {
 
 void PrintText(const Report& r) {
     std::ostringstream o;
-    o << "verdict:         " << (r.Accepted ? "accepted" : "refused") << '\n';
+    o << "verdict:         "
+      << (!r.Accepted ? "refused" : r.Reason.empty() ? "accepted" : "accepted, but there is nothing to upgrade") << '\n';
+    if (!r.Reason.empty()) o << "reason:          " << r.Reason << '\n';
     if (r.Header) {
         const PackageHeader& h = *r.Header;
         o << "model code:      " << unsigned{h.ModelCode} << '\n'
@@ -161,19 +154,20 @@ int InspectCommand(const Arguments& args) {
     Report report;
     switch (loaded.Verdict) {
         case LoadVerdict::Unreadable:
-            std::cerr << loaded.Message << '\n';
+            std::cerr << loaded.Reason << '\n';
             if (json) {
                 report.Message = loaded.Message;
+                report.Reason = loaded.Reason;
                 PrintJson(report);
             }
             return 2;
         case LoadVerdict::Refused:
-            report = RefusedReport(path, loaded.Message);
-            report.Sha256 = loaded.Sha256;
+            report = RefusedReport(loaded);
             break;
         case LoadVerdict::Accepted: {
             const Package& p = *loaded.Accepted;
             report.Accepted = true;
+            report.Reason = loaded.Reason;
             report.Header = p.Header;
             report.ProfileIndex = p.Selection.ProfileIndex;
             report.PackageLength = p.PackageLength();
@@ -186,8 +180,9 @@ int InspectCommand(const Arguments& args) {
     } else {
         PrintText(report);
     }
-    if (!report.Accepted) {
-        std::cerr << report.Message << '\n';
+    // A package with nothing to upgrade is accepted, yet no run could send it.
+    if (!report.Reason.empty()) {
+        std::cerr << report.Reason << '\n';
         return 1;
     }
     return 0;

@@ -96,6 +96,7 @@ int PackCommand(const Arguments& args) {
     }
     if (!out) return UsageError("no output file (-o OUT)");
     if (!model) return UsageError("no model code (--model N)");
+    if (sections.empty()) return UsageError(std::string(PackageNoSectionsText) + " Give at least one --section ID=FILE.");
     spec.ModelCode = *model;
 
     std::size_t total = MinimumPackageSize;
@@ -136,14 +137,10 @@ int PackCommand(const Arguments& args) {
     // Packing a model the tool will not send is allowed (for tests of the refusals), but
     // say so.
     const LoadResult check = LoadPackageImage(package);
-    if (check.Verdict != LoadVerdict::Accepted) {
-        std::cerr << "quenfall-cli pack: warning: this package will be refused: " << check.Message << '\n';
-        std::uint8_t index = 0;
-        if (!SelectProfile(spec.ModelCode, index))
-            std::cerr << "quenfall-cli pack: model code " << unsigned{spec.ModelCode}
-                      << " is not one this build accepts (pack --help lists them)\n";
-    }
-    std::cout << "wrote " << *out << ": " << package.size() << " bytes, " << sections.size() << " sections\n";
+    if (!check.Reason.empty())
+        std::cerr << "quenfall-cli pack: warning: this package will be refused: " << check.Reason << '\n';
+    std::cout << "wrote " << *out << ": " << package.size() << " bytes, " << sections.size()
+              << (sections.size() == 1 ? " section\n" : " sections\n");
     return 0;
 }
 

@@ -90,8 +90,8 @@ int StationCommand(const Arguments& args) {
     if (request.Emulate && !count) count = request.Radios;
 
     const LoadResult loaded = LoadPackage(PathFromArgument(*file));
-    if (loaded.Verdict != LoadVerdict::Accepted) {
-        std::cerr << loaded.Message << '\n';
+    if (!loaded.Reason.empty()) {
+        std::cerr << loaded.Reason << '\n';
         return loaded.Verdict == LoadVerdict::Unreadable ? 2 : 1;
     }
     const std::shared_ptr<const Package> package = loaded.Accepted;

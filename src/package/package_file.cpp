@@ -38,6 +38,7 @@ PackageFileRead LoadPackageFile(const std::filesystem::path& path) {
     const auto size = std::filesystem::file_size(path, ec);
     if (!ec && size > PackageImageCapacity) {
         r.Result = PackageFileRead::Outcome::TooLarge;
+        r.Size = size;
         return r;
     }
     r.Bytes.resize(ec ? PackageImageCapacity + 1 : static_cast<std::size_t>(size) + 1);

@@ -11,29 +11,53 @@
 namespace quenfall {
 
 namespace {
-LoadResult Refuse(std::string_view text) {
+LoadResult Refuse(Refusal why, std::string_view text, std::string reason) {
     LoadResult r;
     r.Verdict = LoadVerdict::Refused;
+    r.Why = why;
     r.Message = std::string(text);
+    r.Reason = std::move(reason);
     return r;
+}
+
+std::string Hex(unsigned value, int digits) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    std::string text = "0x";
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) text += Digits[(value >> shift) & 0xF];
+    return text;
+}
+
+std::string Bytes(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
+std::string TooLargeReason(std::uint64_t size) {
+    return "The upgrade file is too large to be a firmware package: " +
+           (size == 0 ? std::string("it holds more than ") : Bytes(size) + ", more than the ") +
+           std::to_string(PackageImageCapacity) + " bytes (10 MiB) a package may hold.";
 }
 
 // The upload looks each listed section up by its id, so the slot the id names must hold a
 // section, and that section must lie wholly inside the file. An id naming an empty slot
 // would send a section of size 0 while the listed slot's own bytes never go out; two slots
 // listing the same id would send that section twice and the other slot's bytes never.
-bool SectionTableFits(const PackageHeader& header, std::size_t fileLength) {
+// Returns what does not fit, empty when everything does.
+std::string SectionTableFault(const PackageHeader& header, std::size_t fileLength) {
     std::array<bool, SlotCount> listed{};
     for (std::size_t slot = 0; slot < SlotCount; ++slot) {
         if (!SlotPresent(header, slot)) continue;
         const std::uint8_t id = header.SectionIds[slot];
-        if (id >= SlotCount || header.SectionSizes[id] == 0 || listed[id]) return false;
+        const std::string at = "slot " + std::to_string(slot) + " lists section id " + std::to_string(unsigned{id});
+        if (id >= SlotCount) return at + ", and ids are 0 to " + std::to_string(SlotCount - 1);
+        if (header.SectionSizes[id] == 0) return at + ", whose slot is empty";
+        if (listed[id]) return at + ", which an earlier slot lists too";
         listed[id] = true;
         const std::uint64_t end =
             std::uint64_t{header.SectionOffsets[id]} + header.SectionSizes[id];
-        if (end > fileLength) return false;
+        if (end > fileLength)
+            return "section " + std::to_string(unsigned{id}) + " (" + Bytes(header.SectionSizes[id]) +
+                   " at offset " + std::to_string(header.SectionOffsets[id]) + ") ends past the end of the file (" +
+                   Bytes(fileLength) + ")";
     }
-    return true;
+    return {};
 }
 // Descrambles the body and computes the check value over the plain file in one trip
 // through memory: each step is descrambled, then summed while it is still in the cache.
@@ -53,32 +77,57 @@ std::uint16_t DescrambleAndCheck(const ProfileSelection& selection, std::vector<
 }
 LoadResult CheckPackageImage(std::vector<std::uint8_t> image, const std::string& sha256) {
     const std::size_t n = image.size();
-    if (n < MinimumPackageSize) return Refuse(PackageTooShortText);
-    if (n > PackageImageCapacity) return Refuse(PackageTooLargeText);
+    if (n < MinimumPackageSize)
+        return Refuse(Refusal::TooSmall, PackageTooShortText,
+                      "The upgrade file is too small to be a firmware package: " + Bytes(n) +
+                          ", where a package needs " + std::to_string(MinimumPackageSize) +
+                          " at least (its 128-byte header and 2-byte check value).");
+    if (n > PackageImageCapacity) return Refuse(Refusal::TooLarge, PackageTooLargeText, TooLargeReason(n));
 
     auto package = std::make_shared<Package>();
     package->Header = ParseHeader(std::span<const std::uint8_t, HeaderSize>(image.data(), HeaderSize));
+    const PackageHeader& header = package->Header;
+    // From here on the refused file's header is whole, and worth showing.
+    const auto refuse = [&](Refusal why, std::string_view text, std::string reason) {
+        LoadResult r = Refuse(why, text, std::move(reason));
+        r.RefusedHeader = header;
+        return r;
+    };
     ProfileSelection& selection = package->Selection;
-    selection.RequestVariant = package->Header.RequestVariant;
-    selection.ScrambleMode = package->Header.ScrambleMode;
-    selection.CodeBank = package->Header.CodeBank;
-    if (!SelectProfile(package->Header.ModelCode, selection.ProfileIndex))
-        return Refuse(PackageMismatchText);
+    selection.RequestVariant = header.RequestVariant;
+    selection.ScrambleMode = header.ScrambleMode;
+    selection.CodeBank = header.CodeBank;
+    if (!SelectProfile(header.ModelCode, selection.ProfileIndex))
+        return refuse(Refusal::ModelCode, PackageMismatchText,
+                      "The upgrade file does not match: its model code " + std::to_string(unsigned{header.ModelCode}) +
+                          " is not one this build accepts (it accepts " + AcceptedModelCodesText() + ").");
 
     const std::uint16_t check = DescrambleAndCheck(selection, image);
-    if (image[n - 2] != (check >> 8) || image[n - 1] != (check & 0xFF))
-        return Refuse(PackageMismatchText);
+    const unsigned stored = unsigned{image[n - 2]} << 8 | image[n - 1];
+    if (stored != check)
+        return refuse(Refusal::CheckValue, PackageMismatchText,
+                      "The upgrade file does not match: its check value is wrong (the file holds " + Hex(stored, 4) +
+                          ", its bytes give " + Hex(check, 4) + "); the file is damaged or not a package of this model.");
 
-    if (!EnterKind(selection.RequestVariant)) return Refuse(PackageBadVariantText);
-    if (!SectionTableFits(package->Header, n)) return Refuse(PackageBadSectionTableText);
+    if (!EnterKind(selection.RequestVariant))
+        return refuse(Refusal::RequestVariant, PackageBadVariantText,
+                      "The upgrade file asks for an unknown way of entering boot mode: request variant " +
+                          std::to_string(unsigned{selection.RequestVariant}) + ", where 0 and 1 are known.");
+    if (const std::string fault = SectionTableFault(header, n); !fault.empty())
+        return refuse(Refusal::SectionTable, PackageBadSectionTableText,
+                      "The upgrade file is damaged: a section does not fit: " + fault + ".");
 
-    package->SectionCount = CountSections(package->Header);
-    package->TotalBlocks = CountTotalBlocks(package->Header);
+    package->SectionCount = CountSections(header);
+    package->TotalBlocks = CountTotalBlocks(header);
     package->Image = std::move(image);
     package->Sha256 = sha256;
 
     LoadResult r;
     r.Verdict = LoadVerdict::Accepted;
+    if (package->SectionCount == 0) {
+        r.Why = Refusal::NoSections;
+        r.Reason = std::string(PackageNoSectionsText);
+    }
     r.Accepted = std::move(package);
     return r;
 }
@@ -86,10 +135,12 @@ LoadResult CheckPackageImage(std::vector<std::uint8_t> image, const std::string&
 }  // namespace
 
 LoadResult LoadPackageImage(std::vector<std::uint8_t> image) {
+    const std::uint64_t size = image.size();
     // Over the bytes as read: descrambling changes them in place.
     std::string sha256 = Sha256Text(image);
     LoadResult r = CheckPackageImage(std::move(image), sha256);
     r.Sha256 = std::move(sha256);
+    r.FileSize = size;
     return r;
 }
 
@@ -99,13 +150,29 @@ LoadResult LoadPackage(const std::filesystem::path& fileName) {
         case PackageFileRead::Outcome::CannotOpen: {
             LoadResult r;
             r.Verdict = LoadVerdict::Unreadable;
+            r.Why = Refusal::Unreadable;
             r.Message = std::move(read.Error);
+            r.Reason = r.Message;
             return r;
         }
-        case PackageFileRead::Outcome::TooLarge: return Refuse(PackageTooLargeText);
+        case PackageFileRead::Outcome::TooLarge: {
+            LoadResult r = Refuse(Refusal::TooLarge, PackageTooLargeText, TooLargeReason(read.Size));
+            r.FileSize = read.Size;
+            return r;
+        }
         case PackageFileRead::Outcome::Read: break;
     }
     return LoadPackageImage(std::move(read.Bytes));
+}
+
+std::string AcceptedModelCodesText() {
+    const std::vector<AcceptedModel> models = AcceptedModels();
+    std::string text;
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        if (i != 0) text += i + 1 == models.size() ? " and " : ", ";
+        text += std::to_string(unsigned{models[i].ModelCode});
+    }
+    return text;
 }
 
 }  // namespace quenfall

@@ -2,6 +2,8 @@
 // Every text the status line and the upgrade's boxes show, exactly, leading blanks included.
 #include <string_view>
 
+#include "package/package_loader.h"
+
 namespace quenfall {
 
 inline constexpr std::string_view NoDeviceText = " No device detected!";
@@ -18,7 +20,7 @@ inline constexpr std::string_view CompletionMessage =
 inline constexpr std::string_view CannotConnectMessage =
     "Unable to connected,Please check whether the device is connected.";
 inline constexpr std::string_view ErrorCaption = "Error";
-inline constexpr std::string_view NoSectionsMessage =
-    "The upgrade file holds no firmware sections; there is nothing to upgrade.";
+// The loader's text for a package with nothing to send, as the Upgrade click refuses it.
+inline constexpr std::string_view NoSectionsMessage = PackageNoSectionsText;
 
 }  // namespace quenfall

@@ -177,7 +177,8 @@ void FlashWindow::LoadChosen(const ChosenFile& chosen) {
     case LoadVerdict::Refused:
         ShowInfo(result.Message);
         face_.SetText(ControlId::Edit1, u"");
-        face_.SetTooltip(ControlId::Edit1, u"");
+        // The box keeps the window's one text; the file box's tooltip says which file and why.
+        face_.SetTooltip(ControlId::Edit1, chosen.Text + u": " + Utf16(result.Reason));
         loadedPackage_.reset();
         break;
     case LoadVerdict::Unreadable:

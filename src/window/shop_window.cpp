@@ -177,34 +177,32 @@ void ShopWindow::Select() {
 void ShopWindow::Load(const ChosenFile& file) {
     if (Running()) return;
     LoadResult result = LoadPackage(file.Path);
-    switch (result.Verdict) {
-    case LoadVerdict::Accepted: {
-        package_ = std::move(result.Accepted);
-        const std::u8string name = file.Path.filename().u8string();
-        packageName_.assign(name.begin(), name.end());
-        face_.SetText(ShopControl::PackageEdit, file.Text);
-        face_.SetText(ShopControl::PackageVerdict, PackageVerdictText(*package_));
-        // Emulated radios take the package's model, as the main window's does.
-        radios_.Adopt(*package_);
-        ListRadios();
-        UpdateControls();
-        if (MayUpgradeAll()) face_.SetFocus(ShopControl::UpgradeAllButton);
-        break;
-    }
-    case LoadVerdict::Refused:
-        // As the main window: the refusal in a box, and no package any more.
-        package_.reset();
-        packageName_.clear();
-        face_.SetText(ShopControl::PackageEdit, u"");
-        face_.SetText(ShopControl::PackageVerdict, Utf16(result.Message));
-        UpdateControls();
-        face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(result.Message));
-        break;
-    case LoadVerdict::Unreadable:
+    if (result.Verdict == LoadVerdict::Unreadable) {
         // Nothing was read: the package loaded before, if any, stays.
         ShowDefaultError(Utf16(result.Message));
-        break;
+        return;
     }
+    if (!result.Reason.empty()) {
+        // No package any more; the refused file stays named beside why, and the box says
+        // why too. A package with nothing to send is refused here: no run could use it.
+        package_.reset();
+        packageName_.clear();
+        face_.SetText(ShopControl::PackageEdit, file.Text);
+        face_.SetText(ShopControl::PackageVerdict, Utf16(result.Reason));
+        UpdateControls();
+        face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(result.Reason));
+        return;
+    }
+    package_ = std::move(result.Accepted);
+    const std::u8string name = file.Path.filename().u8string();
+    packageName_.assign(name.begin(), name.end());
+    face_.SetText(ShopControl::PackageEdit, file.Text);
+    face_.SetText(ShopControl::PackageVerdict, PackageVerdictText(*package_));
+    // Emulated radios take the package's model, as the main window's does.
+    radios_.Adopt(*package_);
+    ListRadios();
+    UpdateControls();
+    if (MayUpgradeAll()) face_.SetFocus(ShopControl::UpgradeAllButton);
 }
 
 bool ShopWindow::MayUpgradeAll() const { return package_ && !rows_.empty() && !Running(); }

@@ -183,7 +183,7 @@ TEST_F(CliTest, InspectAcceptedPackagePrintsEveryFieldAsJson) {
     const std::string sha256 = Sha256Text(bytes);
     ASSERT_EQ(sha256.size(), 64u);
     EXPECT_EQ(r.Out,
-              "{\"accepted\":true,\"message\":\"\",\"model_code\":17,\"profile_index\":12,"
+              "{\"accepted\":true,\"message\":\"\",\"reason\":null,\"model_code\":17,\"profile_index\":12,"
               "\"scramble_mode\":1,\"code_bank\":0,\"request_variant\":0,\"package_length\":7050,"
               "\"section_count\":2,\"total_blocks\":4,\"blocks_sent\":4,\"blocks_sent_note\":null,\"sections\":["
               "{\"slot\":0,\"id\":0,\"size\":5000,\"offset\":128,\"blocks\":3},"
@@ -244,12 +244,13 @@ TEST_F(CliTest, InspectRefusedPackageExitsOneWithTheRefusalAndStillShowsItsHeade
     const fs::path p = Write("bad.bin", WritePackage(TwoSections(), PackageFlaw::WrongCheckValue));
     const CliRun r = Cli("inspect " + Q(p) + " --json");
     EXPECT_EQ(r.Exit, 1);
-    EXPECT_EQ(r.Err, "The upgrade file does not match!\n");
-    EXPECT_EQ(r.Out.rfind("{\"accepted\":false,\"message\":\"The upgrade file does not match!\",\"model_code\":17,"
-                          "\"profile_index\":12,\"scramble_mode\":1,",
+    EXPECT_EQ(r.Err, LoadPackage(p).Reason + "\n");
+    EXPECT_EQ(r.Out.rfind("{\"accepted\":false,\"message\":\"The upgrade file does not match!\",\"reason\":\"The "
+                          "upgrade file does not match: its check value is wrong",
                           0),
               0u)
         << r.Out;
+    EXPECT_NE(r.Out.find("\"model_code\":17,\"profile_index\":12,\"scramble_mode\":1,"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find("\"section_count\":2,\"total_blocks\":4,"), std::string::npos);
 
     PackageSpec other = TwoSections();
@@ -257,12 +258,20 @@ TEST_F(CliTest, InspectRefusedPackageExitsOneWithTheRefusalAndStillShowsItsHeade
     const CliRun m = Cli("inspect " + Q(Write("model5.bin", WritePackage(other))) + " --json");
     EXPECT_EQ(m.Exit, 1);
     EXPECT_NE(m.Out.find("\"model_code\":5,\"profile_index\":null,"), std::string::npos) << m.Out;
+    // The code refused and the codes accepted, on the terminal as in the report.
+    const std::string model5 =
+        "The upgrade file does not match: its model code 5 is not one this build accepts (it accepts 0, 2, 11 and 17).";
+    EXPECT_EQ(m.Err, model5 + "\n");
+    const CliRun mt = Cli("inspect " + Q(dir_ / "model5.bin"));
+    EXPECT_NE(mt.Out.find("verdict:         refused\nreason:          " + model5 + "\nmodel code:      5\n"),
+              std::string::npos)
+        << mt.Out;
 
     PackageSpec variant = TwoSections();
     variant.RequestVariant = 2;
     const CliRun v = Cli("inspect " + Q(Write("variant2.bin", WritePackage(variant))));
     EXPECT_EQ(v.Exit, 1);
-    EXPECT_EQ(v.Err, std::string(PackageBadVariantText) + "\n");
+    EXPECT_EQ(v.Err, LoadPackage(dir_ / "variant2.bin").Reason + "\n");
     EXPECT_NE(v.Out.find("verdict:         refused"), std::string::npos);
 }
 
@@ -270,12 +279,23 @@ TEST_F(CliTest, InspectTooShortFileHasNoHeaderToShow) {
     const fs::path p = Write("short.bin", std::vector<std::uint8_t>(100, 0));
     const CliRun r = Cli("inspect " + Q(p) + " --json");
     EXPECT_EQ(r.Exit, 1);
-    EXPECT_EQ(r.Err, std::string(PackageTooShortText) + "\n");
+    EXPECT_EQ(r.Err, "The upgrade file is too small to be a firmware package: 100 bytes, where a package needs 130 "
+                     "at least (its 128-byte header and 2-byte check value).\n");
     EXPECT_NE(r.Out.find("\"model_code\":null,"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find("\"sections\":[],"), std::string::npos) << r.Out;
     // A file read whole has its digest, whatever the verdict.
     EXPECT_NE(r.Out.find("\"sha256\":\"" + Sha256Text(std::vector<std::uint8_t>(100, 0)) + "\"}"), std::string::npos)
         << r.Out;
+
+    // Too large to be read: its first bytes are no header, and no table of them is shown.
+    const fs::path large = Write("large.bin", WritePackage(TwoSections()));
+    fs::resize_file(large, 50u << 20);
+    const CliRun l = Cli("inspect " + Q(large));
+    EXPECT_EQ(l.Exit, 1);
+    EXPECT_EQ(l.Out.find("model code:"), std::string::npos) << l.Out;
+    EXPECT_EQ(l.Out.find("slot  id"), std::string::npos) << l.Out;
+    EXPECT_EQ(l.Err, "The upgrade file is too large to be a firmware package: 52428800 bytes, more than the 10485760 "
+                     "bytes (10 MiB) a package may hold.\n");
 }
 
 TEST_F(CliTest, InspectUnreadableFileOrBadUsageExitsTwo) {
@@ -317,7 +337,7 @@ TEST_F(CliTest, PackThenInspectRoundTrips) {
     const CliRun i = Cli("inspect " + Q(out) + " --json");
     EXPECT_EQ(i.Exit, 0) << i.Err;
     EXPECT_EQ(i.Out,
-              "{\"accepted\":true,\"message\":\"\",\"model_code\":11,\"profile_index\":11,"
+              "{\"accepted\":true,\"message\":\"\",\"reason\":null,\"model_code\":11,\"profile_index\":11,"
               "\"scramble_mode\":0,\"code_bank\":1,\"request_variant\":1,\"package_length\":7098,"
               "\"section_count\":2,\"total_blocks\":4,\"blocks_sent\":3,"
               "\"blocks_sent_note\":\"under scramble mode 0 the upload begins section 0 at block 4, past the end of "
@@ -346,6 +366,10 @@ TEST_F(CliTest, PackRefusesBadArguments) {
     EXPECT_EQ(Cli("pack" + out + " --model 0 --section 1=" + Q(dir_ / "missing")).Exit, 2);
     EXPECT_EQ(Cli("pack" + out + " --model 0 --section 1=" + Q(Write("empty.sec", {}))).Exit, 2);
     EXPECT_FALSE(fs::exists(dir_ / "p.bin"));
+    const CliRun none = Cli("pack" + out + " --model 0");
+    EXPECT_EQ(none.Exit, 2) << "no section: nothing a run could send";
+    EXPECT_EQ(none.Err.rfind("quenfall-cli pack: " + std::string(PackageNoSectionsText), 0), 0u) << none.Err;
+    EXPECT_FALSE(fs::exists(dir_ / "p.bin"));
     EXPECT_EQ(Cli("pack -o " + Q(dir_ / "no-dir" / "p.bin") + " --model 0 --section 1=" + Q(f)).Exit, 2);
 }
 
@@ -353,9 +377,9 @@ TEST_F(CliTest, PackWarnsOfAPackageTheToolWillRefuse) {
     const fs::path f = Write("a.sec", Pattern(10, 1));
     const CliRun r = Cli("pack -o " + Q(dir_ / "p.bin") + " --model 5 --section 1=" + Q(f));
     EXPECT_EQ(r.Exit, 0);
-    EXPECT_NE(r.Err.find("The upgrade file does not match!"), std::string::npos);
-    EXPECT_NE(r.Err.find("model code 5 is not one this build accepts (pack --help lists them)"), std::string::npos)
-        << r.Err;
+    EXPECT_EQ(r.Err, "quenfall-cli pack: warning: this package will be refused: The upgrade file does not match: its "
+                     "model code 5 is not one this build accepts (it accepts 0, 2, 11 and 17).\n");
+    EXPECT_EQ(r.Out, "wrote " + (dir_ / "p.bin").string() + ": 140 bytes, 1 section\n");
     EXPECT_EQ(Cli("inspect " + Q(dir_ / "p.bin")).Exit, 1);
 }
 
@@ -504,14 +528,24 @@ TEST_F(CliTest, FlashRefusesWhatCannotBeSentBeforeTouchingARadio) {
     const fs::path bad = Write("bad.bin", WritePackage(TwoSections(), PackageFlaw::WrongCheckValue));
     const CliRun r = Cli("flash " + Q(bad) + " --emulate");
     EXPECT_EQ(r.Exit, 1);
-    EXPECT_EQ(r.Err, "The upgrade file does not match!\n");
+    EXPECT_EQ(r.Err, LoadPackage(bad).Reason + "\n");
+    EXPECT_NE(r.Err.find("check value is wrong"), std::string::npos) << r.Err;
     EXPECT_EQ(r.Out, "");
+    // The events end the same way, with the same reason.
+    const CliRun ev = Cli("flash " + Q(bad) + " --emulate --all --events -");
+    EXPECT_EQ(ev.Exit, 1);
+    const nlohmann::json end = nlohmann::json::parse(ev.Out, nullptr, false);
+    ASSERT_TRUE(end.is_object()) << ev.Out;
+    EXPECT_EQ(end["event"], "end");
+    EXPECT_EQ(end["outcome"], LoadPackage(bad).Reason);
+    EXPECT_EQ(end["completed"], false);
+    EXPECT_EQ(end["package"], "bad.bin");
 
     PackageSpec empty;
     empty.ModelCode = 0;
     const CliRun e = Cli("flash " + Q(Write("empty.bin", WritePackage(empty))) + " --emulate");
     EXPECT_EQ(e.Exit, 1);
-    EXPECT_NE(e.Err.find("Error: "), std::string::npos) << e.Err;
+    EXPECT_EQ(e.Err, std::string(PackageNoSectionsText) + "\n");
 
     EXPECT_EQ(Cli("flash " + Q(dir_ / "missing.bin") + " --emulate").Exit, 2);
     EXPECT_EQ(Cli("flash --emulate").Exit, 2);

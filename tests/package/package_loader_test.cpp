@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <tuple>
 
@@ -76,12 +77,28 @@ TEST(LoadPackage, ModelCodesDecideTheProfile) {
         EXPECT_EQ(r.Verdict, LoadVerdict::Refused) << model;
         EXPECT_EQ(r.Message, PackageMismatchText);
         EXPECT_EQ(r.Accepted, nullptr);
+        // Every face but the main window says which code and which ones would do.
+        EXPECT_EQ(r.Why, Refusal::ModelCode);
+        EXPECT_EQ(r.Reason, "The upgrade file does not match: its model code " + std::to_string(model) +
+                                " is not one this build accepts (it accepts 0, 2, 11 and 17).");
+        ASSERT_TRUE(r.RefusedHeader);
+        EXPECT_EQ(r.RefusedHeader->ModelCode, model);
     }
 }
 
 TEST(LoadPackage, CheckValueIsComparedAfterDescrambling) {
-    EXPECT_EQ(LoadPackageImage(WritePackage(TwoSections(0, 0), PackageFlaw::WrongCheckValue)).Message,
-              PackageMismatchText);
+    const Bytes wrong = WritePackage(TwoSections(0, 0), PackageFlaw::WrongCheckValue);
+    const LoadResult w = LoadPackageImage(wrong);
+    EXPECT_EQ(w.Message, PackageMismatchText);
+    EXPECT_EQ(w.Why, Refusal::CheckValue);
+    // Both values, as the descrambled file holds one and its bytes give the other.
+    const LoadResult right = LoadPackageImage(WritePackage(TwoSections(0, 0)));
+    ASSERT_TRUE(right.Accepted);
+    const std::uint16_t good = right.Accepted->StoredCheckValue();
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "give 0x%04X)", good);
+    EXPECT_NE(w.Reason.find("its check value is wrong (the file holds 0x"), std::string::npos) << w.Reason;
+    EXPECT_NE(w.Reason.find(expected), std::string::npos) << w.Reason;
     EXPECT_EQ(LoadPackageImage(WritePackage(TwoSections(0, 0), PackageFlaw::CheckValueOverStoredBytes)).Message,
               PackageMismatchText);
     // A body stored plain only loads where no key is in force.
@@ -122,6 +139,9 @@ TEST(LoadPackage, SmallestPackageHasNoSections) {
     EXPECT_EQ(r.Accepted->PackageLength(), 2);
     EXPECT_EQ(r.Accepted->SectionCount, 0);
     EXPECT_EQ(r.Accepted->TotalBlocks, 0);
+    // Accepted as the window always has, yet every run would refuse it.
+    EXPECT_EQ(r.Why, Refusal::NoSections);
+    EXPECT_EQ(r.Reason, PackageNoSectionsText);
 }
 
 TEST(LoadPackage, FilesTooShortOrTooLongAreRefusedWithoutReadingPastThem) {
@@ -129,9 +149,17 @@ TEST(LoadPackage, FilesTooShortOrTooLongAreRefusedWithoutReadingPastThem) {
         const LoadResult r = LoadPackageImage(Bytes(n, 0));
         EXPECT_EQ(r.Verdict, LoadVerdict::Refused) << n;
         EXPECT_EQ(r.Message, PackageTooShortText) << n;
+        EXPECT_EQ(r.Why, Refusal::TooSmall);
+        EXPECT_FALSE(r.RefusedHeader) << "no whole header to trust";
     }
+    EXPECT_EQ(LoadPackageImage(Bytes(1, 0)).Reason,
+              "The upgrade file is too small to be a firmware package: 1 byte, where a package needs 130 at "
+              "least (its 128-byte header and 2-byte check value).");
     const LoadResult big = LoadPackageImage(Bytes(PackageImageCapacity + 1, 0));
     EXPECT_EQ(big.Message, PackageTooLargeText);
+    EXPECT_EQ(big.Reason, "The upgrade file is too large to be a firmware package: 10485761 bytes, more than the "
+                          "10485760 bytes (10 MiB) a package may hold.");
+    EXPECT_FALSE(big.RefusedHeader);
 
     // Exactly 10 MiB is still a package.
     PackageSpec spec;
@@ -143,7 +171,10 @@ TEST(LoadPackage, FilesTooShortOrTooLongAreRefusedWithoutReadingPastThem) {
 TEST(LoadPackage, UnknownRequestVariantIsRefused) {
     PackageSpec spec = TwoSections(0, 0);
     spec.RequestVariant = 2;
-    EXPECT_EQ(LoadPackageImage(WritePackage(spec)).Message, PackageBadVariantText);
+    const LoadResult r = LoadPackageImage(WritePackage(spec));
+    EXPECT_EQ(r.Message, PackageBadVariantText);
+    EXPECT_EQ(r.Reason, "The upgrade file asks for an unknown way of entering boot mode: request variant 2, where 0 "
+                        "and 1 are known.");
 }
 
 TEST(LoadPackage, SectionTableMustStayInsideTheFile) {
@@ -153,11 +184,19 @@ TEST(LoadPackage, SectionTableMustStayInsideTheFile) {
 
     PackageHeader idTooLarge = good;
     idTooLarge.SectionIds[2] = 12;
-    EXPECT_EQ(LoadPackageImage(WritePackage(idTooLarge, body)).Message, PackageBadSectionTableText);
+    const LoadResult tooLarge = LoadPackageImage(WritePackage(idTooLarge, body));
+    EXPECT_EQ(tooLarge.Message, PackageBadSectionTableText);
+    EXPECT_EQ(tooLarge.Why, Refusal::SectionTable);
+    EXPECT_EQ(tooLarge.Reason,
+              "The upgrade file is damaged: a section does not fit: slot 2 lists section id 12, and ids are 0 to 11.");
 
     PackageHeader pastTheEnd = good;
     pastTheEnd.SectionSizes[2] += 3;  // reaches one byte past the check value
-    EXPECT_EQ(LoadPackageImage(WritePackage(pastTheEnd, body)).Message, PackageBadSectionTableText);
+    const LoadResult past = LoadPackageImage(WritePackage(pastTheEnd, body));
+    EXPECT_EQ(past.Message, PackageBadSectionTableText);
+    EXPECT_NE(past.Reason.find("section 2 (2051 bytes at offset 5128) ends past the end of the file (7178 bytes)"),
+              std::string::npos)
+        << past.Reason;
 
     PackageHeader wraps = good;  // offset + size overflows 32 bits
     wraps.SectionOffsets[2] = 0xFFFFFF00u;
@@ -201,6 +240,7 @@ TEST_F(PackageFiles, UnopenableFileNamesThePathAndTheReason) {
     EXPECT_EQ(r.Verdict, LoadVerdict::Unreadable);
     EXPECT_NE(r.Message.find(missing.string()), std::string::npos) << r.Message;
     EXPECT_NE(r.Message.find("No such file or directory"), std::string::npos) << r.Message;
+    EXPECT_EQ(r.Reason, r.Message);
     EXPECT_EQ(LoadPackage(dir_).Verdict, LoadVerdict::Unreadable);
 }
 

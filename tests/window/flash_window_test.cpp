@@ -221,7 +221,9 @@ TEST(FlashWindow, ThePackageOfTheCommandLineIsLoadedAsSelectWouldLoadIt) {
         EXPECT_EQ(face.boxes[0].Text, Utf16(PackageMismatchText));
         EXPECT_EQ(face.boxes[0].Owner, BoxOwner::Screen);
         EXPECT_EQ(face.Text(ControlId::Edit1), u"");
-        EXPECT_EQ(face.tooltips[static_cast<std::size_t>(ControlId::Edit1)], u"");
+        // The window's texts stay its own; the file box's tooltip names the file and why.
+        EXPECT_EQ(face.tooltips[static_cast<std::size_t>(ControlId::Edit1)],
+                  bad.u16string() + u": " + Utf16(LoadPackage(bad).Reason));
     }
     {
         // Not there: the default error display, as for a file that went away before Select read it.

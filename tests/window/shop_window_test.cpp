@@ -483,15 +483,18 @@ TEST(ShopWindow, AnIdleWindowTakesNoTicksAndListsArrivalsAndRemovals) {
     ASSERT_EQ(face.rows.size(), 3u);
     EXPECT_EQ(face.rows[2].Location, u"1-1.2");
 
-    // A package refused: the main window's refusal, in the verdict line and in its box.
+    // A package refused: why, in the verdict line beside the file's name and in the box.
     const auto refused = folder.Path() / "refused.bin";
     std::ofstream(refused, std::ios::binary) << std::string(200, 'x');
     face.answers.push_back(Chosen(refused));
     EXPECT_TRUE(window.KeyDown(ShopControl::SelectButton, Key::Enter));
     EXPECT_EQ(window.LoadedPackage(), nullptr);
-    EXPECT_EQ(face.Text(ShopControl::PackageVerdict), Utf16(PackageMismatchText));
+    const std::u16string why = u"The upgrade file does not match: its model code 120 is not one this build accepts "
+                               u"(it accepts 0, 2, 11 and 17).";
+    EXPECT_EQ(face.Text(ShopControl::PackageVerdict), why);
+    EXPECT_EQ(face.Text(ShopControl::PackageEdit), Chosen(refused).Text);
     ASSERT_EQ(face.boxes.size(), 1u);
-    EXPECT_EQ(face.boxes[0].Text, Utf16(PackageMismatchText));
+    EXPECT_EQ(face.boxes[0].Text, why);
     // One that cannot be read: the default error display; the verdict stays.
     face.answers.push_back(Chosen(folder.Path() / "missing.bin"));
     window.Click(ShopControl::SelectButton);

@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     const Options options = Parse(argc, argv);
     const quenfall::LoadResult loaded = quenfall::LoadPackage(options.Package);
     if (!loaded.Accepted) {
-        std::cerr << "radio-gadget: " << options.Package << ": " << loaded.Message << "\n";
+        std::cerr << "radio-gadget: " << options.Package << ": " << loaded.Reason << "\n";
         return 2;
     }
     const auto expected = quenfall::SectionsOf(*loaded.Accepted);
