@@ -3,7 +3,9 @@
 #include "protocol/key_tables.h"
 #include "protocol/model_profile.h"
 
+#include <cerrno>
 #include <charconv>
+#include <system_error>
 #include <sstream>
 #include <cstdio>
 
@@ -20,6 +22,31 @@ std::optional<std::uint8_t> ParseByte(std::string_view text) {
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > 255)
         return std::nullopt;
     return static_cast<std::uint8_t>(value);
+}
+
+bool IsCountWord(std::string_view word) {
+    return !word.empty() && word.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::string EmulateRangeError(std::string_view word, std::size_t lowest) {
+    return "--emulate takes " + std::to_string(lowest) + " to " + std::to_string(MaxEmulatedRadios) + " radios, not \"" + std::string(word) + "\"";
+}
+
+std::string LastFileError() {
+    const int error = errno;
+    return std::generic_category().message(error != 0 ? error : EIO);
+}
+
+bool OpenToWrite(std::ofstream& out, const std::filesystem::path& path, std::string& why) {
+    errno = 0;
+    out.open(path, std::ios::binary | std::ios::trunc);
+    if (out.is_open()) return true;
+    why = LastFileError();
+    return false;
+}
+
+std::string Counted(std::size_t n, std::string_view one, std::string_view several) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : several);
 }
 
 namespace {

@@ -2,6 +2,8 @@
 // Small helpers the commands share: number parsing, JSON strings.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +12,22 @@ namespace quenfall::cli {
 
 // An emulated crate holds at most as many radios as a hub chain of a shop would.
 inline constexpr std::size_t MaxEmulatedRadios = 64;
+
+// The word after --emulate when it is a count: digits only, of any length. A count outside
+// 1..MaxEmulatedRadios is an error (EmulateRangeError), not the next word of its own.
+bool IsCountWord(std::string_view word);
+// "--emulate takes 1 to 64 radios, not \"1000\"".
+// devices lists an empty crate too: its lowest count is 0.
+std::string EmulateRangeError(std::string_view word, std::size_t lowest = 1);
+
+// Opens path to be written from its start. False, with the system's reason in why, when it
+// cannot be.
+bool OpenToWrite(std::ofstream& out, const std::filesystem::path& path, std::string& why);
+// The system's reason for the last failed file operation, in words.
+std::string LastFileError();
+
+// "1 section", "2 sections".
+std::string Counted(std::size_t n, std::string_view one, std::string_view several);
 
 // A byte value written in decimal or with a 0x prefix in hex; none when it is not one.
 std::optional<std::uint8_t> ParseByte(std::string_view text);

@@ -2,6 +2,7 @@
 // own that follows it by location through its restart.
 #include "cli/crate_command.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -42,9 +43,8 @@ int FlashCrateCommand(const CrateRequest& request) {
     // The report's place is checked before any radio is touched.
     std::ofstream report;
     if (request.ReportPath) {
-        report.open(PathFromArgument(*request.ReportPath), std::ios::binary | std::ios::trunc);
-        if (!report) {
-            std::cerr << "quenfall-cli flash: cannot write the report \"" << *request.ReportPath << "\"\n";
+        if (std::string why; !OpenToWrite(report, PathFromArgument(*request.ReportPath), why)) {
+            std::cerr << "quenfall-cli flash: cannot write the report \"" << *request.ReportPath << "\": " << why << '\n';
             return 2;
         }
     }
@@ -54,7 +54,10 @@ int FlashCrateCommand(const CrateRequest& request) {
         // Its scan only lists the radios: each run gets a link of its own.
         RadioPreflight preflight = request.Chosen->Preflight();
         if (preflight.Result != PreflightCheck::Passed) {
-            std::cerr << "quenfall-cli flash: " << PreflightText(preflight, true) << '\n';
+            // The radio asked for by name is named, whatever stopped the search.
+            std::cerr << "quenfall-cli flash: "
+                      << (request.Device ? "no radio at \"" + *request.Device + "\": " : std::string())
+                      << PreflightText(preflight, !request.Device) << '\n';
             return 1;
         }
         drives = std::move(preflight.Drives);
@@ -130,9 +133,10 @@ int FlashCrateCommand(const CrateRequest& request) {
                 bool completed = false;
                 for (const RadioOutcome& o : outcomes) completed = completed || (o.Drive.Location == v.Location && o.Completed);
                 if (!completed) continue;
-                const std::string line = v.Location + ": emulated radio: " + std::to_string(v.Blocks) + " blocks in " +
-                                         std::to_string(v.Sections) +
-                                         " sections received; every section matches the package; device names " +
+                const std::string line = v.Location + ": emulated radio: " + Counted(v.Blocks, "block", "blocks") +
+                                         " in " + Counted(v.Sections, "section", "sections") +
+                                         (v.Sections == 1 ? " received; it matches the package; device names "
+                                                          : " received; every section matches the package; device names ") +
                                          v.FirstNode + " then " + v.LastNode + ".";
                 if (!redraw) {
                     human << line << '\n';
@@ -162,9 +166,10 @@ int FlashCrateCommand(const CrateRequest& request) {
     if (report.is_open()) {
         report << CrateReportJson(outcomes, request.PackageName, package.StoredCheckValue(), package.Sha256,
                                   source->Emulated());
+        errno = 0;
         report.close();
         if (!report) {
-            std::cerr << "quenfall-cli flash: cannot write the report \"" << *request.ReportPath << "\"\n";
+            std::cerr << "quenfall-cli flash: cannot write the report \"" << *request.ReportPath << "\": " << LastFileError() << '\n';
             return 2;
         }
     }

@@ -36,16 +36,25 @@ void PrintJson(const std::vector<RadioDrive>& drives) {
 int DevicesCommand(const Arguments& args) {
     bool json = false;
     std::optional<std::size_t> emulate;
+    const auto usageError = [](const std::string& what) {
+        std::cerr << "quenfall-cli devices: " << what << '\n' << DevicesUsage << '\n';
+        return 2;
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json") {
+        const std::string& a = args[i];
+        if (a == "--json") {
             json = true;
-        } else if (args[i] == "--emulate" && i + 1 < args.size() &&
-                   args[i + 1].find_first_not_of("0123456789") == std::string::npos && args[i + 1].size() <= 2 &&
-                   !args[i + 1].empty()) {
-            emulate = std::stoul(args[++i]);
+        } else if (a == "--emulate") {
+            if (i + 1 >= args.size())
+                return usageError("--emulate needs a number of radios, 0 to " + std::to_string(MaxEmulatedRadios));
+            const std::string& word = args[++i];
+            if (!IsCountWord(word) || word.size() > 3 || std::stoul(word) > MaxEmulatedRadios)
+                return usageError(EmulateRangeError(word, 0));
+            emulate = std::stoul(word);
+        } else if (a.starts_with("-")) {
+            return usageError("unknown option " + a);
         } else {
-            std::cerr << DevicesUsage << '\n';
-            return 2;
+            return usageError("unexpected \"" + a + "\": devices takes no file");
         }
     }
 

@@ -1,11 +1,11 @@
 #include "cli/dialogue_trace_file.h"
 
+#include "cli/cli_support.h"
 #include "upgrade/dialogue_trace_text.h"
 
 namespace quenfall::cli {
 
-DialogueTraceFile::DialogueTraceFile(const std::filesystem::path& path)
-    : out_(path, std::ios::binary | std::ios::trunc) {}
+DialogueTraceFile::DialogueTraceFile(const std::filesystem::path& path) { OpenToWrite(out_, path, why_); }
 
 void DialogueTraceFile::FrameWritten(std::span<const std::uint8_t> frame) { Line(FormatTraceLine(true, frame)); }
 void DialogueTraceFile::AnswerAccepted(std::span<const std::uint8_t> answer) { Line(FormatTraceLine(false, answer)); }

@@ -14,6 +14,8 @@ class DialogueTraceFile : public DialogueTrace {
 public:
     explicit DialogueTraceFile(const std::filesystem::path& path);
     bool IsOpen() const { return out_.is_open() && out_.good(); }
+    // The system's reason when the file could not be opened.
+    const std::string& Why() const { return why_; }
     void FrameWritten(std::span<const std::uint8_t> frame) override;
     void AnswerAccepted(std::span<const std::uint8_t> answer) override;
     void CommandFailed(bool written, const CommandOutcome& outcome) override;
@@ -22,6 +24,7 @@ public:
 private:
     void Line(const std::string& line);
     std::ofstream out_;
+    std::string why_;
 };
 
 }  // namespace quenfall::cli

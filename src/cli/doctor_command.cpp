@@ -8,7 +8,10 @@ namespace quenfall::cli {
 
 int DoctorCommand(const Arguments& args) {
     if (!args.empty()) {
-        std::cerr << "usage: quenfall-cli doctor\n";
+        const std::string& a = args.front();
+        std::cerr << "quenfall-cli doctor: "
+                  << (a.starts_with("-") ? "unknown option " + a : "unexpected \"" + a + "\": doctor takes no arguments")
+                  << "\nusage: quenfall-cli doctor\n";
         return 2;
     }
     const Diagnosis diagnosis = Diagnose(GatherDoctorFacts(), PlatformDoctorChecks());

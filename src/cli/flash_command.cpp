@@ -38,12 +38,6 @@ int UsageError(std::string_view what) {
     return 2;
 }
 
-std::optional<std::size_t> RadioCount(std::string_view word) {
-    if (word.empty() || word.size() > 3 || word.find_first_not_of("0123456789") != std::string_view::npos)
-        return std::nullopt;
-    return static_cast<std::size_t>(std::stoul(std::string(word)));
-}
-
 }  // namespace
 
 int FlashCommand(const Arguments& args) {
@@ -62,14 +56,12 @@ int FlashCommand(const Arguments& args) {
         const std::string& a = args[i];
         if (a == "--emulate") {
             emulate = true;
-            if (i + 1 < args.size()) {
-                if (const auto n = RadioCount(args[i + 1])) {
-                    if (*n < 1 || *n > MaxEmulatedRadios)
-                        return UsageError("--emulate takes 1 to " + std::to_string(MaxEmulatedRadios) + " radios");
-                    emulated = *n;
-                    countGiven = true;
-                    ++i;
-                }
+            if (i + 1 < args.size() && IsCountWord(args[i + 1])) {
+                const std::string& word = args[++i];
+                if (word.size() > 3 || std::stoul(word) < 1 || std::stoul(word) > MaxEmulatedRadios)
+                    return UsageError(EmulateRangeError(word));
+                emulated = std::stoul(word);
+                countGiven = true;
             }
         } else if (a == "--all") {
             all = true;
@@ -87,6 +79,8 @@ int FlashCommand(const Arguments& args) {
         } else if (a.starts_with("-") && a != "-") {
             return UsageError("unknown option " + a);
         } else if (file) {
+            // After --emulate, a word that is not a count is no second file either.
+            if (i > 0 && args[i - 1] == "--emulate") return UsageError(EmulateRangeError(a));
             return UsageError("one file at a time");
         } else {
             file = a;
@@ -110,7 +104,7 @@ int FlashCommand(const Arguments& args) {
     if (tracePath) {
         trace.emplace(PathFromArgument(*tracePath));
         if (!trace->IsOpen()) {
-            std::cerr << "quenfall-cli flash: cannot write the trace \"" << *tracePath << "\"\n";
+            std::cerr << "quenfall-cli flash: cannot write the trace \"" << *tracePath << "\": " << trace->Why() << '\n';
             return 2;
         }
     }

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/cli_support.h"
 #include "history/history_json.h"
 #include "history/utc_time.h"
 #include "platform/platform.h"
@@ -41,12 +42,7 @@ RunEvents::~RunEvents() = default;
 std::unique_ptr<RunEvents> RunEvents::Open(const std::string& argument, std::string& why) {
     if (argument == "-") return std::make_unique<RunEvents>(std::cout, true);
     auto file = std::make_unique<std::ofstream>();
-    errno = 0;
-    file->open(PathFromArgument(argument), std::ios::binary | std::ios::trunc);
-    if (!file->is_open()) {
-        why = errno != 0 ? std::strerror(errno) : "it cannot be opened for writing";
-        return nullptr;
-    }
+    if (!OpenToWrite(*file, PathFromArgument(argument), why)) return nullptr;
     auto events = std::make_unique<RunEvents>(*file, false);
     events->owned_ = std::move(file);
     return events;

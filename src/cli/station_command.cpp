@@ -1,5 +1,6 @@
 // quenfall-cli station: every radio plugged in is upgraded with one package, once, as it
 // arrives; one line per radio as its run ends.
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <iostream>
@@ -52,9 +53,9 @@ int StationCommand(const Arguments& args) {
         const bool hasValue = i + 1 < args.size();
         if (a == "--emulate") {
             request.Emulate = true;
-            const std::optional<std::size_t> n = hasValue ? Count(args[i + 1]) : std::nullopt;
-            if (!n || *n < 1 || *n > MaxEmulatedRadios)
-                return StationUsageError("--emulate takes 1 to " + std::to_string(MaxEmulatedRadios) + " radios");
+            if (!hasValue) return StationUsageError("--emulate needs a number of radios, 1 to " + std::to_string(MaxEmulatedRadios));
+            const std::optional<std::size_t> n = Count(args[i + 1]);
+            if (!n || *n < 1 || *n > MaxEmulatedRadios) return StationUsageError(EmulateRangeError(args[i + 1]));
             request.Radios = *n;
             ++i;
         } else if (a == "--count") {
@@ -101,9 +102,8 @@ int StationCommand(const Arguments& args) {
     // The report's place is checked before any radio is touched.
     std::ofstream report;
     if (reportPath) {
-        report.open(PathFromArgument(*reportPath), std::ios::binary | std::ios::trunc);
-        if (!report) {
-            std::cerr << "quenfall-cli station: cannot write the report \"" << *reportPath << "\"\n";
+        if (std::string why; !OpenToWrite(report, PathFromArgument(*reportPath), why)) {
+            std::cerr << "quenfall-cli station: cannot write the report \"" << *reportPath << "\": " << why << '\n';
             return 2;
         }
     }
@@ -149,9 +149,10 @@ int StationCommand(const Arguments& args) {
     std::cout << UpgradedSummary(completed, outcomes.size()) << ".\n";
     if (report.is_open()) {
         report << CrateReportJson(outcomes, packageName, package->StoredCheckValue(), package->Sha256, source->Emulated());
+        errno = 0;
         report.close();
         if (!report) {
-            std::cerr << "quenfall-cli station: cannot write the report \"" << *reportPath << "\"\n";
+            std::cerr << "quenfall-cli station: cannot write the report \"" << *reportPath << "\": " << LastFileError() << '\n';
             return 2;
         }
     }

@@ -79,7 +79,8 @@ std::vector<RadioVerdict> EmulatedRadioSource::Judge(std::vector<RadioOutcome>& 
             v.LastNode = nodes.back();
         }
         if (!outcome && radio.Writes() != 0) {
-            v.Problems.push_back(std::to_string(radio.Writes()) + " frames reached this radio, which was not chosen");
+            v.Problems.push_back(std::to_string(radio.Writes()) + (radio.Writes() == 1 ? " frame" : " frames") +
+                                 " reached this radio, which was not chosen");
         }
         if (!v.Problems.empty() && outcome) {
             outcome->Completed = false;

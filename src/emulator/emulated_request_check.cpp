@@ -106,7 +106,7 @@ std::optional<std::pair<std::uint8_t, EmulatedRadio::State::After>> EmulatedRadi
         return std::nullopt;
     }
     if (payload.size() != std::size_t{count} + 2u) {
-        Violation("enter request for " + std::to_string(count) + " sections has " +
+        Violation("enter request for " + std::to_string(count) + (count == 1 ? " section has " : " sections has ") +
                   std::to_string(payload.size()) + " payload bytes, not " + std::to_string(count + 2));
         return std::nullopt;
     }

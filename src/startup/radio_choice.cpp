@@ -133,8 +133,10 @@ public:
         RadioCheck check;
         for (const std::string& p : verdict.Problems) check.Problems.push_back("emulated radio: " + p);
         if (check.Problems.empty()) {
-            check.Received = "Emulated radio: " + std::to_string(verdict.Blocks) + " blocks in " +
-                             std::to_string(verdict.Sections) + " sections received; every section matches the package.";
+            check.Received = "Emulated radio: " + std::to_string(verdict.Blocks) + (verdict.Blocks == 1 ? " block" : " blocks") +
+                             " in " + std::to_string(verdict.Sections) +
+                             (verdict.Sections == 1 ? " section received; it matches the package."
+                                                    : " sections received; every section matches the package.");
         }
         return check;
     }

@@ -57,7 +57,8 @@ std::u16string AlreadyUpgradedQuestion(std::size_t already, std::size_t listed) 
                                   " radios were already upgraded with this package. Upgrade them all again?";
     } else {
         text = std::to_string(already) + " of " + std::to_string(listed) +
-               " radios were already upgraded with this package. Upgrade them again as well?\n\n"
+               (already == 1 ? " radios was already upgraded with this package. Upgrade it again as well?\n\n"
+                             : " radios were already upgraded with this package. Upgrade them again as well?\n\n") +
                "No upgrades only the other " + std::to_string(listed - already) + ".";
     }
     return Utf16(text);

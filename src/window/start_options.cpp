@@ -1,5 +1,7 @@
 #include "window/start_options.h"
 
+#include <algorithm>
+
 #include "protocol/key_tables.h"
 #include "window/window_texts.h"
 
@@ -7,17 +9,22 @@ namespace quenfall::window {
 
 namespace {
 
-// A count after --emulate: decimal digits only, 1..MaxEmulatedRadios. Anything else is the
-// next word of its own (a package named "7.bin" stays a package).
+// A count after --emulate: decimal digits only, 1..MaxEmulatedRadios. A larger number is
+// an error; anything else is the next word of its own (a package named "7.bin" or "0" stays
+// a package).
 std::optional<std::size_t> RadioCount(std::u16string_view word) {
-    if (word.empty() || word.size() > 3) return std::nullopt;
+    if (word.empty()) return std::nullopt;
     std::size_t n = 0;
     for (char16_t c : word) {
         if (c < u'0' || c > u'9') return std::nullopt;
-        n = n * 10 + static_cast<std::size_t>(c - u'0');
+        n = std::min<std::size_t>(n * 10 + static_cast<std::size_t>(c - u'0'), MaxEmulatedRadios + 1);
     }
-    if (n < 1 || n > MaxEmulatedRadios) return std::nullopt;
+    if (n < 1) return std::nullopt;
     return n;
+}
+
+std::string EmulateRangeError(std::u16string_view word) {
+    return "--emulate takes 1 to " + std::to_string(MaxEmulatedRadios) + " radios, not \"" + Utf8(word) + "\"";
 }
 
 }  // namespace
@@ -43,8 +50,16 @@ StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
             options.Emulate = true;
             if (i + 1 < arguments.size()) {
                 if (const auto count = RadioCount(arguments[i + 1])) {
+                    if (*count > MaxEmulatedRadios) {
+                        options.Error = EmulateRangeError(arguments[i + 1]);
+                        return options;
+                    }
                     options.EmulatedRadios = *count;
                     ++i;
+                } else if (packageGiven && !arguments[i + 1].empty() && arguments[i + 1].front() != u'-') {
+                    // The package is named already: this word was meant as the count.
+                    options.Error = EmulateRangeError(arguments[i + 1]);
+                    return options;
                 }
             }
         } else if (word == u"--shop") {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 #include <map>
 #include <cstdio>
 #include <cstdlib>
@@ -831,7 +833,9 @@ TEST_F(CliTest, FlashDeviceUpgradesTheNamedRadioAloneAndRecordsItsDialogue) {
         const std::string location = name == "1-1.2" ? "1-1.2" : "1-1.3";
         for (const std::string& line : Lines(r.Out))
             EXPECT_TRUE(line.starts_with(location) || line == "1 of 1 radio upgraded.") << line;
-        EXPECT_EQ(LinesOf(r.Out, location + ": emulated radio: ").size(), 1u);
+        const std::vector<std::string> received = LinesOf(r.Out, location + ": emulated radio: ");
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_TRUE(received[0].starts_with("2 blocks in 1 section received; it matches the package;")) << received[0];
         const std::vector<std::string> lines = Lines(ReadText(trace));
         const auto dialogue = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
             return line.starts_with("> ") || line.starts_with("< ");
@@ -845,6 +849,28 @@ TEST_F(CliTest, FlashDeviceUpgradesTheNamedRadioAloneAndRecordsItsDialogue) {
     EXPECT_EQ(missing.Err, "quenfall-cli flash: no radio at \"1-1.9\". Found: " + Disk(0) + " (1-1.1) " + Disk(1) +
                                " (1-1.2) " + Disk(2) + " (1-1.3)\n");
     EXPECT_EQ(missing.Out, "");
+    // Not there, whatever stopped the search: the radio asked for is named.
+    const CliRun absent = Cli("flash " + Q(p) + " --device /dev/sdz");
+    EXPECT_EQ(absent.Exit, 1);
+    EXPECT_EQ(absent.Err.rfind("quenfall-cli flash: no radio at \"/dev/sdz\": ", 0), 0u) << absent.Err;
+
+    // Counts out of range say the range; files that cannot be written say why.
+    for (const std::string count : {"1000", "abc"}) {
+        const CliRun r = Cli("flash " + Q(p) + " --all --emulate " + count);
+        EXPECT_EQ(r.Exit, 2);
+        EXPECT_EQ(Lines(r.Err).front(), "quenfall-cli flash: --emulate takes 1 to 64 radios, not \"" + count + "\"");
+        const CliRun s = Cli("station " + Q(p) + " --emulate " + count);
+        EXPECT_EQ(Lines(s.Err).front(), "quenfall-cli station: --emulate takes 1 to 64 radios, not \"" + count + "\"");
+    }
+    const fs::path nowhere = dir_ / "no" / "such" / "file";
+    const std::string noSuchFolder = std::generic_category().message(ENOENT);
+    for (const std::string what : {"report", "trace", "events"}) {
+        const CliRun r =
+            Cli("flash " + Q(p) + " --device 1-1.1 --emulate 2 --" + what + " " + Q(nowhere));
+        EXPECT_EQ(r.Exit, 2) << what;
+        EXPECT_EQ(r.Err, "quenfall-cli flash: cannot write the " + what + " \"" + nowhere.string() + "\": " +
+                             noSuchFolder + "\n");
+    }
 
     // Combinations that make no sense are refused before any radio is touched.
     EXPECT_EQ(Cli("flash " + Q(p) + " --all --device 1-1.1 --emulate 2").Exit, 2);
@@ -872,6 +898,18 @@ TEST_F(CliTest, DevicesListsEachRadioWithNodeAndLocationAsTextOrJson) {
     EXPECT_EQ(none.Exit, 1);
     EXPECT_EQ(none.Out, "[]\n");
     EXPECT_EQ(Cli("devices --xml").Exit, 2);
+    // A bad word is named, and a count out of range says the range.
+    const CliRun bogus = Cli("devices --bogus");
+    EXPECT_EQ(bogus.Exit, 2);
+    EXPECT_EQ(Lines(bogus.Err).front(), "quenfall-cli devices: unknown option --bogus");
+    for (const std::string count : {"1000", "abc"}) {
+        const CliRun r = Cli("devices --emulate " + count);
+        EXPECT_EQ(r.Exit, 2);
+        EXPECT_EQ(Lines(r.Err).front(), "quenfall-cli devices: --emulate takes 0 to 64 radios, not \"" + count + "\"");
+    }
+    const CliRun doctor = Cli("doctor --bogus");
+    EXPECT_EQ(doctor.Exit, 2);
+    EXPECT_EQ(doctor.Err, "quenfall-cli doctor: unknown option --bogus\nusage: quenfall-cli doctor\n");
 }
 
 

@@ -85,6 +85,9 @@ TEST(RadioDiagnosis, WithoutTheRuleWithoutSgAndWithoutTheCapabilityEachIsSaidWit
     EXPECT_NE(LineOf(d, "helper").Text.find("sudo setcap cap_sys_rawio+ep /usr/libexec/quenfall/quenfall-radio-helper"),
               std::string::npos);
     EXPECT_NE(LineOf(d, "udev rule").Text.find("not installed"), std::string::npos);
+    // Where an installed Quenfall has it, not where its sources keep it.
+    EXPECT_NE(LineOf(d, "udev rule").Text.find("/lib/udev/rules.d/70-quenfall-radio.rules"), std::string::npos);
+    EXPECT_EQ(LineOf(d, "udev rule").Text.find("packaging"), std::string::npos);
     EXPECT_NE(LineOf(d, "sg driver").Text.find("sudo modprobe sg"), std::string::npos);
     EXPECT_NE(LineOf(d, "access").Text.find("may not open /dev/sdb"), std::string::npos);
     EXPECT_TRUE(LineOf(d, "disk /dev/sdb").Text.starts_with("the radio: ")) << "still the radio";

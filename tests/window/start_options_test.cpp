@@ -91,11 +91,18 @@ TEST(StartOptions, ShopEmulatedCrateAndPackage) {
     const StartOptions first = Read({u"a.bin", u"--shop", u"b.bin"});
     EXPECT_EQ(first.PackageFile, u"a.bin");
     EXPECT_TRUE(first.Shop);
-    // Counts out of range are no counts: 0 and 65 stay words of their own (then the package).
+    // 0 is no count: a word of its own (then the package). A larger number, or a word after
+    // the package is named, was meant as the count: it is refused with the range.
     EXPECT_EQ(Read({u"--emulate", u"0"}).EmulatedRadios, 1u);
     EXPECT_EQ(Read({u"--emulate", u"0"}).PackageFile, u"0");
     EXPECT_EQ(Read({u"--emulate", u"64"}).EmulatedRadios, 64u);
     EXPECT_EQ(Read({u"--emulate", u"65"}).EmulatedRadios, 1u);
+    EXPECT_EQ(Read({u"--emulate", u"65"}).Error, "--emulate takes 1 to 64 radios, not \"65\"");
+    EXPECT_EQ(Read({u"--emulate", u"1000"}).Error, "--emulate takes 1 to 64 radios, not \"1000\"");
+    EXPECT_EQ(Read({u"--emulate", u"99999999999999999999999"}).Error,
+              "--emulate takes 1 to 64 radios, not \"99999999999999999999999\"");
+    EXPECT_EQ(Read({u"fw.bin", u"--shop", u"--emulate", u"abc"}).Error, "--emulate takes 1 to 64 radios, not \"abc\"");
+    EXPECT_TRUE(Read({u"fw.bin", u"--emulate", u"--shop"}).Error.empty());
     EXPECT_EQ(Read({u"--emulate", u"-3"}).EmulatedRadios, 1u);
     EXPECT_TRUE(Read({u"--emulate", u"-3"}).PackageFile.empty());
     // The screenshot's file is not the package.

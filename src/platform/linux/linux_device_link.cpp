@@ -8,6 +8,7 @@
 
 #include "platform/drive_location.h"
 #include "platform/linux/linux_command_channel.h"
+#include "platform/linux/linux_doctor_checks.h"
 
 namespace quenfall {
 
@@ -28,9 +29,10 @@ const std::string& CommandNode(const BlockDeviceRecord& drive) {
 std::string NodeAccessAdvice(const std::string& disk, const std::string& node) {
     const std::string where = node == disk ? disk : disk + " (" + node + ")";
     return "The radio was found at " + where +
-           ", but this user may not open it. Install the udev rule 70-quenfall-radio.rules "
-           "(from packaging/linux) into /etc/udev/rules.d, run 'sudo udevadm control --reload' "
-           "and reconnect the radio.";
+           ", but this user may not open it. The udev rule " + std::string(InstalledRulePath) +
+           " lets the seat's user open it: install Quenfall again if the rule is missing (the package, or "
+           "'sudo cmake --install' for a build from source), run 'sudo udevadm control --reload' and "
+           "reconnect the radio.";
 }
 
 std::string HelperMissingAdvice(const std::string& helperPath, const std::string& why) {

@@ -41,9 +41,10 @@ void LinuxLines(const DoctorFacts& f, const std::vector<const DiskFacts*>& radio
     // The udev rule.
     if (f.RulePath.empty()) {
         lines.push_back(MakeDoctorLine("udev rule", false,
-                             "not installed, so only root may open the radio's nodes. Copy "
-                             "70-quenfall-radio.rules (packaging/linux) into /etc/udev/rules.d, run 'sudo "
-                             "udevadm control --reload' and reconnect the radio."));
+                             "not installed, so only root may open the radio's nodes. The package installs it as " +
+                                 std::string(InstalledRulePath) +
+                                 ": install Quenfall again (the package, or 'sudo cmake --install' for a build from "
+                                 "source), run 'sudo udevadm control --reload' and reconnect the radio."));
     } else if (radios.empty()) {
         lines.push_back(MakeDoctorLine("udev rule", true, "ok: " + f.RulePath + " (no radio present to apply it to)"));
     } else {
