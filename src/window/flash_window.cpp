@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "package/package_loader.h"
+#include "upgrade/upload_plan.h"
+#include "window/window_accessibility.h"
 #include "upgrade/status_texts.h"
 #include "window/window_texts.h"
 
@@ -121,6 +123,21 @@ void FlashWindow::EndRun() {
     run_.BlocksSent = tally_.Blocks() - blocksAtStart_;
     run_.LastCommandProblem = sequencer_.LastNonGoodOutcomeText();
     if (runObserver_) runObserver_->RunEnded(run_);
+    // Before the completion's pause and box.
+    TellProgress();
+}
+
+void FlashWindow::TellProgress() {
+    if (!estimator_) return;
+    const bool ended = !runActive_;
+    const RunPhase phase = ended ? RunPhase::Ended : PhaseOf(timers_);
+    RunProgress now = EstimateRun(*estimator_, phase, sequencer_.State().BlocksDone, blocksTotal_, now_());
+    if (ended && run_.Completed) now.Percent = 100;
+    if (ended) estimator_.reset();
+    // Told only when what it shows has changed: no text is made on a tick that changes nothing.
+    if (!ended && ShownAlike(now, told_)) return;
+    told_ = now;
+    face_.SetTooltip(ControlId::Image3, ProgressDescription(now, ended, run_.Completed));
 }
 
 void FlashWindow::AfterHandler() {
@@ -130,6 +147,7 @@ void FlashWindow::AfterHandler() {
         for (TimerId id : SequencerTimers) timerOn = timerOn || timers_.IsOn(id);
         if (!timerOn) EndRun();
     }
+    TellProgress();
     // Handlers run inside the boxes of others (the completion's): the notice waits for the
     // outermost one to return.
     if (!runJustEnded_ || handlerDepth_ > 0) return;
@@ -212,7 +230,11 @@ void FlashWindow::Button2Click() {
         run_.PackageName = loadedName_;
         run_.Start = std::chrono::system_clock::now();
         blocksAtStart_ = tally_.Blocks();
+        estimator_.emplace();
+        told_ = RunProgress{};
+        blocksTotal_ = loadedPackage_ ? PlanUpload(loadedPackage_->Header, loadedPackage_->Selection.ScrambleMode).SentBlocks : 0;
     }
+    TellProgress();
 }
 
 void FlashWindow::SpeedButton1Click() { face_.RequestClose(); }

@@ -19,6 +19,7 @@
 #include "upgrade/timer_bank.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "upgrade/run_tally.h"
+#include "upgrade/time_left.h"
 #include "upgrade/upgrade_view.h"
 #include "window/run_observer.h"
 #include "window/window_face.h"
@@ -84,6 +85,10 @@ public:
     void OnPackageAccepted(PackageObserver observer) { packageObservers_.push_back(std::move(observer)); }
     // Told of every run that sent the radio a first request, as it ends (the history).
     void SetRunObserver(RunObserver* observer) { runObserver_ = observer; }
+    // The clock the time left is measured by: the system's steady clock unless a test or a
+    // simulation runs the timers in virtual time.
+    using ClockNow = std::function<TimeLeftEstimator::Clock::time_point()>;
+    void SetClock(ClockNow now) { now_ = std::move(now); }
 
 private:
     void FormShow();
@@ -100,6 +105,8 @@ private:
     void Guarded(Handler&& handler, std::optional<TimerId> timer = std::nullopt);
     void EndRun();
     void AfterHandler();
+    // The progress bar's tooltip and accessible value, from the run's estimate.
+    void TellProgress();
 
     DeviceLink& link_;
     WindowFace& face_;
@@ -127,6 +134,11 @@ private:
     std::uint32_t blocksAtStart_ = 0;
     std::string loadedName_;
     std::string lastStatus_;
+    // The estimate of the run under way, and what the progress bar was last told of it.
+    ClockNow now_ = [] { return TimeLeftEstimator::Clock::now(); };
+    std::optional<TimeLeftEstimator> estimator_;
+    std::int32_t blocksTotal_ = 0;
+    RunProgress told_;
 };
 
 }  // namespace quenfall::window

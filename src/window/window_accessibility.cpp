@@ -44,6 +44,13 @@ std::u16string_view AccessibleName(ControlId id, std::u16string_view shown, std:
     return shown;
 }
 
+std::u16string ProgressDescription(const RunProgress& progress, bool ended, bool completed) {
+    if (ended) return completed ? u"100%, done" : u"";
+    char left[16];
+    FormatTimeLeft(SecondsLeft(progress), left);
+    return Utf16(std::to_string(progress.Percent) + "%, about " + left + " left, " + std::string(PhaseText(progress.Phase)));
+}
+
 int ProgressPercent(int layoutWidth) {
     const int clamped = std::clamp(layoutWidth, 0, ProgressFullWidth);
     return (clamped * 100 + ProgressFullWidth / 2) / ProgressFullWidth;

@@ -4,8 +4,10 @@
 // the progress bar's value. A face maps the roles to its platform's and keeps them current.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
+#include "upgrade/time_left.h"
 #include "window/window_layout.h"
 
 namespace quenfall::window {
@@ -38,5 +40,10 @@ std::u16string_view AccessibleName(ControlId id, std::u16string_view shown, std:
 
 // The progress bar's value, in percent of the width a finished upload gives it.
 int ProgressPercent(int layoutWidth);
+
+// What the progress bar's tooltip and accessible value say of a run: while it goes on
+// "45%, about 0:40 left, uploading" (the phase in PhaseText's words), once it has completed
+// "100%, done"; empty for a run that ended otherwise, when the status line says why.
+std::u16string ProgressDescription(const RunProgress& progress, bool ended, bool completed);
 
 }  // namespace quenfall::window

@@ -39,6 +39,7 @@ public:
     }
     void SetTooltip(ControlId control, std::u16string_view text) override {
         tooltips[Index(control)] = std::u16string(text);
+        if (control == ControlId::Image3) progressTips.emplace_back(text);
     }
     void SetVisible(ControlId control, bool visible) override {
         calls.push_back(Name(control) + (visible ? ".Show" : ".Hide"));
@@ -86,6 +87,8 @@ public:
     std::vector<std::string> calls;
     std::array<std::u16string, window::ControlCount> texts{};
     std::array<std::u16string, window::ControlCount> tooltips{};
+    // Every tooltip the progress bar was given, in order.
+    std::vector<std::u16string> progressTips;
     std::array<std::optional<int>, window::ControlCount> widths{};
     std::array<std::optional<bool>, window::ControlCount> visibility{};
     std::u16string caption;

@@ -69,6 +69,7 @@ private:
 struct WindowRig {
     explicit WindowRig(DeviceLink& link) : window(link, face, clock, u"Quenfall") {
         clock.SetDispatch([this](TimerId id) { window.Timer(id); });
+        window.SetClock([this] { return std::chrono::steady_clock::time_point(clock.Now()); });
         window.OnStatusText([this](std::u16string_view text) { statuses.emplace_back(text); });
         window.OnProgressWidth([this](int width) { widths.push_back(width); });
     }
@@ -141,6 +142,22 @@ TEST(WindowRun, WholeUpgradeShowsItsProgressThenTheBoxAfterThePause) {
 
     EXPECT_EQ(rig.statuses, Texts({EnteringBootModeText, UpgradingText, UpgradeCompleteText}));
     EXPECT_EQ(rig.widths, (std::vector<int>{0, 0, 177, 355, 532, 710, 0}));  // FormShow's 0 first
+    // The bar's tooltip (and accessible value) follows the run with the estimate: the
+    // percentage only rises, the phase is named, the time left runs down, and a completed
+    // run ends at 100%. The status line's texts above are untouched by it.
+    const std::vector<std::u16string>& tips = rig.face.progressTips;
+    ASSERT_GE(tips.size(), 4u);
+    EXPECT_EQ(tips.front().substr(0, 10), u"0%, about ");
+    EXPECT_TRUE(tips.front().ends_with(u" left, entering boot mode")) << Utf8(tips.front());
+    EXPECT_NE(std::find_if(tips.begin(), tips.end(), [](const std::u16string& t) { return t.ends_with(u" left, uploading"); }),
+              tips.end());
+    int percent = 0;
+    for (std::size_t i = 0; i + 1 < tips.size(); ++i) {
+        const int now = std::stoi(Utf8(tips[i]));
+        EXPECT_GE(now, percent) << Utf8(tips[i]);
+        percent = now;
+    }
+    EXPECT_EQ(tips.back(), u"100%, done");
     EXPECT_EQ(rig.face.Width(ControlId::Image3), 0);
     EXPECT_TRUE(rig.face.Visible(ControlId::Image4));
     EXPECT_FALSE(rig.face.Visible(ControlId::Image5));
@@ -187,6 +204,9 @@ TEST(WindowRun, BusyRefusesSelectionAndClosingSilently) {
     EXPECT_EQ(radio.OpenChannels(), 0u);
     EXPECT_TRUE(rig.face.boxes.empty());
     EXPECT_TRUE(rig.window.CloseQuery());
+    // A failed run leaves the bar no estimate: the status line says how it ended.
+    ASSERT_FALSE(rig.face.progressTips.empty());
+    EXPECT_EQ(rig.face.progressTips.back(), u"");
 }
 
 TEST(WindowRun, PackageSelectionAcceptsRefusesCancelsAndReportsAnUnreadableFile) {

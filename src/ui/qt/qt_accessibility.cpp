@@ -72,6 +72,15 @@ public:
         return QRect(bar->parentWidget()->mapToGlobal(QPoint(spec.Left, spec.Top)), QSize(spec.Width, spec.Height));
     }
 
+    // The run's percent and time left, as the bar's tooltip says them; the bare percent when
+    // no run has said anything.
+    QString text(QAccessible::Text type) const override {
+        const QString told = widget()->toolTip();
+        if (type == QAccessible::Value)
+            return told.isEmpty() ? QString::number(window::ProgressPercent(widget()->width())) + u'%' : told;
+        if (type == QAccessible::Description && !told.isEmpty()) return told;
+        return QAccessibleWidget::text(type);
+    }
     QVariant currentValue() const override { return window::ProgressPercent(widget()->width()); }
     void setCurrentValue(const QVariant&) override {}
     QVariant maximumValue() const override { return 100; }
@@ -147,6 +156,12 @@ void DescribeForAccessibility(std::span<QWidget* const, window::ControlCount> co
 void NotifyAccessibility(QWidget* control, ControlId id) {
     if (!QAccessible::isActive() || window::Accessible(id).Role != AccessibleRole::ProgressBar) return;
     QAccessibleValueChangeEvent event(control, window::ProgressPercent(control->width()));
+    QAccessible::updateAccessibility(&event);
+}
+
+void NotifyDescription(QWidget* control, ControlId id) {
+    if (!QAccessible::isActive() || window::Accessible(id).Role != AccessibleRole::ProgressBar) return;
+    QAccessibleEvent event(control, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&event);
 }
 

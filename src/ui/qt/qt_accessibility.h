@@ -22,5 +22,8 @@ void DescribeForAccessibility(std::span<QWidget* const, window::ControlCount> co
 // The control's width has just changed: the progress bar tells assistive technology its new
 // value. (The status line's labels report each new text themselves, as a name change.)
 void NotifyAccessibility(QWidget* control, window::ControlId id);
+// The control's tooltip has just changed: the progress bar tells assistive technology its new
+// description (the run's percent and time left).
+void NotifyDescription(QWidget* control, window::ControlId id);
 
 }  // namespace quenfall::ui

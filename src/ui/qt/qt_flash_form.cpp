@@ -261,7 +261,10 @@ void TFlashForm::SetText(ControlId id, std::u16string_view text) {
 void TFlashForm::SetCaption(std::u16string_view caption) { setWindowTitle(ToQString(caption)); }
 
 void TFlashForm::SetTooltip(ControlId id, std::u16string_view text) {
-    controls_[static_cast<std::size_t>(id)]->setToolTip(ToQString(text));
+    QWidget* control = controls_[static_cast<std::size_t>(id)];
+    control->setToolTip(ToQString(text));
+    // The progress bar's tooltip is its accessible value and description too.
+    NotifyDescription(control, id);
 }
 
 void TFlashForm::SetWidth(ControlId id, int layoutPixels) {

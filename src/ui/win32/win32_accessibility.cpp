@@ -48,6 +48,7 @@ void Win32Accessibility::Changed(ControlId id, Change change) {
     case Change::Visibility: event = state_->Form->Visible(id) ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE; break;
     case Change::Text: event = EVENT_OBJECT_NAMECHANGE; break;
     case Change::Width:
+    case Change::Value:
         if (window::Accessible(id).Role != AccessibleRole::ProgressBar) return;
         event = EVENT_OBJECT_VALUECHANGE;
         break;

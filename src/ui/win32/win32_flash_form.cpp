@@ -192,6 +192,12 @@ void Win32FlashForm::SetTooltip(ControlId id, std::u16string_view text) {
     // A control of its own (Edit1) gets the pointer's messages itself: its tool follows it.
     if (const HWND native = At(id).Native) {
         tooltips_->PlaceOver(id, native, text);
+    } else if (id == ControlId::Image3) {
+        // The bar grows from nothing: its tool covers the box a finished upload fills.
+        const ControlSpec& spec = window::Spec(id);
+        const RECT box{Px(spec.Left), Px(spec.Top), Px(spec.Left + spec.Width), Px(spec.Top + spec.Height)};
+        tooltips_->Place(id, box, text);
+        if (accessibility_) accessibility_->Changed(id, Win32Accessibility::Change::Value);
     } else {
         tooltips_->Place(id, Bounds(id), text);
     }

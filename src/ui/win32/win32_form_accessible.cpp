@@ -102,6 +102,8 @@ public:
         const std::optional<ControlId> id = Control(child);
         if (!id) return ChildOf(child) == CHILDID_SELF ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
         if (window::Accessible(*id).Role == AccessibleRole::ProgressBar) {
+            // The run's percent and time left, as the bar's tooltip says them.
+            if (const std::u16string told = Form().TooltipText(*id); !told.empty()) return ToBstr(told, value);
             const std::string percent = std::to_string(window::ProgressPercent(Form().LayoutWidth(*id))) + "%";
             return ToBstr(std::u16string(percent.begin(), percent.end()), value);
         }
@@ -114,8 +116,11 @@ public:
         if (!Alive()) return CO_E_OBJNOTCONNECTED;
         const std::optional<ControlId> id = Control(child);
         if (!id) return DISP_E_MEMBERNOTFOUND;
+        const std::u16string told =
+            window::Accessible(*id).Role == AccessibleRole::ProgressBar ? Form().TooltipText(*id) : std::u16string();
         std::u16string_view description = window::Accessible(*id).Description;
         if (description.empty()) description = window::Spec(*id).Hint;
+        if (!told.empty()) description = told;
         if (description.empty()) return S_FALSE;
         return ToBstr(description, text);
     }

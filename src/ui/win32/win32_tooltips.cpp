@@ -55,7 +55,7 @@ void Tooltips::Place(window::ControlId control, const RECT& box, std::u16string_
     tool.rect = box;
     tool.lpszText = shown.data();
     SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    if (!text.empty()) SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 std::u16string Tooltips::Text(window::ControlId control) const {

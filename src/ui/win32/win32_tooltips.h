@@ -19,7 +19,7 @@ public:
     Tooltips& operator=(const Tooltips&) = delete;
 
     // Puts control's tool over box (client pixels of the owner) with text, replacing the
-    // one it had.
+    // one it had; empty text takes the tool away.
     void Place(window::ControlId control, const RECT& box, std::u16string_view text);
     // Puts control's tool over its own window child; empty text takes the tool away.
     void PlaceOver(window::ControlId control, HWND child, std::u16string_view text);
