@@ -100,15 +100,6 @@ int FlashCommand(const Arguments& args) {
         if (f.Radio > emulated)
             return UsageError("--emulate-fault names radio " + std::to_string(f.Radio) + " of " + std::to_string(emulated));
 
-    std::optional<DialogueTraceFile> trace;
-    if (tracePath) {
-        trace.emplace(PathFromArgument(*tracePath));
-        if (!trace->IsOpen()) {
-            std::cerr << "quenfall-cli flash: cannot write the trace \"" << *tracePath << "\": " << trace->Why() << '\n';
-            return 2;
-        }
-    }
-
     std::unique_ptr<RunEvents> events;
     if (eventsPath) {
         std::string why;
@@ -139,6 +130,15 @@ int FlashCommand(const Arguments& args) {
         return loaded.Verdict == LoadVerdict::Unreadable ? 2 : 1;
     }
     const std::shared_ptr<const Package> package = loaded.Accepted;
+
+    std::optional<DialogueTraceFile> trace;
+    if (tracePath) {
+        trace.emplace(PathFromArgument(*tracePath));
+        if (!trace->IsOpen()) {
+            std::cerr << "quenfall-cli flash: cannot write the trace \"" << *tracePath << "\": " << trace->Why() << '\n';
+            return 2;
+        }
+    }
 
     RadioRequest radioRequest;
     radioRequest.Emulate = emulate;

@@ -105,7 +105,7 @@ private:
     void Guarded(Handler&& handler, std::optional<TimerId> timer = std::nullopt);
     void EndRun();
     void AfterHandler();
-    // The progress bar's tooltip and accessible value, from the run's estimate.
+    // The progress bar's tooltip and accessible description, from the run's estimate.
     void TellProgress();
 
     DeviceLink& link_;

@@ -41,7 +41,7 @@ std::u16string_view AccessibleName(ControlId id, std::u16string_view shown, std:
 // The progress bar's value, in percent of the width a finished upload gives it.
 int ProgressPercent(int layoutWidth);
 
-// What the progress bar's tooltip and accessible value say of a run: while it goes on
+// What the progress bar's tooltip and accessible description say of a run: while it goes on
 // "45%, about 0:40 left, uploading" (the phase in PhaseText's words), once it has completed
 // "100%, done"; empty for a run that ended otherwise, when the status line says why.
 std::u16string ProgressDescription(const RunProgress& progress, bool ended, bool completed);

@@ -72,12 +72,10 @@ public:
         return QRect(bar->parentWidget()->mapToGlobal(QPoint(spec.Left, spec.Top)), QSize(spec.Width, spec.Height));
     }
 
-    // The run's percent and time left, as the bar's tooltip says them; the bare percent when
-    // no run has said anything.
+    // The value is the bar's share; its description is the run's percent, time left and
+    // phase, as the bar's tooltip says them.
     QString text(QAccessible::Text type) const override {
         const QString told = widget()->toolTip();
-        if (type == QAccessible::Value)
-            return told.isEmpty() ? QString::number(window::ProgressPercent(widget()->width())) + u'%' : told;
         if (type == QAccessible::Description && !told.isEmpty()) return told;
         return QAccessibleWidget::text(type);
     }

@@ -48,9 +48,12 @@ void Win32Accessibility::Changed(ControlId id, Change change) {
     case Change::Visibility: event = state_->Form->Visible(id) ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE; break;
     case Change::Text: event = EVENT_OBJECT_NAMECHANGE; break;
     case Change::Width:
-    case Change::Value:
         if (window::Accessible(id).Role != AccessibleRole::ProgressBar) return;
         event = EVENT_OBJECT_VALUECHANGE;
+        break;
+    case Change::Description:
+        if (window::Accessible(id).Role != AccessibleRole::ProgressBar) return;
+        event = EVENT_OBJECT_DESCRIPTIONCHANGE;
         break;
     }
     NotifyWinEvent(event, state_->Form->Handle(), OBJID_CLIENT, *child);

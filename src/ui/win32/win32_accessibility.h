@@ -28,10 +28,10 @@ public:
     // WM_GETOBJECT to the form: the answer for its client area; nothing for any other
     // object, which the default handling serves.
     std::optional<LRESULT> Answer(WPARAM wParam, LPARAM lParam);
-    enum class Change { Text, Width, Value, Visibility };
-    // A drawn control's text, width, value (the progress bar's tooltip: the run's percent and
-    // time left) or visibility has just changed: a WinEvent for whoever listens (a name
-    // change for texts, a value change for the progress bar).
+    enum class Change { Text, Width, Description, Visibility };
+    // A drawn control's text, width, description (the progress bar's tooltip: the run's
+    // percent and time left) or visibility has just changed: a WinEvent for whoever listens (a
+    // name change for texts, a value or description change for the progress bar).
     void Changed(window::ControlId id, Change change);
 
     // The child id of a control in the form's accessible object (1 and up, in layout

@@ -197,7 +197,7 @@ void Win32FlashForm::SetTooltip(ControlId id, std::u16string_view text) {
         const ControlSpec& spec = window::Spec(id);
         const RECT box{Px(spec.Left), Px(spec.Top), Px(spec.Left + spec.Width), Px(spec.Top + spec.Height)};
         tooltips_->Place(id, box, text);
-        if (accessibility_) accessibility_->Changed(id, Win32Accessibility::Change::Value);
+        if (accessibility_) accessibility_->Changed(id, Win32Accessibility::Change::Description);
     } else {
         tooltips_->Place(id, Bounds(id), text);
     }

@@ -102,8 +102,6 @@ public:
         const std::optional<ControlId> id = Control(child);
         if (!id) return ChildOf(child) == CHILDID_SELF ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
         if (window::Accessible(*id).Role == AccessibleRole::ProgressBar) {
-            // The run's percent and time left, as the bar's tooltip says them.
-            if (const std::u16string told = Form().TooltipText(*id); !told.empty()) return ToBstr(told, value);
             const std::string percent = std::to_string(window::ProgressPercent(Form().LayoutWidth(*id))) + "%";
             return ToBstr(std::u16string(percent.begin(), percent.end()), value);
         }

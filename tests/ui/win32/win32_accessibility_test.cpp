@@ -9,6 +9,7 @@
 #include <oleacc.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -271,9 +272,12 @@ TEST_F(Win32Accessibility_, StatusLineAndProgressAreReadAtEveryChangeOfAnUpgrade
     ASSERT_EQ(AccessibleObjectFromWindow(form.Handle(), static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible), client.Out()),
               S_OK);
     // What the form's object says at each change, read as the change happens.
-    std::vector<std::u16string> statuses, values;
+    std::vector<std::u16string> statuses, values, descriptions;
     form.Window().OnStatusText([&](std::u16string_view) { statuses.push_back(Name(client.Object, ChildOf(ControlId::Label5))); });
-    form.Window().OnProgressWidth([&](int) { values.push_back(Value(client.Object, ChildOf(ControlId::Image3))); });
+    form.Window().OnProgressWidth([&](int) {
+        values.push_back(Value(client.Object, ChildOf(ControlId::Image3)));
+        descriptions.push_back(Description(client.Object, ChildOf(ControlId::Image3)));
+    });
     std::vector<HeardEvent> events;
     heardEvents = &events;
     heardWindow = form.Handle();
@@ -303,6 +307,14 @@ TEST_F(Win32Accessibility_, StatusLineAndProgressAreReadAtEveryChangeOfAnUpgrade
     const std::vector<std::u16string> expectedValues = {u"0%",  u"12%", u"25%", u"37%", u"50%",
                                                         u"62%", u"75%", u"87%", u"100%", u"0%"};
     EXPECT_EQ(values, expectedValues);
+    // The bar's description and tooltip carry the run's estimate while it goes on, and say
+    // it completed once it has.
+    EXPECT_NE(std::find_if(descriptions.begin(), descriptions.end(),
+                           [](const std::u16string& d) { return d.ends_with(u" left, uploading"); }),
+              descriptions.end())
+        << window::Utf8(descriptions.back());
+    EXPECT_EQ(Description(client.Object, ChildOf(ControlId::Image3)), u"100%, done");
+    EXPECT_EQ(form.TooltipText(ControlId::Image3), u"100%, done");
     EXPECT_EQ(State(client.Object, ChildOf(ControlId::Image4)) & STATE_SYSTEM_INVISIBLE, 0);
     EXPECT_NE(State(client.Object, ChildOf(ControlId::Image5)) & STATE_SYSTEM_INVISIBLE, 0);
 
