@@ -62,7 +62,10 @@ private:
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     }
-    std::filesystem::path dir_ = std::filesystem::temp_directory_path() / "quenfall-window-run-test";
+    // One folder per test: ctest runs the tests of this file side by side, each removing its own.
+    std::filesystem::path dir_ = std::filesystem::temp_directory_path() /
+                                 ("quenfall-window-run-test-" +
+                                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
 };
 
 // The window on a recording face and virtual time, its statuses and widths recorded.
