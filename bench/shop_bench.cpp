@@ -42,6 +42,7 @@ public:
     void SetCaption(std::u16string_view) override {}
     void SetText(ShopControl, std::u16string_view) override {}
     void SetEnabled(ShopControl, bool) override {}
+    void SetChecked(ShopControl, bool) override {}
     void SetDefaultButton(ShopControl) override {}
     void SetFocus(ShopControl) override {}
     void SetRowCount(std::size_t rows) override { setTimes.resize(rows); }

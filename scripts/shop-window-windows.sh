@@ -4,7 +4,9 @@
 # which then waits for the summary "4 of 4 radios upgraded" and closes the window; the four
 # runs' records must be in the history. With OUTPUT.png, a picture of the window is taken
 # while the radios are being upgraded (captured with xwd, turned into a PNG with netpbm).
-#   scripts/shop-window-windows.sh [OUTPUT.png]
+# Then station mode: quenfall.exe --shop --station --emulate 3 PACKAGE with no key pressed
+# must leave three completed records, one per radio; with STATION.png, a picture of it.
+#   scripts/shop-window-windows.sh [OUTPUT.png [STATION.png]]
 # WINDOWS_BUILD_DIR picks the MinGW-w64 build (default build/windows), which must hold
 # quenfall.exe, quenfall-cli.exe and the tests.
 set -euo pipefail
@@ -14,6 +16,8 @@ build=${WINDOWS_BUILD_DIR:-build/windows}
 case $build in /*) ;; *) build=$root/$build ;; esac
 out=${1:-}
 case $out in /*|'') ;; *) out=$root/$out ;; esac
+station_out=${2:-}
+case $station_out in /*|'') ;; *) station_out=$root/$station_out ;; esac
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 [ -x "$wine" ] || wine=$(command -v wine64)
@@ -82,3 +86,33 @@ app=
 records=$(grep -c '"outcome":" Program upgrade is complete!"' "$QUENFALL_HISTORY" || true)
 [ "$records" -eq 4 ] || { echo "shop-window-windows.sh: $records completed records in the history, not 4"; exit 1; }
 echo "shop-window-windows.sh: Enter upgraded 4 of 4 emulated radios; 4 records in the history"
+
+# Station mode, no key pressed: the radios come 3 s apart, each is upgraded once although
+# each comes back after its reset.
+export QUENFALL_HISTORY=$work/station.jsonl
+"$wine" "$build/src/ui/quenfall.exe" --shop --station --emulate 3 "$work/crate.bin" >/dev/null 2>&1 &
+app=$!
+completed() { grep -c '"outcome":" Program upgrade is complete!"' "$QUENFALL_HISTORY" 2>/dev/null || true; }
+shot_taken=
+for _ in $(seq 900); do
+  [ "$(completed)" -ge 3 ] && break
+  # While the third radio is being upgraded, the first two already done.
+  if [ -n "$station_out" ] && [ -z "$shot_taken" ] && [ "$(completed)" -ge 2 ]; then
+    xwd -name "Quenfall Shop" -silent -out "$work/station.xwd" 2>/dev/null && shot_taken=1
+  fi
+  sleep 0.2
+done
+# Long enough for each radio's return after its reset, which must start nothing.
+sleep 4
+if [ -n "$station_out" ]; then
+  [ -n "$shot_taken" ] || xwd -name "Quenfall Shop" -silent -out "$work/station.xwd" 2>/dev/null
+  mkdir -p "$(dirname "$station_out")"
+  xwdtopnm "$work/station.xwd" 2>/dev/null | pnmtopng -compression 9 >"$station_out"
+  echo "shop-window-windows.sh: wrote $station_out"
+fi
+kill "$app" 2>/dev/null || true
+app=
+records=$(wc -l <"$QUENFALL_HISTORY" 2>/dev/null || echo 0)
+[ "$(completed)" -eq 3 ] && [ "$records" -eq 3 ] ||
+  { echo "shop-window-windows.sh: station mode left $records records, $(completed) completed, not 3"; exit 1; }
+echo "shop-window-windows.sh: station mode upgraded 3 emulated radios as they arrived, each once"

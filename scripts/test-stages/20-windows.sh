@@ -101,8 +101,9 @@ if [ -n "${DISPLAY:-}" ]; then
   height=$((16#$(od -An -tx1 -j20 -N4 "$shot" | tr -d ' \n')))
   [ "$width" -eq 770 ] && [ "$height" -eq 431 ] || { echo "the Win32 window's picture is ${width}x${height}, not 770x431"; exit 1; }
   echo "windows: screenshot of the Win32 window ${width}x${height}, $(stat -c %s "$shot") bytes"
-  # The shop window: quenfall.exe --shop --emulate 4 PACKAGE, Enter, all four upgraded.
-  WINDOWS_BUILD_DIR=$build scripts/shop-window-windows.sh "$work/shop-window-win32.png"
+  # The shop window: quenfall.exe --shop --emulate 4 PACKAGE, Enter, all four upgraded; then
+  # --station --emulate 3 with no key pressed, three upgraded as they arrive.
+  WINDOWS_BUILD_DIR=$build scripts/shop-window-windows.sh "$work/shop-window-win32.png" "$work/station-win32.png"
 else
   echo "windows: no X server (Xvfb missing): the Win32 window was not shown, timed or pictured"
 fi

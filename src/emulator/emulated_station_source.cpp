@@ -30,6 +30,7 @@ void EmulatedStationSource::Bring(const ProfileSelection& model) {
             EmulatedCrateRadio(i, count_, model, i < faults_.size() ? faults_[i] : Misbehaviour{});
         // One at a time on its own port: no other radio to trade names with on the way back.
         config.RestartTime = EmulatedRestartTime;
+        config.RestartOnEnter = arrivals_.RestartOnEnter;
         config.LeavesAfterExit = true;
         config.ResetTime = arrivals_.ResetTime;
         configs.push_back(std::move(config));

@@ -23,6 +23,9 @@ struct EmulatedArrivals {
     std::chrono::milliseconds Spacing{3000};
     std::chrono::milliseconds ResetTime{2500};    // shorter than the station's restart wait
     std::chrono::milliseconds UnplugAfter{4000};  // after the run's end; longer than ResetTime
+    // Off: the radios answer the first enter request from boot mode, with no restart (and
+    // no wait for one), for tests about what happens around the runs.
+    bool RestartOnEnter = true;
 };
 
 class EmulatedStationSource final : public RadioSource {

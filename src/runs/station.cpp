@@ -35,10 +35,10 @@ Station::Changes Station::Poll(std::chrono::steady_clock::time_point now, bool s
         radios_.RunEnded(run.Drive);
         changes.Ended.push_back(i);
     }
-    const std::vector<RadioDrive> drives = radios_.Drives();
+    lastScan_ = radios_.Drives();
     // A station that takes no more radios only lets its radios come and go.
     if (!startNew) return changes;
-    for (const RadioDrive& drive : rule_.Seen(drives, now)) {
+    for (const RadioDrive& drive : rule_.Seen(lastScan_, now)) {
         Run& run = runs_.emplace_back();
         run.Drive = drive;
         run.Going = std::make_unique<RadioRun>(package_, radios_.Bind(drive), options_);

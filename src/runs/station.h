@@ -43,11 +43,15 @@ public:
     Changes Poll(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now(), bool startNew = true);
     // Another run for the radio at location once it is on the bus (the next Poll).
     bool Retry(const std::string& location) { return rule_.Retry(location); }
+    // A radio upgraded with this package before the station began: not upgraded again.
+    void Known(const RadioDrive& drive) { rule_.Known(drive); }
 
     const std::vector<Run>& Runs() const { return runs_; }
     bool Running() const;
     std::size_t EndedRuns() const;
     const StationRule& Rule() const { return rule_; }
+    // What the last Poll found on the bus.
+    const std::vector<RadioDrive>& LastScan() const { return lastScan_; }
     const std::shared_ptr<const Package>& LoadedPackage() const { return package_; }
 
 private:
@@ -56,6 +60,7 @@ private:
     FlashOptions options_;
     StationRule rule_;
     std::vector<Run> runs_;
+    std::vector<RadioDrive> lastScan_;
 };
 
 }  // namespace quenfall

@@ -92,6 +92,10 @@ void StationRule::Ended(const std::string& location) {
     }
 }
 
+void StationRule::Known(const RadioDrive& drive) {
+    radios_.push_back({StationLocation(drive), drive.Serial, State::Done, {}, 0});
+}
+
 bool StationRule::Retry(const std::string& location) {
     for (auto r = radios_.rbegin(); r != radios_.rend(); ++r) {
         if (r->Location != location) continue;

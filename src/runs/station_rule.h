@@ -57,6 +57,9 @@ public:
     std::vector<RadioDrive> Seen(const std::vector<RadioDrive>& scan, TimePoint now);
     // The run of the radio at location ended.
     void Ended(const std::string& location);
+    // A radio upgraded before the station began (the shop window's Upgrade all, before its
+    // station mode was turned on): the same radio, done, as if its run had been the station's.
+    void Known(const RadioDrive& drive);
     // The user asks for another run of the radio at location: it starts at the next scan
     // that lists it. False when the rule knows no such radio or its run goes on.
     bool Retry(const std::string& location);

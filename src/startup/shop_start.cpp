@@ -27,8 +27,10 @@ ShopStart::ShopStart(const window::StartOptions& options, window::ShopFace& face
     // Shown by the default error display rather than used as a link that is not there.
     if (!radios->Reachable()) throw std::runtime_error("this system has no link to the radio; only --emulate works here");
     // Emulated radios are of the model of the first package loaded; they take each package's own.
-    source_ = radios->Crate(ProfileSelection{});
+    // A station's emulated radios are plugged in one after another, as the command line's are.
+    source_ = options.Station ? radios->Station(ProfileSelection{}) : radios->Crate(ProfileSelection{});
     window_ = std::make_unique<window::ShopWindow>(*source_, face, history_, std::move(title));
+    window_->SetStationAtStart(options.Station);
     if (auto package = window::StartPackage(options)) window_->SetStartPackage(std::move(*package));
 }
 

@@ -21,16 +21,17 @@ enum class ShopControl : std::uint8_t {
     SelectButton,   // opens the package dialog (the main window's filter)
     PackageVerdict, // one line: what the package holds, or why it was refused
     RadioList,      // one row per radio: location, node, status, progress, elapsed, outcome
+    StationCheck,   // "Upgrade each radio as it is plugged in": station mode
     Summary,        // "3 of 4 radios upgraded"
     UpgradeAllButton,
     RetryFailedButton,
 };
-inline constexpr std::size_t ShopControlCount = 7;
+inline constexpr std::size_t ShopControlCount = 8;
 // The controls that take the keyboard focus, in their tab order; the verdict and the summary
 // take none.
-inline constexpr std::array<ShopControl, 5> ShopTabOrder = {
+inline constexpr std::array<ShopControl, 6> ShopTabOrder = {
     ShopControl::PackageEdit, ShopControl::SelectButton, ShopControl::RadioList,
-    ShopControl::UpgradeAllButton, ShopControl::RetryFailedButton};
+    ShopControl::StationCheck, ShopControl::UpgradeAllButton, ShopControl::RetryFailedButton};
 
 // How a row's run ended, shown with the main window's success and failure icons.
 enum class RowOutcome : std::uint8_t { None, Success, Failure };
@@ -58,6 +59,9 @@ public:
     // PackageEdit, PackageVerdict, Summary and the buttons.
     virtual void SetText(ShopControl control, std::u16string_view text) = 0;
     virtual void SetEnabled(ShopControl control, bool enabled) = 0;
+    // The check box's mark (StationCheck). Its clicks come back as ShopWindow::Click, which
+    // sets the mark the window keeps.
+    virtual void SetChecked(ShopControl control, bool checked) = 0;
     // The button Enter presses wherever the focus is (the face reports Enter as a key all
     // the same; ShopWindow::KeyDown decides).
     virtual void SetDefaultButton(ShopControl button) = 0;

@@ -20,6 +20,7 @@ enum class ShopControlKind : std::uint8_t {
     Button,
     Text,    // a line of text that takes no focus
     List,    // the radio list
+    Check,   // a check box whose own text says what it is
 };
 
 struct ShopControlSpec {
@@ -34,13 +35,14 @@ struct ShopControlSpec {
 
 // In ShopControl order, which is the layout's, top to bottom and left to right: the package's
 // line (its label, path and Select), the verdict, the list (its label above it), then the
-// summary and the two buttons. A label sits before its control, except the list's, which
+// station mode's check box, the summary and the two buttons. A label sits before its control, except the list's, which
 // heads it.
 inline constexpr std::array<ShopControlSpec, ShopControlCount> ShopControls = {{
     {ShopControl::PackageEdit, ShopControlKind::Edit, PackagePathName, 0, true},
     {ShopControl::SelectButton, ShopControlKind::Button, {}, 0, false},
     {ShopControl::PackageVerdict, ShopControlKind::Text, {}, 1, true},
     {ShopControl::RadioList, ShopControlKind::List, RadioListName, 2, true},
+    {ShopControl::StationCheck, ShopControlKind::Check, {}, 3, false},
     {ShopControl::Summary, ShopControlKind::Text, {}, 3, true},
     {ShopControl::UpgradeAllButton, ShopControlKind::Button, {}, 3, false},
     {ShopControl::RetryFailedButton, ShopControlKind::Button, {}, 3, false},

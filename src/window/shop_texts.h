@@ -11,6 +11,7 @@ inline constexpr char16_t ShopSelectButtonText[] = u"Select...";
 inline constexpr char16_t UpgradeAllButtonText[] = u"Upgrade all";
 inline constexpr char16_t RetryFailedButtonText[] = u"Retry failed";
 inline constexpr char16_t NoPackageText[] = u"No package loaded.";
+inline constexpr char16_t StationCheckText[] = u"Upgrade each radio as it is plugged in";
 
 // The radio list's column headings, in column order.
 inline constexpr char16_t LocationHeading[] = u"Location";

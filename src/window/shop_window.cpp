@@ -74,7 +74,16 @@ void ShopWindow::Click(ShopControl control) {
     switch (control) {
     case ShopControl::SelectButton: Guarded([this] { Select(); }); break;
     case ShopControl::UpgradeAllButton: Guarded([this] { StartRuns(false); }); break;
-    case ShopControl::RetryFailedButton: Guarded([this] { StartRuns(true); }); break;
+    case ShopControl::RetryFailedButton:
+        Guarded([this] {
+            if (station_) {
+                RetryInStation();
+            } else {
+                StartRuns(true);
+            }
+        });
+        break;
+    case ShopControl::StationCheck: Guarded([this] { SetStation(!stationOn_); }); break;
     default: break;
     }
 }
@@ -98,6 +107,10 @@ bool ShopWindow::KeyDown(ShopControl focused, Key key) {
 
 void ShopWindow::Refresh() {
     Guarded([this] {
+        if (station_) {
+            PollStation();
+            return;
+        }
         if (!Running()) return;
         // Once every run has ended, the rows are painted once more, with their outcomes; a
         // row is never set twice in one refresh.
@@ -120,20 +133,60 @@ void ShopWindow::Refresh() {
                 // The runs go on side by side: the crate is done when the slowest is.
                 left = std::max(left, snapshot.Progress.Left);
             }
-            ShopRowView view = row.Shown;
-            view.Status = Utf16(snapshot.Ended ? snapshot.Status : RowStatusText(snapshot.Status, snapshot.Progress.Phase));
-            // A restarted radio may be back under another name; the row follows it.
-            if (!snapshot.Node.empty()) view.Node = Utf16(snapshot.Node);
-            view.ProgressWidth = BarWidth(snapshot.Status, snapshot.ProgressWidth);
-            view.Elapsed = RowTimeText(snapshot.Progress, snapshot.Ended, snapshot.Elapsed);
-            view.Outcome = !snapshot.Ended ? RowOutcome::None : snapshot.Completed ? RowOutcome::Success : RowOutcome::Failure;
-            UpdateRow(i, std::move(view));
+            ShowRunGoingOn(i, snapshot);
         }
         SetSummary(RunsGoingOnText(done, running, left));
     });
 }
 
+void ShopWindow::ShowRunGoingOn(std::size_t index, const RunSnapshot& snapshot) {
+    ShopRowView view = rows_[index].Shown;
+    view.Status = Utf16(snapshot.Ended ? snapshot.Status : RowStatusText(snapshot.Status, snapshot.Progress.Phase));
+    // A restarted radio may be back under another name; the row follows it.
+    if (!snapshot.Node.empty()) view.Node = Utf16(snapshot.Node);
+    view.ProgressWidth = BarWidth(snapshot.Status, snapshot.ProgressWidth);
+    view.Elapsed = RowTimeText(snapshot.Progress, snapshot.Ended, snapshot.Elapsed);
+    view.Outcome = !snapshot.Ended ? RowOutcome::None : snapshot.Completed ? RowOutcome::Success : RowOutcome::Failure;
+    rows_[index].Last = snapshot;
+    UpdateRow(index, std::move(view));
+}
+
+void ShopWindow::ShowRunEnded(std::size_t index, const RadioOutcome& outcome, const RunSnapshot& last) {
+    RowState& row = rows_[index];
+    row.Outcome = outcome;
+    row.CompletedWith = outcome.Completed ? package_ : nullptr;
+    ShopRowView view = row.Shown;
+    if (!outcome.LastNode.empty()) {
+        view.Node = Utf16(outcome.LastNode);
+        row.Drive.Node = outcome.LastNode;
+    }
+    view.Status = outcome.Completed ? Utf16(UpgradeCompleteText) : Utf16(outcome.Outcome.empty() ? last.Status : outcome.Outcome);
+    view.ProgressWidth = outcome.Completed ? ProgressFullWidth : last.ProgressWidth;
+    RunProgress progress = last.Progress;
+    if (outcome.Completed) progress.Percent = 100;
+    view.Elapsed = RowTimeText(progress, true, last.Elapsed);
+    view.Outcome = outcome.Completed ? RowOutcome::Success : RowOutcome::Failure;
+    UpdateRow(index, std::move(view));
+}
+
+void ShopWindow::ShowRunStarting(std::size_t index) {
+    RowState& row = rows_[index];
+    row.Outcome.reset();
+    row.Last = RunSnapshot{};
+    ShopRowView view = row.Shown;
+    view.Status.clear();
+    view.ProgressWidth = 0;
+    view.Elapsed = RowTimeText({}, false, {});
+    view.Outcome = RowOutcome::None;
+    UpdateRow(index, std::move(view));
+}
+
 void ShopWindow::UsbDeviceChanged() {
+    // A station looks at the bus at every change: its runs follow their radios all the same.
+    if (station_) {
+        Guarded([this] { PollStation(); });
+        return;
+    }
     // During runs the rows stay as they are: each run follows its own radio through its
     // restart, and the list catches up once every run has ended.
     if (Running()) return;
@@ -150,6 +203,7 @@ bool ShopWindow::CloseQuery() {
 }
 
 bool ShopWindow::Running() const {
+    if (station_ && station_->Running()) return true;
     return std::any_of(rows_.begin(), rows_.end(), [](const RowState& row) { return row.Run != nullptr; });
 }
 
@@ -164,6 +218,8 @@ void ShopWindow::ShowTexts() {
     face_.SetText(ShopControl::Summary, u"");
     face_.SetText(ShopControl::UpgradeAllButton, UpgradeAllButtonText);
     face_.SetText(ShopControl::RetryFailedButton, RetryFailedButtonText);
+    face_.SetText(ShopControl::StationCheck, StationCheckText);
+    face_.SetChecked(ShopControl::StationCheck, stationOn_);
     face_.SetDefaultButton(ShopControl::UpgradeAllButton);
 }
 
@@ -185,6 +241,7 @@ void ShopWindow::Load(const ChosenFile& file) {
     if (!result.Reason.empty()) {
         // No package any more; the refused file stays named beside why, and the box says
         // why too. A package with nothing to send is refused here: no run could use it.
+        station_.reset();
         package_.reset();
         packageName_.clear();
         face_.SetText(ShopControl::PackageEdit, file.Text);
@@ -199,16 +256,20 @@ void ShopWindow::Load(const ChosenFile& file) {
     face_.SetText(ShopControl::PackageEdit, file.Text);
     face_.SetText(ShopControl::PackageVerdict, PackageVerdictText(*package_));
     // Emulated radios take the package's model, as the main window's does.
+    station_.reset();
     radios_.Adopt(*package_);
     ListRadios();
+    if (stationOn_) StartStation();
     UpdateControls();
     if (MayUpgradeAll()) face_.SetFocus(ShopControl::UpgradeAllButton);
 }
 
-bool ShopWindow::MayUpgradeAll() const { return package_ && !rows_.empty() && !Running(); }
+// A station starts its runs by itself.
+bool ShopWindow::MayUpgradeAll() const { return package_ && !station_ && !rows_.empty() && !Running(); }
 
 bool ShopWindow::MayRetryFailed() const {
-    if (!package_ || Running()) return false;
+    // A station retries a radio while others run: each run is the radio's own.
+    if (!package_ || (!station_ && Running())) return false;
     return std::any_of(rows_.begin(), rows_.end(),
                        [](const RowState& row) { return row.Outcome && !row.Outcome->Completed; });
 }
@@ -246,9 +307,9 @@ void ShopWindow::StartRuns(bool failedOnly) {
         const auto no = std::find_if(refused.begin(), refused.end(), [&](const RadioOutcome& answer) {
             return answer.Drive.Location == row.Drive.Location && answer.Drive.Serial == row.Drive.Serial;
         });
-        ShopRowView view = row.Shown;
         if (no != refused.end()) {
             // Shown as a failed run, so that Retry asks again.
+            ShopRowView view = row.Shown;
             row.Outcome = *no;
             row.CompletedWith = nullptr;
             view.Status = Utf16(no->Outcome);
@@ -258,13 +319,8 @@ void ShopWindow::StartRuns(bool failedOnly) {
             continue;
         }
         started = true;
-        row.Outcome.reset();
         row.Run = std::make_unique<RadioRun>(package_, radios_.Bind(row.Drive), FlashOptions{});
-        view.Status.clear();
-        view.ProgressWidth = 0;
-        view.Elapsed = RowTimeText({}, false, {});
-        view.Outcome = RowOutcome::None;
-        UpdateRow(i, std::move(view));
+        ShowRunStarting(i);
     }
     UpdateControls();
     if (!started) return;
@@ -308,21 +364,7 @@ void ShopWindow::RunsEnded() {
         RowState& row = rows_[ran[k]];
         const RunSnapshot last = row.Run->Snapshot();
         row.Run.reset();
-        const RadioOutcome& outcome = outcomes[k];
-        row.Outcome = outcome;
-        row.CompletedWith = outcome.Completed ? package_ : nullptr;
-        ShopRowView view = row.Shown;
-        if (!outcome.LastNode.empty()) {
-            view.Node = Utf16(outcome.LastNode);
-            row.Drive.Node = outcome.LastNode;
-        }
-        view.Status = Utf16(outcome.Completed || outcome.Outcome.empty() ? last.Status : outcome.Outcome);
-        view.ProgressWidth = outcome.Completed ? ProgressFullWidth : last.ProgressWidth;
-        RunProgress progress = last.Progress;
-        if (outcome.Completed) progress.Percent = 100;
-        view.Elapsed = RowTimeText(progress, true, last.Elapsed);
-        view.Outcome = outcome.Completed ? RowOutcome::Success : RowOutcome::Failure;
-        UpdateRow(ran[k], std::move(view));
+        ShowRunEnded(ran[k], outcomes[k], last);
     }
     refreshOn_ = false;
     face_.SetRefreshTimer(false);
@@ -332,6 +374,152 @@ void ShopWindow::RunsEnded() {
     ListRadios(true);
     UpdateControls();
     if (!notice.empty()) face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(notice));
+}
+
+// ---- station mode --------------------------------------------------------------------------
+
+void ShopWindow::SetStation(bool on) {
+    // The mark follows the window, whatever the face did with the click.
+    if (Running()) {
+        face_.SetChecked(ShopControl::StationCheck, stationOn_);
+        return;
+    }
+    stationOn_ = on;
+    face_.SetChecked(ShopControl::StationCheck, on);
+    if (on && package_) {
+        StartStation();
+    } else if (!on && station_) {
+        station_.reset();
+        refreshOn_ = false;
+        face_.SetRefreshTimer(false);
+        ListRadios(true);
+    }
+    UpdateControls();
+}
+
+void ShopWindow::StartStation() {
+    station_ = std::make_unique<Station>(radios_, package_);
+    // A radio already upgraded with this package here is not upgraded again as the station
+    // begins: the same radio twice in a row only on an explicit retry.
+    for (const RowState& row : rows_)
+        if (DoneWithThisPackage(row)) station_->Known(row.Drive);
+    PollStation();
+}
+
+void ShopWindow::PollStation() {
+    const auto now = std::chrono::steady_clock::now();
+    const Station::Changes changes = station_->Poll(now);
+    const std::vector<Station::Run>& runs = station_->Runs();
+    const auto rowOfRun = [this](std::size_t run) {
+        return static_cast<std::size_t>(std::find_if(rows_.begin(), rows_.end(), [&](const RowState& row) {
+                                            return row.StationRun == run;
+                                        }) - rows_.begin());
+    };
+
+    std::vector<RadioOutcome> ended;
+    for (std::size_t run : changes.Ended) {
+        const std::size_t index = rowOfRun(run);
+        if (index == rows_.size()) continue;
+        RowState& row = rows_[index];
+        row.StationRun.reset();
+        RunSnapshot last = row.Last;
+        const RadioOutcome& outcome = *runs[run].Outcome;
+        last.Elapsed = outcome.End - outcome.Start;
+        ShowRunEnded(index, outcome, last);
+        ended.push_back(outcome);
+    }
+
+    const std::size_t rowsBefore = rows_.size();
+    for (std::size_t run : changes.Started) {
+        const RadioDrive& drive = runs[run].Drive;
+        auto found = std::find_if(rows_.begin(), rows_.end(), [&](const RowState& row) { return SameRadio(row.Drive, drive); });
+        if (found == rows_.end()) {
+            RowState& row = rows_.emplace_back();
+            row.Shown.Location = LabelOf(drive);
+            found = rows_.end() - 1;
+        }
+        found->Drive = drive;
+        found->Shown.Node = Utf16(drive.Node);
+        found->StationRun = run;
+        found->GoneSince.reset();
+    }
+    if (rows_.size() != rowsBefore) face_.SetRowCount(rows_.size());
+    for (std::size_t run : changes.Started) {
+        const std::size_t index = rowOfRun(run);
+        ShowRunStarting(index);
+        if (index >= rowsBefore) face_.SetRow(index, rows_[index].Shown);
+    }
+
+    // A row whose run has ended stays while its radio is there, and a while after it has
+    // left: as long as the rule would take it back as the same radio.
+    const std::vector<RadioDrive>& scan = station_->LastScan();
+    std::vector<RowState> kept;
+    bool dropped = false;
+    for (RowState& row : rows_) {
+        const bool there = std::any_of(scan.begin(), scan.end(), [&](const RadioDrive& d) { return SameRadio(d, row.Drive); });
+        if (row.StationRun || there) {
+            row.GoneSince.reset();
+        } else if (!row.GoneSince) {
+            row.GoneSince = now;
+        }
+        // Waiting for a retry keeps it for its return.
+        const bool waiting = row.Outcome && !row.Outcome->Completed && std::any_of(
+            station_->Rule().Radios().begin(), station_->Rule().Radios().end(), [&](const StationRule::Radio& r) {
+                return r.Location == StationLocation(row.Drive) && r.Now == StationRule::State::Waiting;
+            });
+        if (row.GoneSince && !waiting && now - *row.GoneSince > StationRestartWait) {
+            dropped = true;
+            continue;
+        }
+        kept.push_back(std::move(row));
+    }
+    if (dropped) {
+        rows_ = std::move(kept);
+        face_.SetRowCount(rows_.size());
+        for (std::size_t i = 0; i < rows_.size(); ++i) face_.SetRow(i, rows_[i].Shown);
+    } else {
+        rows_ = std::move(kept);
+    }
+
+    std::size_t going = 0, completed = 0, outcomes = 0;
+    std::chrono::milliseconds left{0};
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        RowState& row = rows_[i];
+        if (row.Outcome) {
+            ++outcomes;
+            completed += row.Outcome->Completed ? 1 : 0;
+        }
+        if (!row.StationRun) continue;
+        const RadioRun* run = runs[*row.StationRun].Going.get();
+        if (!run) continue;
+        const RunSnapshot snapshot = run->Snapshot();
+        ++going;
+        left = std::max(left, snapshot.Progress.Left);
+        ShowRunGoingOn(i, snapshot);
+    }
+    SetSummary(going != 0 ? RunsGoingOnText(outcomes, outcomes + going, left)
+                          : outcomes != 0 ? Utf16(UpgradedSummary(completed, outcomes)) : u"");
+
+    // Ticks only while something is to happen: runs, rows to take away, emulated radios due.
+    const bool pending = going != 0 || radios_.NextChange().has_value() ||
+                         std::any_of(rows_.begin(), rows_.end(), [](const RowState& row) { return row.GoneSince.has_value(); });
+    if (pending != refreshOn_) {
+        refreshOn_ = pending;
+        face_.SetRefreshTimer(pending);
+    }
+    if (!changes.Started.empty() || !changes.Ended.empty() || dropped) UpdateControls();
+    if (ended.empty()) return;
+    const std::string notice = RecordRuns(history_, ended, *package_, packageName_, radios_.Emulated(), "quenfall");
+    if (!notice.empty()) face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(notice));
+}
+
+void ShopWindow::RetryInStation() {
+    if (!MayRetryFailed()) return;
+    for (RowState& row : rows_) {
+        if (row.StationRun || !row.Outcome || row.Outcome->Completed) continue;
+        station_->Retry(StationLocation(row.Drive));
+    }
+    PollStation();
 }
 
 void ShopWindow::ListRadios(bool keepFailed) {
@@ -380,6 +568,8 @@ void ShopWindow::UpdateRow(std::size_t index, ShopRowView view) {
 void ShopWindow::UpdateControls() {
     const bool running = Running();
     face_.SetEnabled(ShopControl::SelectButton, !running);
+    // Turned on or off between runs: a run never changes hands between the two modes.
+    face_.SetEnabled(ShopControl::StationCheck, !running);
     face_.SetEnabled(ShopControl::UpgradeAllButton, MayUpgradeAll());
     face_.SetEnabled(ShopControl::RetryFailedButton, MayRetryFailed());
     std::size_t completed = 0;
@@ -389,7 +579,7 @@ void ShopWindow::UpdateControls() {
         anyOutcome = true;
         if (row.Outcome->Completed) ++completed;
     }
-    if (running) return;  // Refresh tells how the runs go
+    if (running || station_) return;  // Refresh tells how the runs go
     SetSummary(anyOutcome ? Utf16(UpgradedSummary(completed, rows_.size())) : u"");
 }
 

@@ -18,6 +18,7 @@
 
 #include "runs/radio_run.h"
 #include "runs/radio_source.h"
+#include "runs/station.h"
 #include "history/history_recorder.h"
 #include "package/package.h"
 #include "window/shop_face.h"
@@ -37,12 +38,15 @@ public:
 
     // The package loaded as the window is first shown, exactly as Select would load it.
     void SetStartPackage(ChosenFile file) { startPackage_ = std::move(file); }
+    // Station mode on as the window is first shown (quenfall --shop --station).
+    void SetStationAtStart(bool on) { stationOn_ = on; }
 
     // ---- what the face reports (each guarded: an error that escapes is shown in the
     // default error box and the window carries on) ----
     // Shown the first time: caption, texts, the radios listed, the start package loaded.
     void Shown();
-    // SelectButton, UpgradeAllButton, RetryFailedButton; other controls do nothing.
+    // SelectButton, UpgradeAllButton, RetryFailedButton, StationCheck (turns station mode on
+    // or off); other controls do nothing.
     void Click(ShopControl control);
     // A key pressed while focused has the focus; true when the window used it (Enter
     // presses the focused button, else Upgrade all, the default button, when it may).
@@ -58,6 +62,9 @@ public:
 
     // ---- for the faces' tests and the benchmark ----
     bool Running() const;
+    // Station mode: each radio upgraded once as it is plugged in (runs/station.h), with the
+    // command line's rule of the same radio.
+    bool StationOn() const { return stationOn_; }
     std::size_t RowCount() const { return rows_.size(); }
     const ShopRowView& Row(std::size_t index) const { return rows_.at(index).Shown; }
     const std::shared_ptr<const Package>& LoadedPackage() const { return package_; }
@@ -72,6 +79,12 @@ private:
         std::optional<RadioOutcome> Outcome;
         // The package of the row's last completed run; none when it has none.
         std::shared_ptr<const Package> CompletedWith;
+        // Station mode: the index of the row's run going on among the station's runs.
+        std::optional<std::size_t> StationRun;
+        // Station mode: since when the row's radio, its run ended, has not been on the bus.
+        std::optional<std::chrono::steady_clock::time_point> GoneSince;
+        // Station mode: the run as last seen going on (the station ends a run's link with it).
+        RunSnapshot Last;
     };
 
     template <typename Handler>
@@ -84,6 +97,13 @@ private:
     void RunsEnded();
     void ListRadios(bool keepFailed = false);
     void UpdateRow(std::size_t index, ShopRowView view);
+    void ShowRunGoingOn(std::size_t index, const RunSnapshot& snapshot);
+    void ShowRunEnded(std::size_t index, const RadioOutcome& outcome, const RunSnapshot& last);
+    void ShowRunStarting(std::size_t index);
+    void SetStation(bool on);
+    void StartStation();
+    void PollStation();
+    void RetryInStation();
     void UpdateControls();
     void SetSummary(std::u16string text);
     void ShowDefaultError(std::u16string_view message);
@@ -99,6 +119,8 @@ private:
     std::shared_ptr<const Package> package_;
     std::string packageName_;
     std::vector<RowState> rows_;
+    bool stationOn_ = false;
+    std::unique_ptr<Station> station_;  // while station mode is on with a package loaded
     std::u16string summary_;
     bool shown_ = false;
     bool refreshOn_ = false;

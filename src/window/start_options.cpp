@@ -64,6 +64,8 @@ StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
             }
         } else if (word == u"--shop") {
             options.Shop = true;
+        } else if (word == u"--station") {
+            options.Station = true;
         } else if (word == u"--emulate-fault" || word == u"--screenshot") {
             if (i + 1 >= arguments.size()) {
                 options.Error = Utf8(word) + (word == u"--screenshot" ? " needs a file name" : " needs a fault");
@@ -85,13 +87,16 @@ StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
             packageGiven = true;
         }
     }
+    // The main window has one radio and no station.
+    if (options.Station && !options.Shop) options.Error = "--station needs --shop";
     return options;
 }
 
 std::string StartUsage() {
-    return "usage: quenfall [--shop] [--emulate [N]] [--emulate-fault FAULT[@K]] [PACKAGE]\n"
+    return "usage: quenfall [--shop [--station]] [--emulate [N]] [--emulate-fault FAULT[@K]] [PACKAGE]\n"
            "       quenfall --help | --version\n"
            "  --shop             the shop window: a crate of radios, one row each\n"
+           "  --station          with --shop: upgrade each radio as it is plugged in\n"
            "  --emulate [N]      emulated radios instead of real ones (N for the shop window)\n"
            "  --emulate-fault FAULT[@K]  emulated radio K, or every one, fails for practice\n"
            "  PACKAGE            loaded as the window is first shown\n"

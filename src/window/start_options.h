@@ -1,10 +1,13 @@
 #pragma once
 // The window program's start-up options, read the same way by both faces' entries:
 //
-//   quenfall [--shop] [--emulate [N]] [--emulate-fault FAULT[@K]] [PACKAGE]
+//   quenfall [--shop [--station]] [--emulate [N]] [--emulate-fault FAULT[@K]] [PACKAGE]
 //
 //   --shop               the shop window (a crate of radios, one row each) instead of the
 //                        main window
+//   --station            the shop window's station mode on from the start: each radio
+//                        upgraded once as it is plugged in; with --emulate N the emulated
+//                        radios are plugged in one after another
 //   --emulate [N]        talk to emulated radios instead of real ones (also QUENFALL_EMULATE
 //                        set to anything but "" or "0"): the main window's one emulated radio,
 //                        or a crate of N (1 when no number follows) for the shop window; for
@@ -41,6 +44,7 @@ struct StartOptions {
     bool Emulate = false;
     std::size_t EmulatedRadios = 1;  // with Emulate: how many the shop window gets
     bool Shop = false;
+    bool Station = false;  // the shop window's station mode on at start
     std::vector<std::u16string> EmulationFaults;  // the words after --emulate-fault, unread
     std::u16string PackageFile;      // empty: none
     bool ExitWhenShown = false;

@@ -27,6 +27,7 @@ public:
     void SetCaption(std::u16string_view text) override { caption = std::u16string(text); }
     void SetText(ShopControl control, std::u16string_view text) override { texts[Index(control)] = std::u16string(text); }
     void SetEnabled(ShopControl control, bool on) override { enabled[Index(control)] = on; }
+    void SetChecked(ShopControl control, bool on) override { checked[Index(control)] = on; }
     void SetDefaultButton(ShopControl button) override { defaultButton = button; }
     void SetFocus(ShopControl control) override { focus.push_back(control); }
     void SetRowCount(std::size_t count) override {
@@ -66,10 +67,12 @@ public:
 
     const std::u16string& Text(ShopControl control) const { return texts[Index(control)]; }
     bool Enabled(ShopControl control) const { return enabled[Index(control)].value_or(true); }
+    bool Checked(ShopControl control) const { return checked[Index(control)].value_or(false); }
 
     std::u16string caption;
     std::array<std::u16string, window::ShopControlCount> texts{};
     std::array<std::optional<bool>, window::ShopControlCount> enabled{};
+    std::array<std::optional<bool>, window::ShopControlCount> checked{};
     std::optional<ShopControl> defaultButton;
     std::vector<ShopControl> focus;
     std::vector<window::ShopRowView> rows;

@@ -3,6 +3,7 @@
 // decides is tested in tests/window; here, what the face adds: the table as rendered (its
 // columns, the painted bar and icons, the names assistive technology reads), input and the
 // refresh timer forwarded, closing asked of the window.
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -155,6 +156,22 @@ void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
     QCOMPARE(qobject_cast<QLabel*>(form.Control(ShopControl::Summary))->text(), QStringLiteral("2 of 2 radios upgraded"));
     QCOMPARE(ReadHistoryFile(history.File()).Records.size(), std::size_t{2});
     QVERIFY(desktop.boxes.isEmpty());
+
+    // Station mode's check box, off until clicked; turned on over radios just upgraded with
+    // this package, it upgrades none of them again.
+    auto* station = qobject_cast<QCheckBox*>(form.Control(ShopControl::StationCheck));
+    QVERIFY(station);
+    QCOMPARE(station->text(), ToQString(window::StationCheckText));
+    QVERIFY(!station->isChecked());
+    QTest::mouseClick(station, Qt::LeftButton);
+    QVERIFY(shop.StationOn());
+    QVERIFY(station->isChecked());
+    QVERIFY(!shop.Running());
+    QVERIFY(!form.Control(ShopControl::UpgradeAllButton)->isEnabled());
+    QTest::mouseClick(station, Qt::LeftButton);
+    QVERIFY(!shop.StationOn());
+    QVERIFY(!station->isChecked());
+    QVERIFY(form.Control(ShopControl::UpgradeAllButton)->isEnabled());
 }
 
 void QtShopFormTest::SelectAndCloseAreHandedToTheWindow() {

@@ -37,7 +37,8 @@ TEST(ShopLayout, TheControlsWithoutATextOfTheirOwnAreNamedByAVisibleLabel) {
     EXPECT_EQ(ShopControlOf(ShopControl::PackageEdit).Label, PackagePathName);
     EXPECT_EQ(ShopControlOf(ShopControl::RadioList).Label, RadioListName);
     for (const ShopControlSpec& c : ShopControls) {
-        const bool ownText = c.Kind == ShopControlKind::Button || c.Kind == ShopControlKind::Text;
+        const bool ownText =
+            c.Kind == ShopControlKind::Button || c.Kind == ShopControlKind::Text || c.Kind == ShopControlKind::Check;
         EXPECT_EQ(c.Label.empty(), ownText) << static_cast<int>(c.Id);
     }
 }

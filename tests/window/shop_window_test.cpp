@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "emulator/emulated_radio_source.h"
+#include "emulator/emulated_station_source.h"
 #include "runs/radio_source.h"
 #include "history/history_reading.h"
 #include "history/history_recorder.h"
@@ -320,6 +321,106 @@ TEST(ShopWindow, AfterAFinishedCrateEnterAsksBeforeUpgradingAnyRadioAgain) {
     ASSERT_FALSE(face.refreshOn);
     for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(radios.Crate().Radio(i).Restarts(), 2u) << i;
     EXPECT_EQ(ReadHistoryFile(folder.Path() / "history.jsonl").Records.size(), 6u);
+}
+
+// Refreshes as the face's timer does until done says so, or a generous bound.
+template <typename Done>
+void RefreshUntil(ShopWindow& window, Done done) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(ShopRefreshInterval);
+        window.Refresh();
+    }
+}
+
+TEST(ShopWindow, StationModeUpgradesEachRadioOnceAsItArrivesAndAFailedOneAgainOnlyOnRetry) {
+    using namespace std::chrono_literals;
+    Folder folder;
+    const auto package = WriteSmallPackage(folder.Path() / "fw.bin");
+    std::vector<Misbehaviour> faults(2);
+    faults[1].Silent = RequestMatch::Every(RequestKind::Block);
+    // Plugged in 300 ms apart, back 1 s after their reset, then left plugged in; straight
+    // into boot mode (the restart is the runs' own business).
+    EmulatedStationSource radios(3, TestModel, faults, {300ms, 1000ms, 60000ms, false});
+    HistoryRecorder history(folder.Path() / "history.jsonl");
+    RecordingShopFace face;
+    ShopWindow window(radios, face, history, u"Quenfall");
+    window.SetStationAtStart(true);
+    window.SetStartPackage(Chosen(package));
+    window.Shown();
+    EXPECT_EQ(face.Text(ShopControl::StationCheck), StationCheckText);
+    EXPECT_TRUE(face.Checked(ShopControl::StationCheck));
+    EXPECT_TRUE(window.StationOn());
+    EXPECT_TRUE(face.refreshOn) << "the next radios are due";
+    EXPECT_FALSE(face.Enabled(ShopControl::UpgradeAllButton)) << "a station starts its runs by itself";
+    EXPECT_FALSE(face.Enabled(ShopControl::StationCheck)) << "not while a run goes on";
+
+    // No key pressed: each radio gets its row and its run as it arrives, and the rows of
+    // ended runs stay while their radios are there, through each one's reset.
+    const auto ended = [&] {
+        return face.rows.size() == 3 && !window.Running() &&
+               std::all_of(face.rows.begin(), face.rows.end(), [](const ShopRowView& r) { return r.Outcome != RowOutcome::None; });
+    };
+    RefreshUntil(window, ended);
+    ASSERT_TRUE(ended());
+    RefreshUntil(window, [&] { return radios.Crate().Radio(2).Resets() == 1 && radios.Crate().Radio(2).Present(); });
+    for (int i = 0; i < 5; ++i) {
+        std::this_thread::sleep_for(ShopRefreshInterval);
+        window.Refresh();
+    }
+    EXPECT_FALSE(window.Running()) << "a radio back after its reset is not upgraded again";
+    ASSERT_EQ(face.rows.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(face.rows[i].Location, Utf16(EmulatedCrate::PortLocation(i))) << "in the order they arrived";
+        EXPECT_EQ(face.rows[i].Outcome, i == 1 ? RowOutcome::Failure : RowOutcome::Success);
+        EXPECT_EQ(face.rows[i].Status, Utf16(i == 1 ? CommunicationErrorText : UpgradeCompleteText));
+        if (i != 1) {
+            EXPECT_EQ(radios.Crate().Radio(i).Resets(), 1u);
+            EXPECT_TRUE(radios.Crate().Radio(i).CompareSections(SectionsOf(*window.LoadedPackage())).empty());
+        }
+    }
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"2 of 3 radios upgraded");
+    EXPECT_EQ(ReadHistoryFile(folder.Path() / "history.jsonl").Records.size(), 3u);
+    EXPECT_FALSE(face.Enabled(ShopControl::UpgradeAllButton));
+    EXPECT_FALSE(window.KeyDown(ShopControl::RadioList, Key::Enter)) << "Enter starts nothing in a station";
+    EXPECT_TRUE(face.questions.empty());
+    ASSERT_TRUE(face.Enabled(ShopControl::RetryFailedButton));
+
+    // Retry: the failed radio alone, although every radio is still plugged in.
+    radios.Crate().Radio(1).Faults() = Misbehaviour{};
+    const std::uint32_t first = radios.Crate().Radio(0).Writes(), third = radios.Crate().Radio(2).Writes();
+    window.Click(ShopControl::RetryFailedButton);
+    EXPECT_TRUE(window.Running());
+    RefreshUntil(window, [&] { return !window.Running(); });
+    EXPECT_EQ(face.rows[1].Outcome, RowOutcome::Success);
+    EXPECT_EQ(radios.Crate().Radio(0).Writes(), first);
+    EXPECT_EQ(radios.Crate().Radio(2).Writes(), third);
+    EXPECT_EQ(face.Text(ShopControl::Summary), u"3 of 3 radios upgraded");
+    const HistoryContents recorded = ReadHistoryFile(folder.Path() / "history.jsonl");
+    ASSERT_EQ(recorded.Records.size(), 4u);
+    // In the order the runs ended: the silent radio's waited out its answer window.
+    EXPECT_EQ(recorded.Records[0].Location, "1-1.1");
+    EXPECT_EQ(recorded.Records[1].Location, "1-1.3");
+    EXPECT_EQ(recorded.Records[2].Location, "1-1.2");
+    EXPECT_TRUE(recorded.Records[1].Completed);
+    EXPECT_FALSE(recorded.Records[2].Completed);
+    EXPECT_EQ(recorded.Records[3].Location, "1-1.2");
+    EXPECT_TRUE(recorded.Records[3].Completed);
+    EXPECT_EQ(recorded.Records[3].Program, "quenfall");
+
+    // Off, the window is a crate again; on once more, it upgrades none of the radios it has
+    // just upgraded.
+    window.Click(ShopControl::StationCheck);
+    EXPECT_FALSE(window.StationOn());
+    EXPECT_FALSE(face.Checked(ShopControl::StationCheck));
+    EXPECT_FALSE(face.refreshOn);
+    EXPECT_TRUE(face.Enabled(ShopControl::UpgradeAllButton));
+    window.Click(ShopControl::StationCheck);
+    EXPECT_TRUE(face.Checked(ShopControl::StationCheck));
+    EXPECT_FALSE(window.Running());
+    EXPECT_EQ(face.rows.size(), 3u);
+    EXPECT_EQ(radios.Crate().Radio(0).Writes(), first);
 }
 
 TEST(ShopStart, RetryFailedPractisedOnTheOneEmulatedRadioGivenAFault) {

@@ -114,9 +114,15 @@ TEST(StartOptions, ShopEmulatedCrateAndPackage) {
         Read({u"--shop", u"--emulate-fault", u"lost@2", u"--emulate-fault", u"x.bin", u"fw.bin"});
     EXPECT_EQ(faulty.EmulationFaults, (std::vector<std::u16string>{u"lost@2", u"x.bin"}));
     EXPECT_EQ(faulty.PackageFile, u"fw.bin");
-    // The window has no station mode (quenfall-cli station has): the word is refused, not
-    // passed over, so a shop never believes radios are upgraded as they arrive.
-    EXPECT_EQ(Read({u"--shop", u"--station"}).Error, "unknown option --station");
+    // Station mode is the shop window's; without --shop the word is refused, not passed over,
+    // so nobody believes radios are upgraded as they arrive in the main window.
+    const StartOptions station = Read({u"--shop", u"--station", u"--emulate", u"3", u"fw.bin"});
+    EXPECT_TRUE(station.Error.empty()) << station.Error;
+    EXPECT_TRUE(station.Station);
+    EXPECT_EQ(station.EmulatedRadios, 3u);
+    EXPECT_FALSE(Read({u"--shop"}).Station) << "off unless asked for";
+    EXPECT_EQ(Read({u"--station"}).Error, "--station needs --shop");
+    EXPECT_EQ(Read({u"--shop", u"--statoin"}).Error, "unknown option --statoin");
 }
 
 }  // namespace

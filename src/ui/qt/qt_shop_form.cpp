@@ -1,5 +1,6 @@
 #include "ui/qt/qt_shop_form.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -129,6 +130,7 @@ TShopForm::TShopForm(DesktopServices& desktop, Options options) : desktop_(deskt
             break;
         }
         case ShopControlKind::List: control = table_ = MakeRadioTable(this); break;
+        case ShopControlKind::Check: control = new QCheckBox(this); break;
         }
         controls_[static_cast<std::size_t>(spec.Id)] = control;
         if (spec.Line != lineNumber) {
@@ -156,8 +158,8 @@ TShopForm::TShopForm(DesktopServices& desktop, Options options) : desktop_(deskt
 
     for (QWidget* control : controls_) control->installEventFilter(this);
     for (const window::ShopControlSpec& spec : window::ShopControls) {
-        if (spec.Kind != ShopControlKind::Button) continue;
-        connect(static_cast<QPushButton*>(Control(spec.Id)), &QPushButton::clicked, this, [this, id = spec.Id] {
+        if (spec.Kind != ShopControlKind::Button && spec.Kind != ShopControlKind::Check) continue;
+        connect(static_cast<QAbstractButton*>(Control(spec.Id)), &QAbstractButton::clicked, this, [this, id = spec.Id] {
             if (window_) window_->Click(id);
         });
     }
@@ -231,7 +233,7 @@ void TShopForm::SetText(ShopControl control, std::u16string_view text) {
     QWidget* widget = Control(control);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         edit->setText(ToQString(text));
-    } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(ToQString(text));
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(ToQString(text));
@@ -239,6 +241,10 @@ void TShopForm::SetText(ShopControl control, std::u16string_view text) {
 }
 
 void TShopForm::SetEnabled(ShopControl control, bool enabled) { Control(control)->setEnabled(enabled); }
+
+void TShopForm::SetChecked(ShopControl control, bool checked) {
+    if (auto* box = qobject_cast<QAbstractButton*>(Control(control))) box->setChecked(checked);
+}
 
 void TShopForm::SetDefaultButton(ShopControl button) {
     for (ShopControl c : {ShopControl::SelectButton, ShopControl::UpgradeAllButton, ShopControl::RetryFailedButton}) {

@@ -56,6 +56,7 @@ private:
     void SetCaption(std::u16string_view caption) override;
     void SetText(window::ShopControl control, std::u16string_view text) override;
     void SetEnabled(window::ShopControl control, bool enabled) override;
+    void SetChecked(window::ShopControl control, bool checked) override;
     void SetDefaultButton(window::ShopControl button) override;
     void SetFocus(window::ShopControl control) override;
     void SetRowCount(std::size_t rows) override;

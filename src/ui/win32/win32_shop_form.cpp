@@ -32,6 +32,7 @@ std::u16string_view InitialText(ShopControl control) {
     case ShopControl::PackageVerdict: return window::NoPackageText;
     case ShopControl::UpgradeAllButton: return window::UpgradeAllButtonText;
     case ShopControl::RetryFailedButton: return window::RetryFailedButtonText;
+    case ShopControl::StationCheck: return window::StationCheckText;
     default: return {};
     }
 }
@@ -88,6 +89,9 @@ void Win32ShopForm::CreateControls() {
             make(spec.Id, L"STATIC", ToWide(InitialText(spec.Id)), SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS);
             break;
         case window::ShopControlKind::List: CreateList(); break;
+        case window::ShopControlKind::Check:
+            make(spec.Id, L"BUTTON", ToWide(InitialText(spec.Id)), WS_TABSTOP | BS_AUTOCHECKBOX);
+            break;
         }
     }
 }
@@ -132,7 +136,10 @@ void Win32ShopForm::Arrange() {
     y += Px(18);
     const int bottom = client.bottom - margin - line;
     place(native_[Index(ShopControl::RadioList)], margin, y, width, bottom - gap - y);
-    place(native_[Index(ShopControl::Summary)], margin, bottom + Px(4), width - 2 * (button + gap), Px(18));
+    const int check = Px(250);
+    place(native_[Index(ShopControl::StationCheck)], margin, bottom, check, line);
+    place(native_[Index(ShopControl::Summary)], margin + check + gap, bottom + Px(4), width - 2 * (button + gap) - check - gap,
+          Px(18));
     place(native_[Index(ShopControl::RetryFailedButton)], client.right - margin - button, bottom, button, line);
     place(native_[Index(ShopControl::UpgradeAllButton)], client.right - margin - 2 * button - gap, bottom, button, line);
     SizeColumns();
@@ -191,6 +198,14 @@ void Win32ShopForm::SetText(ShopControl control, std::u16string_view text) {
 }
 
 void Win32ShopForm::SetEnabled(ShopControl control, bool enabled) { EnableWindow(native_[Index(control)], enabled); }
+
+void Win32ShopForm::SetChecked(ShopControl control, bool checked) {
+    SendMessageW(native_[Index(control)], BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool Win32ShopForm::Checked(ShopControl control) const {
+    return SendMessageW(native_[Index(control)], BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void Win32ShopForm::SetDefaultButton(ShopControl button) {
     defaultButton_ = button;

@@ -56,6 +56,7 @@ public:
     std::size_t ShownRows() const;
     const window::ShopRowView& ShownRow(std::size_t row) const { return rows_.at(row); }
     std::optional<window::ShopControl> DefaultButton() const { return defaultButton_; }
+    bool Checked(window::ShopControl control) const;
     bool RefreshTimerOn() const { return refreshOn_; }
     int Dpi() const { return dpi_; }
 
@@ -63,6 +64,7 @@ public:
     void SetCaption(std::u16string_view caption) override;
     void SetText(window::ShopControl control, std::u16string_view text) override;
     void SetEnabled(window::ShopControl control, bool enabled) override;
+    void SetChecked(window::ShopControl control, bool checked) override;
     void SetDefaultButton(window::ShopControl button) override;
     void SetFocus(window::ShopControl control) override;
     void SetRowCount(std::size_t rows) override;

@@ -134,6 +134,10 @@ TEST_F(ShopWindowWin32, EnterUpgradesTheWholeEmulatedCrate) {
     EXPECT_EQ(GetFocus(), form.ControlHandle(ShopControl::UpgradeAllButton));
     EXPECT_NE(GetWindowLongW(form.ControlHandle(ShopControl::UpgradeAllButton), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
     EXPECT_FALSE(form.RefreshTimerOn());
+    // Station mode's check box, off unless asked for.
+    EXPECT_EQ(form.Text(ShopControl::StationCheck), window::StationCheckText);
+    EXPECT_EQ(GetWindowLongW(form.ControlHandle(ShopControl::StationCheck), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
+    EXPECT_FALSE(form.Checked(ShopControl::StationCheck));
     // Tab goes through the controls in the window's tab order, skipping the disabled ones.
     std::vector<HWND> expected, tabbed;
     for (ShopControl c : window::ShopTabOrder)
