@@ -481,22 +481,36 @@ void ShopWindow::PollStation() {
         rows_ = std::move(kept);
     }
 
-    std::size_t going = 0, completed = 0, outcomes = 0;
+    std::size_t going = 0;
+    std::vector<std::string> goingAt;
     std::chrono::milliseconds left{0};
     for (std::size_t i = 0; i < rows_.size(); ++i) {
-        RowState& row = rows_[i];
-        if (row.Outcome) {
-            ++outcomes;
-            completed += row.Outcome->Completed ? 1 : 0;
-        }
-        if (!row.StationRun) continue;
-        const RadioRun* run = runs[*row.StationRun].Going.get();
+        if (!rows_[i].StationRun) continue;
+        const RadioRun* run = runs[*rows_[i].StationRun].Going.get();
         if (!run) continue;
         const RunSnapshot snapshot = run->Snapshot();
         ++going;
+        goingAt.push_back(StationLocation(rows_[i].Drive));
         left = std::max(left, snapshot.Progress.Left);
         ShowRunGoingOn(i, snapshot);
     }
+    // Radio by radio since the station began, rows gone included; a retried radio counts
+    // by its last run.
+    std::vector<std::pair<std::string, bool>> lastOutcomes;
+    for (const Station::Run& run : runs) {
+        const std::string location = StationLocation(run.Drive);
+        if (!run.Outcome || std::find(goingAt.begin(), goingAt.end(), location) != goingAt.end()) continue;
+        const auto known = std::find_if(lastOutcomes.begin(), lastOutcomes.end(),
+                                        [&](const auto& radio) { return radio.first == location; });
+        if (known == lastOutcomes.end()) {
+            lastOutcomes.emplace_back(location, run.Outcome->Completed);
+        } else {
+            known->second = run.Outcome->Completed;
+        }
+    }
+    const auto completed = static_cast<std::size_t>(
+        std::count_if(lastOutcomes.begin(), lastOutcomes.end(), [](const auto& radio) { return radio.second; }));
+    const std::size_t outcomes = lastOutcomes.size();
     SetSummary(going != 0 ? RunsGoingOnText(outcomes, outcomes + going, left)
                           : outcomes != 0 ? Utf16(UpgradedSummary(completed, outcomes)) : u"");
 
