@@ -57,8 +57,8 @@ constexpr CommandText Commands[] = {
      "      --allow-model-change is given (recorded too). A serial that is empty, one\n"
      "      character over and over, or seen at two ports at once names no one radio.\n"},
     {"station",
-     "  quenfall-cli station FILE [--count N] [--report REPORT] [--emulate N]\n"
-     "                       [--emulate-fault FAULT[@K]]\n"
+     "  quenfall-cli station FILE [--count N] [--report REPORT] [--events EVENTS]\n"
+     "                       [--emulate N] [--emulate-fault FAULT[@K]]\n"
      "      Upgrade each radio as it is plugged in, once, by a run of its own; one line\n"
      "      per radio as its run ends. A radio that comes back (its restart during the\n"
      "      run, its reset after it) is the same radio, known by its location and by its\n"
@@ -67,7 +67,8 @@ constexpr CommandText Commands[] = {
      "      until N radios have ended. --report writes a JSON record per run, in the\n"
      "      order the radios arrived. --emulate N: N emulated radios plugged in a few\n"
      "      seconds apart, each back once after its reset and unplugged a few seconds\n"
-     "      after its run (N is then the count). Exit 0 when every radio run completed.\n"
+     "      after its run (N is then the count). --events EVENTS: every run's events,\n"
+     "      as flash's, one JSON object a line. Exit 0 when every radio run completed.\n"
      "      Ctrl-C stops the runs going on and records them as \"interrupted\" (exit 130).\n"},
     {"devices",
      "  quenfall-cli devices [--json] [--emulate N]\n"

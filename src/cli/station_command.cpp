@@ -2,6 +2,7 @@
 // arrives; one line per radio as its run ends.
 #include <cerrno>
 #include <chrono>
+#include <deque>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "cli/crate_report.h"
+#include "cli/run_events.h"
 #include "cli/stop_requests.h"
 #include "package/package_loader.h"
 #include "runs/crate_summary.h"
@@ -22,8 +24,8 @@ namespace quenfall::cli {
 namespace {
 
 constexpr std::string_view StationUsage =
-    "usage: quenfall-cli station FILE [--count N] [--report REPORT] [--emulate N]\n"
-    "                            [--emulate-fault FAULT[@K]]";
+    "usage: quenfall-cli station FILE [--count N] [--report REPORT] [--events EVENTS]\n"
+    "                            [--emulate N] [--emulate-fault FAULT[@K]]";
 // How often the bus and the runs are looked at: an arrival waits at most this long.
 constexpr std::chrono::milliseconds PollInterval{100};
 // The widths of the location and node columns, so that the lines of radios align as they come.
@@ -46,6 +48,7 @@ std::optional<std::size_t> Count(std::string_view word) {
 int StationCommand(const Arguments& args) {
     std::optional<std::string> file;
     std::optional<std::string> reportPath;
+    std::optional<std::string> eventsPath;
     std::optional<std::size_t> count;
     RadioRequest request;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -67,9 +70,9 @@ int StationCommand(const Arguments& args) {
             if (!fault) return StationUsageError("--emulate-fault takes " + EmulationFaultNames() + ", each with @K for radio K only");
             request.Faults.push_back(*fault);
             ++i;
-        } else if (a == "--report") {
-            if (!hasValue) return StationUsageError("--report needs a file name");
-            reportPath = args[++i];
+        } else if (a == "--report" || a == "--events") {
+            if (!hasValue) return StationUsageError(a + " needs a file name");
+            (a == "--report" ? reportPath : eventsPath) = args[++i];
         } else if (a.starts_with("-") && a != "-") {
             return StationUsageError("unknown option " + a);
         } else if (file) {
@@ -108,6 +111,18 @@ int StationCommand(const Arguments& args) {
         }
     }
 
+    std::unique_ptr<RunEvents> events;
+    if (eventsPath) {
+        std::string why;
+        events = RunEvents::Open(*eventsPath, why);
+        if (!events) {
+            std::cerr << "quenfall-cli station: cannot write the events \"" << *eventsPath << "\": " << why << '\n';
+            return 2;
+        }
+    }
+    // With the events on standard output, what people read goes to standard error.
+    std::ostream& human = events && events->OnStandardOutput() ? std::cerr : std::cout;
+
     const std::unique_ptr<Radios> radios = ChooseRadios(request);
     if (!radios->Reachable()) {
         std::cerr << "quenfall-cli station: this system has no link to the radio; only --emulate works here\n";
@@ -118,6 +133,10 @@ int StationCommand(const Arguments& args) {
     FlashOptions options;
     options.StopRequested = &StopRequests::Requested;
     Station station(*source, package, options);
+    std::deque<RunEventsListener> told;  // one per run, for as long as the station lasts
+    if (events) {
+        station.TellRunsTo([&](const RadioDrive& drive) { return &told.emplace_back(*events, drive.Location, drive.Serial); });
+    }
     HistoryRecorder history;
     bool historyTold = false;
     for (;;) {
@@ -127,8 +146,9 @@ int StationCommand(const Arguments& args) {
         const Station::Changes changes = station.Poll(std::chrono::steady_clock::now(), startNew);
         for (std::size_t index : changes.Ended) {
             const RadioOutcome& outcome = *station.Runs()[index].Outcome;
-            PrintRadioLine(std::cout, outcome, LocationWidth, NodeWidth);
-            std::cout.flush();
+            PrintRadioLine(human, outcome, LocationWidth, NodeWidth);
+            human.flush();
+            if (events) events->End(RecordOfRun(outcome, package.get(), packageName, source->Emulated()));
             std::string notice;
             stops.Finally([&] { notice = RecordRuns(history, {outcome}, *package, packageName, source->Emulated()); });
             if (!notice.empty() && !historyTold) std::cerr << "quenfall-cli: " << notice << '\n';
@@ -146,7 +166,7 @@ int StationCommand(const Arguments& args) {
         if (run.Outcome) outcomes.push_back(*run.Outcome);
     std::size_t completed = 0;
     for (const RadioOutcome& o : outcomes) completed += o.Completed ? 1 : 0;
-    std::cout << UpgradedSummary(completed, outcomes.size()) << ".\n";
+    human << UpgradedSummary(completed, outcomes.size()) << ".\n";
     if (report.is_open()) {
         report << CrateReportJson(outcomes, packageName, package->StoredCheckValue(), package->Sha256, source->Emulated());
         errno = 0;

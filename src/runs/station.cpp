@@ -41,7 +41,8 @@ Station::Changes Station::Poll(std::chrono::steady_clock::time_point now, bool s
     for (const RadioDrive& drive : rule_.Seen(lastScan_, now)) {
         Run& run = runs_.emplace_back();
         run.Drive = drive;
-        run.Going = std::make_unique<RadioRun>(package_, radios_.Bind(drive), options_);
+        run.Going = std::make_unique<RadioRun>(package_, radios_.Bind(drive), options_,
+                                               listenerFor_ ? listenerFor_(drive) : nullptr);
         changes.Started.push_back(runs_.size() - 1);
     }
     return changes;

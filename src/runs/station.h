@@ -5,6 +5,7 @@
 // Poll never waits for a run.
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,6 +44,9 @@ public:
     Changes Poll(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now(), bool startNew = true);
     // Another run for the radio at location once it is on the bus (the next Poll).
     bool Retry(const std::string& location) { return rule_.Retry(location); }
+    // Who is told of each run's changes (on the run's thread): the listener of the radio it
+    // is given, which must outlive the run; none when it returns null.
+    void TellRunsTo(std::function<RunListener*(const RadioDrive&)> listenerFor) { listenerFor_ = std::move(listenerFor); }
     // A radio upgraded with this package before the station began: not upgraded again.
     void Known(const RadioDrive& drive) { rule_.Known(drive); }
 
@@ -61,6 +65,7 @@ private:
     StationRule rule_;
     std::vector<Run> runs_;
     std::vector<RadioDrive> lastScan_;
+    std::function<RunListener*(const RadioDrive&)> listenerFor_;
 };
 
 }  // namespace quenfall

@@ -799,15 +799,30 @@ TEST_F(CliTest, StationUpgradesEachEmulatedRadioOnceAsItArrivesThoughEachComesBa
     EXPECT_TRUE(first < second && second < third && third != std::string::npos) << json;
     EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 5) << json;
 
-    // A radio that fails stays failed (it is not run again while plugged in): exit 1.
-    const CliRun faulty = Cli("station " + Q(p) + " --emulate 2 --emulate-fault no-answer@2");
+    // A radio that fails stays failed (it is not run again while plugged in): exit 1. Its
+    // events and the other's, each under its radio's location, with one end each.
+    const fs::path eventsFile = dir_ / "station-events.jsonl";
+    const CliRun faulty = Cli("station " + Q(p) + " --emulate 2 --emulate-fault no-answer@2 --events " + Q(eventsFile));
     EXPECT_EQ(faulty.Exit, 1) << faulty.Out << faulty.Err;
     EXPECT_EQ(Lines(faulty.Out).back(), "1 of 2 radios upgraded.") << faulty.Out;
     EXPECT_EQ(Lines(ReadText(history_)).size(), 5u);
+    std::map<std::string, std::vector<nlohmann::json>> byRadio;
+    for (nlohmann::json& e : JsonLines(ReadText(eventsFile))) byRadio[e["location"].get<std::string>()].push_back(std::move(e));
+    ASSERT_EQ(byRadio.size(), 2u) << ReadText(eventsFile);
+    for (const auto& [location, told] : byRadio) {
+        SCOPED_TRACE(location);
+        ASSERT_FALSE(told.empty());
+        EXPECT_EQ(std::count_if(told.begin(), told.end(), [](const nlohmann::json& e) { return e["event"] == "end"; }), 1);
+        EXPECT_TRUE(std::any_of(told.begin(), told.end(), [](const nlohmann::json& e) { return e["event"] == "progress"; }));
+        EXPECT_EQ(told.back()["event"], "end");
+        EXPECT_EQ(told.back()["completed"], location == "1-1.1");
+        EXPECT_EQ(told.back()["serial"], location == "1-1.1" ? "EMULATED-0001" : "EMULATED-0002");
+    }
 
     // What makes no sense is refused before any radio is touched.
     for (const std::string& bad : std::vector<std::string>{" --count 0", " --emulate 0", " --emulate-fault lost", " --emulate 2 --emulate-fault lost@3",
-                                  " --emulate 2 --report " + Q(dir_ / "no" / "such" / "r.json")}) {
+                                  " --emulate 2 --report " + Q(dir_ / "no" / "such" / "r.json"),
+                                  " --emulate 2 --events " + Q(dir_ / "no" / "such" / "e.jsonl"), " --events"}) {
         const CliRun refused = Cli("station " + Q(p) + bad);
         EXPECT_EQ(refused.Exit, 2) << bad << refused.Err;
     }
