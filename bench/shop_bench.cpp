@@ -52,6 +52,7 @@ public:
     }
     bool AskBox(std::u16string_view, std::u16string_view) override { return false; }
     std::optional<ChosenFile> OpenFileName(std::u16string_view) override { return std::nullopt; }
+    std::optional<ChosenFile> SaveFileName(std::u16string_view, std::u16string_view) override { return std::nullopt; }
     void SetRefreshTimer(bool on) override { timerOn = on; }
 
     bool timerOn = false;

@@ -25,13 +25,15 @@ enum class ShopControl : std::uint8_t {
     Summary,        // "3 of 4 radios upgraded"
     UpgradeAllButton,
     RetryFailedButton,
+    SaveRecordButton,  // the rows as a CSV file
 };
-inline constexpr std::size_t ShopControlCount = 8;
+inline constexpr std::size_t ShopControlCount = 9;
 // The controls that take the keyboard focus, in their tab order; the verdict and the summary
 // take none.
-inline constexpr std::array<ShopControl, 6> ShopTabOrder = {
-    ShopControl::PackageEdit, ShopControl::SelectButton, ShopControl::RadioList,
-    ShopControl::StationCheck, ShopControl::UpgradeAllButton, ShopControl::RetryFailedButton};
+inline constexpr std::array<ShopControl, 7> ShopTabOrder = {
+    ShopControl::PackageEdit,  ShopControl::SelectButton,     ShopControl::RadioList,
+    ShopControl::StationCheck, ShopControl::UpgradeAllButton, ShopControl::RetryFailedButton,
+    ShopControl::SaveRecordButton};
 
 // How a row's run ended, shown with the main window's success and failure icons.
 enum class RowOutcome : std::uint8_t { None, Success, Failure };
@@ -39,6 +41,7 @@ enum class RowOutcome : std::uint8_t { None, Success, Failure };
 // One row as the face shows it; every text is final (the face formats nothing).
 struct ShopRowView {
     std::u16string Location;  // where the radio is plugged in, or its node when that is unknown
+    std::u16string Serial;    // its USB serial, marked when the radio is emulated; empty when it has none
     std::u16string Node;      // the device name it was last seen under
     std::u16string Status;    // the status text of its run, as the main window's status line shows it
     int ProgressWidth = 0;    // 0..ProgressFullWidth (upgrade/upgrade_sequencer.h), as the main window's bar
@@ -75,6 +78,9 @@ public:
     virtual bool AskBox(std::u16string_view caption, std::u16string_view text) = 0;
     // As WindowFace::OpenFileName.
     virtual std::optional<ChosenFile> OpenFileName(std::u16string_view filter) = 0;
+    // The platform's save dialog, owned by the window, with one filter and a suggested file
+    // name; it asks itself before an existing file is replaced. Nothing when cancelled.
+    virtual std::optional<ChosenFile> SaveFileName(std::u16string_view filter, std::u16string_view suggested) = 0;
     virtual void SetRefreshTimer(bool on) = 0;
 };
 

@@ -46,11 +46,12 @@ inline constexpr std::array<ShopControlSpec, ShopControlCount> ShopControls = {{
     {ShopControl::Summary, ShopControlKind::Text, {}, 3, true},
     {ShopControl::UpgradeAllButton, ShopControlKind::Button, {}, 3, false},
     {ShopControl::RetryFailedButton, ShopControlKind::Button, {}, 3, false},
+    {ShopControl::SaveRecordButton, ShopControlKind::Button, {}, 3, false},
 }};
 
 // The radio list's columns, in their order.
-enum class ShopColumn : std::uint8_t { Location, Node, Status, Progress, Elapsed, Outcome };
-inline constexpr std::size_t ShopColumnCount = 6;
+enum class ShopColumn : std::uint8_t { Location, Serial, Node, Status, Progress, Elapsed, Outcome };
+inline constexpr std::size_t ShopColumnCount = 7;
 
 // What a cell shows: a row's text, or a picture the face paints from the row.
 enum class ShopCell : std::uint8_t {
@@ -70,6 +71,7 @@ struct ShopColumnSpec {
 // and nothing scrolls sideways.
 inline constexpr std::array<ShopColumnSpec, ShopColumnCount> ShopColumns = {{
     {ShopColumn::Location, LocationHeading, 100, ShopCell::Text},  // "1-1.2", "1400-2.3", or a node
+    {ShopColumn::Serial, SerialHeading, 130, ShopCell::Text},      // "EMULATED-0002 (emulated)"
     {ShopColumn::Node, NodeHeading, 80, ShopCell::Text},           // "/dev/sdb"
     {ShopColumn::Status, StatusHeading, 0, ShopCell::Text},
     {ShopColumn::Progress, ProgressHeading, 110, ShopCell::ProgressBar},
@@ -81,9 +83,9 @@ inline constexpr std::array<ShopColumnSpec, ShopColumnCount> ShopColumns = {{
 inline constexpr int StretchingColumnLeastWidth = 120;
 
 // The window's size at 96 dots per inch as it opens, and the least it may be made.
-inline constexpr int ShopOpenWidth = 860;
+inline constexpr int ShopOpenWidth = 980;
 inline constexpr int ShopOpenHeight = 420;
-inline constexpr int ShopLeastWidth = 620;
+inline constexpr int ShopLeastWidth = 760;
 inline constexpr int ShopLeastHeight = 260;
 
 constexpr const ShopControlSpec& ShopControlOf(ShopControl control) {

@@ -10,11 +10,18 @@ inline constexpr char16_t ShopCaption[] = u"Quenfall Shop";
 inline constexpr char16_t ShopSelectButtonText[] = u"Select...";
 inline constexpr char16_t UpgradeAllButtonText[] = u"Upgrade all";
 inline constexpr char16_t RetryFailedButtonText[] = u"Retry failed";
+inline constexpr char16_t SaveRecordButtonText[] = u"Save record...";
+// The save dialog's one filter and the name it suggests.
+inline constexpr char16_t RecordFilter[] = u"CSV file (*.csv)|*.csv";
+inline constexpr char16_t RecordFileName[] = u"crate-record.csv";
+// After an emulated radio's serial in its row.
+inline constexpr char16_t EmulatedSerialMark[] = u" (emulated)";
 inline constexpr char16_t NoPackageText[] = u"No package loaded.";
 inline constexpr char16_t StationCheckText[] = u"Upgrade each radio as it is plugged in";
 
 // The radio list's column headings, in column order.
 inline constexpr char16_t LocationHeading[] = u"Location";
+inline constexpr char16_t SerialHeading[] = u"Serial";
 inline constexpr char16_t NodeHeading[] = u"Device";
 inline constexpr char16_t StatusHeading[] = u"Status";
 inline constexpr char16_t ProgressHeading[] = u"Progress";

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <exception>
+#include <fstream>
 
 #include "runs/crate_summary.h"
 #include "runs/model_change.h"
 #include "runs/run_record.h"
 #include "package/package_loader.h"
 #include "upgrade/status_texts.h"
+#include "history/utc_time.h"
+#include "window/shop_record.h"
 #include "window/shop_row_texts.h"
 #include "window/shop_texts.h"
 #include "window/window_texts.h"
@@ -84,6 +87,7 @@ void ShopWindow::Click(ShopControl control) {
         });
         break;
     case ShopControl::StationCheck: Guarded([this] { SetStation(!stationOn_); }); break;
+    case ShopControl::SaveRecordButton: Guarded([this] { SaveRecord(); }); break;
     default: break;
     }
 }
@@ -218,6 +222,7 @@ void ShopWindow::ShowTexts() {
     face_.SetText(ShopControl::Summary, u"");
     face_.SetText(ShopControl::UpgradeAllButton, UpgradeAllButtonText);
     face_.SetText(ShopControl::RetryFailedButton, RetryFailedButtonText);
+    face_.SetText(ShopControl::SaveRecordButton, SaveRecordButtonText);
     face_.SetText(ShopControl::StationCheck, StationCheckText);
     face_.SetChecked(ShopControl::StationCheck, stationOn_);
     face_.SetDefaultButton(ShopControl::UpgradeAllButton);
@@ -320,6 +325,8 @@ void ShopWindow::StartRuns(bool failedOnly) {
         }
         started = true;
         row.Run = std::make_unique<RadioRun>(package_, radios_.Bind(row.Drive), FlashOptions{});
+        row.RanWith = package_;
+        row.RanWithName = packageName_;
         ShowRunStarting(i);
     }
     UpdateControls();
@@ -440,7 +447,10 @@ void ShopWindow::PollStation() {
         }
         found->Drive = drive;
         found->Shown.Node = Utf16(drive.Node);
+        found->Shown.Serial = SerialText(drive);
         found->StationRun = run;
+        found->RanWith = package_;
+        found->RanWithName = packageName_;
         found->GoneSince.reset();
     }
     if (rows_.size() != rowsBefore) face_.SetRowCount(rows_.size());
@@ -536,6 +546,42 @@ void ShopWindow::RetryInStation() {
     PollStation();
 }
 
+// ---- the record -------------------------------------------------------------------------
+
+std::u16string ShopWindow::SerialText(const RadioDrive& drive) const {
+    if (drive.Serial.empty()) return {};
+    return Utf16(drive.Serial) + (radios_.Emulated() ? std::u16string(EmulatedSerialMark) : std::u16string());
+}
+
+void ShopWindow::SaveRecord() {
+    if (rows_.empty()) return;
+    const std::optional<ChosenFile> chosen = face_.SaveFileName(RecordFilter, RecordFileName);
+    if (!chosen) return;
+    std::vector<ShopRecordRow> record;
+    for (const RowState& row : rows_) {
+        ShopRecordRow& line = record.emplace_back();
+        line.Location = StationLocation(row.Drive);
+        line.Serial = row.Drive.Serial;
+        line.Emulated = radios_.Emulated();
+        line.Node = Utf8(row.Shown.Node);
+        if (row.RanWith) {
+            line.Package = row.RanWithName;
+            line.Sha256 = row.RanWith->Sha256;
+        }
+        if (row.Run || row.StationRun) {
+            line.Outcome = "running";
+        } else if (row.Outcome) {
+            line.Outcome = row.Outcome->Outcome;
+            line.TimeTaken = std::chrono::duration_cast<std::chrono::milliseconds>(row.Outcome->End - row.Outcome->Start);
+            line.Start = UtcTimestamp(row.Outcome->Start);
+        }
+    }
+    std::ofstream out(chosen->Path, std::ios::binary | std::ios::trunc);
+    out << ShopRecordCsv(record);
+    out.close();
+    if (!out) ShowDefaultError(u"The record cannot be written to " + chosen->Text);
+}
+
 void ShopWindow::ListRadios(bool keepFailed) {
     const std::vector<RadioDrive> drives = radios_.Drives();
     std::vector<ShopRowView> before;
@@ -553,6 +599,7 @@ void ShopWindow::ListRadios(bool keepFailed) {
         }
         row.Drive = *found;
         row.Shown.Node = Utf16(found->Node);
+        row.Shown.Serial = SerialText(*found);
         rows.push_back(std::move(row));
     }
     for (const RadioDrive& drive : drives) {
@@ -562,6 +609,7 @@ void ShopWindow::ListRadios(bool keepFailed) {
         RowState& row = rows.emplace_back();
         row.Drive = drive;
         row.Shown.Location = LabelOf(drive);
+        row.Shown.Serial = SerialText(drive);
         row.Shown.Node = Utf16(drive.Node);
         row.Shown.Status = Utf16(DeviceConnectedText);
     }
@@ -586,6 +634,7 @@ void ShopWindow::UpdateControls() {
     face_.SetEnabled(ShopControl::StationCheck, !running);
     face_.SetEnabled(ShopControl::UpgradeAllButton, MayUpgradeAll());
     face_.SetEnabled(ShopControl::RetryFailedButton, MayRetryFailed());
+    face_.SetEnabled(ShopControl::SaveRecordButton, !rows_.empty());
     std::size_t completed = 0;
     bool anyOutcome = false;
     for (const RowState& row : rows_) {

@@ -46,7 +46,7 @@ public:
     // Shown the first time: caption, texts, the radios listed, the start package loaded.
     void Shown();
     // SelectButton, UpgradeAllButton, RetryFailedButton, StationCheck (turns station mode on
-    // or off); other controls do nothing.
+    // or off), SaveRecordButton; other controls do nothing.
     void Click(ShopControl control);
     // A key pressed while focused has the focus; true when the window used it (Enter
     // presses the focused button, else Upgrade all, the default button, when it may).
@@ -79,6 +79,9 @@ private:
         std::optional<RadioOutcome> Outcome;
         // The package of the row's last completed run; none when it has none.
         std::shared_ptr<const Package> CompletedWith;
+        // The package of the row's last run, and its file's name; none before its first.
+        std::shared_ptr<const Package> RanWith;
+        std::string RanWithName;
         // Station mode: the index of the row's run going on among the station's runs.
         std::optional<std::size_t> StationRun;
         // Station mode: since when the row's radio, its run ended, has not been on the bus.
@@ -104,6 +107,8 @@ private:
     void StartStation();
     void PollStation();
     void RetryInStation();
+    void SaveRecord();
+    std::u16string SerialText(const RadioDrive& drive) const;
     void UpdateControls();
     void SetSummary(std::u16string text);
     void ShowDefaultError(std::u16string_view message);

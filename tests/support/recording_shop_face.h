@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "window/shop_face.h"
@@ -60,6 +61,13 @@ public:
         answers.erase(answers.begin());
         return answer;
     }
+    std::optional<window::ChosenFile> SaveFileName(std::u16string_view filter, std::u16string_view suggested) override {
+        saveDialogs.emplace_back(std::u16string(filter), std::u16string(suggested));
+        if (saveAnswers.empty()) return std::nullopt;
+        std::optional<window::ChosenFile> answer = saveAnswers.front();
+        saveAnswers.erase(saveAnswers.begin());
+        return answer;
+    }
     void SetRefreshTimer(bool on) override {
         refreshOn = on;
         timerCalls.push_back(on);
@@ -85,6 +93,8 @@ public:
     std::vector<bool> askAnswers;
     std::vector<std::u16string> filters;
     std::vector<window::ChosenFile> answers;
+    std::vector<std::pair<std::u16string, std::u16string>> saveDialogs;  // filter, suggested name
+    std::vector<window::ChosenFile> saveAnswers;
     bool refreshOn = false;
     std::vector<bool> timerCalls;
 

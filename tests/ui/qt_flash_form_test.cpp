@@ -46,6 +46,13 @@ public:
         if (answer.isNull()) return std::nullopt;
         return answer;
     }
+    std::optional<QString> SaveFileName(QWidget*, const QString& filter, const QString& suggested) override {
+        saveDialogs << filter + QStringLiteral("|") + suggested;
+        if (saveAnswers.empty()) return std::nullopt;
+        const QString answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
     void MessageBox(QWidget* owner, BoxIcon icon, const QString& caption, const QString& text) override {
         boxes.push_back({owner, icon, caption, text, clock.elapsed()});
         if (whileOpen) whileOpen(boxes.back());
@@ -64,6 +71,8 @@ public:
 
     QElapsedTimer clock;
     std::deque<QString> answers;  // a null string cancels the dialog
+    std::deque<QString> saveAnswers;
+    QStringList saveDialogs;
     QStringList filters;
     QStringList questions;
     std::vector<QWidget*> questionOwners;

@@ -4,6 +4,7 @@
 // columns, the painted bar and icons, the names assistive technology reads), input and the
 // refresh timer forwarded, closing asked of the window.
 #include <QCheckBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +39,13 @@ public:
         answers.pop_front();
         return answer;
     }
+    std::optional<QString> SaveFileName(QWidget*, const QString& filter, const QString& suggested) override {
+        saveDialogs << filter + QStringLiteral("|") + suggested;
+        if (saveAnswers.empty()) return std::nullopt;
+        const QString answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
     void MessageBox(QWidget*, BoxIcon, const QString&, const QString& text) override { boxes << text; }
     // No, as a stray Enter in the box would answer.
     bool Question(QWidget*, const QString&, const QString& text) override {
@@ -48,6 +56,8 @@ public:
     void OpenUrl(const QUrl&) override {}
 
     std::deque<QString> answers;
+    std::deque<QString> saveAnswers;
+    QStringList saveDialogs;
     QStringList filters;
     QStringList questions;
     QStringList boxes;
@@ -113,17 +123,19 @@ void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
 
     QTableWidget& table = *form.RadioTable();
     QCOMPARE(table.rowCount(), 2);
-    QCOMPARE(table.columnCount(), 6);
+    QCOMPARE(table.columnCount(), 7);
     QCOMPARE(table.horizontalHeaderItem(0)->text(), ToQString(window::LocationHeading));
-    QCOMPARE(table.horizontalHeaderItem(3)->text(), ToQString(window::ProgressHeading));
-    QCOMPARE(table.horizontalHeaderItem(5)->text(), ToQString(window::OutcomeHeading));
+    QCOMPARE(table.horizontalHeaderItem(4)->text(), ToQString(window::ProgressHeading));
+    QCOMPARE(table.horizontalHeaderItem(6)->text(), ToQString(window::OutcomeHeading));
     QCOMPARE(table.accessibleName(), ToQString(window::RadioListName));
     QCOMPARE(form.Control(ShopControl::PackageEdit)->accessibleName(), ToQString(window::PackagePathName));
     QCOMPARE(table.item(0, 0)->text(), QStringLiteral("1-1.1"));
     QCOMPARE(table.item(1, 0)->text(), QStringLiteral("1-1.2"));
-    QCOMPARE(table.item(1, 1)->text(), QStringLiteral("/dev/sdb"));
-    QCOMPARE(GreenPixels(table, 0, 3), 0);  // no bar before a run
-    QCOMPARE(GreenPixels(table, 0, 5), 0);  // no icon before a run
+    QCOMPARE(table.item(1, 2)->text(), QStringLiteral("/dev/sdb"));
+    QCOMPARE(table.horizontalHeaderItem(1)->text(), ToQString(window::SerialHeading));
+    QCOMPARE(table.item(1, 1)->text(), QStringLiteral("EMULATED-0002 (emulated)"));
+    QCOMPARE(GreenPixels(table, 0, 4), 0);  // no bar before a run
+    QCOMPARE(GreenPixels(table, 0, 6), 0);  // no icon before a run
     // Upgrade all has the focus once a package is loaded.
     QCOMPARE(QApplication::focusWidget(), form.Control(ShopControl::UpgradeAllButton));
     // Tab goes through the controls in the window's tab order, skipping the disabled ones.
@@ -147,15 +159,29 @@ void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
     QTRY_VERIFY_WITH_TIMEOUT(!form.RefreshTimerOn(), 90000);
 
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(table.item(row, 2)->text(), QString::fromUtf8(UpgradeCompleteText.data(), UpgradeCompleteText.size()));
-        QCOMPARE(table.item(row, 3)->data(Qt::AccessibleTextRole).toString(), QStringLiteral("100 %"));
-        QCOMPARE(table.item(row, 5)->data(Qt::AccessibleTextRole).toString(), ToQString(window::SuccessIconDescription));
-        QVERIFY(GreenPixels(table, row, 3) > 100);  // the bar, painted the whole width
-        QVERIFY(GreenPixels(table, row, 5) > 20);   // the success icon's green disc
+        QCOMPARE(table.item(row, 3)->text(), QString::fromUtf8(UpgradeCompleteText.data(), UpgradeCompleteText.size()));
+        QCOMPARE(table.item(row, 4)->data(Qt::AccessibleTextRole).toString(), QStringLiteral("100 %"));
+        QCOMPARE(table.item(row, 6)->data(Qt::AccessibleTextRole).toString(), ToQString(window::SuccessIconDescription));
+        QVERIFY(GreenPixels(table, row, 4) > 100);  // the bar, painted the whole width
+        QVERIFY(GreenPixels(table, row, 6) > 20);   // the success icon's green disc
     }
     QCOMPARE(qobject_cast<QLabel*>(form.Control(ShopControl::Summary))->text(), QStringLiteral("2 of 2 radios upgraded"));
     QCOMPARE(ReadHistoryFile(history.File()).Records.size(), std::size_t{2});
     QVERIFY(desktop.boxes.isEmpty());
+
+    // Save record: the save dialog, then the rows as CSV in the file chosen.
+    const QString record = folder.path() + QStringLiteral("/crate.csv");
+    desktop.saveAnswers.push_back(record);
+    QTest::mouseClick(form.Control(ShopControl::SaveRecordButton), Qt::LeftButton);
+    QCOMPARE(desktop.saveDialogs,
+             QStringList{QtFileFilter(ToQString(window::RecordFilter)) + QStringLiteral("|") + ToQString(window::RecordFileName)});
+    QFile saved(record);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(saved.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[0].startsWith(QStringLiteral("location,serial,emulated,node,package,sha256")));
+    QVERIFY(lines[2].startsWith(QStringLiteral("1-1.2,EMULATED-0002,true,/dev/s")));
+    QVERIFY(lines[2].contains(QStringLiteral(",fw.bin,")));
 
     // Station mode's check box, off until clicked; turned on over radios just upgraded with
     // this package, it upgrades none of them again.

@@ -2,6 +2,7 @@
 // the order the window's decisions and the faces index them, what names each control, and
 // columns that fit the window at its least width.
 #include "window/shop_layout.h"
+#include "window/shop_record.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ TEST(ShopLayout, TheControlsWithoutATextOfTheirOwnAreNamedByAVisibleLabel) {
 }
 
 TEST(ShopLayout, ColumnsHaveTheirHeadingsAndOneStretchesAndAllFitTheLeastWindow) {
-    const std::u16string_view headings[] = {LocationHeading, NodeHeading,    StatusHeading,
+    const std::u16string_view headings[] = {LocationHeading, SerialHeading,  NodeHeading,   StatusHeading,
                                             ProgressHeading, ElapsedHeading, OutcomeHeading};
     int fixed = 0;
     int stretching = 0;
@@ -66,12 +67,14 @@ TEST(ShopLayout, ColumnsHaveTheirHeadingsAndOneStretchesAndAllFitTheLeastWindow)
 TEST(ShopLayout, TextCellsShowTheRowAndPaintedCellsNoText) {
     ShopRowView row;
     row.Location = u"1-1.2";
+    row.Serial = u"EMULATED-0002 (emulated)";
     row.Node = u"/dev/sdc";
     row.Status = u" Sending...";
     row.ProgressWidth = 100;
     row.Elapsed = u"0:42";
     row.Outcome = RowOutcome::Success;
     EXPECT_EQ(CellText(row, ShopColumn::Location), u"1-1.2");
+    EXPECT_EQ(CellText(row, ShopColumn::Serial), u"EMULATED-0002 (emulated)");
     EXPECT_EQ(CellText(row, ShopColumn::Node), u"/dev/sdc");
     EXPECT_EQ(CellText(row, ShopColumn::Status), u" Sending...");
     EXPECT_EQ(CellText(row, ShopColumn::Elapsed), u"0:42");
@@ -80,6 +83,21 @@ TEST(ShopLayout, TextCellsShowTheRowAndPaintedCellsNoText) {
     }
     EXPECT_EQ(ShopColumnOf(ShopColumn::Progress).Cell, ShopCell::ProgressBar);
     EXPECT_EQ(ShopColumnOf(ShopColumn::Outcome).Cell, ShopCell::OutcomeIcon);
+}
+
+TEST(ShopRecord, EveryRowIsOneLineOfFieldsWhateverTheTextsHold) {
+    ShopRecordRow done{"1-1.1", "SER,1", false, "/dev/sdb", "radio \"new\".bin", "ab12", " Program upgrade is complete!",
+                       std::chrono::milliseconds(12345), "2026-12-10T10:00:00.000Z"};
+    ShopRecordRow odd{"1-1.2", "", true, "/dev/sdc", "=cmd|x.bin", "", "line one\nline\ttwo\x7f", std::nullopt, ""};
+    ShopRecordRow fresh{"1-1.3", "EMULATED-0003", true, "/dev/sdd", "", "", "", std::nullopt, ""};
+    const std::vector<ShopRecordRow> rows{done, odd, fresh};
+    EXPECT_EQ(ShopRecordCsv(rows),
+              "location,serial,emulated,node,package,sha256,outcome,seconds,start\r\n"
+              "1-1.1,\"SER,1\",false,/dev/sdb,\"radio \"\"new\"\".bin\",ab12,\" Program upgrade is complete!\",12.3,"
+              "2026-12-10T10:00:00.000Z\r\n"
+              "1-1.2,,true,/dev/sdc,'=cmd|x.bin,,line one\\x0Aline\\x09two\\x7F,,\r\n"
+              "1-1.3,EMULATED-0003,true,/dev/sdd,,,,,\r\n");
+    EXPECT_EQ(ShopRecordCsv({}), "location,serial,emulated,node,package,sha256,outcome,seconds,start\r\n");
 }
 
 }  // namespace

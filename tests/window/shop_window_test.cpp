@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "emulator/emulated_radio_source.h"
@@ -408,6 +409,29 @@ TEST(ShopWindow, StationModeUpgradesEachRadioOnceAsItArrivesAndAFailedOneAgainOn
     EXPECT_EQ(recorded.Records[3].Location, "1-1.2");
     EXPECT_TRUE(recorded.Records[3].Completed);
     EXPECT_EQ(recorded.Records[3].Program, "quenfall");
+
+    // The crate's record: a row per row, the package and its SHA-256, how each last run went.
+    face.saveAnswers.push_back(Chosen(folder.Path() / "crate.csv"));
+    window.Click(ShopControl::SaveRecordButton);
+    ASSERT_EQ(face.saveDialogs.size(), 1u);
+    EXPECT_EQ(face.saveDialogs[0].first, RecordFilter);
+    EXPECT_EQ(face.saveDialogs[0].second, RecordFileName);
+    std::ifstream saved(folder.Path() / "crate.csv", std::ios::binary);
+    const std::string csv((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+    const std::string sha = window.LoadedPackage()->Sha256;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, next; (next = csv.find("\r\n", at)) != std::string::npos; at = next + 2)
+        lines.push_back(csv.substr(at, next - at));
+    ASSERT_EQ(lines.size(), 4u) << csv;
+    EXPECT_EQ(lines[0], "location,serial,emulated,node,package,sha256,outcome,seconds,start");
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(lines[i + 1]);
+        EXPECT_TRUE(lines[i + 1].starts_with(EmulatedCrate::PortLocation(i) + "," + EmulatedCrate::PortSerial(i) + ",true,/dev/sd"));
+        EXPECT_NE(lines[i + 1].find(",fw.bin," + sha + ",\" Program upgrade is complete!\","), std::string::npos)
+            << "its last run, the retry for the second";
+        EXPECT_TRUE(lines[i + 1].ends_with("Z")) << "the start, as the history writes it";
+    }
+    EXPECT_EQ(face.rows[0].Serial, Utf16(EmulatedCrate::PortSerial(0)) + EmulatedSerialMark);
 
     // Off, the window is a crate again; on once more, it upgrades none of the radios it has
     // just upgraded.

@@ -16,6 +16,13 @@ std::optional<QString> QtDesktopServices::OpenFileName(QWidget* owner, const QSt
     return chosen;
 }
 
+std::optional<QString> QtDesktopServices::SaveFileName(QWidget* owner, const QString& filter, const QString& suggested) {
+    const QString chosen = QFileDialog::getSaveFileName(owner, QString(), suggested, filter, nullptr,
+                                                        QFileDialog::HideNameFilterDetails);
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen;
+}
+
 void QtDesktopServices::MessageBox(QWidget* owner, BoxIcon icon, const QString& caption,
                                    const QString& text) {
     QMessageBox box(icon == BoxIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, caption,

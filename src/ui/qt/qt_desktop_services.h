@@ -19,6 +19,9 @@ public:
     // The platform's open dialog with the given filter (Qt syntax), no title, no initial
     // folder. The chosen file's full path, or nothing when the user cancels.
     virtual std::optional<QString> OpenFileName(QWidget* owner, const QString& filter) = 0;
+    // The platform's save dialog with the given filter (Qt syntax) and suggested file name;
+    // it asks before replacing a file. The chosen full path, or nothing when cancelled.
+    virtual std::optional<QString> SaveFileName(QWidget* owner, const QString& filter, const QString& suggested) = 0;
     // A modal box with one OK button; returns when the user has closed it. With an owner the
     // owner takes no input meanwhile; without one the box is centred on the screen. Timers
     // and socket notifiers go on firing inside the box's own event loop.
@@ -36,6 +39,7 @@ public:
 class QtDesktopServices : public DesktopServices {
 public:
     std::optional<QString> OpenFileName(QWidget* owner, const QString& filter) override;
+    std::optional<QString> SaveFileName(QWidget* owner, const QString& filter, const QString& suggested) override;
     void MessageBox(QWidget* owner, BoxIcon icon, const QString& caption,
                     const QString& text) override;
     bool Question(QWidget* owner, const QString& caption, const QString& text) override;

@@ -300,6 +300,13 @@ std::optional<window::ChosenFile> TShopForm::OpenFileName(std::u16string_view fi
     return window::ChosenFile{FileSystemPath(*chosen), ToU16(*chosen)};
 }
 
+std::optional<window::ChosenFile> TShopForm::SaveFileName(std::u16string_view filter, std::u16string_view suggested) {
+    const std::optional<QString> chosen =
+        desktop_.SaveFileName(this, QtFileFilter(ToQString(filter)), ToQString(suggested));
+    if (!chosen) return std::nullopt;
+    return window::ChosenFile{FileSystemPath(*chosen), ToU16(*chosen)};
+}
+
 void TShopForm::SetRefreshTimer(bool on) {
     if (on) {
         refresh_.start();

@@ -64,6 +64,7 @@ private:
     void ShowBox(window::BoxIcon icon, std::u16string_view caption, std::u16string_view text) override;
     bool AskBox(std::u16string_view caption, std::u16string_view text) override;
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override;
+    std::optional<window::ChosenFile> SaveFileName(std::u16string_view filter, std::u16string_view suggested) override;
     void SetRefreshTimer(bool on) override;
 
     std::optional<window::ShopControl> ControlOf(const QObject* watched) const;

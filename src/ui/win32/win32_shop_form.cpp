@@ -33,6 +33,7 @@ std::u16string_view InitialText(ShopControl control) {
     case ShopControl::UpgradeAllButton: return window::UpgradeAllButtonText;
     case ShopControl::RetryFailedButton: return window::RetryFailedButtonText;
     case ShopControl::StationCheck: return window::StationCheckText;
+    case ShopControl::SaveRecordButton: return window::SaveRecordButtonText;
     default: return {};
     }
 }
@@ -138,10 +139,11 @@ void Win32ShopForm::Arrange() {
     place(native_[Index(ShopControl::RadioList)], margin, y, width, bottom - gap - y);
     const int check = Px(250);
     place(native_[Index(ShopControl::StationCheck)], margin, bottom, check, line);
-    place(native_[Index(ShopControl::Summary)], margin + check + gap, bottom + Px(4), width - 2 * (button + gap) - check - gap,
+    place(native_[Index(ShopControl::Summary)], margin + check + gap, bottom + Px(4), width - 3 * (button + gap) - check - gap,
           Px(18));
-    place(native_[Index(ShopControl::RetryFailedButton)], client.right - margin - button, bottom, button, line);
-    place(native_[Index(ShopControl::UpgradeAllButton)], client.right - margin - 2 * button - gap, bottom, button, line);
+    place(native_[Index(ShopControl::SaveRecordButton)], client.right - margin - button, bottom, button, line);
+    place(native_[Index(ShopControl::RetryFailedButton)], client.right - margin - 2 * button - gap, bottom, button, line);
+    place(native_[Index(ShopControl::UpgradeAllButton)], client.right - margin - 3 * button - 2 * gap, bottom, button, line);
     SizeColumns();
     InvalidateRect(handle_, nullptr, TRUE);
 }
@@ -230,6 +232,11 @@ bool Win32ShopForm::AskBox(std::u16string_view caption, std::u16string_view text
 std::optional<window::ChosenFile> Win32ShopForm::OpenFileName(std::u16string_view filter) {
     if (options_.ChooseFile) return options_.ChooseFile(NativeFilter(filter));
     return ShowOpenDialog(handle_, filter);
+}
+
+std::optional<window::ChosenFile> Win32ShopForm::SaveFileName(std::u16string_view filter, std::u16string_view suggested) {
+    if (options_.ChooseSaveFile) return options_.ChooseSaveFile(NativeFilter(filter), suggested);
+    return ShowSaveDialog(handle_, filter, suggested);
 }
 
 void Win32ShopForm::SetRefreshTimer(bool on) {

@@ -25,6 +25,8 @@ struct Win32ShopFormOptions {
     bool RegisterWatch = true;
     // Stands in for the open dialog (tests); gets the native filter.
     std::function<std::optional<window::ChosenFile>(const std::wstring& filter)> ChooseFile;
+    // Stands in for the save dialog (tests); gets the native filter and the suggested name.
+    std::function<std::optional<window::ChosenFile>(const std::wstring& filter, std::u16string_view suggested)> ChooseSaveFile;
     // Stands in for the user answering a question box (tests); gets the question.
     std::function<bool(std::u16string_view question)> Answer;
 };
@@ -72,6 +74,7 @@ public:
     void ShowBox(window::BoxIcon icon, std::u16string_view caption, std::u16string_view text) override;
     bool AskBox(std::u16string_view caption, std::u16string_view text) override;
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override;
+    std::optional<window::ChosenFile> SaveFileName(std::u16string_view filter, std::u16string_view suggested) override;
     void SetRefreshTimer(bool on) override;
 
 private:

@@ -111,6 +111,13 @@ TEST_F(ShopWindowWin32, EnterUpgradesTheWholeEmulatedCrate) {
     BoxWatcher boxes;
     Win32ShopForm::Options formOptions;
     formOptions.RegisterWatch = false;
+    const std::filesystem::path record = history.parent_path() / "crate-record.csv";
+    std::vector<std::wstring> saveFilters;
+    formOptions.ChooseSaveFile = [&](const std::wstring& filter, std::u16string_view suggested) {
+        saveFilters.push_back(filter);
+        EXPECT_EQ(suggested, window::RecordFileName);
+        return std::optional<window::ChosenFile>(window::ChosenFile{record, record.u16string()});
+    };
     Win32ShopForm form(formOptions);
     startup::ShopStart start(Options(true), form, u"Quenfall", history);
     form.Attach(start.Window());
@@ -171,6 +178,19 @@ TEST_F(ShopWindowWin32, EnterUpgradesTheWholeEmulatedCrate) {
     EXPECT_EQ(form.Text(ShopControl::Summary), u"4 of 4 radios upgraded");
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_EQ(ReadHistoryFile(history).Records.size(), 4u);
+
+    // The serial column, and the crate's record saved where the save dialog says.
+    EXPECT_EQ(form.CellText(1, window::ShopColumn::Serial), u"EMULATED-0002 (emulated)");
+    SendMessageW(form.ControlHandle(ShopControl::SaveRecordButton), BM_CLICK, 0, 0);
+    ASSERT_EQ(saveFilters.size(), 1u);
+    EXPECT_EQ(saveFilters[0], std::wstring(L"CSV file (*.csv)\0*.csv\0", 24));
+    std::ifstream saved(record, std::ios::binary);
+    std::string line;
+    std::vector<std::string> lines;
+    while (std::getline(saved, line)) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "location,serial,emulated,node,package,sha256,outcome,seconds,start\r");
+    EXPECT_EQ(lines[2].rfind("1-1.2,EMULATED-0002,true,", 0), 0u) << lines[2];
 
     // Once every run has ended, the window closes.
     PostMessageW(form.Handle(), WM_CLOSE, 0, 0);
