@@ -92,7 +92,11 @@ echo "shop-window-windows.sh: Enter upgraded 4 of 4 emulated radios; 4 records i
 export QUENFALL_HISTORY=$work/station.jsonl
 "$wine" "$build/src/ui/quenfall.exe" --shop --station --emulate 3 "$work/crate.bin" >/dev/null 2>&1 &
 app=$!
-completed() { grep -c '"outcome":" Program upgrade is complete!"' "$QUENFALL_HISTORY" 2>/dev/null || true; }
+completed() {
+  local n
+  n=$(grep -c '"outcome":" Program upgrade is complete!"' "$QUENFALL_HISTORY" 2>/dev/null)
+  echo "${n:-0}"
+}
 shot_taken=
 for _ in $(seq 900); do
   [ "$(completed)" -ge 3 ] && break
@@ -112,7 +116,7 @@ if [ -n "$station_out" ]; then
 fi
 kill "$app" 2>/dev/null || true
 app=
-records=$(wc -l <"$QUENFALL_HISTORY" 2>/dev/null || echo 0)
+records=$(cat "$QUENFALL_HISTORY" 2>/dev/null | wc -l)
 [ "$(completed)" -eq 3 ] && [ "$records" -eq 3 ] ||
   { echo "shop-window-windows.sh: station mode left $records records, $(completed) completed, not 3"; exit 1; }
 echo "shop-window-windows.sh: station mode upgraded 3 emulated radios as they arrived, each once"

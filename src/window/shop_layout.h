@@ -70,8 +70,8 @@ struct ShopColumnSpec {
 // Narrow enough that at the window's least width the status column keeps its least width
 // and nothing scrolls sideways.
 inline constexpr std::array<ShopColumnSpec, ShopColumnCount> ShopColumns = {{
-    {ShopColumn::Location, LocationHeading, 100, ShopCell::Text},  // "1-1.2", "1400-2.3", or a node
-    {ShopColumn::Serial, SerialHeading, 130, ShopCell::Text},      // "EMULATED-0002 (emulated)"
+    {ShopColumn::Location, LocationHeading, 80, ShopCell::Text},  // "1-1.2", "1400-2.3", or a node
+    {ShopColumn::Serial, SerialHeading, 150, ShopCell::Text},      // "EMULATED-0002 (emulated)"
     {ShopColumn::Node, NodeHeading, 80, ShopCell::Text},           // "/dev/sdb"
     {ShopColumn::Status, StatusHeading, 0, ShopCell::Text},
     {ShopColumn::Progress, ProgressHeading, 110, ShopCell::ProgressBar},

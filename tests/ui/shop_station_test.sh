@@ -16,7 +16,10 @@ export QUENFALL_HISTORY="$work/history.jsonl"
 [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
 "$window" --shop --station --emulate 3 "$work/package.bin" >"$work/out" 2>&1 &
 pid=$!
-completed() { grep -c '"completed":true' "$QUENFALL_HISTORY" 2>/dev/null || echo 0; }
+completed() {
+  n=$(grep -c '"completed":true' "$QUENFALL_HISTORY" 2>/dev/null)
+  echo "${n:-0}"
+}
 # The radios come 3 s apart and each run waits for its radio's restart.
 for _ in $(seq 1 600); do
   [ "$(completed)" -ge 3 ] && break
@@ -25,7 +28,7 @@ for _ in $(seq 1 600); do
 done
 # Long enough for each radio's return after its reset, which must start nothing.
 sleep 4
-records=$(wc -l <"$QUENFALL_HISTORY" 2>/dev/null || echo 0)
+records=$(cat "$QUENFALL_HISTORY" 2>/dev/null | wc -l)
 done_runs=$(completed)
 locations=$(grep -o '"location":"[^"]*"' "$QUENFALL_HISTORY" | sort -u | wc -l)
 serials=$(grep -o '"serial":"[^"]*"' "$QUENFALL_HISTORY" | sort -u | wc -l)
