@@ -68,6 +68,8 @@ public:
     std::size_t RowCount() const { return rows_.size(); }
     const ShopRowView& Row(std::size_t index) const { return rows_.at(index).Shown; }
     const std::shared_ptr<const Package>& LoadedPackage() const { return package_; }
+    // Station mode's runs and rule since it was last turned on; none while it is off.
+    const Station* StationRuns() const { return station_.get(); }
     // How the last run of row index ended; none before its first run or while it goes on.
     const std::optional<RadioOutcome>& RowOutcomeOf(std::size_t index) const { return rows_.at(index).Outcome; }
 
