@@ -1,5 +1,9 @@
 #include "history/csv_field.h"
 
+#include <algorithm>
+
+#include "history/history_listing.h"
+
 namespace quenfall {
 
 namespace {
@@ -10,25 +14,24 @@ bool BeginsLikeAFormula(std::string_view text) {
     return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
 }
 
-bool IsControlByte(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+// Whether ShownText would change anything: most fields hold no control character, and only
+// those that do are copied.
+bool NeedsShowing(std::string_view text, ControlCharacters controls) {
+    return std::any_of(text.begin(), text.end(), [controls](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool lineBreak = c == '\t' || c == '\n' || c == '\r';
+        return (u < 0x20 && !(lineBreak && controls == ControlCharacters::KeepLineBreaks)) || u == 0x7F ||
+               u == 0xC2;
+    });
+}
 
 }  // namespace
 
 void CsvField(std::string& out, std::string_view text, ControlCharacters controls) {
-    std::string escaped;
-    if (controls == ControlCharacters::Escape) {
-        static constexpr char Hex[] = "0123456789ABCDEF";
-        for (char c : text) {
-            if (!IsControlByte(c)) {
-                escaped += c;
-                continue;
-            }
-            const auto byte = static_cast<unsigned char>(c);
-            escaped += "\\x";
-            escaped += Hex[byte >> 4];
-            escaped += Hex[byte & 0xF];
-        }
-        text = escaped;
+    std::string shown;
+    if (NeedsShowing(text, controls)) {
+        shown = ShownText(text, controls == ControlCharacters::KeepLineBreaks);
+        text = shown;
     }
     const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
                        (!text.empty() && (text.front() == ' ' || text.back() == ' '));

@@ -6,13 +6,15 @@
 
 namespace quenfall {
 
+// Control characters never reach a spreadsheet or a terminal as they are: each is written as
+// \xHH (the C1 ones as \u00HH), as ShownText (history_listing.h) shows them.
 enum class ControlCharacters {
-    Keep,    // as they are (a line break inside a quoted field is part of the field)
-    Escape,  // each as \xHH, so that a row stays one line whatever a radio or a file name holds
+    KeepLineBreaks,  // but tab, CR and LF, which a quoted field holds as part of it
+    Escape,          // every one, so that a row stays one line whatever a name holds
 };
 
 // Appends text to out as one field. A text a spreadsheet would run as a formula (one that
 // begins with =, +, -, @, a tab or a carriage return) is kept as text behind an apostrophe.
-void CsvField(std::string& out, std::string_view text, ControlCharacters controls = ControlCharacters::Keep);
+void CsvField(std::string& out, std::string_view text, ControlCharacters controls);
 
 }  // namespace quenfall

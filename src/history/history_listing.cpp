@@ -1,5 +1,7 @@
 #include "history/history_listing.h"
 
+#include "history/csv_field.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -19,42 +21,6 @@ int Number(std::string_view text, std::size_t at, std::size_t count) {
     int n = 0;
     for (std::size_t i = at; i < at + count; ++i) n = n * 10 + (text[i] - '0');
     return n;
-}
-
-// A spreadsheet takes a cell that begins like this as a formula. A package's file name comes
-// from whoever made the file, so such a text is kept as text behind an apostrophe.
-bool ReadAsFormula(std::string_view text) {
-    return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
-}
-
-// Quoted when a spreadsheet would otherwise split, join or trim it.
-void CsvField(std::string& out, std::string_view raw) {
-    // Most fields hold no control character; only those that do are copied.
-    std::string shown;
-    std::string_view text = raw;
-    const bool plain = std::all_of(raw.begin(), raw.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return (u >= 0x20 && u != 0x7f && u != 0xC2) || c == '\t' || c == '\n' || c == '\r';
-    });
-    if (!plain) {
-        shown = ShownText(raw, /*keepLayout=*/true);
-        text = shown;
-    }
-    const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                       (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-    const std::string_view guard = ReadAsFormula(text) ? "'" : "";
-    if (!quote) {
-        out += guard;
-        out += text;
-        return;
-    }
-    out += '"';
-    out += guard;
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
 }
 
 std::string TableTime(const std::string& start) {
@@ -206,20 +172,20 @@ std::string HistoryCsvHeader() {
 
 void AppendHistoryCsvRow(std::string& out, const HistoryRecord& r) {
     for (const std::string* text : {&r.Start, &r.End, &r.Program, &r.Version, &r.KeySet, &r.Package}) {
-        CsvField(out, *text);
+        CsvField(out, *text, ControlCharacters::KeepLineBreaks);
         out += ',';
     }
     out += std::to_string(r.PackageSize) + ',' + std::to_string(r.ModelCode) + ',' + CheckValueText(r.CheckValue) +
            ',';
-    CsvField(out, r.Sha256);
+    CsvField(out, r.Sha256, ControlCharacters::KeepLineBreaks);
     out += ',' + std::to_string(r.TotalBlocks) + ',';
     for (const std::string* text : {&r.Location, &r.Node, &r.LastNode, &r.Serial, &r.Outcome}) {
-        CsvField(out, *text);
+        CsvField(out, *text, ControlCharacters::KeepLineBreaks);
         out += ',';
     }
     out += r.Completed ? "true," : "false,";
     out += std::to_string(r.BlocksSent) + ',';
-    CsvField(out, r.LastCommandProblem);
+    CsvField(out, r.LastCommandProblem, ControlCharacters::KeepLineBreaks);
     out += r.Emulated ? ",true\n" : ",false\n";
 }
 

@@ -95,7 +95,7 @@ TEST(ShopRecord, EveryRowIsOneLineOfFieldsWhateverTheTextsHold) {
               "location,serial,emulated,node,package,sha256,outcome,seconds,start\r\n"
               "1-1.1,\"SER,1\",false,/dev/sdb,\"radio \"\"new\"\".bin\",ab12,\" Program upgrade is complete!\",12.3,"
               "2026-12-10T10:00:00.000Z\r\n"
-              "1-1.2,,true,/dev/sdc,'=cmd|x.bin,,line one\\x0Aline\\x09two\\x7F,,\r\n"
+              "1-1.2,,true,/dev/sdc,'=cmd|x.bin,,line one\\x0aline\\x09two\\x7f,,\r\n"
               "1-1.3,EMULATED-0003,true,/dev/sdd,,,,,\r\n");
     EXPECT_EQ(ShopRecordCsv({}), "location,serial,emulated,node,package,sha256,outcome,seconds,start\r\n");
 }
