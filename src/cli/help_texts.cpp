@@ -58,7 +58,7 @@ constexpr CommandText Commands[] = {
      "      character over and over, or seen at two ports at once names no one radio.\n"},
     {"station",
      "  quenfall-cli station FILE [--count N] [--report REPORT] [--events EVENTS]\n"
-     "                       [--emulate N] [--emulate-fault FAULT[@K]]\n"
+     "                       [--emulate N] [--emulate-fault FAULT[@K]] [--allow-model-change]\n"
      "      Upgrade each radio as it is plugged in, once, by a run of its own; one line\n"
      "      per radio as its run ends. A radio that comes back (its restart during the\n"
      "      run, its reset after it) is the same radio, known by its location and by its\n"
@@ -69,7 +69,10 @@ constexpr CommandText Commands[] = {
      "      seconds apart, each back once after its reset and unplugged a few seconds\n"
      "      after its run (N is then the count). --events EVENTS: every run's events,\n"
      "      as flash's, one JSON object a line. Exit 0 when every radio run completed.\n"
-     "      Ctrl-C stops the runs going on and records them as \"interrupted\" (exit 130).\n"},
+     "      Ctrl-C stops the runs going on and records them as \"interrupted\" (exit 130).\n"
+     "      A radio whose history says it last took another model code's package is not\n"
+     "      upgraded, as with flash: its refusal is its line and its record, and the\n"
+     "      station goes on; --allow-model-change upgrades it all the same.\n"},
     {"devices",
      "  quenfall-cli devices [--json] [--emulate N]\n"
      "      List the radios found: device, location (USB port), vendor and model quoted,\n"

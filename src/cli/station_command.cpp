@@ -15,6 +15,7 @@
 #include "cli/stop_requests.h"
 #include "package/package_loader.h"
 #include "runs/crate_summary.h"
+#include "runs/model_change.h"
 #include "runs/run_record.h"
 #include "runs/station.h"
 #include "startup/radio_choice.h"
@@ -25,7 +26,7 @@ namespace {
 
 constexpr std::string_view StationUsage =
     "usage: quenfall-cli station FILE [--count N] [--report REPORT] [--events EVENTS]\n"
-    "                            [--emulate N] [--emulate-fault FAULT[@K]]";
+    "                            [--emulate N] [--emulate-fault FAULT[@K]] [--allow-model-change]";
 // How often the bus and the runs are looked at: an arrival waits at most this long.
 constexpr std::chrono::milliseconds PollInterval{100};
 // The widths of the location and node columns, so that the lines of radios align as they come.
@@ -50,6 +51,7 @@ int StationCommand(const Arguments& args) {
     std::optional<std::string> reportPath;
     std::optional<std::string> eventsPath;
     std::optional<std::size_t> count;
+    bool allowModelChange = false;
     RadioRequest request;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -61,6 +63,8 @@ int StationCommand(const Arguments& args) {
             if (!n || *n < 1 || *n > MaxEmulatedRadios) return StationUsageError(EmulateRangeError(args[i + 1]));
             request.Radios = *n;
             ++i;
+        } else if (a == "--allow-model-change") {
+            allowModelChange = true;
         } else if (a == "--count") {
             count = hasValue ? Count(args[i + 1]) : std::nullopt;
             if (!count || *count == 0) return StationUsageError("--count takes a number of radios from 1");
@@ -139,6 +143,24 @@ int StationCommand(const Arguments& args) {
     }
     HistoryRecorder history;
     bool historyTold = false;
+    // A radio whose history says it took another model code's package: its run does not
+    // start unless the user allowed it beforehand; the answer is recorded either way.
+    station.GateStarts([&](const RadioDrive& drive, const std::vector<RadioDrive>& scan) -> std::optional<RadioOutcome> {
+        const std::optional<ModelChange> change = FindModelChange(history.File(), drive, scan, *package);
+        if (!change) return std::nullopt;
+        const std::string where = drive.Location.empty() ? drive.Node : drive.Location;
+        std::cerr << "quenfall-cli station: " << where << ": " << ModelChangeFacts(*change) << '\n';
+        // The answer is recorded here: a run that sent nothing is otherwise not recorded.
+        RadioOutcome answer = ModelChangeAnswer(*change, drive, allowModelChange);
+        history.Record(RecordOfRun(answer, package.get(), packageName, source->Emulated()));
+        if (!allowModelChange) {
+            std::cerr << "quenfall-cli station: " << where
+                      << ": not started; --allow-model-change upgrades it all the same.\n";
+            return answer;
+        }
+        std::cerr << "quenfall-cli station: " << where << ": going on, as --allow-model-change asks.\n";
+        return std::nullopt;
+    });
     for (;;) {
         // Once stopped, the runs going on end and are recorded; no new one starts.
         const bool stopped = StopRequests::Requested();

@@ -41,6 +41,15 @@ Station::Changes Station::Poll(std::chrono::steady_clock::time_point now, bool s
     for (const RadioDrive& drive : rule_.Seen(lastScan_, now)) {
         Run& run = runs_.emplace_back();
         run.Drive = drive;
+        // A run kept from starting has ended as it began: the rule counts the radio as done
+        // with, and the radio is let go as after any run.
+        if (std::optional<RadioOutcome> refused = gate_ ? gate_(drive, lastScan_) : std::nullopt) {
+            run.Outcome = std::move(refused);
+            rule_.Ended(StationLocation(drive));
+            radios_.RunEnded(drive);
+            changes.Ended.push_back(runs_.size() - 1);
+            continue;
+        }
         run.Going = std::make_unique<RadioRun>(package_, radios_.Bind(drive), options_,
                                                listenerFor_ ? listenerFor_(drive) : nullptr);
         changes.Started.push_back(runs_.size() - 1);

@@ -49,6 +49,11 @@ public:
     void TellRunsTo(std::function<RunListener*(const RadioDrive&)> listenerFor) { listenerFor_ = std::move(listenerFor); }
     // A radio upgraded with this package before the station began: not upgraded again.
     void Known(const RadioDrive& drive) { rule_.Known(drive); }
+    // Asked before each run starts, with the scan the radio was found in: an outcome keeps
+    // the run from starting and stands as its end (a radio whose history says it took
+    // another model's package, say); none lets it start.
+    using StartGate = std::function<std::optional<RadioOutcome>(const RadioDrive&, const std::vector<RadioDrive>&)>;
+    void GateStarts(StartGate gate) { gate_ = std::move(gate); }
 
     const std::vector<Run>& Runs() const { return runs_; }
     bool Running() const;
@@ -66,6 +71,7 @@ private:
     std::vector<Run> runs_;
     std::vector<RadioDrive> lastScan_;
     std::function<RunListener*(const RadioDrive&)> listenerFor_;
+    StartGate gate_;
 };
 
 }  // namespace quenfall

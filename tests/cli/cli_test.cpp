@@ -1293,7 +1293,9 @@ TEST_F(CliTest, ARadioThatLastTookAnotherModelIsUpgradedOnlyWhenTheUserAllowsThe
 
     const std::vector<std::string> commands = {"flash " + Q(p) + " --emulate --allow-model-change",
                                                "flash " + Q(p) + " --all --emulate 2",
-                                               "flash " + Q(p) + " --all --emulate 2 --allow-model-change"};
+                                               "flash " + Q(p) + " --all --emulate 2 --allow-model-change",
+                                               "station " + Q(p) + " --emulate 2",
+                                               "station " + Q(p) + " --emulate 2 --allow-model-change"};
     std::vector<CliRun> runs(commands.size());
     {
         std::vector<std::jthread> programs;
@@ -1309,6 +1311,15 @@ TEST_F(CliTest, ARadioThatLastTookAnotherModelIsUpgradedOnlyWhenTheUserAllowsThe
     EXPECT_EQ(runs[1].Err.find("1-1.2:"), std::string::npos) << "radio 2 has no history" << runs[1].Err;
     EXPECT_NE(runs[1].Out.find("1 of 2 radios upgraded."), std::string::npos) << runs[1].Out;
     EXPECT_EQ(runs[2].Exit, 0) << runs[2].Out << runs[2].Err;
+    // The station refuses that radio alone and goes on with the next as it arrives.
+    EXPECT_EQ(runs[3].Exit, 1) << runs[3].Out << runs[3].Err;
+    EXPECT_NE(runs[3].Err.find("quenfall-cli station: 1-1.1: The radio with USB serial EMULATED-0001 last took"),
+              std::string::npos)
+        << runs[3].Err;
+    EXPECT_NE(runs[3].Out.find("refused: model change from model code 17"), std::string::npos) << runs[3].Out;
+    EXPECT_NE(runs[3].Out.find("1 of 2 radios upgraded."), std::string::npos) << runs[3].Out;
+    EXPECT_EQ(runs[4].Exit, 0) << runs[4].Out << runs[4].Err;
+    EXPECT_NE(runs[4].Err.find("going on, as --allow-model-change asks"), std::string::npos) << runs[4].Err;
 
     // Every answer and every run is in the history.
     std::map<std::string, int> outcomes;
@@ -1325,10 +1336,10 @@ TEST_F(CliTest, ARadioThatLastTookAnotherModelIsUpgradedOnlyWhenTheUserAllowsThe
     }
     const std::string refusal = "refused: model change from model code 17 (radio17.bin) to 2";
     const std::string allowed = "model change allowed from model code 17 (radio17.bin) to 2";
-    EXPECT_EQ(outcomes, (std::map<std::string, int>{{"1-1.1  Program upgrade is complete!", 3},
-                                                    {"1-1.2  Program upgrade is complete!", 2},
-                                                    {"1-1.1 " + refusal, 3},
-                                                    {"1-1.1 " + allowed, 2}}));
+    EXPECT_EQ(outcomes, (std::map<std::string, int>{{"1-1.1  Program upgrade is complete!", 4},
+                                                    {"1-1.2  Program upgrade is complete!", 4},
+                                                    {"1-1.1 " + refusal, 4},
+                                                    {"1-1.1 " + allowed, 3}}));
 }
 
 TEST_F(CliTest, AHistoryThatIsNoFileOfTheUsersOwnIsNeitherListedNorWrittenThroughAndNamesShowNoControls) {

@@ -32,7 +32,7 @@ expect() {  # expect WHAT EXPECTED WORD...
 expect "the commands" "--help --version devices doctor flash history inspect pack station" ""
 expect "commands by prefix" "flash" "fl"
 expect "help names the commands" "devices doctor flash history inspect pack station" help ""
-expect "station's options, its continued usage line too" "--count --emulate --emulate-fault --events --help --report" station new.bin "--"
+expect "station's options, its continued usage line too" "--allow-model-change --count --emulate --emulate-fault --events --help --report" station new.bin "--"
 expect "a package for inspect" "OLD.BOOT firmware new.bin" inspect ""
 expect "a package for flash" "OLD.BOOT firmware new.bin" flash ""
 expect "packages by prefix" "new.bin" flash "n"
