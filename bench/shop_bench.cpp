@@ -61,6 +61,9 @@ public:
     std::optional<ChosenFile> OpenFileName(std::u16string_view) override { return std::nullopt; }
     std::optional<ChosenFile> SaveFileName(std::u16string_view, std::u16string_view) override { return std::nullopt; }
     void SetRefreshTimer(bool on) override { timerOn = on; }
+    // Kept, never run: the measured radios have no history, so the window posts no question.
+    void Post(std::function<void()> task) override { posted.push_back(std::move(task)); }
+    std::vector<std::function<void()>> posted;
 
     bool timerOn = false;
     std::vector<std::vector<Clock::time_point>> setTimes;

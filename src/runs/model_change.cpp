@@ -32,10 +32,13 @@ std::string ModelChangeFacts(const ModelChange& change) {
            "); this package is for model code " + std::to_string(change.PackageModel) + ".";
 }
 
-std::string ModelChangeOutcome(const ModelChange& change, bool allowed) {
-    return std::string(allowed ? ModelChangeAllowedLead : ModelChangeRefusedLead) + " from model code " +
-           std::to_string(change.Last.ModelCode) + " (" + change.Last.Package + ") to " +
+std::string ModelChangeFromTo(const ModelChange& change) {
+    return " from model code " + std::to_string(change.Last.ModelCode) + " (" + change.Last.Package + ") to " +
            std::to_string(change.PackageModel);
+}
+
+std::string ModelChangeOutcome(const ModelChange& change, bool allowed) {
+    return std::string(allowed ? ModelChangeAllowedLead : ModelChangeRefusedLead) + ModelChangeFromTo(change);
 }
 
 RadioOutcome ModelChangeAnswer(const ModelChange& change, const RadioDrive& drive, bool allowed) {

@@ -47,6 +47,8 @@ std::string ModelChangeFacts(const ModelChange& change);
 inline constexpr std::string_view ModelChangeRefusedLead = "refused: model change";
 inline constexpr std::string_view ModelChangeAllowedLead = "model change allowed";
 std::string ModelChangeOutcome(const ModelChange& change, bool allowed);
+// What follows either lead: " from model code 17 (radio17.bin) to 2".
+std::string ModelChangeFromTo(const ModelChange& change);
 
 // What the history keeps of the answer: a record of no block, its outcome as above.
 RadioOutcome ModelChangeAnswer(const ModelChange& change, const RadioDrive& drive, bool allowed);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "upgrade/status_texts.h"
+
 namespace quenfall {
 
 Station::Station(RadioSource& radios, std::shared_ptr<const Package> package, FlashOptions options,
@@ -13,7 +15,7 @@ Station::~Station() {
 }
 
 bool Station::Running() const {
-    return std::any_of(runs_.begin(), runs_.end(), [](const Run& run) { return run.Going != nullptr; });
+    return std::any_of(runs_.begin(), runs_.end(), [](const Run& run) { return run.Going != nullptr || run.Held; });
 }
 
 std::size_t Station::EndedRuns() const {
@@ -41,19 +43,64 @@ Station::Changes Station::Poll(std::chrono::steady_clock::time_point now, bool s
     for (const RadioDrive& drive : rule_.Seen(lastScan_, now)) {
         Run& run = runs_.emplace_back();
         run.Drive = drive;
-        // A run kept from starting has ended as it began: the rule counts the radio as done
-        // with, and the radio is let go as after any run.
+        if (hold_ && hold_(drive, lastScan_)) {
+            run.Held = true;
+            changes.Held.push_back(runs_.size() - 1);
+            continue;
+        }
         if (std::optional<RadioOutcome> refused = gate_ ? gate_(drive, lastScan_) : std::nullopt) {
-            run.Outcome = std::move(refused);
-            rule_.Ended(StationLocation(drive));
-            radios_.RunEnded(drive);
+            EndUnstarted(runs_.size() - 1, std::move(*refused));
             changes.Ended.push_back(runs_.size() - 1);
             continue;
         }
-        run.Going = std::make_unique<RadioRun>(package_, radios_.Bind(drive), options_,
-                                               listenerFor_ ? listenerFor_(drive) : nullptr);
+        Start(runs_.size() - 1);
         changes.Started.push_back(runs_.size() - 1);
     }
+    return changes;
+}
+
+void Station::Start(std::size_t index) {
+    Run& run = runs_[index];
+    run.Going = std::make_unique<RadioRun>(package_, radios_.Bind(run.Drive), options_,
+                                           listenerFor_ ? listenerFor_(run.Drive) : nullptr);
+}
+
+void Station::EndUnstarted(std::size_t index, RadioOutcome outcome) {
+    Run& run = runs_[index];
+    run.Outcome = std::move(outcome);
+    rule_.Ended(StationLocation(run.Drive));
+    radios_.RunEnded(run.Drive);
+}
+
+Station::Changes Station::Release(std::size_t index, std::optional<RadioOutcome> refused) {
+    Changes changes;
+    if (index >= runs_.size() || !runs_[index].Held) return changes;
+    Run& run = runs_[index];
+    run.Held = false;
+    if (refused) {
+        EndUnstarted(index, std::move(*refused));
+        changes.Ended.push_back(index);
+        return changes;
+    }
+    // The answer may have taken a while: the radio may have left, or be back under another
+    // name.
+    lastScan_ = radios_.Drives();
+    const std::string location = StationLocation(run.Drive);
+    const auto there = std::find_if(lastScan_.begin(), lastScan_.end(),
+                                    [&](const RadioDrive& drive) { return StationLocation(drive) == location; });
+    if (there == lastScan_.end()) {
+        RadioOutcome gone;
+        gone.Drive = run.Drive;
+        gone.LastNode = run.Drive.Node;
+        gone.Outcome = std::string(NoDeviceText);
+        gone.Start = gone.End = std::chrono::system_clock::now();
+        EndUnstarted(index, std::move(gone));
+        changes.Ended.push_back(index);
+        return changes;
+    }
+    run.Drive = *there;
+    Start(index);
+    changes.Started.push_back(index);
     return changes;
 }
 

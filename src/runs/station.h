@@ -25,10 +25,12 @@ public:
         RadioDrive Drive;                    // as the scan that started it found the radio
         std::unique_ptr<RadioRun> Going;     // none once it has ended
         std::optional<RadioOutcome> Outcome;  // once it has ended, judged by the source
+        bool Held = false;                   // neither started nor ended: waits for Release
     };
     struct Changes {
         std::vector<std::size_t> Started;  // indices into Runs()
         std::vector<std::size_t> Ended;
+        std::vector<std::size_t> Held;
     };
 
     Station(RadioSource& radios, std::shared_ptr<const Package> package, FlashOptions options = {},
@@ -54,6 +56,16 @@ public:
     // another model's package, say); none lets it start.
     using StartGate = std::function<std::optional<RadioOutcome>(const RadioDrive&, const std::vector<RadioDrive>&)>;
     void GateStarts(StartGate gate) { gate_ = std::move(gate); }
+    // Asked before the gate, for an answer that cannot be given inside Poll (a window's
+    // question, whose box would run the window's timers, and so Poll, while it is open):
+    // true holds the run. A held run neither starts nor ends, its radio counted as running
+    // by the rule, until Release.
+    using StartHold = std::function<bool(const RadioDrive&, const std::vector<RadioDrive>&)>;
+    void HoldStarts(StartHold hold) { hold_ = std::move(hold); }
+    // The answer for held run index: an outcome stands as its end, as the gate's would; none
+    // starts it, provided a fresh scan still finds its radio (else it ends as not found,
+    // having sent nothing). Returns the run among Started or Ended; nothing for a run not held.
+    Changes Release(std::size_t index, std::optional<RadioOutcome> refused);
 
     const std::vector<Run>& Runs() const { return runs_; }
     bool Running() const;
@@ -64,6 +76,11 @@ public:
     const std::shared_ptr<const Package>& LoadedPackage() const { return package_; }
 
 private:
+    void Start(std::size_t index);
+    // A run that never started has ended as it began: the rule counts the radio as done
+    // with, and the radio is let go as after any run.
+    void EndUnstarted(std::size_t index, RadioOutcome outcome);
+
     RadioSource& radios_;
     std::shared_ptr<const Package> package_;
     FlashOptions options_;
@@ -72,6 +89,7 @@ private:
     std::vector<RadioDrive> lastScan_;
     std::function<RunListener*(const RadioDrive&)> listenerFor_;
     StartGate gate_;
+    StartHold hold_;
 };
 
 }  // namespace quenfall

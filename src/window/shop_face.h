@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,6 +83,9 @@ public:
     // name; it asks itself before an existing file is replaced. Nothing when cancelled.
     virtual std::optional<ChosenFile> SaveFileName(std::u16string_view filter, std::u16string_view suggested) = 0;
     virtual void SetRefreshTimer(bool on) = 0;
+    // Runs task on the window's thread once the handler running now has returned, after what
+    // is already queued (a modal box's own loop runs it too); dropped if the window goes first.
+    virtual void Post(std::function<void()> task) = 0;
 };
 
 }  // namespace quenfall::window

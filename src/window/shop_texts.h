@@ -18,6 +18,9 @@ inline constexpr char16_t RecordFileName[] = u"crate-record.csv";
 inline constexpr char16_t EmulatedSerialMark[] = u" (emulated)";
 inline constexpr char16_t NoPackageText[] = u"No package loaded.";
 inline constexpr char16_t StationCheckText[] = u"Upgrade each radio as it is plugged in";
+// A station's row while the user is asked about its radio's model change; the rest of the
+// line is the refusal's, " from model code 17 (radio17.bin) to 2".
+inline constexpr char16_t ModelChangeAskedLead[] = u"waiting for an answer: model change";
 
 // The radio list's column headings, in column order.
 inline constexpr char16_t LocationHeading[] = u"Location";

@@ -410,12 +410,93 @@ void ShopWindow::StartStation() {
     // begins: the same radio twice in a row only on an explicit retry.
     for (const RowState& row : rows_)
         if (DoneWithThisPackage(row)) station_->Known(row.Drive);
+    // A radio whose history says it last took another model code's package waits for the
+    // user's answer, asked once the poll has returned (AskHeld).
+    station_->HoldStarts([this](const RadioDrive& drive, const std::vector<RadioDrive>& scan) {
+        std::optional<ModelChange> change = FindModelChange(history_.File(), drive, scan, *package_);
+        if (change) newlyHeld_.push_back(std::move(*change));
+        return change.has_value();
+    });
     PollStation();
 }
 
+// Counts the station's polls on the stack: no question is asked inside one.
+class ShopWindow::Polling {
+public:
+    explicit Polling(int& depth) : depth_(++depth) {}
+    ~Polling() { --depth_; }
+    Polling(const Polling&) = delete;
+    Polling& operator=(const Polling&) = delete;
+
+private:
+    int& depth_;
+};
+
 void ShopWindow::PollStation() {
-    const auto now = std::chrono::steady_clock::now();
-    const Station::Changes changes = station_->Poll(now);
+    {
+        const Polling polling(polling_);
+        const auto now = std::chrono::steady_clock::now();
+        FollowStation(station_->Poll(now), now);
+    }
+    PostQuestion();
+}
+
+// Posted rather than asked: the box's own loop runs the refresh timer, and so the poll, while
+// it is open. Meanwhile the other radios go on being upgraded and new ones started: a shop
+// plugs radios in one after another and does not want the bench held up by one radio's
+// question; a second radio that needs one waits its turn, its row saying so.
+void ShopWindow::PostQuestion() {
+    if (asking_.empty() || askPosted_ || askOpen_ || polling_ != 0) return;
+    askPosted_ = true;
+    face_.Post([this, alive = std::weak_ptr<const int>(alive_)] {
+        if (alive.expired()) return;
+        askPosted_ = false;
+        Guarded([this] { AskHeld(); });
+        PostQuestion();
+    });
+}
+
+void ShopWindow::AskHeld() {
+    // One question at a time; never inside a poll (the poll posts again as it returns).
+    if (askOpen_ || polling_ != 0 || !station_ || asking_.empty()) return;
+    const auto [run, change] = std::move(asking_.front());
+    asking_.pop_front();
+    struct Open {
+        bool& open;
+        explicit Open(bool& flag) : open(flag) { open = true; }
+        ~Open() { open = false; }
+    } open(askOpen_);
+    const bool allowed = face_.AskBox(applicationTitle_, ModelChangeQuestion(change));
+    if (!station_ || run >= station_->Runs().size()) return;
+    const RadioDrive drive = station_->Runs()[run].Drive;
+    RadioOutcome answer = ModelChangeAnswer(change, drive, allowed);
+    history_.Record(RecordOfRun(answer, package_.get(), packageName_, radios_.Emulated(), "quenfall"));
+    if (const std::string notice = history_.TakeNotice(); !notice.empty())
+        face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(notice));
+    // Yes starts the radio only if it is still there (the release scans again).
+    const Polling polling(polling_);
+    FollowStation(station_->Release(run, allowed ? std::nullopt : std::optional<RadioOutcome>(std::move(answer))),
+                  std::chrono::steady_clock::now());
+}
+
+std::size_t ShopWindow::RowOfStationRun(std::size_t run, const RadioDrive& drive) {
+    auto found = std::find_if(rows_.begin(), rows_.end(), [&](const RowState& row) { return SameRadio(row.Drive, drive); });
+    if (found == rows_.end()) {
+        RowState& row = rows_.emplace_back();
+        row.Shown.Location = LabelOf(drive);
+        found = rows_.end() - 1;
+    }
+    found->Drive = drive;
+    found->Shown.Node = Utf16(drive.Node);
+    found->Shown.Serial = SerialText(drive);
+    found->StationRun = run;
+    found->RanWith = package_;
+    found->RanWithName = packageName_;
+    found->GoneSince.reset();
+    return static_cast<std::size_t>(found - rows_.begin());
+}
+
+void ShopWindow::FollowStation(const Station::Changes& changes, std::chrono::steady_clock::time_point now) {
     const std::vector<Station::Run>& runs = station_->Runs();
     const auto rowOfRun = [this](std::size_t run) {
         return static_cast<std::size_t>(std::find_if(rows_.begin(), rows_.end(), [&](const RowState& row) {
@@ -437,28 +518,24 @@ void ShopWindow::PollStation() {
     }
 
     const std::size_t rowsBefore = rows_.size();
-    for (std::size_t run : changes.Started) {
-        const RadioDrive& drive = runs[run].Drive;
-        auto found = std::find_if(rows_.begin(), rows_.end(), [&](const RowState& row) { return SameRadio(row.Drive, drive); });
-        if (found == rows_.end()) {
-            RowState& row = rows_.emplace_back();
-            row.Shown.Location = LabelOf(drive);
-            found = rows_.end() - 1;
-        }
-        found->Drive = drive;
-        found->Shown.Node = Utf16(drive.Node);
-        found->Shown.Serial = SerialText(drive);
-        found->StationRun = run;
-        found->RanWith = package_;
-        found->RanWithName = packageName_;
-        found->GoneSince.reset();
-    }
+    std::vector<std::size_t> started, held;
+    for (std::size_t run : changes.Started) started.push_back(RowOfStationRun(run, runs[run].Drive));
+    for (std::size_t run : changes.Held) held.push_back(RowOfStationRun(run, runs[run].Drive));
     if (rows_.size() != rowsBefore) face_.SetRowCount(rows_.size());
-    for (std::size_t run : changes.Started) {
-        const std::size_t index = rowOfRun(run);
+    for (std::size_t index : started) {
         ShowRunStarting(index);
         if (index >= rowsBefore) face_.SetRow(index, rows_[index].Shown);
     }
+    for (std::size_t k = 0; k < held.size() && k < newlyHeld_.size(); ++k) {
+        const std::size_t index = held[k];
+        ShowRunStarting(index);
+        ShopRowView view = rows_[index].Shown;
+        view.Status = std::u16string(ModelChangeAskedLead) + Utf16(ModelChangeFromTo(newlyHeld_[k]));
+        UpdateRow(index, std::move(view));
+        if (index >= rowsBefore) face_.SetRow(index, rows_[index].Shown);
+        asking_.emplace_back(changes.Held[k], std::move(newlyHeld_[k]));
+    }
+    newlyHeld_.clear();
 
     // A row whose run has ended stays while its radio is there, and a while after it has
     // left: as long as the rule would take it back as the same radio.
@@ -531,7 +608,7 @@ void ShopWindow::PollStation() {
         refreshOn_ = pending;
         face_.SetRefreshTimer(pending);
     }
-    if (!changes.Started.empty() || !changes.Ended.empty() || dropped) UpdateControls();
+    if (!changes.Started.empty() || !changes.Ended.empty() || !changes.Held.empty() || dropped) UpdateControls();
     if (ended.empty()) return;
     const std::string notice = RecordRuns(history_, ended, *package_, packageName_, radios_.Emulated(), "quenfall");
     if (!notice.empty()) face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(notice));

@@ -9,6 +9,7 @@
 // Starting runs does not wait for them: while any goes on the face's refresh timer is on,
 // and each Refresh reads every run's state and repaints the rows that changed.
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "runs/model_change.h"
 #include "runs/radio_run.h"
 #include "runs/radio_source.h"
 #include "runs/station.h"
@@ -108,6 +110,11 @@ private:
     void SetStation(bool on);
     void StartStation();
     void PollStation();
+    void FollowStation(const Station::Changes& changes, std::chrono::steady_clock::time_point now);
+    std::size_t RowOfStationRun(std::size_t run, const RadioDrive& drive);
+    void PostQuestion();
+    void AskHeld();
+    class Polling;
     void RetryInStation();
     void SaveRecord();
     std::u16string SerialText(const RadioDrive& drive) const;
@@ -132,6 +139,16 @@ private:
     bool shown_ = false;
     bool refreshOn_ = false;
     bool errorBoxOpen_ = false;
+    // Station mode: the runs held for the user's answer about a model change, in the order
+    // their radios arrived (the run's index among the station's runs), and those the poll
+    // going on has just held.
+    std::deque<std::pair<std::size_t, ModelChange>> asking_;
+    std::vector<ModelChange> newlyHeld_;
+    int polling_ = 0;         // the station's polls on the stack
+    bool askPosted_ = false;  // the next question waits in the face's queue
+    bool askOpen_ = false;    // a question is being asked or its answer carried out
+    // Told to posted tasks that the window is gone.
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };
 
 }  // namespace quenfall::window

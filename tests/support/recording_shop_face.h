@@ -4,6 +4,7 @@
 // the refresh timer. Boxes, questions and the dialog return at once.
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <stdexcept>
 #include <optional>
 #include <string>
@@ -46,9 +47,13 @@ public:
     void ShowBox(window::BoxIcon icon, std::u16string_view boxCaption, std::u16string_view text) override {
         boxes.push_back({icon, std::u16string(boxCaption), std::u16string(text)});
     }
-    // Answers from askAnswers in order, then No, as a stray Enter would.
+    // Answers from askAnswers in order, then No, as a stray Enter would; whileAsking runs
+    // first, as what happens while the box is open.
     bool AskBox(std::u16string_view boxCaption, std::u16string_view text) override {
         questions.push_back({window::BoxIcon::None, std::u16string(boxCaption), std::u16string(text)});
+        ++asking;
+        if (whileAsking) whileAsking();
+        --asking;
         if (askAnswers.empty()) return false;
         const bool answer = askAnswers.front();
         askAnswers.erase(askAnswers.begin());
@@ -72,6 +77,19 @@ public:
         refreshOn = on;
         timerCalls.push_back(on);
     }
+    // Kept until RunPosted, as a face's queue keeps them until its handler returns.
+    void Post(std::function<void()> task) override { posted.push_back(std::move(task)); }
+    // Runs what was posted, and what that posts, in order. Returns how many ran.
+    std::size_t RunPosted() {
+        std::size_t ran = 0;
+        while (!posted.empty()) {
+            std::function<void()> task = std::move(posted.front());
+            posted.erase(posted.begin());
+            task();
+            ++ran;
+        }
+        return ran;
+    }
 
     const std::u16string& Text(ShopControl control) const { return texts[Index(control)]; }
     bool Enabled(ShopControl control) const { return enabled[Index(control)].value_or(true); }
@@ -91,6 +109,9 @@ public:
     std::vector<RecordedShopBox> boxes;
     std::vector<RecordedShopBox> questions;
     std::vector<bool> askAnswers;
+    std::function<void()> whileAsking;
+    int asking = 0;  // questions open now
+    std::vector<std::function<void()>> posted;
     std::vector<std::u16string> filters;
     std::vector<window::ChosenFile> answers;
     std::vector<std::pair<std::u16string, std::u16string>> saveDialogs;  // filter, suggested name

@@ -97,6 +97,7 @@ class QtShopFormTest : public QObject {
 private slots:
     void RowsAreRenderedAndEnterUpgradesEveryRadio();
     void SelectAndCloseAreHandedToTheWindow();
+    void PostedTasksRunFromTheEventLoopInOrderAndGoWithTheForm();
 };
 
 void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
@@ -229,4 +230,29 @@ void QtShopFormTest::SelectAndCloseAreHandedToTheWindow() {
 }
 
 QTEST_MAIN(QtShopFormTest)
+// The window asks its station's questions through Post: never at once (the poll that posts is
+// still on the stack), in the order posted, and not at all once the form is gone.
+void QtShopFormTest::PostedTasksRunFromTheEventLoopInOrderAndGoWithTheForm() {
+    StubDesktop desktop;
+    TShopForm::Options options;
+    options.RegisterWatch = nullptr;
+    std::vector<int> ran;
+    {
+        TShopForm form(desktop, options);
+        window::ShopFace& face = form.Face();
+        face.Post([&] {
+            ran.push_back(1);
+            face.Post([&] { ran.push_back(3); });
+        });
+        face.Post([&] { ran.push_back(2); });
+        QVERIFY(ran.empty());
+        QTRY_COMPARE(ran.size(), std::size_t{3});
+        QCOMPARE(ran, (std::vector<int>{1, 2, 3}));
+        face.Post([&] { ran.push_back(4); });
+    }
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(ran.size(), std::size_t{3});
+}
+
 #include "qt_shop_form_test.moc"

@@ -505,6 +505,23 @@ TEST(ShopStart, RetryFailedPractisedOnTheOneEmulatedRadioGivenAFault) {
                  std::runtime_error);
 }
 
+// The history says the radio in slot 1 last completed a model-17 package.
+bool RecordModel17InSlot1(const std::filesystem::path& history) {
+    HistoryRecord took17;
+    took17.Start = "2026-12-01T09:58:00.000Z";
+    took17.End = "2026-12-01T10:00:00.000Z";
+    took17.Program = "quenfall";
+    took17.Package = "radio17.bin";
+    took17.ModelCode = 17;
+    took17.Location = EmulatedCrate::PortLocation(0);
+    took17.Serial = EmulatedCrate::PortSerial(0);
+    took17.Outcome = " Program upgrade is complete!";
+    took17.Completed = true;
+    took17.BlocksSent = 1;
+    took17.Emulated = true;
+    return HistoryRecorder(history).Record(took17);
+}
+
 // The history says the radio in slot 1 last completed a model-17 package: before a model-2
 // package goes to it, the window asks (No by default). No leaves that radio untouched, its
 // row failed with the refusal, the other radio upgraded; Retry asks again, and Yes upgrades
@@ -512,21 +529,7 @@ TEST(ShopStart, RetryFailedPractisedOnTheOneEmulatedRadioGivenAFault) {
 TEST(ShopWindow, ARadioThatLastTookAnotherModelIsUpgradedOnlyWhenTheUserSaysYes) {
     Folder folder;
     const auto history = folder.Path() / "history.jsonl";
-    {
-        HistoryRecord took17;
-        took17.Start = "2026-12-01T09:58:00.000Z";
-        took17.End = "2026-12-01T10:00:00.000Z";
-        took17.Program = "quenfall";
-        took17.Package = "radio17.bin";
-        took17.ModelCode = 17;
-        took17.Location = EmulatedCrate::PortLocation(0);
-        took17.Serial = EmulatedCrate::PortSerial(0);
-        took17.Outcome = " Program upgrade is complete!";
-        took17.Completed = true;
-        took17.BlocksSent = 1;
-        took17.Emulated = true;
-        ASSERT_TRUE(HistoryRecorder(history).Record(took17));
-    }
+    ASSERT_TRUE(RecordModel17InSlot1(history));
     const auto package = WriteSmallPackage(folder.Path() / "radio2.bin", 2);
     // Straight into the upload: the case is about the question, not the restart.
     std::vector<EmulatedRadioConfig> configs;
@@ -579,6 +582,148 @@ TEST(ShopWindow, ARadioThatLastTookAnotherModelIsUpgradedOnlyWhenTheUserSaysYes)
     EXPECT_EQ(records[3].Outcome, "model change allowed from model code 17 (radio17.bin) to 2");
     EXPECT_TRUE(records[4].Completed);
     EXPECT_EQ(records[4].Serial, EmulatedCrate::PortSerial(0));
+}
+
+// Station mode: the same question, never asked inside the poll (the box's own loop runs the
+// refresh timer). The radio waits, its row saying so, while the other radio, whose history
+// says nothing, is upgraded at once; the question comes from the face's queue.
+class StationModelChange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(RecordModel17InSlot1(history_));
+        package_ = WriteSmallPackage(folder_.Path() / "radio2.bin", 2);
+    }
+    // Two radios plugged in together, straight into the upload, left plugged in.
+    void Start() {
+        using namespace std::chrono_literals;
+        radios_ = std::make_unique<EmulatedStationSource>(2, TestModel, std::vector<Misbehaviour>{},
+                                                          EmulatedArrivals{0ms, 1000ms, 60000ms, false});
+        window_ = std::make_unique<ShopWindow>(*radios_, face_, recorder_, u"Quenfall");
+        window_->SetStationAtStart(true);
+        window_->SetStartPackage(Chosen(package_));
+        window_->Shown();
+    }
+    void TearDown() override { window_.reset(); }
+    std::vector<HistoryRecord> Records() const { return ReadHistoryFile(history_).Records; }
+    EmulatedRadio& Asked() { return radios_->Crate().Radio(0); }
+    // Polls until neither radio's run goes on and no question waits.
+    void RefreshUntilSettled() {
+        RefreshUntil(*window_, [&] { return face_.posted.empty() && !window_->Running(); });
+    }
+
+    Folder folder_;
+    std::filesystem::path history_ = folder_.Path() / "history.jsonl";
+    std::filesystem::path package_;
+    HistoryRecorder recorder_{history_};
+    RecordingShopFace face_;
+    std::unique_ptr<EmulatedStationSource> radios_;
+    std::unique_ptr<ShopWindow> window_;
+
+    static constexpr char16_t Waiting[] = u"waiting for an answer: model change from model code 17 (radio17.bin) to 2";
+    static constexpr char Refusal[] = "refused: model change from model code 17 (radio17.bin) to 2";
+    static constexpr char Allowed[] = "model change allowed from model code 17 (radio17.bin) to 2";
+};
+
+TEST_F(StationModelChange, NoLeavesTheRadioUntouchedAndRecordsTheRefusal) {
+    Start();
+    ASSERT_EQ(face_.rows.size(), 2u);
+    EXPECT_TRUE(face_.questions.empty()) << "not asked inside the poll";
+    ASSERT_EQ(face_.posted.size(), 1u);
+    EXPECT_EQ(face_.rows[0].Status, Waiting);
+    EXPECT_EQ(face_.rows[0].Outcome, RowOutcome::None);
+    EXPECT_TRUE(window_->Running()) << "a radio waiting for its answer keeps the package and the mode as they are";
+    EXPECT_FALSE(face_.Enabled(ShopControl::SelectButton));
+    EXPECT_NE(window_->StationRuns()->Runs()[1].Going, nullptr) << "the other radio is being upgraded meanwhile";
+    // Polls before the question comes neither ask nor hold the radio twice.
+    window_->Refresh();
+    window_->Refresh();
+    EXPECT_TRUE(face_.questions.empty());
+    EXPECT_EQ(face_.posted.size(), 1u);
+
+    EXPECT_EQ(face_.RunPosted(), 1u);
+    ASSERT_EQ(face_.questions.size(), 1u);
+    const std::u16string& question = face_.questions[0].Text;
+    EXPECT_NE(question.find(u"model code 17 (radio17.bin, 2026-12-01T10:00:00.000Z)"), std::u16string::npos);
+    EXPECT_NE(question.find(u"this package is for model code 2."), std::u16string::npos);
+    EXPECT_NE(question.find(Utf16(EmulatedCrate::PortSerial(0))), std::u16string::npos);
+    EXPECT_EQ(face_.rows[0].Status, Utf16(Refusal));
+    EXPECT_EQ(face_.rows[0].Outcome, RowOutcome::Failure);
+    RefreshUntilSettled();
+    EXPECT_EQ(Asked().Writes(), 0u) << "no block went to the refused radio";
+    EXPECT_EQ(face_.rows[1].Outcome, RowOutcome::Success);
+    EXPECT_EQ(face_.questions.size(), 1u) << "the refused radio, still plugged in, is not asked again by itself";
+    EXPECT_TRUE(face_.Enabled(ShopControl::RetryFailedButton)) << "Retry asks again";
+
+    const std::vector<HistoryRecord> records = Records();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1].Outcome, Refusal);
+    EXPECT_EQ(records[1].BlocksSent, 0u);
+    EXPECT_EQ(records[1].Serial, EmulatedCrate::PortSerial(0));
+    EXPECT_EQ(records[1].Program, "quenfall");
+    EXPECT_TRUE(records[2].Completed);
+    EXPECT_EQ(records[2].Location, EmulatedCrate::PortLocation(1));
+
+    window_->Click(ShopControl::RetryFailedButton);
+    EXPECT_EQ(face_.rows[0].Status, Waiting);
+    face_.askAnswers.push_back(true);
+    EXPECT_EQ(face_.RunPosted(), 1u);
+    EXPECT_EQ(face_.questions.size(), 2u);
+    RefreshUntilSettled();
+    EXPECT_EQ(face_.rows[0].Outcome, RowOutcome::Success);
+    EXPECT_TRUE(Asked().CompareSections(SectionsOf(*window_->LoadedPackage())).empty());
+}
+
+TEST_F(StationModelChange, YesRecordsTheOverrideAndUpgradesTheRadioWhilePollsGoOnUnderTheBox) {
+    Start();
+    face_.askAnswers.push_back(true);
+    // The box's loop runs the refresh timer: the poll goes on, and asks nothing of its own.
+    std::size_t questionsSeenInside = 0;
+    face_.whileAsking = [&] {
+        window_->Refresh();
+        window_->UsbDeviceChanged();
+        questionsSeenInside = face_.questions.size();
+        EXPECT_EQ(face_.posted.size(), 0u) << "no second question while one is open";
+    };
+    EXPECT_EQ(face_.RunPosted(), 1u);
+    EXPECT_EQ(questionsSeenInside, 1u);
+    EXPECT_TRUE(window_->Running());
+    RefreshUntilSettled();
+    EXPECT_EQ(face_.questions.size(), 1u);
+    EXPECT_EQ(face_.rows[0].Outcome, RowOutcome::Success);
+    EXPECT_EQ(face_.rows[0].Status, Utf16(UpgradeCompleteText));
+    EXPECT_EQ(face_.rows[1].Outcome, RowOutcome::Success);
+    EXPECT_TRUE(Asked().CompareSections(SectionsOf(*window_->LoadedPackage())).empty());
+    EXPECT_EQ(face_.Text(ShopControl::Summary), u"2 of 2 radios upgraded");
+
+    const std::vector<HistoryRecord> records = Records();
+    ASSERT_EQ(records.size(), 4u);
+    const auto allowed = std::find_if(records.begin(), records.end(), [](const HistoryRecord& r) { return r.Outcome == Allowed; });
+    ASSERT_NE(allowed, records.end());
+    EXPECT_EQ(allowed->BlocksSent, 0u);
+    const auto run = std::find_if(allowed, records.end(), [](const HistoryRecord& r) {
+        return r.Completed && r.Serial == EmulatedCrate::PortSerial(0);
+    });
+    EXPECT_NE(run, records.end()) << "its run, after the override";
+}
+
+TEST_F(StationModelChange, ARadioUnpluggedWhileAskedIsNotStartedAfterYes) {
+    Start();
+    face_.askAnswers.push_back(true);
+    face_.whileAsking = [&] {
+        Asked().Unplug();
+        window_->Refresh();
+    };
+    EXPECT_EQ(face_.RunPosted(), 1u);
+    RefreshUntilSettled();
+    EXPECT_EQ(Asked().Writes(), 0u);
+    EXPECT_EQ(face_.rows[0].Status, Utf16(NoDeviceText));
+    EXPECT_EQ(face_.rows[0].Outcome, RowOutcome::Failure);
+    const std::vector<HistoryRecord> records = Records();
+    ASSERT_EQ(records.size(), 3u) << "the answer and the other radio's run; nothing was sent to this one";
+    EXPECT_TRUE(std::any_of(records.begin(), records.end(), [](const HistoryRecord& r) { return r.Outcome == Allowed; }));
+    EXPECT_FALSE(std::any_of(records.begin() + 1, records.end(), [](const HistoryRecord& r) {
+        return r.Serial == EmulatedCrate::PortSerial(0) && r.BlocksSent != 0;
+    })) << "after the model-17 run the history began with";
 }
 
 TEST(ShopWindow, AnIdleWindowTakesNoTicksAndListsArrivalsAndRemovals) {

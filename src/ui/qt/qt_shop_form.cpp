@@ -315,4 +315,9 @@ void TShopForm::SetRefreshTimer(bool on) {
     }
 }
 
+void TShopForm::Post(std::function<void()> task) {
+    // A queued call: run by the event loop, a modal box's included, and dropped with the form.
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
 }  // namespace quenfall::ui

@@ -66,6 +66,7 @@ private:
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override;
     std::optional<window::ChosenFile> SaveFileName(std::u16string_view filter, std::u16string_view suggested) override;
     void SetRefreshTimer(bool on) override;
+    void Post(std::function<void()> task) override;
 
     std::optional<window::ShopControl> ControlOf(const QObject* watched) const;
 

@@ -19,6 +19,7 @@ using window::ShopControl;
 constexpr wchar_t ClassName[] = L"QuenfallShopForm";
 constexpr UINT_PTR RefreshTimerId = 1;
 constexpr UINT FirstPaintedMessage = WM_APP + 1;
+constexpr UINT PostedTaskMessage = WM_APP + 2;
 using window::ShopLeastHeight;
 using window::ShopLeastWidth;
 using window::ShopOpenHeight;
@@ -249,6 +250,11 @@ void Win32ShopForm::SetRefreshTimer(bool on) {
     }
 }
 
+void Win32ShopForm::Post(std::function<void()> task) {
+    posted_.push_back(std::move(task));
+    if (!PostMessageW(handle_, PostedTaskMessage, 0, 0)) posted_.pop_back();
+}
+
 // ---- messages ----------------------------------------------------------------------------
 
 LRESULT CALLBACK Win32ShopForm::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -311,6 +317,14 @@ LRESULT Win32ShopForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case FirstPaintedMessage:
         if (firstPainted_) firstPainted_();
+        return 0;
+    case PostedTaskMessage:
+        // One message per task, so the tasks run in the order they were posted.
+        if (!posted_.empty()) {
+            const std::function<void()> task = std::move(posted_.front());
+            posted_.pop_front();
+            if (task) task();
+        }
         return 0;
     case WM_CLOSE:
         if (window_ == nullptr || window_->CloseQuery()) DestroyWindow(handle_);

@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -76,6 +77,7 @@ public:
     std::optional<window::ChosenFile> OpenFileName(std::u16string_view filter) override;
     std::optional<window::ChosenFile> SaveFileName(std::u16string_view filter, std::u16string_view suggested) override;
     void SetRefreshTimer(bool on) override;
+    void Post(std::function<void()> task) override;
 
 private:
     static constexpr int FirstControlCommand = 200;
@@ -111,6 +113,8 @@ private:
     bool painted_ = false;
     bool destroying_ = false;  // by the destructor: nothing more to quit
     std::function<void()> firstPainted_;
+    // Posted tasks, each announced by a message; those left go with the form.
+    std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace quenfall::ui

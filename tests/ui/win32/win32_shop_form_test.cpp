@@ -237,6 +237,24 @@ TEST_F(ShopWindowWin32, ClicksAndClosingAreForwardedAndARunKeepsTheWindowOpen) {
 
 // What assistive technology reads: each control's name through oleacc, the edit and the list
 // named by the labels before them.
+// The window asks its station's questions through Post: never at once (the poll that posts is
+// still on the stack), in the order posted, from the window's queue.
+TEST_F(ShopWindowWin32, PostedTasksRunFromTheQueueInOrder) {
+    Win32ShopForm::Options formOptions;
+    formOptions.RegisterWatch = false;
+    Win32ShopForm form(formOptions);
+    window::ShopFace& face = form;
+    std::vector<int> ran;
+    face.Post([&] {
+        ran.push_back(1);
+        face.Post([&] { ran.push_back(3); });
+    });
+    face.Post([&] { ran.push_back(2); });
+    EXPECT_TRUE(ran.empty());
+    ASSERT_TRUE(Pump(form, [&] { return ran.size() == 3; }, 10s));
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+}
+
 TEST_F(ShopWindowWin32, EveryControlHasItsNameForAssistiveTechnology) {
     Win32ShopForm::Options formOptions;
     formOptions.RegisterWatch = false;
