@@ -7,6 +7,7 @@
 #include "cli/cli_support.h"
 #include "cli/help_texts.h"
 #include "platform/platform.h"
+#include "platform/user_language.h"
 #include "protocol/key_tables.h"
 
 namespace {
@@ -26,6 +27,7 @@ void PrintVersion() {
 int Run(int argc, char** argv) {
     using namespace quenfall::cli;
     PrepareProcess();
+    quenfall::UseUserLanguage();
     Arguments args = ProgramArguments(argc, argv);
     if (args.empty()) {
         std::cerr << ProgramHelp();

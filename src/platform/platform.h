@@ -142,6 +142,14 @@ std::string AppendHistoryLine(const std::filesystem::path& file, std::string_vie
 // Mandatory (standard C's signals where the system has nothing better).
 void CatchInterruptions();
 
+// ---- The user's language ----------------------------------------------------------------
+
+// The languages the user asked the system to show its texts in, best first, as the system
+// names them ("de_DE.UTF-8", "pt-BR"); none for English or when the system does not say.
+// Linux and the system-free build read the POSIX environment (text/language_choice.h);
+// Windows asks for the user's UI languages. Not blocking; any thread. Mandatory.
+std::vector<std::string> PreferredLanguages();
+
 // ---- The console ----------------------------------------------------------------------
 // What the command line needs of its system. None blocks; any thread. Mandatory.
 

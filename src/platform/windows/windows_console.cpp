@@ -8,7 +8,11 @@
 
 namespace quenfall::cli {
 
-void PrepareProcess() { SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
+void PrepareProcess() {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Every text is written as UTF-8, to a file or a pipe as it is; a console shows it as such.
+    SetConsoleOutputCP(CP_UTF8);
+}
 
 std::filesystem::path PathFromArgument(const std::string& word) {
     return std::filesystem::path(std::u8string(word.begin(), word.end()));

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/user_language.h"
 #include "startup/shop_start.h"
 #include "startup/window_link.h"
 #include "ui/qt/qt_desktop_services.h"
@@ -113,6 +114,7 @@ int Run(QApplication& application, quenfall::ui::DesktopServices& desktop, const
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    quenfall::UseUserLanguage();
     const quenfall::window::StartOptions options = ReadOptions(argc, argv);
     if (!options.Error.empty()) {
         std::fprintf(stderr, "quenfall: %s\n%s", options.Error.c_str(), quenfall::window::StartUsage().c_str());

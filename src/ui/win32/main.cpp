@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/user_language.h"
 #include "startup/shop_start.h"
 #include "startup/window_link.h"
 #include "ui/win32/system_library.h"
@@ -121,6 +122,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // program's own folder or the current directory.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     quenfall::ui::PreloadLazySystemLibraries();
+    quenfall::UseUserLanguage();
     quenfall::ui::GdiplusSession gdiplus;
     const std::wstring title = quenfall::ui::ToWide(quenfall::ui::ProgramTitle());
     // Before any window: --help, --version and a usage error open none.

@@ -1,0 +1,26 @@
+#!/bin/bash
+# Every catalogue is complete and well formed: msgfmt's checks pass (formats, header,
+# plural forms), nothing is untranslated or fuzzy, and every text of the sources' template is
+# in it.
+#   po/check.sh TEMPLATE.pot
+set -euo pipefail
+pot=$1
+here=$(cd "$(dirname "$0")" && pwd)
+status=0
+shopt -s nullglob
+catalogues=("$here"/*.po)
+echo "checking ${#catalogues[@]} catalogues against $(grep -c '^msgid ' "$pot") texts"
+for po in "${catalogues[@]}"; do
+  name=$(basename "$po")
+  stats=$(LC_ALL=C msgfmt --check --statistics -o /dev/null "$po" 2>&1) || { echo "$name: $stats"; status=1; continue; }
+  echo "$name: $stats"
+  case $stats in
+    *untranslated*|*fuzzy*) echo "$name: not complete"; status=1 ;;
+  esac
+  # Every text of the sources, translated (untranslated or fuzzy ones count as missing).
+  if ! msgcmp "$po" "$pot" 2>&1; then
+    echo "$name: texts of the sources are missing"
+    status=1
+  fi
+done
+exit $status
