@@ -19,7 +19,8 @@ for po in "${catalogues[@]}"; do
   esac
   # Every text of the sources, translated (untranslated or fuzzy ones count as missing).
   if ! msgcmp "$po" "$pot" 2>&1; then
-    echo "$name: texts of the sources are missing"
+    echo "$name: texts of the sources have no translation in it yet: po/update.sh ${name%.po} merges"
+    echo "  them in to be translated; a change that adds texts lands with their translations"
     status=1
   fi
 done
