@@ -5,6 +5,9 @@
 #   po/check.sh TEMPLATE.pot
 set -euo pipefail
 pot=$1
+for tool in msgfmt msgcmp; do
+  command -v $tool >/dev/null || { echo "skipped: $tool is not installed (gettext)"; exit 77; }
+done
 here=$(cd "$(dirname "$0")" && pwd)
 status=0
 shopt -s nullglob

@@ -34,9 +34,10 @@ package_windows_packages=(
   g++-mingw-w64-x86-64-posix librsvg2-bin icoutils zip unzip wixl msitools
 )
 # The release build's tests: the window read by a real AT-SPI client (dbus, at-spi2-core and
-# python3-pyatspi) on an X server, and the manual page rendered by groff.
+# python3-pyatspi) on an X server, the manual page rendered by groff, and the catalogues
+# checked against the sources' texts by gettext's own tools.
 suite_packages=(
-  xvfb xauth groff-base
+  xvfb xauth groff-base gettext
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 # Each stage's own. udev: the kernel-level guest runs the host's systemd-udevd inside itself
