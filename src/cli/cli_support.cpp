@@ -2,6 +2,7 @@
 
 #include "protocol/key_tables.h"
 #include "protocol/model_profile.h"
+#include "text/translation.h"
 
 #include <cerrno>
 #include <charconv>
@@ -43,6 +44,14 @@ bool OpenToWrite(std::ofstream& out, const std::filesystem::path& path, std::str
     if (out.is_open()) return true;
     why = LastFileError();
     return false;
+}
+
+std::string ModelChangeRefusedText() {
+    return text::Fill(text::Tr("not started; {option} upgrades it all the same."), {{"option", "--allow-model-change"}});
+}
+
+std::string ModelChangeAllowedText() {
+    return text::Fill(text::Tr("going on, as {option} asks."), {{"option", "--allow-model-change"}});
 }
 
 std::string Counted(std::size_t n, std::string_view one, std::string_view several) {

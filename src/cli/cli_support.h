@@ -26,6 +26,11 @@ bool OpenToWrite(std::ofstream& out, const std::filesystem::path& path, std::str
 // The system's reason for the last failed file operation, in words.
 std::string LastFileError();
 
+// What the command does with a radio whose history says it took another model code: not
+// started, or going on as --allow-model-change asks; in the user's language.
+std::string ModelChangeRefusedText();
+std::string ModelChangeAllowedText();
+
 // "1 section", "2 sections".
 std::string Counted(std::size_t n, std::string_view one, std::string_view several);
 

@@ -20,6 +20,7 @@
 #include "runs/run_record.h"
 #include "platform/drive_location.h"
 #include "platform/located_device_link.h"
+#include "text/translation.h"
 
 namespace quenfall::cli {
 
@@ -94,11 +95,11 @@ int FlashCrateCommand(const CrateRequest& request) {
         const RadioOutcome answer = ModelChangeAnswer(*change, *it, request.AllowModelChange);
         history.Record(RecordOfRun(answer, &package, request.PackageName, source->Emulated()));
         if (request.AllowModelChange) {
-            std::cerr << "quenfall-cli flash: " << where << ": going on, as --allow-model-change asks.\n";
+            std::cerr << "quenfall-cli flash: " << where << ": " << ModelChangeAllowedText() << '\n';
             ++it;
             continue;
         }
-        std::cerr << "quenfall-cli flash: " << where << ": not started; --allow-model-change upgrades it all the same.\n";
+        std::cerr << "quenfall-cli flash: " << where << ": " << ModelChangeRefusedText() << '\n';
         if (request.Events) request.Events->End(RecordOfRun(answer, &package, request.PackageName, source->Emulated()));
         leftOut.push_back(answer);
         it = chosen.erase(it);
@@ -133,11 +134,19 @@ int FlashCrateCommand(const CrateRequest& request) {
                 bool completed = false;
                 for (const RadioOutcome& o : outcomes) completed = completed || (o.Drive.Location == v.Location && o.Completed);
                 if (!completed) continue;
-                const std::string line = v.Location + ": emulated radio: " + Counted(v.Blocks, "block", "blocks") +
-                                         " in " + Counted(v.Sections, "section", "sections") +
-                                         (v.Sections == 1 ? " received; it matches the package; device names "
-                                                          : " received; every section matches the package; device names ") +
-                                         v.FirstNode + " then " + v.LastNode + ".";
+                const std::string line =
+                    v.Location + ": " +
+                    // Translators: {blocks} is "1 block" or "5 blocks"; the form follows the sections.
+                    text::Fill(text::TrPlural("emulated radio: {blocks} in {count} section received; it matches the "
+                                              "package; device names {first_node} then {last_node}.",
+                                              "emulated radio: {blocks} in {count} sections received; every section "
+                                              "matches the package; device names {first_node} then {last_node}.",
+                                              v.Sections),
+                               {{"blocks", text::Fill(text::TrPlural("{count} block", "{count} blocks", v.Blocks),
+                                                      {{"count", std::to_string(v.Blocks)}})},
+                                {"count", std::to_string(v.Sections)},
+                                {"first_node", v.FirstNode},
+                                {"last_node", v.LastNode}});
                 if (!redraw) {
                     human << line << '\n';
                     continue;

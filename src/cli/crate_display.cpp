@@ -4,6 +4,8 @@
 #include <ostream>
 
 #include "cli/progress_line.h"
+#include "cli/terminal_view.h"
+#include "text/translation.h"
 #include "upgrade/upgrade_sequencer.h"
 
 namespace quenfall::cli {
@@ -42,7 +44,7 @@ std::string CrateDisplay::RowText(const Row& row, std::size_t columns) const {
     RunProgress progress = row.Progress;
     if (!row.Told) progress.Percent = std::clamp(row.Width, 0, ProgressFullWidth) * 100 / ProgressFullWidth;
     const bool going = row.Told && progress.Phase != RunPhase::Ended && progress.Phase != RunPhase::Idle;
-    const std::string_view tail = going ? PhaseText(progress.Phase) : std::string_view(row.Status);
+    const std::string tail = text::Tr(going ? PhaseText(progress.Phase) : std::string_view(row.Status));
     const std::size_t rest = columns > text.size() ? columns - text.size() : 1;
     text += ProgressLine(progress, tail, rest);
     return FitToWidth(text, columns);
@@ -76,7 +78,7 @@ void CrateDisplay::Status(std::size_t row, std::string_view text) {
     if (terminal_ && !finished_) {
         Redraw(row);
     } else {
-        out_ << r.Label << ": " << r.Status << '\n';
+        out_ << r.Label << ": " << text::Tr(r.Status) << '\n';
         out_.flush();
     }
 }
@@ -95,7 +97,9 @@ void CrateDisplay::Progress(std::size_t row, int pixels) {
     const int tenth = r.Width * 10 / ProgressFullWidth;
     if (tenth > r.LastTenth) {
         r.LastTenth = tenth;
-        out_ << r.Label << ": Progress: " << r.Width * 100 / ProgressFullWidth << "%\n";
+        out_ << r.Label << ": "
+             << text::Fill(text::Tr("Progress: {percent}%"), {{"percent", std::to_string(r.Width * 100 / ProgressFullWidth)}})
+             << '\n';
         out_.flush();
     }
 }
@@ -113,10 +117,11 @@ void CrateDisplay::Advance(std::size_t row, const RunProgress& progress) {
 void CrateDisplay::Message(std::size_t row, std::string_view text) {
     const std::lock_guard lock(lock_);
     if (terminal_ && !finished_) {
-        if (std::find(messages_.begin(), messages_.end(), text) == messages_.end()) messages_.emplace_back(text);
+        const std::string shown = text::Tr(text);
+        if (std::find(messages_.begin(), messages_.end(), shown) == messages_.end()) messages_.push_back(shown);
         return;
     }
-    out_ << rows_.at(row).Label << ": " << text << '\n';
+    out_ << rows_.at(row).Label << ": " << text::Tr(text) << '\n';
     out_.flush();
 }
 
@@ -124,12 +129,12 @@ void CrateDisplay::Error(std::size_t row, std::string_view text, std::string_vie
     const std::lock_guard lock(lock_);
     Row& r = rows_.at(row);
     if (terminal_ && !finished_) {
-        r.Status = std::string(caption) + ": " + std::string(text);
+        r.Status = BoxLine(caption, text);
         Redraw(row);
         return;
     }
     out_.flush();
-    err_ << r.Label << ": " << caption << ": " << text << '\n';
+    err_ << r.Label << ": " << BoxLine(caption, text) << '\n';
     err_.flush();
 }
 

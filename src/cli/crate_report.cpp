@@ -10,6 +10,7 @@
 #include "runs/flash_package.h"
 #include "upgrade/status_texts.h"
 #include "history/history_record.h"
+#include "text/translation.h"
 
 #include <nlohmann/json.hpp>
 
@@ -30,9 +31,12 @@ static std::string RadioLineText(const RadioOutcome& o, std::size_t locationWidt
     node.resize(std::max(nodeWidth, node.size()), ' ');
     char time[32];
     std::snprintf(time, sizeof time, "%7.1f s", Seconds(o));
-    std::string outcome = o.Outcome;
+    // The outcome as recorded, in the user's language where it is one of the run's own texts.
     // A run cut short: how far it got is what the shop needs to know of it.
-    if (outcome == InterruptedOutcome) outcome += " after " + std::to_string(o.BlocksSent) + " blocks sent";
+    const std::string outcome =
+        o.Outcome == InterruptedOutcome
+            ? text::Fill(text::Tr("interrupted after {blocks} blocks sent"), {{"blocks", std::to_string(o.BlocksSent)}})
+            : text::Tr(o.Outcome);
     return location + "  " + node + "  " + time + "  " + outcome;
 }
 
@@ -40,8 +44,8 @@ void PrintRadioLine(std::ostream& out, const RadioOutcome& o, std::size_t locati
     out << RadioLineText(o, locationWidth, nodeWidth) << '\n';
     // As a single run does: what the system saw of the command that failed the run.
     if (o.Outcome == CommunicationErrorText && !o.LastCommandProblem.empty())
-        out << std::string(std::max(locationWidth, o.Drive.Location.size()) + 2, ' ') << LastCommandProblemLead
-            << o.LastCommandProblem << '\n';
+        out << std::string(std::max(locationWidth, o.Drive.Location.size()) + 2, ' ')
+            << text::Fill(text::Tr(LastCommandProblemText), {{"problem", o.LastCommandProblem}}) << '\n';
 }
 
 void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outcomes, std::size_t columns) {
@@ -63,10 +67,11 @@ void PrintCrateSummary(std::ostream& out, const std::vector<RadioOutcome>& outco
         line(RadioLineText(o, locationWidth, nodeWidth));
         // As a single run does: what the system saw of the command that failed the run.
         if (o.Outcome == CommunicationErrorText && !o.LastCommandProblem.empty())
-            line(std::string(locationWidth + 2, ' ') + std::string(LastCommandProblemLead) + o.LastCommandProblem);
+            line(std::string(locationWidth + 2, ' ') +
+                 text::Fill(text::Tr(LastCommandProblemText), {{"problem", o.LastCommandProblem}}));
         if (o.Completed) ++completed;
     }
-    line(UpgradedSummary(completed, outcomes.size()) + ".");
+    line(UpgradedSentence(completed, outcomes.size()));
     out.flush();
 }
 

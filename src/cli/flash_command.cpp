@@ -23,6 +23,7 @@
 #include "startup/radio_choice.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/upload_plan.h"
+#include "text/translation.h"
 
 namespace quenfall::cli {
 
@@ -220,10 +221,10 @@ int FlashCommand(const Arguments& args) {
         if (const std::string notice = history.TakeNotice(); !notice.empty()) std::cerr << "quenfall-cli: " << notice << '\n';
         if (!allowModelChange) {
             if (events) events->End(answer);
-            std::cerr << "quenfall-cli flash: not started; --allow-model-change upgrades it all the same.\n";
+            std::cerr << "quenfall-cli flash: " << ModelChangeRefusedText() << '\n';
             return 1;
         }
-        std::cerr << "quenfall-cli flash: going on, as --allow-model-change asks.\n";
+        std::cerr << "quenfall-cli flash: " << ModelChangeAllowedText() << '\n';
     }
     std::optional<RunEventsListener> told;
     if (events) view.Tell(&told.emplace(*events, outcome.Drive.Location, outcome.Drive.Serial));
@@ -242,8 +243,13 @@ int FlashCommand(const Arguments& args) {
     outcome.LastNode = radio->LastNode();
     if (stopped) {
         recorded(1);
-        human << "Interrupted: " << outcome.BlocksSent << " of " << PlanUpload(package->Header, package->Selection.ScrambleMode).SentBlocks
-              << " blocks sent. The radio must be upgraded again.\n";
+        const auto total = static_cast<unsigned long long>(PlanUpload(package->Header, package->Selection.ScrambleMode).SentBlocks);
+        human << text::Fill(
+            // Translators: English says "blocks" for one too; a language's own singular is right.
+            text::TrPlural("Interrupted: {sent} of {count} blocks sent. The radio must be upgraded again.",
+                           "Interrupted: {sent} of {count} blocks sent. The radio must be upgraded again.", total),
+            {{"sent", std::to_string(outcome.BlocksSent)}, {"count", std::to_string(total)}})
+              << '\n';
         return StopRequests::ExitStatus();
     }
 

@@ -1,6 +1,7 @@
 // One whole upgrade shown on the terminal.
 #include "cli/flash_command.h"
 #include "upgrade/status_texts.h"
+#include "text/translation.h"
 
 namespace quenfall::cli {
 
@@ -10,7 +11,7 @@ int FlashOnTerminal(std::shared_ptr<const Package> package, DeviceLink& link, Te
     options.LastNonGood = &lastNonGood;
     const int status = FlashPackage(std::move(package), link, view, options);
     if (view.StatusText() == CommunicationErrorText && !lastNonGood.empty()) {
-        view.Note(std::string(LastCommandProblemLead) + lastNonGood);
+        view.Note(text::Fill(text::Tr(LastCommandProblemText), {{"problem", lastNonGood}}));
     }
     return status;
 }

@@ -154,11 +154,10 @@ int StationCommand(const Arguments& args) {
         RadioOutcome answer = ModelChangeAnswer(*change, drive, allowModelChange);
         history.Record(RecordOfRun(answer, package.get(), packageName, source->Emulated()));
         if (!allowModelChange) {
-            std::cerr << "quenfall-cli station: " << where
-                      << ": not started; --allow-model-change upgrades it all the same.\n";
+            std::cerr << "quenfall-cli station: " << where << ": " << ModelChangeRefusedText() << '\n';
             return answer;
         }
-        std::cerr << "quenfall-cli station: " << where << ": going on, as --allow-model-change asks.\n";
+        std::cerr << "quenfall-cli station: " << where << ": " << ModelChangeAllowedText() << '\n';
         return std::nullopt;
     });
     for (;;) {
@@ -188,7 +187,7 @@ int StationCommand(const Arguments& args) {
         if (run.Outcome) outcomes.push_back(*run.Outcome);
     std::size_t completed = 0;
     for (const RadioOutcome& o : outcomes) completed += o.Completed ? 1 : 0;
-    human << UpgradedSummary(completed, outcomes.size()) << ".\n";
+    human << UpgradedSentence(completed, outcomes.size()) << '\n';
     if (report.is_open()) {
         report << CrateReportJson(outcomes, packageName, package->StoredCheckValue(), package->Sha256, source->Emulated());
         errno = 0;

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "cli/progress_line.h"
+#include "text/translation.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/upgrade_sequencer.h"
 
@@ -15,6 +16,11 @@ constexpr int BarCells = 40;
 // A line moving on every block is redrawn at most this often; a change of phase at once.
 constexpr auto RedrawSpacing = std::chrono::milliseconds(100);
 }  // namespace
+
+std::string BoxLine(std::string_view caption, std::string_view text) {
+    // Translators: a message box's caption ("Error") and its text, as one line of a terminal.
+    return text::Fill(text::Tr("{caption}: {message}"), {{"caption", text::Tr(caption)}, {"message", text::Tr(text)}});
+}
 
 TerminalView::TerminalView(std::ostream& out, std::ostream& err, bool terminal, Columns columns)
     : out_(out), err_(err), terminal_(terminal), columns_(std::move(columns)) {}
@@ -30,7 +36,7 @@ void TerminalView::SetStatusText(std::string_view text) {
     status_.assign(text);
     if (listener_) listener_->Status(status_);
     ClearBar();
-    out_ << status_ << '\n';
+    out_ << text::Tr(status_) << '\n';
     if (width_ > 0 || (told_ && progress_.Phase != RunPhase::Ended)) DrawBar();
     out_.flush();
 }
@@ -50,7 +56,8 @@ void TerminalView::SetProgressWidth(int pixels) {
         const int tenth = pixels * 10 / ProgressFullWidth;
         if (tenth > lastTenth_) {
             lastTenth_ = tenth;
-            out_ << "Progress: " << pixels * 100 / ProgressFullWidth << "%\n";
+            out_ << text::Fill(text::Tr("Progress: {percent}%"), {{"percent", std::to_string(pixels * 100 / ProgressFullWidth)}})
+                 << '\n';
         }
     }
     out_.flush();
@@ -62,7 +69,7 @@ void TerminalView::SetFailureIconVisible(bool) {}
 void TerminalView::ShowInfo(std::string_view text) {
     if (listener_) listener_->Message(text);
     ClearBar();
-    out_ << text << '\n';
+    out_ << text::Tr(text) << '\n';
     out_.flush();
 }
 
@@ -72,7 +79,7 @@ void TerminalView::ShowError(std::string_view text, std::string_view caption) {
     if (listener_) listener_->Error(text, caption);
     ClearBar();
     out_.flush();
-    err_ << caption << ": " << text << '\n';
+    err_ << BoxLine(caption, text) << '\n';
     err_.flush();
 }
 
@@ -108,11 +115,12 @@ void TerminalView::DrawBar() {
     if (told_) {
         const std::size_t columns = columns_ ? columns_() : 0;
         const std::string line =
-            ProgressLine(progress_, PhaseText(progress_.Phase), columns > 0 ? columns : DefaultColumns);
+            ProgressLine(progress_, text::Tr(PhaseText(progress_.Phase)), columns > 0 ? columns : DefaultColumns);
+        const std::size_t lineColumns = ColumnsOf(line);
         // Blanks over what a longer line before left.
-        out_ << '\r' << line << std::string(drawn_ > line.size() && barShown_ ? drawn_ - line.size() : 0, ' ');
-        if (barShown_ && drawn_ > line.size()) out_ << '\r' << line;
-        drawn_ = line.size();
+        out_ << '\r' << line << std::string(drawn_ > lineColumns && barShown_ ? drawn_ - lineColumns : 0, ' ');
+        if (barShown_ && drawn_ > lineColumns) out_ << '\r' << line;
+        drawn_ = lineColumns;
         barShown_ = true;
         drawnAt_ = std::chrono::steady_clock::now();
         return;

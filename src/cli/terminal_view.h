@@ -15,6 +15,9 @@
 
 namespace quenfall::cli {
 
+// A box's caption and text as one line, in the user's language ("Error: ...").
+std::string BoxLine(std::string_view caption, std::string_view text);
+
 class TerminalView : public FlashView {
 public:
     using Columns = std::function<std::size_t()>;  // the terminal's width now; 0: unknown

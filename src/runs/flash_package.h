@@ -12,6 +12,7 @@
 #include "package/package.h"
 #include "upgrade/device_link.h"
 #include "upgrade/upgrade_sequencer.h"
+#include "text/translation.h"
 
 namespace quenfall {
 
@@ -33,10 +34,14 @@ struct FlashOptions {
 };
 
 // The outcome of a run that the user stopped, in its record and its summary line.
-inline constexpr std::string_view InterruptedOutcome = "interrupted";
+// Translators: a run's outcome when the user stopped it (Ctrl-C).
+inline constexpr std::string_view InterruptedOutcome = text::Translatable("interrupted");
 
 // Leads the line that names a failed run's last command that did not go through.
 inline constexpr std::string_view LastCommandProblemLead = "The last command that did not go through: ";
+// The whole line, as a person reads it, with the command's problem as {problem}.
+inline constexpr std::string_view LastCommandProblemText =
+    text::Translatable("The last command that did not go through: {problem}");
 
 inline constexpr std::string_view RadioDidNotReturnText =
     "The radio did not come back after restarting into boot mode.";

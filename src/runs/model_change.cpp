@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "history/history_lookup.h"
+#include "text/translation.h"
 
 namespace quenfall {
 
@@ -27,9 +28,13 @@ std::optional<ModelChange> FindModelChange(const std::filesystem::path& history,
 }
 
 std::string ModelChangeFacts(const ModelChange& change) {
-    return "The radio with USB serial " + change.Serial + " last took a package for model code " +
-           std::to_string(change.Last.ModelCode) + " (" + change.Last.Package + ", " + change.Last.End +
-           "); this package is for model code " + std::to_string(change.PackageModel) + ".";
+    return text::Fill(text::Tr("The radio with USB serial {serial} last took a package for model code {last_model} "
+                               "({last_package}, {last_time}); this package is for model code {model}."),
+                      {{"serial", change.Serial},
+                       {"last_model", std::to_string(change.Last.ModelCode)},
+                       {"last_package", change.Last.Package},
+                       {"last_time", change.Last.End},
+                       {"model", std::to_string(change.PackageModel)}});
 }
 
 std::string ModelChangeFromTo(const ModelChange& change) {

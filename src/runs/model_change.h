@@ -39,7 +39,8 @@ struct ModelChange {
 std::optional<ModelChange> FindModelChange(const std::filesystem::path& history, const RadioDrive& drive,
                                            const std::vector<RadioDrive>& scan, const Package& package);
 
-// The facts, in one sentence: which model code and package the radio last took, and when.
+// The facts, in one sentence in the user's language: which model code and package the
+// radio last took, and when. Never recorded: the records keep ModelChangeOutcome.
 std::string ModelChangeFacts(const ModelChange& change);
 
 // The outcomes of the records that keep the user's answer: a refused run sent nothing; an

@@ -10,6 +10,7 @@
 #include "emulator/emulated_station_source.h"
 #include "platform/platform.h"
 #include "protocol/radio_identity.h"
+#include "text/translation.h"
 
 namespace quenfall {
 
@@ -133,10 +134,14 @@ public:
         RadioCheck check;
         for (const std::string& p : verdict.Problems) check.Problems.push_back("emulated radio: " + p);
         if (check.Problems.empty()) {
-            check.Received = "Emulated radio: " + std::to_string(verdict.Blocks) + (verdict.Blocks == 1 ? " block" : " blocks") +
-                             " in " + std::to_string(verdict.Sections) +
-                             (verdict.Sections == 1 ? " section received; it matches the package."
-                                                    : " sections received; every section matches the package.");
+            check.Received = text::Fill(
+                // Translators: {blocks} is "1 block" or "5 blocks"; the form follows the sections.
+                text::TrPlural("Emulated radio: {blocks} in {count} section received; it matches the package.",
+                               "Emulated radio: {blocks} in {count} sections received; every section matches the package.",
+                               verdict.Sections),
+                {{"blocks", text::Fill(text::TrPlural("{count} block", "{count} blocks", verdict.Blocks),
+                                       {{"count", std::to_string(verdict.Blocks)}})},
+                 {"count", std::to_string(verdict.Sections)}});
         }
         return check;
     }

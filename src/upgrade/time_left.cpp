@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "text/translation.h"
+
 namespace quenfall {
 
 namespace {
@@ -11,21 +13,24 @@ using std::chrono::nanoseconds;
 }  // namespace
 
 std::string_view PhaseName(RunPhase phase) {
+    // Translators: a run's phase, at the end of a terminal's progress line; keep it short.
     switch (phase) {
-        case RunPhase::Idle: return "idle";
-        case RunPhase::EnteringBootMode: return "entering boot mode";
-        case RunPhase::RadioRestarting: return "radio restarting";
-        case RunPhase::CheckingBootMode: return "checking boot mode";
-        case RunPhase::Uploading: return "uploading";
-        case RunPhase::LeavingBootMode: return "leaving boot mode";
-        case RunPhase::Ended: return "ended";
+        case RunPhase::Idle: return text::Translatable("idle");
+        case RunPhase::EnteringBootMode: return text::Translatable("entering boot mode");
+        case RunPhase::RadioRestarting: return text::Translatable("radio restarting");
+        case RunPhase::CheckingBootMode: return text::Translatable("checking boot mode");
+        case RunPhase::Uploading: return text::Translatable("uploading");
+        case RunPhase::LeavingBootMode: return text::Translatable("leaving boot mode");
+        case RunPhase::Ended: return text::Translatable("ended");
     }
-    return "idle";
+    return text::Translatable("idle");
 }
 
 std::string_view PhaseText(RunPhase phase) {
     switch (phase) {
-        case RunPhase::RadioRestarting: return "radio restarting, do not unplug";
+        case RunPhase::RadioRestarting:
+            // Translators: a run's phase at the end of a terminal's progress line; keep it short.
+            return text::Translatable("radio restarting, do not unplug");
         default: return PhaseName(phase);
     }
 }
