@@ -36,6 +36,7 @@ extern char** environ;
 #include "protocol/command_frame.h"
 #include "protocol/key_tables.h"
 #include "protocol/scrambler.h"
+#include "text/translation.h"
 #include "upgrade/status_texts.h"
 #include "upgrade/dialogue_trace_text.h"
 #include "emulator/trace_replay.h"
@@ -124,12 +125,13 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // tag: for runs at the same time, each its own output files.
-    CliRun Cli(const std::string& args, const std::string& tag = "") {
+    // tag: for runs at the same time, each its own output files. environment: words for
+    // env(1) before the program ("-u LANGUAGE LANG=C"), on POSIX systems only.
+    CliRun Cli(const std::string& args, const std::string& tag = "", const std::string& environment = "") {
         const fs::path out = dir_ / ("stdout" + tag + ".txt");
         const fs::path err = dir_ / ("stderr" + tag + ".txt");
-        std::string command = "\"" + CliPath() + "\" " + args + " > \"" + out.string() + "\" 2> \"" +
-                              err.string() + "\"";
+        std::string command = (environment.empty() ? std::string() : "env " + environment + " ") + "\"" + CliPath() +
+                              "\" " + args + " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
 #if defined(_WIN32)
         // cmd.exe drops the first and the last quote of the whole line when there are more.
         command = "\"" + command + "\"";
@@ -173,6 +175,64 @@ PackageSpec TwoSections() {
     spec.ScrambleMode = 1;
     spec.Sections = {{0, 0, Pattern(5000, 1)}, {2, 2, Pattern(2048, 2)}};
     return spec;
+}
+
+// --- the user's language -------------------------------------------------------------------
+
+// The texts a whole emulated run shows, in the order it shows them.
+const std::string_view RunStatusTexts[] = {EnteringBootModeText, NoDeviceText, DeviceConnectedText,
+                                           UpgradingText,        UpgradeCompleteText, CompletionMessage};
+
+// Every line of text that is one of lines, in the order text has them.
+std::vector<std::string> LinesAmong(const std::string& text, const std::vector<std::string>& lines) {
+    std::vector<std::string> found;
+    for (const std::string& line : Lines(text))
+        if (std::find(lines.begin(), lines.end(), line) != lines.end()) found.push_back(line);
+    return found;
+}
+
+// The run's texts as the German catalogue built into the program has them, in the test's own
+// process; the language goes back to English when the test ends, whatever it found.
+std::vector<std::string> GermanRunTexts() {
+    struct English {
+        ~English() { text::UseLanguage(""); }
+    } back;
+    EXPECT_EQ(text::UseLanguage("de"), "de") << "the programs carry a German catalogue";
+    std::vector<std::string> texts;
+    for (std::string_view english : RunStatusTexts) {
+        texts.push_back(text::Tr(english));
+        EXPECT_NE(texts.back(), english) << "the German catalogue translates \"" << english << "\"";
+    }
+    return texts;
+}
+
+TEST_F(CliTest, FlashShowsTheRunsTextsInTheChosenLanguageAndInEnglishUnderTheCLocale) {
+    PackageSpec spec;
+    spec.ModelCode = 17;
+    spec.ScrambleMode = 1;
+    spec.Sections = {{0, 0, Pattern(2048, 5)}};
+    const fs::path p = Write("language.bin", WritePackage(spec));
+    const std::vector<std::string> german = GermanRunTexts();
+    const std::vector<std::string> english(std::begin(RunStatusTexts), std::end(RunStatusTexts));
+#if defined(_WIN32)
+    // Redirected into a file, the Windows program writes UTF-8 bytes, not the console's code page.
+    _putenv_s("QUENFALL_LANGUAGE", "de");
+    const CliRun de = Cli("flash " + Q(p) + " --emulate", "-de");
+    _putenv_s("QUENFALL_LANGUAGE", "");
+#else
+    // Both runs at once: each takes the emulated radio's restart.
+    CliRun de, c;
+    std::thread other([&] { de = Cli("flash " + Q(p) + " --emulate", "-de", "QUENFALL_LANGUAGE=de"); });
+    c = Cli("flash " + Q(p) + " --emulate", "-c", "-u QUENFALL_LANGUAGE -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C");
+    other.join();
+    EXPECT_EQ(c.Exit, 0) << c.Out << c.Err;
+    EXPECT_EQ(LinesAmong(c.Out, english), english) << c.Out;
+    EXPECT_EQ(LinesAmong(c.Out, german), std::vector<std::string>{}) << c.Out;
+#endif
+    EXPECT_EQ(de.Exit, 0) << de.Out << de.Err;
+    EXPECT_EQ(LinesAmong(de.Out, german), german) << de.Out;
+    EXPECT_EQ(LinesAmong(de.Out, english), std::vector<std::string>{}) << de.Out;
+    EXPECT_NE(de.Out.find("\xC3\xA4"), std::string::npos) << "an a-umlaut as UTF-8: " << de.Out;
 }
 
 // --- inspect ------------------------------------------------------------------------------

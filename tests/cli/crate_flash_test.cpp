@@ -11,6 +11,10 @@
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "emulator/emulated_crate.h"
+#include "cli/progress_line.h"
+#include "cli/terminal_view.h"
+#include "runs/flash_package.h"
+#include "text/translation.h"
 #include "upgrade/status_texts.h"
 
 namespace quenfall::cli {
@@ -192,6 +196,136 @@ TEST(CrateDisplay, RowsStayNarrowerThanTheTerminalAndFollowItsResize) {
         EXPECT_LT(shown, 45u) << line;
         for (char c : line) EXPECT_TRUE(c == '\x1b' || c == '\r' || (c >= 0x20 && c < 0x7F)) << line;
     }
+}
+
+// A catalogue of the tests' own, in the form the translators write.
+constexpr std::string_view GermanCatalogue = R"(msgid ""
+msgstr ""
+"Content-Type: text/plain; charset=UTF-8\n"
+"Language: de\n"
+"Plural-Forms: nplurals=2; plural=(n != 1);\n"
+
+msgid " Program upgrade is complete!"
+msgstr " Aktualisierung abgeschlossen!"
+
+msgid " Communication Error!"
+msgstr " Kommunikationsfehler!"
+
+msgid "Error"
+msgstr "Fehler"
+
+msgid "{caption}: {message}"
+msgstr "{caption} – {message}"
+
+msgid "Progress: {percent}%"
+msgstr "Fortschritt: {percent} %"
+
+msgid "The last command that did not go through: {problem}"
+msgstr "Der letzte nicht ausgeführte Befehl: {problem}"
+
+msgid "interrupted after {blocks} blocks sent"
+msgstr "nach {blocks} gesendeten Blöcken abgebrochen"
+
+msgid "{done} of {count} radio upgraded."
+msgid_plural "{done} of {count} radios upgraded."
+msgstr[0] "{done} von {count} Funkgerät aktualisiert."
+msgstr[1] "{done} von {count} Funkgeräten aktualisiert."
+)";
+
+// The same few texts in Chinese, whose characters take two columns of a terminal each.
+constexpr std::string_view ChineseCatalogue = R"(msgid ""
+msgstr ""
+"Content-Type: text/plain; charset=UTF-8\n"
+"Language: zh_CN\n"
+"Plural-Forms: nplurals=1; plural=0;\n"
+
+msgid "uploading"
+msgstr "正在上传固件数据"
+
+msgid "{time} left"
+msgstr "剩余 {time}"
+
+msgid "{done}/{total} blocks"
+msgstr "{done}/{total} 个数据块"
+)";
+
+struct EnglishAfterwards {
+    ~EnglishAfterwards() { text::UseLanguage(""); }
+};
+
+std::vector<RadioOutcome> ThreeOutcomes() {
+    std::vector<RadioOutcome> outcomes(3);
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        outcomes[i].Drive.Location = "1-1." + std::to_string(i + 1);
+        outcomes[i].Drive.Node = "/dev/sd" + std::string(1, static_cast<char>('a' + i));
+    }
+    outcomes[0].Completed = true;
+    outcomes[0].Outcome = UpgradeCompleteText;
+    outcomes[1].Outcome = CommunicationErrorText;
+    outcomes[1].LastCommandProblem = "write of block 7: no answer";
+    outcomes[2].Outcome = InterruptedOutcome;
+    outcomes[2].BlocksSent = 12;
+    return outcomes;
+}
+
+TEST(CrateReport, TheSummaryIsInTheUsersLanguageWithItsFieldsWhileTheReportStaysEnglish) {
+    const EnglishAfterwards english;
+    const std::vector<RadioOutcome> outcomes = ThreeOutcomes();
+    std::ostringstream before;
+    PrintCrateSummary(before, outcomes);
+    EXPECT_TRUE(before.str().ends_with("1 of 3 radios upgraded.\n")) << before.str();
+    const std::string report = CrateReportJson(outcomes, "fw.bin", 0x00AB, std::string(64, 'e'), true);
+
+    text::UseCatalogue("de", GermanCatalogue);
+    std::ostringstream summary;
+    PrintCrateSummary(summary, outcomes);
+    const std::string shown = summary.str();
+    EXPECT_NE(shown.find(" s   Aktualisierung abgeschlossen!\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" s   Kommunikationsfehler!\n"
+                         "          Der letzte nicht ausgeführte Befehl: write of block 7: no answer\n"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find(" s  nach 12 gesendeten Blöcken abgebrochen\n"), std::string::npos) << shown;
+    EXPECT_TRUE(shown.ends_with("1 von 3 Funkgeräten aktualisiert.\n")) << shown;
+    std::vector<RadioOutcome> one(outcomes.begin(), outcomes.begin() + 1);
+    std::ostringstream lone;
+    PrintCrateSummary(lone, one);
+    EXPECT_TRUE(lone.str().ends_with("1 von 1 Funkgerät aktualisiert.\n")) << lone.str();
+    EXPECT_EQ(CrateReportJson(outcomes, "fw.bin", 0x00AB, std::string(64, 'e'), true), report)
+        << "what programs read stays English";
+
+    // A single run's lines: the status in German, the box's caption and text joined as the
+    // language joins them, the progress with its number.
+    std::ostringstream out, err;
+    TerminalView view(out, err, /*terminal=*/false);
+    view.SetStatusText(CommunicationErrorText);
+    view.SetProgressWidth(ProgressFullWidth / 2);
+    view.ShowError(CommunicationErrorText, ErrorCaption);
+    EXPECT_EQ(out.str(), " Kommunikationsfehler!\nFortschritt: 50 %\n");
+    EXPECT_EQ(err.str(), "Fehler –  Kommunikationsfehler!\n");
+    EXPECT_EQ(view.StatusText(), CommunicationErrorText) << "kept in English for the record";
+
+    text::UseLanguage("");
+    std::ostringstream after;
+    PrintCrateSummary(after, outcomes);
+    EXPECT_EQ(after.str(), before.str());
+}
+
+TEST(CrateDisplay, ARowInALanguageOfWideCharactersStaysNarrowerThanTheTerminal) {
+    const EnglishAfterwards english;
+    text::UseCatalogue("zh_CN", ChineseCatalogue);
+    using namespace std::chrono_literals;
+    const RunProgress uploading{RunPhase::Uploading, 256, 512, 50, 7100ms};
+    for (std::size_t columns : {100u, 80u, 60u, 40u}) {
+        const std::string line = ProgressLine(uploading, text::Tr(PhaseText(uploading.Phase)), columns);
+        EXPECT_LT(ColumnsOf(line), columns) << line;
+        EXPECT_EQ(line.find('?'), std::string::npos) << "the characters are kept: " << line;
+    }
+    EXPECT_EQ(ProgressLine(uploading, text::Tr(PhaseText(uploading.Phase)), 100),
+              "[##########..........]  50%  256/512 个数据块  剩余 0:08  正在上传固件数据");
+    EXPECT_EQ(ColumnsOf("剩余 0:08"), 9u);
+    EXPECT_EQ(FitToWidth("正在上传", 6), "正在") << "a wide character is not cut in half";
+    EXPECT_EQ(WrapToWidth("正在 上传固件", 7), (std::vector<std::string>{"正在", "上传固", "件"}));
 }
 
 TEST(CrateReport, TimesAreUtcWithMilliseconds) {
