@@ -14,6 +14,7 @@
 #include "ui/qt/qt_pictures.h"
 #include "ui/qt/qt_accessibility.h"
 #include "ui/qt/qt_controls.h"
+#include "ui/qt/qt_text_fit.h"
 #include "ui/qt/qt_texts.h"
 #include "window/tooltips.h"
 
@@ -26,12 +27,6 @@ using window::ControlSpec;
 
 QString FromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QFont FontOf(const window::FontSpec& spec) {
-    QStringList families;
-    for (std::u16string_view face : spec.Faces) families << ToQString(face);
-    return LayoutFont(families, spec.PixelHeight, spec.Bold, spec.Underline);
 }
 
 PicturePainter PainterOf(window::Picture picture) {
@@ -167,7 +162,7 @@ void TFlashForm::CreateControls() {
         controls_[static_cast<std::size_t>(spec.Id)] = control;
         if (spec.Kind == ControlKind::Label) {
             control->move(spec.Left, spec.Top);
-            static_cast<LayoutLabel*>(control)->SetText(ToQString(spec.Text));
+            SetText(spec.Id, spec.Text);
         } else {
             control->setGeometry(spec.Left, spec.Top, spec.Width, spec.Height);
         }
@@ -251,9 +246,15 @@ void TFlashForm::UsbDeviceChanged() { window_.UsbDeviceChanged(); }
 void TFlashForm::SetText(ControlId id, std::u16string_view text) {
     QWidget* control = Control(id);
     switch (window::Spec(id).Kind) {
-    case ControlKind::Label: static_cast<LayoutLabel*>(control)->SetText(ToQString(text)); break;
+    case ControlKind::Label:
+        control->setFont(FittedFontOf(id, text));
+        static_cast<LayoutLabel*>(control)->SetText(ToQString(text));
+        break;
     case ControlKind::Edit: static_cast<QLineEdit*>(control)->setText(ToQString(text)); break;
-    case ControlKind::PushButton: static_cast<QPushButton*>(control)->setText(ToQString(text)); break;
+    case ControlKind::PushButton:
+        control->setFont(FittedFontOf(id, text));
+        static_cast<QPushButton*>(control)->setText(ToQString(text));
+        break;
     default: break;
     }
 }
