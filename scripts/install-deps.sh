@@ -17,9 +17,11 @@ set -euo pipefail
 
 # ccache: rebuilds, and the test stages' builds of the same sources in other folders and
 # roots, compile only what changed. libssl-dev: libcrypto, the packages' SHA-256.
+# fonts-wqy-microhei: Chinese glyphs for the window (Liberation and DejaVu hold Cyrillic), the
+# smallest Debian font that covers CJK (1.6 MB), so the text-fit tests measure real glyphs.
 run_packages=(
   g++ cmake ninja-build pkg-config ccache
-  qt6-base-dev libgl-dev libudev-dev libssl-dev fonts-liberation2 nlohmann-json3-dev
+  qt6-base-dev libgl-dev libudev-dev libssl-dev fonts-liberation2 fonts-wqy-microhei nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 # What scripts/package.sh needs beyond building: the Debian package is built by
