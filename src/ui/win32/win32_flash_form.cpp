@@ -117,7 +117,10 @@ void Win32FlashForm::ApplyDpi(int dpi) {
         Control& control = At(spec.Id);
         if (control.Native != nullptr) {
             MoveWindow(control.Native, Px(spec.Left), Px(spec.Top), Px(spec.Width), Px(spec.Height), TRUE);
-            SendMessageW(control.Native, WM_SETFONT, reinterpret_cast<WPARAM>(Font(*spec.Font)), TRUE);
+            FitText(spec.Id, Text(spec.Id));
+            SendMessageW(control.Native, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont(spec.Id)), TRUE);
+        } else if (spec.Font != nullptr) {
+            FitText(spec.Id, control.Text);
         }
         if (spec.Kind == ControlKind::Label) MeasureLabel(spec.Id);
         PlaceTooltip(spec.Id);
@@ -203,15 +206,29 @@ void Win32FlashForm::SetTooltip(ControlId id, std::u16string_view text) {
     }
 }
 
+void Win32FlashForm::FitText(ControlId id, std::u16string_view text) {
+    HDC dc = GetDC(window_handle_);
+    At(id).FontPixels = window::FitFont(id, text, dpi_, [dc](const ControlSpec& control, std::u16string_view shown,
+                                                              int devicePixels, int dpi) {
+                            return MeasureGdiText(dc, control, shown, devicePixels, dpi);
+                        }).PixelHeight;
+    ReleaseDC(window_handle_, dc);
+}
+
 void Win32FlashForm::SetText(ControlId id, std::u16string_view text) {
     Control& control = At(id);
     if (control.Native != nullptr) {
         SetWindowTextW(control.Native, ToWide(text).c_str());
+        if (window::Spec(id).Font != nullptr) {
+            FitText(id, text);
+            SendMessageW(control.Native, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont(id)), TRUE);
+        }
         return;
     }
     Invalidate(id);
     control.Text = std::u16string(text);
     if (window::Spec(id).Kind == ControlKind::Label) {
+        FitText(id, control.Text);
         MeasureLabel(id);
         PlaceTooltip(id);
     }

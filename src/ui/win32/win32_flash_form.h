@@ -83,6 +83,7 @@ private:
         bool Visible = true;
         int Width = 0;   // layout pixels, for pictures and buttons
         SIZE Shown{};    // device pixels: a label's measured text
+        int FontPixels = 0;  // layout pixels: the character height its text fits at
         HWND Native = nullptr;
     };
 
@@ -106,6 +107,9 @@ private:
     void Invalidate(window::ControlId id);
     std::optional<window::ControlId> HitTest(POINT point) const;
     HFONT Font(const window::FontSpec& spec) { return fonts_.Get(spec, dpi_); }
+    // The control's font at the size its text fits (window/text_fit.h).
+    HFONT ControlFont(window::ControlId id) { return fonts_.Get(*window::Spec(id).Font, dpi_, At(id).FontPixels); }
+    void FitText(window::ControlId id, std::u16string_view text);
     int Px(int layoutLength) const { return window::Scaled(layoutLength, dpi_); }
     Control& At(window::ControlId id) { return controls_[static_cast<std::size_t>(id)]; }
     const Control& At(window::ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }

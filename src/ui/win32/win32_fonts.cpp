@@ -39,36 +39,58 @@ int WindowDpi(HWND window) {
     return dpi > 0 ? dpi : window::DesignDpi;
 }
 
-HFONT FontCache::Get(const window::FontSpec& spec, int dpi) {
-    for (std::size_t i = 0; i < specs_.size(); ++i) {
-        if (specs_[i] == &spec) return fonts_[i];
-    }
-    HDC dc = GetDC(window_);
+HFONT CreateLayoutFont(HDC dc, const window::FontSpec& spec, int devicePixels) {
     std::size_t chosen = 0;
     while (chosen + 1 < spec.Faces.size() && !FaceInstalled(dc, spec.Faces[chosen])) ++chosen;
-    ReleaseDC(window_, dc);
     // The layout's character set goes with the layout's face; a stand-in face is asked for
     // by its name alone, or the font mapper would pick any face of that character set.
     const BYTE charset = chosen == 0 ? static_cast<BYTE>(spec.CharacterSet) : static_cast<BYTE>(DEFAULT_CHARSET);
-    HFONT font = CreateFontW(-window::Scaled(spec.PixelHeight, dpi), 0, 0, 0, spec.Bold ? FW_BOLD : FW_NORMAL, FALSE,
-                             spec.Underline ? TRUE : FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ToWide(spec.Faces[chosen]).c_str());
-    for (std::size_t i = 0; i < specs_.size(); ++i) {
-        if (specs_[i] == nullptr) {
-            specs_[i] = &spec;
-            fonts_[i] = font;
-            break;
-        }
+    return CreateFontW(-devicePixels, 0, 0, 0, spec.Bold ? FW_BOLD : FW_NORMAL, FALSE, spec.Underline ? TRUE : FALSE,
+                       FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, ToWide(spec.Faces[chosen]).c_str());
+}
+
+window::TextExtent MeasureGdiText(HDC dc, const window::ControlSpec& control, std::u16string_view text,
+                                  int devicePixels, int dpi) {
+    HFONT font = CreateLayoutFont(dc, *control.Font, devicePixels);
+    HGDIOBJ old = SelectObject(dc, font);
+    window::TextExtent extent;
+    if (control.Kind == window::ControlKind::PushButton) {
+        // A push button centres its one line inside its 2-pixel edge and the focus frame
+        // drawn a pixel inside that: 3 pixels a side at 96 dpi.
+        const std::wstring line = ToWide(text);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+        const int edges = 2 * window::Scaled(3, dpi);
+        extent = {size.cx + edges, size.cy + edges};
+    } else {
+        const std::wstring lines = LabelLines(text);
+        RECT box{0, 0, 0, 0};
+        DrawTextW(dc, lines.c_str(), static_cast<int>(lines.size()), &box, DT_CALCRECT | DT_LEFT | DT_NOPREFIX);
+        extent = {box.right - box.left, box.bottom - box.top};
     }
+    SelectObject(dc, old);
+    DeleteObject(font);
+    return extent;
+}
+
+HFONT FontCache::Get(const window::FontSpec& spec, int dpi, int pixelHeight) {
+    if (pixelHeight == 0) pixelHeight = spec.PixelHeight;
+    for (const Made& made : fonts_) {
+        if (made.Spec == &spec && made.PixelHeight == pixelHeight) return made.Font;
+    }
+    HDC dc = GetDC(window_);
+    HFONT font = CreateLayoutFont(dc, spec, window::Scaled(pixelHeight, dpi));
+    ReleaseDC(window_, dc);
+    fonts_.push_back({&spec, pixelHeight, font});
     return font;
 }
 
 void FontCache::Clear() {
-    for (HFONT& font : fonts_) {
-        if (font != nullptr) DeleteObject(font);
-        font = nullptr;
+    for (const Made& made : fonts_) {
+        if (made.Font != nullptr) DeleteObject(made.Font);
     }
-    specs_.fill(nullptr);
+    fonts_.clear();
 }
 
 }  // namespace quenfall::ui

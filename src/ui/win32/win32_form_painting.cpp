@@ -16,9 +16,8 @@ COLORREF TextColour(const ControlSpec& spec) {
 
 void Win32FlashForm::MeasureLabel(ControlId id) {
     Control& control = At(id);
-    const ControlSpec& spec = window::Spec(id);
     HDC dc = GetDC(window_handle_);
-    HGDIOBJ old = SelectObject(dc, Font(*spec.Font));
+    HGDIOBJ old = SelectObject(dc, ControlFont(id));
     RECT box{0, 0, 0, 0};
     const std::wstring lines = LabelLines(control.Text);
     if (lines.empty()) {
@@ -68,7 +67,7 @@ void Win32FlashForm::DrawControls(HDC dc, const RECT& dirty) {
             break;
         }
         case ControlKind::Label: {
-            HGDIOBJ oldFont = SelectObject(dc, Font(*spec.Font));
+            HGDIOBJ oldFont = SelectObject(dc, ControlFont(spec.Id));
             SetTextColor(dc, TextColour(spec));
             const std::wstring lines = LabelLines(control.Text);
             DrawTextW(dc, lines.c_str(), static_cast<int>(lines.size()), &box, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_NOCLIP);
