@@ -32,7 +32,7 @@ protected:
 
 TEST_F(Win32TextFit, EnglishKeepsTheLayoutFonts) {
     for (const window::WindowText& text : window::MainWindowTexts()) {
-        for (const int dpi : testing::FitDpis) {
+        for (const int dpi : quenfall::testing::FitDpis) {
             EXPECT_EQ(window::FitFont(text.Control, window::Utf16(text.English), dpi, Measure()),
                       (window::FittedFont{window::Spec(text.Control).Font->PixelHeight, true}))
                 << text.English << " at " << dpi;
@@ -41,17 +41,17 @@ TEST_F(Win32TextFit, EnglishKeepsTheLayoutFonts) {
 }
 
 TEST_F(Win32TextFit, PseudoTranslationsShrinkYetTheRuleHoldsToTheMetrics) {
-    for (const auto script : {testing::PseudoScript::AccentedLatin, testing::PseudoScript::Cyrillic,
-                              testing::PseudoScript::Cjk}) {
-        text::UseCatalogue("xx", testing::PseudoCatalogue(testing::MainWindowEnglish(), script));
+    for (const auto script : {quenfall::testing::PseudoScript::AccentedLatin, quenfall::testing::PseudoScript::Cyrillic,
+                              quenfall::testing::PseudoScript::Cjk}) {
+        text::UseCatalogue("xx", quenfall::testing::PseudoCatalogue(quenfall::testing::MainWindowEnglish(), script));
         ASSERT_NE(text::Tr(window::Utf8(window::Step3Text)), window::Utf8(window::Step3Text));
-        const testing::LanguageFit check = testing::CheckLanguageFit("pseudo" + std::to_string(int(script)), Measure());
-        EXPECT_TRUE(check.Wrong.empty()) << testing::Lines(check.Wrong);
+        const quenfall::testing::LanguageFit check = quenfall::testing::CheckLanguageFit("pseudo" + std::to_string(int(script)), Measure());
+        EXPECT_TRUE(check.Wrong.empty()) << quenfall::testing::Lines(check.Wrong);
         // Texts 40% longer than English do not all fit the layout's fonts: the rule is used.
         EXPECT_GT(check.Shrunk, 0);
         // Some are more than the fixed window holds at any readable size: a real translation
         // that long fails the test below.
-        std::printf("%s", testing::Lines(check.Overflowing, "too long: ").c_str());
+        std::printf("%s", quenfall::testing::Lines(check.Overflowing, "too long: ").c_str());
     }
 }
 
@@ -59,11 +59,11 @@ TEST_F(Win32TextFit, EveryBuiltInCatalogueFits) {
     std::vector<std::string> failures;
     for (const text::EmbeddedCatalogue& catalogue : text::EmbeddedCatalogues()) {
         ASSERT_EQ(text::UseLanguage(catalogue.Language), std::string(catalogue.Language));
-        const testing::LanguageFit check = testing::CheckLanguageFit(std::string(catalogue.Language), Measure());
+        const quenfall::testing::LanguageFit check = quenfall::testing::CheckLanguageFit(std::string(catalogue.Language), Measure());
         for (const std::string& name : check.Overflowing) failures.push_back("too long, shorten it: " + name);
         failures.insert(failures.end(), check.Wrong.begin(), check.Wrong.end());
     }
-    EXPECT_TRUE(failures.empty()) << testing::Lines(failures);
+    EXPECT_TRUE(failures.empty()) << quenfall::testing::Lines(failures);
 }
 
 TEST_F(Win32TextFit, ASmallerCharacterHeightMakesASmallerFontOfTheSameFace) {
