@@ -30,7 +30,10 @@ bool IsCountWord(std::string_view word) {
 }
 
 std::string EmulateRangeError(std::string_view word, std::size_t lowest) {
-    return "--emulate takes " + std::to_string(lowest) + " to " + std::to_string(MaxEmulatedRadios) + " radios, not \"" + std::string(word) + "\"";
+    return text::Fill(text::Tr("--emulate takes {lowest} to {highest} radios, not \"{word}\""),
+                      {{"lowest", std::to_string(lowest)},
+                       {"highest", std::to_string(MaxEmulatedRadios)},
+                       {"word", std::string(word)}});
 }
 
 std::string LastFileError() {
@@ -44,6 +47,43 @@ bool OpenToWrite(std::ofstream& out, const std::filesystem::path& path, std::str
     if (out.is_open()) return true;
     why = LastFileError();
     return false;
+}
+
+std::string UnknownOptionText(std::string_view option) {
+    return text::Fill(text::Tr("unknown option {option}"), {{"option", std::string(option)}});
+}
+
+std::string OneFileAtATimeText() { return text::Tr("one file at a time"); }
+
+std::string NeedsFileNameText(std::string_view option) {
+    return text::Fill(text::Tr("{option} needs a file name"), {{"option", std::string(option)}});
+}
+
+std::string FaultNamesText(std::string_view names) {
+    return text::Fill(text::Tr("--emulate-fault takes {faults}, each with @K for radio K only"),
+                      {{"faults", std::string(names)}});
+}
+
+std::string FaultNeedsEmulateText() { return text::Tr("--emulate-fault needs --emulate"); }
+
+std::string FaultRadioOutOfRangeText(std::size_t radio, std::size_t radios) {
+    return text::Fill(text::Tr("--emulate-fault names radio {radio} of {count}"),
+                      {{"radio", std::to_string(radio)}, {"count", std::to_string(radios)}});
+}
+
+std::string CannotWriteReportText(std::string_view file, std::string_view why) {
+    return text::Fill(text::Tr("cannot write the report \"{file}\": {reason}"),
+                      {{"file", std::string(file)}, {"reason", std::string(why)}});
+}
+
+std::string CannotWriteEventsText(std::string_view file, std::string_view why) {
+    return text::Fill(text::Tr("cannot write the events \"{file}\": {reason}"),
+                      {{"file", std::string(file)}, {"reason", std::string(why)}});
+}
+
+std::string CannotWriteTraceText(std::string_view file, std::string_view why) {
+    return text::Fill(text::Tr("cannot write the trace \"{file}\": {reason}"),
+                      {{"file", std::string(file)}, {"reason", std::string(why)}});
 }
 
 std::string ModelChangeRefusedText() {

@@ -26,6 +26,18 @@ bool OpenToWrite(std::ofstream& out, const std::filesystem::path& path, std::str
 // The system's reason for the last failed file operation, in words.
 std::string LastFileError();
 
+// The usage errors the commands share, in the user's language; option names stay as typed.
+std::string UnknownOptionText(std::string_view option);
+std::string OneFileAtATimeText();
+std::string NeedsFileNameText(std::string_view option);
+std::string FaultNamesText(std::string_view names);
+std::string FaultNeedsEmulateText();
+std::string FaultRadioOutOfRangeText(std::size_t radio, std::size_t radios);
+// "cannot write the report "FILE": WHY", and the same of the events and the trace.
+std::string CannotWriteReportText(std::string_view file, std::string_view why);
+std::string CannotWriteEventsText(std::string_view file, std::string_view why);
+std::string CannotWriteTraceText(std::string_view file, std::string_view why);
+
 // What the command does with a radio whose history says it took another model code: not
 // started, or going on as --allow-model-change asks; in the user's language.
 std::string ModelChangeRefusedText();

@@ -45,7 +45,7 @@ int FlashCrateCommand(const CrateRequest& request) {
     std::ofstream report;
     if (request.ReportPath) {
         if (std::string why; !OpenToWrite(report, PathFromArgument(*request.ReportPath), why)) {
-            std::cerr << "quenfall-cli flash: cannot write the report \"" << *request.ReportPath << "\": " << why << '\n';
+            std::cerr << "quenfall-cli flash: " << CannotWriteReportText(*request.ReportPath, why) << '\n';
             return 2;
         }
     }
@@ -56,9 +56,12 @@ int FlashCrateCommand(const CrateRequest& request) {
         RadioPreflight preflight = request.Chosen->Preflight();
         if (preflight.Result != PreflightCheck::Passed) {
             // The radio asked for by name is named, whatever stopped the search.
+            const std::string why = text::Tr(PreflightText(preflight, !request.Device));
             std::cerr << "quenfall-cli flash: "
-                      << (request.Device ? "no radio at \"" + *request.Device + "\": " : std::string())
-                      << PreflightText(preflight, !request.Device) << '\n';
+                      << (request.Device ? text::Fill(text::Tr("no radio at \"{radio}\": {reason}"),
+                                                      {{"radio", *request.Device}, {"reason", why}})
+                                         : why)
+                      << '\n';
             return 1;
         }
         drives = std::move(preflight.Drives);
@@ -69,9 +72,14 @@ int FlashCrateCommand(const CrateRequest& request) {
     if (request.Device) {
         const auto index = FindNamedDrive(drives, *request.Device);
         if (!index) {
-            std::cerr << "quenfall-cli flash: no radio at \"" << *request.Device << "\". Found:";
-            for (const RadioDrive& d : drives) std::cerr << ' ' << d.Node << " (" << d.Location << ')';
-            std::cerr << (drives.empty() ? " nothing\n" : "\n");
+            std::string found;
+            for (const RadioDrive& d : drives) found += (found.empty() ? "" : " ") + d.Node + " (" + d.Location + ')';
+            std::cerr << "quenfall-cli flash: "
+                      << (drives.empty()
+                              ? text::Fill(text::Tr("no radio at \"{radio}\". Found: nothing"), {{"radio", *request.Device}})
+                              : text::Fill(text::Tr("no radio at \"{radio}\". Found: {radios}"),
+                                           {{"radio", *request.Device}, {"radios", found}}))
+                      << '\n';
             return 1;
         }
         chosen = {drives[*index]};
@@ -178,7 +186,7 @@ int FlashCrateCommand(const CrateRequest& request) {
         errno = 0;
         report.close();
         if (!report) {
-            std::cerr << "quenfall-cli flash: cannot write the report \"" << *request.ReportPath << "\": " << LastFileError() << '\n';
+            std::cerr << "quenfall-cli flash: " << CannotWriteReportText(*request.ReportPath, LastFileError()) << '\n';
             return 2;
         }
     }

@@ -6,6 +6,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "startup/radio_choice.h"
+#include "text/translation.h"
 
 #include <nlohmann/json.hpp>
 
@@ -46,15 +47,16 @@ int DevicesCommand(const Arguments& args) {
             json = true;
         } else if (a == "--emulate") {
             if (i + 1 >= args.size())
-                return usageError("--emulate needs a number of radios, 0 to " + std::to_string(MaxEmulatedRadios));
+                return usageError(text::Fill(text::Tr("--emulate needs a number of radios, {lowest} to {highest}"),
+                                             {{"lowest", "0"}, {"highest", std::to_string(MaxEmulatedRadios)}}));
             const std::string& word = args[++i];
             if (!IsCountWord(word) || word.size() > 3 || std::stoul(word) > MaxEmulatedRadios)
                 return usageError(EmulateRangeError(word, 0));
             emulate = std::stoul(word);
         } else if (a.starts_with("-")) {
-            return usageError("unknown option " + a);
+            return usageError(UnknownOptionText(a));
         } else {
-            return usageError("unexpected \"" + a + "\": devices takes no file");
+            return usageError(text::Fill(text::Tr("unexpected \"{word}\": devices takes no file"), {{"word", a}}));
         }
     }
 
@@ -63,7 +65,7 @@ int DevicesCommand(const Arguments& args) {
     request.Radios = emulate.value_or(1);
     RadioPreflight preflight = ChooseRadios(request)->Preflight();
     if (preflight.Result == PreflightCheck::NoLink) {
-        std::cerr << "quenfall-cli devices: " << PreflightText(preflight, true) << '\n';
+        std::cerr << "quenfall-cli devices: " << text::Tr(PreflightText(preflight, true)) << '\n';
         return 1;
     }
     // Listing needs no permission: a radio that may not be commanded is listed with a note.
@@ -72,16 +74,21 @@ int DevicesCommand(const Arguments& args) {
     if (json) {
         PrintJson(drives);
     } else if (drives.empty()) {
-        std::cout << "No radio was found.\n";
+        std::cout << text::Tr("No radio was found.") << '\n';
     } else {
         // Quoted, so that the identity's padding blanks show.
         for (const RadioDrive& d : drives) {
-            std::cout << d.Node << "  location " << (d.Location.empty() ? "unknown" : d.Location) << "  vendor \""
-                      << d.Vendor << "\"  model \"" << d.Model << "\"\n";
+            // Translators: one radio a line; keep the quotes, which show the identity's blanks.
+            std::cout << text::Fill(text::Tr("{node}  location {location}  vendor \"{vendor}\"  model \"{model}\""),
+                                    {{"node", d.Node},
+                                     {"location", d.Location.empty() ? text::Tr("unknown") : d.Location},
+                                     {"vendor", d.Vendor},
+                                     {"model", d.Model}})
+                      << '\n';
         }
     }
     if (drives.empty()) return 1;
-    if (!problem.empty()) std::cerr << "note: " << problem << '\n';
+    if (!problem.empty()) std::cerr << text::Fill(text::Tr("note: {problem}"), {{"problem", problem}}) << '\n';
     return 0;
 }
 

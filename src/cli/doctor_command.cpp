@@ -3,6 +3,8 @@
 
 #include "cli/cli_commands.h"
 #include "platform/platform.h"
+#include "cli/cli_support.h"
+#include "text/translation.h"
 
 namespace quenfall::cli {
 
@@ -10,7 +12,9 @@ int DoctorCommand(const Arguments& args) {
     if (!args.empty()) {
         const std::string& a = args.front();
         std::cerr << "quenfall-cli doctor: "
-                  << (a.starts_with("-") ? "unknown option " + a : "unexpected \"" + a + "\": doctor takes no arguments")
+                  << (a.starts_with("-")
+                          ? UnknownOptionText(a)
+                          : text::Fill(text::Tr("unexpected \"{word}\": doctor takes no arguments"), {{"word", a}}))
                   << "\nusage: quenfall-cli doctor\n";
         return 2;
     }

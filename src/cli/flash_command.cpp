@@ -71,18 +71,20 @@ int FlashCommand(const Arguments& args) {
         } else if (a == "--emulate-fault") {
             const std::optional<EmulationFault> fault =
                 i + 1 < args.size() ? ReadEmulationFault(args[i + 1]) : std::nullopt;
-            if (!fault) return UsageError("--emulate-fault takes " + EmulationFaultNames() + ", each with @K for radio K only");
+            if (!fault) return UsageError(FaultNamesText(EmulationFaultNames()));
             faults.push_back(*fault);
             ++i;
         } else if (a == "--trace" || a == "--report" || a == "--device" || a == "--events") {
-            if (i + 1 >= args.size()) return UsageError(a + " needs " + (a == "--device" ? "a radio" : "a file name"));
+            if (i + 1 >= args.size())
+                return UsageError(a == "--device" ? text::Fill(text::Tr("{option} needs a radio"), {{"option", a}})
+                                                  : NeedsFileNameText(a));
             (a == "--trace" ? tracePath : a == "--report" ? reportPath : a == "--events" ? eventsPath : device) = args[++i];
         } else if (a.starts_with("-") && a != "-") {
-            return UsageError("unknown option " + a);
+            return UsageError(UnknownOptionText(a));
         } else if (file) {
             // After --emulate, a word that is not a count is no second file either.
             if (i > 0 && args[i - 1] == "--emulate") return UsageError(EmulateRangeError(a));
-            return UsageError("one file at a time");
+            return UsageError(OneFileAtATimeText());
         } else {
             file = a;
         }
@@ -92,21 +94,20 @@ int FlashCommand(const Arguments& args) {
         return 2;
     }
     const bool perRadio = all || device;
-    if (all && device) return UsageError("--device and --all exclude each other");
-    if (reportPath && !perRadio) return UsageError("--report needs --all or --device");
-    if (tracePath && all) return UsageError("--trace records one radio's dialogue: use it with --device");
-    if (countGiven && !perRadio) return UsageError("--emulate N needs --all or --device");
-    if (!faults.empty() && !emulate) return UsageError("--emulate-fault needs --emulate");
+    if (all && device) return UsageError(text::Tr("--device and --all exclude each other"));
+    if (reportPath && !perRadio) return UsageError(text::Tr("--report needs --all or --device"));
+    if (tracePath && all) return UsageError(text::Tr("--trace records one radio's dialogue: use it with --device"));
+    if (countGiven && !perRadio) return UsageError(text::Tr("--emulate N needs --all or --device"));
+    if (!faults.empty() && !emulate) return UsageError(FaultNeedsEmulateText());
     for (const EmulationFault& f : faults)
-        if (f.Radio > emulated)
-            return UsageError("--emulate-fault names radio " + std::to_string(f.Radio) + " of " + std::to_string(emulated));
+        if (f.Radio > emulated) return UsageError(FaultRadioOutOfRangeText(f.Radio, emulated));
 
     std::unique_ptr<RunEvents> events;
     if (eventsPath) {
         std::string why;
         events = RunEvents::Open(*eventsPath, why);
         if (!events) {
-            std::cerr << "quenfall-cli flash: cannot write the events \"" << *eventsPath << "\": " << why << '\n';
+            std::cerr << "quenfall-cli flash: " << CannotWriteEventsText(*eventsPath, why) << '\n';
             return 2;
         }
     }
@@ -136,7 +137,7 @@ int FlashCommand(const Arguments& args) {
     if (tracePath) {
         trace.emplace(PathFromArgument(*tracePath));
         if (!trace->IsOpen()) {
-            std::cerr << "quenfall-cli flash: cannot write the trace \"" << *tracePath << "\": " << trace->Why() << '\n';
+            std::cerr << "quenfall-cli flash: " << CannotWriteTraceText(*tracePath, trace->Why()) << '\n';
             return 2;
         }
     }
@@ -199,7 +200,7 @@ int FlashCommand(const Arguments& args) {
     if (preflight.Result != PreflightCheck::Passed) {
         // Refused before anything was sent: no radio, or no right to command it.
         const std::string text = PreflightText(preflight, false);
-        std::cerr << "quenfall-cli flash: " << text << '\n';
+        std::cerr << "quenfall-cli flash: " << text::Tr(text) << '\n';
         if (events) {
             outcome.Start = outcome.End = std::chrono::system_clock::now();
             outcome.Outcome = text;

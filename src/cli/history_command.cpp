@@ -10,6 +10,7 @@
 #include "history/history_reading.h"
 #include "package/package_digest.h"
 #include "platform/platform.h"
+#include "text/translation.h"
 
 namespace quenfall::cli {
 
@@ -58,33 +59,37 @@ int HistoryCommand(const Arguments& args) {
         const std::string& a = args[i];
         if (a == "--json" || a == "--csv") {
             const Form wanted = a == "--json" ? Form::Json : Form::Csv;
-            if (form != Form::Table && form != wanted) return UsageError("--json and --csv exclude each other");
+            if (form != Form::Table && form != wanted) return UsageError(text::Tr("--json and --csv exclude each other"));
             form = wanted;
         } else if (a == "--failed") {
             filter.FailedOnly = true;
         } else if (a == "--sha256") {
             if (i + 1 >= args.size() || !IsSha256Text(args[i + 1]))
-                return UsageError("--sha256 takes a file's SHA-256: 64 hex digits, as sha256sum prints them");
+                return UsageError(text::Tr("--sha256 takes a file's SHA-256: 64 hex digits, as sha256sum prints them"));
             std::string hash = args[++i];
             for (char& c : hash) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             filter.Sha256 = std::move(hash);
         } else if (a == "--location" || a == "--since") {
-            if (i + 1 >= args.size()) return UsageError(a + (a == "--since" ? " needs a date" : " needs a location"));
+            if (i + 1 >= args.size())
+                return UsageError(a == "--since" ? text::Fill(text::Tr("{option} needs a date"), {{"option", a}})
+                                                 : text::Fill(text::Tr("{option} needs a location"), {{"option", a}}));
             const std::string& value = args[++i];
             if (a == "--location") {
                 filter.Location = value;
             } else if (!(filter.Since = SinceBound(value))) {
-                return UsageError("--since takes a date such as 2026-12-09 or 2026-12-09T14:30 (UTC), not \"" +
-                                  value + "\"");
+                return UsageError(
+                    text::Fill(text::Tr("--since takes a date such as 2026-12-09 or 2026-12-09T14:30 (UTC), not \"{word}\""),
+                               {{"word", value}}));
             }
         } else {
-            return UsageError("unknown option " + a);
+            return UsageError(text::Fill(text::Tr("unknown option {option}"), {{"option", a}}));
         }
     }
 
     const std::filesystem::path file = HistoryPath();
     if (file.empty()) {
-        std::cerr << "quenfall-cli history: no place for the history is known: set QUENFALL_HISTORY, or HOME\n";
+        std::cerr << "quenfall-cli history: "
+                  << text::Tr("no place for the history is known: set QUENFALL_HISTORY, or HOME") << '\n';
         return 1;
     }
     // Written as it is read, a piece at a time: a shop's history of years lists in the
@@ -136,15 +141,19 @@ int HistoryCommand(const Arguments& args) {
         return 2;
     }
     if (form == Form::Table && shown == 0) {
-        out.Text(scan.Missing ? "No upgrade has been recorded yet (" + file.string() + ").\n"
-                              : std::string("No recorded upgrade matches.\n"));
+        out.Text((scan.Missing ? text::Fill(text::Tr("No upgrade has been recorded yet ({file})."), {{"file", file.string()}})
+                               : text::Tr("No recorded upgrade matches.")) +
+                 "\n");
     }
     out.Flush();
     if (scan.Unreadable > 0) {
-        std::cerr << "note: " << scan.Unreadable << (scan.Unreadable == 1 ? " line" : " lines") << " of "
-                  << file.string()
-                  << " held no whole record (a run cut short by a crash or a power cut) and "
-                  << (scan.Unreadable == 1 ? "was" : "were") << " passed over.\n";
+        std::cerr << text::Fill(text::TrPlural("note: {count} line of {file} held no whole record (a run cut short by a "
+                                               "crash or a power cut) and was passed over.",
+                                               "note: {count} lines of {file} held no whole record (a run cut short by "
+                                               "a crash or a power cut) and were passed over.",
+                                               scan.Unreadable),
+                                {{"count", std::to_string(scan.Unreadable)}, {"file", file.string()}})
+                  << '\n';
     }
     return 0;
 }

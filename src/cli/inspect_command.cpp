@@ -1,5 +1,6 @@
 // quenfall-cli inspect FILE [--json]: the verdict of loading FILE exactly as the window
 // loads it, and what its header says.
+#include <algorithm>
 #include <array>
 #include <iostream>
 #include <optional>
@@ -10,6 +11,8 @@
 #include "platform/platform.h"
 #include "package/package_loader.h"
 #include "upgrade/upload_plan.h"
+#include "cli/progress_line.h"
+#include "text/translation.h"
 
 #include <nlohmann/json.hpp>
 
@@ -48,13 +51,23 @@ Report RefusedReport(const LoadResult& loaded) {
 // all.
 std::string BlocksSentNote(const PackageHeader& h, const UploadPlan& plan) {
     if (plan.LeadingBlocksNotSent == 0 && !plan.SendsFillerBlock) return {};
-    const std::string mode = "under scramble mode " + std::to_string(unsigned{h.ScrambleMode});
-    const std::string begins = " the upload begins section 0 at block " + std::to_string(FirstBlockSent(0, h.ScrambleMode));
+    const std::vector<text::Field> fields = {{"mode", std::to_string(unsigned{h.ScrambleMode})},
+                                             {"block", std::to_string(FirstBlockSent(0, h.ScrambleMode))},
+                                             {"count", std::to_string(plan.LeadingBlocksNotSent)}};
     if (plan.SendsFillerBlock)
-        return mode + begins + ", past the end of its " + std::to_string(plan.LeadingBlocksNotSent) +
-               (plan.LeadingBlocksNotSent == 1 ? " block" : " blocks") +
-               ": none of them is sent, one block of filler is";
-    return mode + begins + ": its first " + std::to_string(plan.LeadingBlocksNotSent) + " blocks are not sent";
+        return text::Fill(text::TrPlural("under scramble mode {mode} the upload begins section 0 at block {block}, past "
+                                         "the end of its {count} block: none of them is sent, one block of filler is",
+                                         "under scramble mode {mode} the upload begins section 0 at block {block}, past "
+                                         "the end of its {count} blocks: none of them is sent, one block of filler is",
+                                         plan.LeadingBlocksNotSent),
+                          fields);
+    // Translators: English says "blocks" for one too; a language's own singular is right.
+    return text::Fill(text::TrPlural("under scramble mode {mode} the upload begins section 0 at block {block}: its "
+                                     "first {count} blocks are not sent",
+                                     "under scramble mode {mode} the upload begins section 0 at block {block}: its "
+                                     "first {count} blocks are not sent",
+                                     plan.LeadingBlocksNotSent),
+                      fields);
 }
 
 void PrintJson(const Report& r) {
@@ -92,26 +105,45 @@ void PrintJson(const Report& r) {
     std::cout << j.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
+// The report's labels, each followed by its value in a column of its own.
+// Translators: each a label before a value in a column ("model code:      17").
+constexpr std::array<std::string_view, 11> Labels = {
+    text::Translatable("verdict:"),         text::Translatable("reason:"),       text::Translatable("model code:"),
+    text::Translatable("profile:"),         text::Translatable("scramble mode:"), text::Translatable("code bank:"),
+    text::Translatable("request variant:"), text::Translatable("package length:"), text::Translatable("section count:"),
+    text::Translatable("total blocks:"),    text::Translatable("blocks sent:")};
+
 void PrintText(const Report& r) {
+    // The values start a blank after the longest label, as the language writes them.
+    std::size_t width = 0;
+    for (std::string_view label : Labels) width = std::max(width, ColumnsOf(text::Tr(label)) + 1);
+    const auto label = [&](std::size_t i) {
+        std::string shown = text::Tr(Labels[i]);
+        return shown + std::string(width - ColumnsOf(shown), ' ');
+    };
     std::ostringstream o;
-    o << "verdict:         "
-      << (!r.Accepted ? "refused" : r.Reason.empty() ? "accepted" : "accepted, but there is nothing to upgrade") << '\n';
-    if (!r.Reason.empty()) o << "reason:          " << r.Reason << '\n';
+    o << label(0)
+      << (!r.Accepted          ? text::Tr("refused")
+          : r.Reason.empty()   ? text::Tr("accepted")
+                               : text::Tr("accepted, but there is nothing to upgrade"))
+      << '\n';
+    if (!r.Reason.empty()) o << label(1) << r.Reason << '\n';
     if (r.Header) {
         const PackageHeader& h = *r.Header;
-        o << "model code:      " << unsigned{h.ModelCode} << '\n'
-          << "profile:         " << (r.ProfileIndex ? std::to_string(*r.ProfileIndex) : "none") << '\n'
-          << "scramble mode:   " << unsigned{h.ScrambleMode} << '\n'
-          << "code bank:       " << unsigned{h.CodeBank} << '\n'
-          << "request variant: " << unsigned{h.RequestVariant} << '\n';
-        if (r.PackageLength) o << "package length:  " << *r.PackageLength << '\n';
+        o << label(2) << unsigned{h.ModelCode} << '\n'
+          << label(3) << (r.ProfileIndex ? std::to_string(*r.ProfileIndex) : text::Tr("none")) << '\n'
+          << label(4) << unsigned{h.ScrambleMode} << '\n'
+          << label(5) << unsigned{h.CodeBank} << '\n'
+          << label(6) << unsigned{h.RequestVariant} << '\n';
+        if (r.PackageLength) o << label(7) << *r.PackageLength << '\n';
         const UploadPlan plan = PlanUpload(h, h.ScrambleMode);
         const std::string note = BlocksSentNote(h, plan);
-        o << "section count:   " << unsigned{CountSections(h)} << '\n'
-          << "total blocks:    " << plan.TotalBlocks << '\n'
-          << "blocks sent:     " << plan.SentBlocks << (note.empty() ? "" : " (" + note + ")") << '\n';
+        o << label(8) << unsigned{CountSections(h)} << '\n'
+          << label(9) << plan.TotalBlocks << '\n'
+          << label(10) << plan.SentBlocks << (note.empty() ? "" : " (" + note + ")") << '\n';
         if (CountSections(h) != 0) {
-            o << "slot  id        size      offset  blocks\n";
+            // Translators: a table's heading; each word ends where its column's numbers end.
+            o << text::Tr("slot  id        size      offset  blocks") << '\n';
             for (std::size_t slot = 0; slot < SlotCount; ++slot) {
                 if (!SlotPresent(h, slot)) continue;
                 char line[80];
@@ -122,7 +154,8 @@ void PrintText(const Report& r) {
             }
         }
     }
-    if (!r.Sha256.empty()) o << "sha256:          " << r.Sha256 << '\n';
+    // The hash's name is no word to translate.
+    if (!r.Sha256.empty()) o << "sha256:" << std::string(width - 7, ' ') << r.Sha256 << '\n';
     std::cout << o.str();
 }
 
@@ -135,10 +168,10 @@ int InspectCommand(const Arguments& args) {
         if (a == "--json") {
             json = true;
         } else if (a.starts_with("-") && a != "-") {
-            std::cerr << "quenfall-cli inspect: unknown option " << a << '\n' << InspectUsage << '\n';
+            std::cerr << "quenfall-cli inspect: " << UnknownOptionText(a) << '\n' << InspectUsage << '\n';
             return 2;
         } else if (file) {
-            std::cerr << "quenfall-cli inspect: one file at a time\n" << InspectUsage << '\n';
+            std::cerr << "quenfall-cli inspect: " << OneFileAtATimeText() << '\n' << InspectUsage << '\n';
             return 2;
         } else {
             file = a;

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "platform/user_language.h"
 #include "protocol/key_tables.h"
+#include "text/translation.h"
 
 namespace {
 
@@ -20,8 +21,10 @@ bool AsksForHelp(const quenfall::cli::Arguments& args) {
 
 void PrintVersion() {
     std::cout << "quenfall-cli " << QUENFALL_VERSION << '\n'
-              << "key set: " << quenfall::KeySetName() << " (fingerprint " << quenfall::KeySetFingerprint()
-              << ")\n";
+              << quenfall::text::Fill(quenfall::text::Tr("key set: {name} (fingerprint {fingerprint})"),
+                                      {{"name", std::string(quenfall::KeySetName())},
+                                       {"fingerprint", std::string(quenfall::KeySetFingerprint())}})
+              << '\n';
 }
 
 int Run(int argc, char** argv) {
@@ -56,7 +59,9 @@ int Run(int argc, char** argv) {
     if (command == "devices") return DevicesCommand(args);
     if (command == "history") return HistoryCommand(args);
     if (command == "doctor") return DoctorCommand(args);
-    std::cerr << "quenfall-cli: unknown command \"" << command << "\"\n\n" << ProgramHelp();
+    std::cerr << "quenfall-cli: " << quenfall::text::Fill(quenfall::text::Tr("unknown command \"{command}\""), {{"command", command}})
+              << "\n\n"
+              << ProgramHelp();
     return 2;
 }
 
@@ -68,9 +73,11 @@ int main(int argc, char** argv) {
     try {
         return Run(argc, argv);
     } catch (const std::exception& e) {
-        std::cerr << "quenfall-cli: stopped by an unexpected error: " << e.what() << '\n';
+        std::cerr << "quenfall-cli: "
+                  << quenfall::text::Fill(quenfall::text::Tr("stopped by an unexpected error: {error}"), {{"error", e.what()}})
+                  << '\n';
     } catch (...) {
-        std::cerr << "quenfall-cli: stopped by an unexpected error\n";
+        std::cerr << "quenfall-cli: " << quenfall::text::Tr("stopped by an unexpected error") << '\n';
     }
     return 1;
 }

@@ -12,6 +12,7 @@
 #include "package/package_loader.h"
 #include "package/package_writer.h"
 #include "protocol/model_profile.h"
+#include "text/translation.h"
 
 namespace quenfall::cli {
 
@@ -26,22 +27,27 @@ int UsageError(const std::string& why) {
     return 2;
 }
 
+std::string ByteValueNeeded(std::string_view option) {
+    return text::Fill(text::Tr("{option} needs a value 0..255"), {{"option", std::string(option)}});
+}
+
 bool ReadWhole(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes, std::string& why) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) {
-        why = "cannot read \"" + path.string() + "\": " + ec.message();
+        why = text::Fill(text::Tr("cannot read \"{file}\": {reason}"), {{"file", path.string()}, {"reason", ec.message()}});
         return false;
     }
     if (size > PackageImageCapacity) {
-        why = "\"" + path.string() + "\" is larger than a package may be (10 MiB)";
+        why = text::Fill(text::Tr("\"{file}\" is larger than a package may be (10 MiB)"), {{"file", path.string()}});
         return false;
     }
     std::ifstream in(path, std::ios::binary);
     bytes.resize(static_cast<std::size_t>(size));
     if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
         const int error = errno;
-        why = "cannot read \"" + path.string() + "\": " + std::generic_category().message(error != 0 ? error : EIO);
+        why = text::Fill(text::Tr("cannot read \"{file}\": {reason}"),
+                         {{"file", path.string()}, {"reason", std::generic_category().message(error != 0 ? error : EIO)}});
         return false;
     }
     return true;
@@ -70,32 +76,34 @@ int PackCommand(const Arguments& args) {
         };
         if (a == "-o" || a == "--output") {
             out = value();
-            if (!out) return UsageError(a + " needs a file name");
+            if (!out) return UsageError(NeedsFileNameText(a));
         } else if (a == "--model") {
             std::uint8_t m = 0;
-            if (!byteOption(m)) return UsageError("--model needs a model code (pack --help lists them)");
+            if (!byteOption(m)) return UsageError(text::Tr("--model needs a model code (pack --help lists them)"));
             model = m;
         } else if (a == "--scramble") {
-            if (!byteOption(spec.ScrambleMode)) return UsageError("--scramble needs a value 0..255");
+            if (!byteOption(spec.ScrambleMode)) return UsageError(ByteValueNeeded(a));
         } else if (a == "--bank") {
-            if (!byteOption(spec.CodeBank)) return UsageError("--bank needs a value 0..255");
+            if (!byteOption(spec.CodeBank)) return UsageError(ByteValueNeeded(a));
         } else if (a == "--variant") {
-            if (!byteOption(spec.RequestVariant)) return UsageError("--variant needs a value 0..255");
+            if (!byteOption(spec.RequestVariant)) return UsageError(ByteValueNeeded(a));
         } else if (a == "--section") {
             const auto v = value();
             const std::size_t eq = v ? v->find('=') : std::string::npos;
             if (eq == std::string::npos || eq + 1 >= v->size())
-                return UsageError("--section needs ID=FILE");
+                return UsageError(text::Tr("--section needs ID=FILE"));
             const auto id = ParseByte(std::string_view(*v).substr(0, eq));
-            if (!id || *id >= SlotCount) return UsageError("a section id is 0..11, not \"" + v->substr(0, eq) + "\"");
-            if (!ids.insert(*id).second) return UsageError("section " + std::to_string(*id) + " given twice");
+            if (!id || *id >= SlotCount)
+                return UsageError(text::Fill(text::Tr("a section id is 0..11, not \"{word}\""), {{"word", v->substr(0, eq)}}));
+            if (!ids.insert(*id).second)
+                return UsageError(text::Fill(text::Tr("section {id} given twice"), {{"id", std::to_string(*id)}}));
             sections.emplace_back(*id, v->substr(eq + 1));
         } else {
-            return UsageError("unexpected \"" + a + "\"");
+            return UsageError(text::Fill(text::Tr("unexpected \"{word}\""), {{"word", a}}));
         }
     }
-    if (!out) return UsageError("no output file (-o OUT)");
-    if (!model) return UsageError("no model code (--model N)");
+    if (!out) return UsageError(text::Tr("no output file (-o OUT)"));
+    if (!model) return UsageError(text::Tr("no model code (--model N)"));
     if (sections.empty()) return UsageError(std::string(PackageNoSectionsText) + " Give at least one --section ID=FILE.");
     spec.ModelCode = *model;
 
@@ -110,15 +118,19 @@ int PackCommand(const Arguments& args) {
             return 2;
         }
         if (s.Data.empty()) {
-            std::cerr << "quenfall-cli pack: \"" << file << "\" is empty; a section needs at least one byte\n";
+            std::cerr << "quenfall-cli pack: "
+                      << text::Fill(text::Tr("\"{file}\" is empty; a section needs at least one byte"), {{"file", file}})
+                      << '\n';
             return 2;
         }
         total += s.Data.size();
         spec.Sections.push_back(std::move(s));
     }
     if (total > PackageImageCapacity) {
-        std::cerr << "quenfall-cli pack: the package would hold " << total
-                  << " bytes, more than the 10 MiB a package may hold\n";
+        std::cerr << "quenfall-cli pack: "
+                  << text::Fill(text::Tr("the package would hold {size} bytes, more than the 10 MiB a package may hold"),
+                                {{"size", std::to_string(total)}})
+                  << '\n';
         return 1;
     }
 
@@ -129,8 +141,10 @@ int PackCommand(const Arguments& args) {
         if (!o || !o.write(reinterpret_cast<const char*>(package.data()), static_cast<std::streamsize>(package.size())) ||
             !o.flush()) {
             const int error = errno;
-            std::cerr << "quenfall-cli pack: cannot write \"" << *out << "\": "
-                      << std::generic_category().message(error != 0 ? error : EIO) << '\n';
+            std::cerr << "quenfall-cli pack: "
+                      << text::Fill(text::Tr("cannot write \"{file}\": {reason}"),
+                                    {{"file", *out}, {"reason", std::generic_category().message(error != 0 ? error : EIO)}})
+                      << '\n';
             return 2;
         }
     }
@@ -139,8 +153,10 @@ int PackCommand(const Arguments& args) {
     const LoadResult check = LoadPackageImage(package);
     if (!check.Reason.empty())
         std::cerr << "quenfall-cli pack: warning: this package will be refused: " << check.Reason << '\n';
-    std::cout << "wrote " << *out << ": " << package.size() << " bytes, " << sections.size()
-              << (sections.size() == 1 ? " section\n" : " sections\n");
+    std::cout << text::Fill(text::TrPlural("wrote {file}: {size} bytes, {count} section",
+                                           "wrote {file}: {size} bytes, {count} sections", sections.size()),
+                            {{"file", *out}, {"size", std::to_string(package.size())}, {"count", std::to_string(sections.size())}})
+              << '\n';
     return 0;
 }
 

@@ -19,6 +19,7 @@
 #include "runs/run_record.h"
 #include "runs/station.h"
 #include "startup/radio_choice.h"
+#include "text/translation.h"
 
 namespace quenfall::cli {
 
@@ -58,7 +59,9 @@ int StationCommand(const Arguments& args) {
         const bool hasValue = i + 1 < args.size();
         if (a == "--emulate") {
             request.Emulate = true;
-            if (!hasValue) return StationUsageError("--emulate needs a number of radios, 1 to " + std::to_string(MaxEmulatedRadios));
+            if (!hasValue)
+                return StationUsageError(text::Fill(text::Tr("--emulate needs a number of radios, {lowest} to {highest}"),
+                                                    {{"lowest", "1"}, {"highest", std::to_string(MaxEmulatedRadios)}}));
             const std::optional<std::size_t> n = Count(args[i + 1]);
             if (!n || *n < 1 || *n > MaxEmulatedRadios) return StationUsageError(EmulateRangeError(args[i + 1]));
             request.Radios = *n;
@@ -67,20 +70,20 @@ int StationCommand(const Arguments& args) {
             allowModelChange = true;
         } else if (a == "--count") {
             count = hasValue ? Count(args[i + 1]) : std::nullopt;
-            if (!count || *count == 0) return StationUsageError("--count takes a number of radios from 1");
+            if (!count || *count == 0) return StationUsageError(text::Tr("--count takes a number of radios from 1"));
             ++i;
         } else if (a == "--emulate-fault") {
             const std::optional<EmulationFault> fault = hasValue ? ReadEmulationFault(args[i + 1]) : std::nullopt;
-            if (!fault) return StationUsageError("--emulate-fault takes " + EmulationFaultNames() + ", each with @K for radio K only");
+            if (!fault) return StationUsageError(FaultNamesText(EmulationFaultNames()));
             request.Faults.push_back(*fault);
             ++i;
         } else if (a == "--report" || a == "--events") {
-            if (!hasValue) return StationUsageError(a + " needs a file name");
+            if (!hasValue) return StationUsageError(NeedsFileNameText(a));
             (a == "--report" ? reportPath : eventsPath) = args[++i];
         } else if (a.starts_with("-") && a != "-") {
-            return StationUsageError("unknown option " + a);
+            return StationUsageError(UnknownOptionText(a));
         } else if (file) {
-            return StationUsageError("one file at a time");
+            return StationUsageError(OneFileAtATimeText());
         } else {
             file = a;
         }
@@ -89,11 +92,9 @@ int StationCommand(const Arguments& args) {
         std::cerr << StationUsage << '\n';
         return 2;
     }
-    if (!request.Faults.empty() && !request.Emulate) return StationUsageError("--emulate-fault needs --emulate");
+    if (!request.Faults.empty() && !request.Emulate) return StationUsageError(FaultNeedsEmulateText());
     for (const EmulationFault& f : request.Faults)
-        if (f.Radio > request.Radios)
-            return StationUsageError("--emulate-fault names radio " + std::to_string(f.Radio) + " of " +
-                              std::to_string(request.Radios));
+        if (f.Radio > request.Radios) return StationUsageError(FaultRadioOutOfRangeText(f.Radio, request.Radios));
     // The emulated radios are all there is: the station ends once each has had its run.
     if (request.Emulate && !count) count = request.Radios;
 
@@ -110,7 +111,7 @@ int StationCommand(const Arguments& args) {
     std::ofstream report;
     if (reportPath) {
         if (std::string why; !OpenToWrite(report, PathFromArgument(*reportPath), why)) {
-            std::cerr << "quenfall-cli station: cannot write the report \"" << *reportPath << "\": " << why << '\n';
+            std::cerr << "quenfall-cli station: " << CannotWriteReportText(*reportPath, why) << '\n';
             return 2;
         }
     }
@@ -120,7 +121,7 @@ int StationCommand(const Arguments& args) {
         std::string why;
         events = RunEvents::Open(*eventsPath, why);
         if (!events) {
-            std::cerr << "quenfall-cli station: cannot write the events \"" << *eventsPath << "\": " << why << '\n';
+            std::cerr << "quenfall-cli station: " << CannotWriteEventsText(*eventsPath, why) << '\n';
             return 2;
         }
     }
@@ -129,7 +130,8 @@ int StationCommand(const Arguments& args) {
 
     const std::unique_ptr<Radios> radios = ChooseRadios(request);
     if (!radios->Reachable()) {
-        std::cerr << "quenfall-cli station: this system has no link to the radio; only --emulate works here\n";
+        std::cerr << "quenfall-cli station: " << text::Tr("this system has no link to the radio; only --emulate works here")
+                  << '\n';
         return 1;
     }
     const std::unique_ptr<RadioSource> source = radios->Station(package->Selection);
@@ -193,7 +195,7 @@ int StationCommand(const Arguments& args) {
         errno = 0;
         report.close();
         if (!report) {
-            std::cerr << "quenfall-cli station: cannot write the report \"" << *reportPath << "\": " << LastFileError() << '\n';
+            std::cerr << "quenfall-cli station: " << CannotWriteReportText(*reportPath, LastFileError()) << '\n';
             return 2;
         }
     }

@@ -1,5 +1,7 @@
 #include "startup/radio_preflight.h"
 
+#include "text/translation.h"
+
 namespace quenfall {
 
 RadioPreflight CheckRealRadios() {
@@ -22,10 +24,14 @@ std::string PreflightText(const RadioPreflight& preflight, bool several) {
         case PreflightCheck::Passed: return {};
         case PreflightCheck::NoLink: return std::string(NoRadioSupportText);
         case PreflightCheck::NoRadio:
-            return several ? "no radio was found. Connect the radios with their programming cables, switch them on "
-                             "in programming mode and try again (quenfall-cli doctor says why none is found)."
-                           : "no radio was found. Connect the radio with its programming cable, switch it on "
-                             "in programming mode and try again (quenfall-cli doctor says why none is found).";
+            // English here: the events stream keeps it; the command line shows Tr() of it.
+            return std::string(
+                several ? text::Translatable("no radio was found. Connect the radios with their programming cables, "
+                                             "switch them on in programming mode and try again (quenfall-cli doctor "
+                                             "says why none is found).")
+                        : text::Translatable("no radio was found. Connect the radio with its programming cable, switch "
+                                             "it on in programming mode and try again (quenfall-cli doctor says why "
+                                             "none is found)."));
         case PreflightCheck::NotPermitted: return preflight.Problem;
     }
     return {};
