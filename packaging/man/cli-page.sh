@@ -6,7 +6,8 @@
 set -eu
 cli=$1 template=$2 version=$3 date=$4 out=$5
 
-help=$("$cli" --help)
+# The page is English whatever language the build machine speaks.
+help=$(QUENFALL_LANGUAGE=C "$cli" --help)
 
 # roff: backslashes and minus signs escaped, no text line taken for a request; in a usage
 # line the program's name and the command's word are bold.

@@ -18,6 +18,8 @@ expect_in_page() {  # expect_in_page WHAT TEXT
   esac
 }
 
+# The page is English: so is the --help it is held to.
+export QUENFALL_LANGUAGE=C
 help=$("$cli" --help) || { echo "FAILED: quenfall-cli --help"; exit 1; }
 expect_in_page "the summary" "NAME quenfall-cli - $(printf '%s\n' "$help" | sed -n '1s/^quenfall-cli: //p')"
 expect_in_page "every usage of --help" "$(printf '%s\n' "$help" | sed '1,/^usage:$/d' | flat)"
