@@ -120,7 +120,7 @@ int FlashCommand(const Arguments& args) {
     const LoadResult loaded = LoadPackage(PathFromArgument(*file));
     if (!loaded.Reason.empty()) {
         // Refused before any radio was looked for; the events end the same way.
-        std::cerr << loaded.Reason << '\n';
+        std::cerr << loaded.ReasonText.Translated() << '\n';
         if (events) {
             RadioOutcome refused;
             refused.Start = refused.End = std::chrono::system_clock::now();

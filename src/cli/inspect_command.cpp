@@ -27,7 +27,8 @@ constexpr std::string_view InspectUsage = "usage: quenfall-cli inspect FILE [--j
 struct Report {
     bool Accepted = false;
     std::string Message;  // the window's text for a refused file
-    std::string Reason;   // why the file cannot be sent, in full
+    std::string Reason;   // why the file cannot be sent, in full, in English (the JSON's)
+    text::Message ReasonText;  // the same, to be shown in the user's language
     std::optional<PackageHeader> Header;
     std::optional<std::uint8_t> ProfileIndex;
     std::optional<std::int64_t> PackageLength;
@@ -38,6 +39,7 @@ Report RefusedReport(const LoadResult& loaded) {
     Report r;
     r.Message = loaded.Message;
     r.Reason = loaded.Reason;
+    r.ReasonText = loaded.ReasonText;
     r.Sha256 = loaded.Sha256;
     if (!loaded.RefusedHeader) return r;
     r.Header = loaded.RefusedHeader;
@@ -127,7 +129,7 @@ void PrintText(const Report& r) {
           : r.Reason.empty()   ? text::Tr("accepted")
                                : text::Tr("accepted, but there is nothing to upgrade"))
       << '\n';
-    if (!r.Reason.empty()) o << label(1) << r.Reason << '\n';
+    if (!r.Reason.empty()) o << label(1) << r.ReasonText.Translated() << '\n';
     if (r.Header) {
         const PackageHeader& h = *r.Header;
         o << label(2) << unsigned{h.ModelCode} << '\n'
@@ -187,7 +189,7 @@ int InspectCommand(const Arguments& args) {
     Report report;
     switch (loaded.Verdict) {
         case LoadVerdict::Unreadable:
-            std::cerr << loaded.Reason << '\n';
+            std::cerr << loaded.ReasonText.Translated() << '\n';
             if (json) {
                 report.Message = loaded.Message;
                 report.Reason = loaded.Reason;
@@ -201,6 +203,7 @@ int InspectCommand(const Arguments& args) {
             const Package& p = *loaded.Accepted;
             report.Accepted = true;
             report.Reason = loaded.Reason;
+            report.ReasonText = loaded.ReasonText;
             report.Header = p.Header;
             report.ProfileIndex = p.Selection.ProfileIndex;
             report.PackageLength = p.PackageLength();
@@ -215,7 +218,7 @@ int InspectCommand(const Arguments& args) {
     }
     // A package with nothing to upgrade is accepted, yet no run could send it.
     if (!report.Reason.empty()) {
-        std::cerr << report.Reason << '\n';
+        std::cerr << report.ReasonText.Translated() << '\n';
         return 1;
     }
     return 0;

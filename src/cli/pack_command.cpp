@@ -104,7 +104,8 @@ int PackCommand(const Arguments& args) {
     }
     if (!out) return UsageError(text::Tr("no output file (-o OUT)"));
     if (!model) return UsageError(text::Tr("no model code (--model N)"));
-    if (sections.empty()) return UsageError(std::string(PackageNoSectionsText) + " Give at least one --section ID=FILE.");
+    if (sections.empty())
+        return UsageError(text::Tr(PackageNoSectionsText) + " " + text::Tr("Give at least one --section ID=FILE."));
     spec.ModelCode = *model;
 
     std::size_t total = MinimumPackageSize;
@@ -152,7 +153,10 @@ int PackCommand(const Arguments& args) {
     // say so.
     const LoadResult check = LoadPackageImage(package);
     if (!check.Reason.empty())
-        std::cerr << "quenfall-cli pack: warning: this package will be refused: " << check.Reason << '\n';
+        std::cerr << "quenfall-cli pack: "
+                  << text::Fill(text::Tr("warning: this package will be refused: {reason}"),
+                                {{"reason", check.ReasonText.Translated()}})
+                  << '\n';
     std::cout << text::Fill(text::TrPlural("wrote {file}: {size} bytes, {count} section",
                                            "wrote {file}: {size} bytes, {count} sections", sections.size()),
                             {{"file", *out}, {"size", std::to_string(package.size())}, {"count", std::to_string(sections.size())}})

@@ -100,7 +100,7 @@ int StationCommand(const Arguments& args) {
 
     const LoadResult loaded = LoadPackage(PathFromArgument(*file));
     if (!loaded.Reason.empty()) {
-        std::cerr << loaded.Reason << '\n';
+        std::cerr << loaded.ReasonText.Translated() << '\n';
         return loaded.Verdict == LoadVerdict::Unreadable ? 2 : 1;
     }
     const std::shared_ptr<const Package> package = loaded.Accepted;

@@ -11,12 +11,16 @@
 namespace quenfall {
 
 namespace {
-LoadResult Refuse(Refusal why, std::string_view text, std::string reason) {
+using text::Field;
+using text::Translatable;
+
+LoadResult Refuse(Refusal why, std::string_view text, text::Message reason) {
     LoadResult r;
     r.Verdict = LoadVerdict::Refused;
     r.Why = why;
     r.Message = std::string(text);
-    r.Reason = std::move(reason);
+    r.Reason = reason.English();
+    r.ReasonText = std::move(reason);
     return r;
 }
 
@@ -27,37 +31,62 @@ std::string Hex(unsigned value, int digits) {
     return text;
 }
 
-std::string Bytes(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
-
-std::string TooLargeReason(std::uint64_t size) {
-    return "The upgrade file is too large to be a firmware package: " +
-           (size == 0 ? std::string("it holds more than ") : Bytes(size) + ", more than the ") +
-           std::to_string(PackageImageCapacity) + " bytes (10 MiB) a package may hold.";
+text::Message TooLargeReason(std::uint64_t size) {
+    const std::string limit = std::to_string(PackageImageCapacity);
+    if (size == 0)
+        return {Translatable("The upgrade file is too large to be a firmware package: it holds more than {limit} "
+                             "bytes (10 MiB) a package may hold."),
+                {{"limit", limit}}};
+    return {Translatable("The upgrade file is too large to be a firmware package: {size} bytes, more than the "
+                         "{limit} bytes (10 MiB) a package may hold."),
+            {{"size", std::to_string(size)}, {"limit", limit}}};
 }
 
 // The upload looks each listed section up by its id, so the slot the id names must hold a
 // section, and that section must lie wholly inside the file. An id naming an empty slot
 // would send a section of size 0 while the listed slot's own bytes never go out; two slots
 // listing the same id would send that section twice and the other slot's bytes never.
-// Returns what does not fit, empty when everything does.
-std::string SectionTableFault(const PackageHeader& header, std::size_t fileLength) {
+// Returns the whole reason for what does not fit, none when everything does.
+std::optional<text::Message> SectionTableFault(const PackageHeader& header, std::size_t fileLength) {
     std::array<bool, SlotCount> listed{};
     for (std::size_t slot = 0; slot < SlotCount; ++slot) {
         if (!SlotPresent(header, slot)) continue;
         const std::uint8_t id = header.SectionIds[slot];
-        const std::string at = "slot " + std::to_string(slot) + " lists section id " + std::to_string(unsigned{id});
-        if (id >= SlotCount) return at + ", and ids are 0 to " + std::to_string(SlotCount - 1);
-        if (header.SectionSizes[id] == 0) return at + ", whose slot is empty";
-        if (listed[id]) return at + ", which an earlier slot lists too";
+        std::vector<Field> at = {{"slot", std::to_string(slot)}, {"id", std::to_string(unsigned{id})}};
+        if (id >= SlotCount) {
+            at.push_back({"last", std::to_string(SlotCount - 1)});
+            return text::Message{Translatable("The upgrade file is damaged: a section does not fit: slot {slot} lists "
+                                              "section id {id}, and ids are 0 to {last}."),
+                                 std::move(at)};
+        }
+        if (header.SectionSizes[id] == 0)
+            return text::Message{Translatable("The upgrade file is damaged: a section does not fit: slot {slot} lists "
+                                              "section id {id}, whose slot is empty."),
+                                 std::move(at)};
+        if (listed[id])
+            return text::Message{Translatable("The upgrade file is damaged: a section does not fit: slot {slot} lists "
+                                              "section id {id}, which an earlier slot lists too."),
+                                 std::move(at)};
         listed[id] = true;
         const std::uint64_t end =
             std::uint64_t{header.SectionOffsets[id]} + header.SectionSizes[id];
-        if (end > fileLength)
-            return "section " + std::to_string(unsigned{id}) + " (" + Bytes(header.SectionSizes[id]) +
-                   " at offset " + std::to_string(header.SectionOffsets[id]) + ") ends past the end of the file (" +
-                   Bytes(fileLength) + ")";
+        if (end > fileLength) {
+            std::vector<Field> fields = {{"id", std::to_string(unsigned{id})},
+                                         {"size", std::to_string(header.SectionSizes[id])},
+                                         {"offset", std::to_string(header.SectionOffsets[id])},
+                                         {"length", std::to_string(fileLength)}};
+            // A file is never one byte long here: its header alone is longer.
+            return text::Message{header.SectionSizes[id] == 1
+                                     ? Translatable("The upgrade file is damaged: a section does not fit: section {id} "
+                                                    "({size} byte at offset {offset}) ends past the end of the file "
+                                                    "({length} bytes).")
+                                     : Translatable("The upgrade file is damaged: a section does not fit: section {id} "
+                                                    "({size} bytes at offset {offset}) ends past the end of the file "
+                                                    "({length} bytes)."),
+                                 std::move(fields)};
+        }
     }
-    return {};
+    return std::nullopt;
 }
 // Descrambles the body and computes the check value over the plain file in one trip
 // through memory: each step is descrambled, then summed while it is still in the cache.
@@ -79,16 +108,20 @@ LoadResult CheckPackageImage(std::vector<std::uint8_t> image, const std::string&
     const std::size_t n = image.size();
     if (n < MinimumPackageSize)
         return Refuse(Refusal::TooSmall, PackageTooShortText,
-                      "The upgrade file is too small to be a firmware package: " + Bytes(n) +
-                          ", where a package needs " + std::to_string(MinimumPackageSize) +
-                          " at least (its 128-byte header and 2-byte check value).");
+                      {n == 1 ? Translatable("The upgrade file is too small to be a firmware package: {size} byte, "
+                                             "where a package needs {minimum} at least (its 128-byte header and "
+                                             "2-byte check value).")
+                              : Translatable("The upgrade file is too small to be a firmware package: {size} bytes, "
+                                             "where a package needs {minimum} at least (its 128-byte header and "
+                                             "2-byte check value)."),
+                       {{"size", std::to_string(n)}, {"minimum", std::to_string(MinimumPackageSize)}}});
     if (n > PackageImageCapacity) return Refuse(Refusal::TooLarge, PackageTooLargeText, TooLargeReason(n));
 
     auto package = std::make_shared<Package>();
     package->Header = ParseHeader(std::span<const std::uint8_t, HeaderSize>(image.data(), HeaderSize));
     const PackageHeader& header = package->Header;
     // From here on the refused file's header is whole, and worth showing.
-    const auto refuse = [&](Refusal why, std::string_view text, std::string reason) {
+    const auto refuse = [&](Refusal why, std::string_view text, text::Message reason) {
         LoadResult r = Refuse(why, text, std::move(reason));
         r.RefusedHeader = header;
         return r;
@@ -99,23 +132,26 @@ LoadResult CheckPackageImage(std::vector<std::uint8_t> image, const std::string&
     selection.CodeBank = header.CodeBank;
     if (!SelectProfile(header.ModelCode, selection.ProfileIndex))
         return refuse(Refusal::ModelCode, PackageMismatchText,
-                      "The upgrade file does not match: its model code " + std::to_string(unsigned{header.ModelCode}) +
-                          " is not one this build accepts (it accepts " + AcceptedModelCodesText() + ").");
+                      {Translatable("The upgrade file does not match: its model code {model} is not one this build "
+                                    "accepts (it accepts {models})."),
+                       {{"model", std::to_string(unsigned{header.ModelCode})}, {"models", AcceptedModelCodesText()}}});
 
     const std::uint16_t check = DescrambleAndCheck(selection, image);
     const unsigned stored = unsigned{image[n - 2]} << 8 | image[n - 1];
     if (stored != check)
         return refuse(Refusal::CheckValue, PackageMismatchText,
-                      "The upgrade file does not match: its check value is wrong (the file holds " + Hex(stored, 4) +
-                          ", its bytes give " + Hex(check, 4) + "); the file is damaged or not a package of this model.");
+                      {Translatable("The upgrade file does not match: its check value is wrong (the file holds "
+                                    "{stored}, its bytes give {computed}); the file is damaged or not a package of "
+                                    "this model."),
+                       {{"stored", Hex(stored, 4)}, {"computed", Hex(check, 4)}}});
 
     if (!EnterKind(selection.RequestVariant))
         return refuse(Refusal::RequestVariant, PackageBadVariantText,
-                      "The upgrade file asks for an unknown way of entering boot mode: request variant " +
-                          std::to_string(unsigned{selection.RequestVariant}) + ", where 0 and 1 are known.");
-    if (const std::string fault = SectionTableFault(header, n); !fault.empty())
-        return refuse(Refusal::SectionTable, PackageBadSectionTableText,
-                      "The upgrade file is damaged: a section does not fit: " + fault + ".");
+                      {Translatable("The upgrade file asks for an unknown way of entering boot mode: request variant "
+                                    "{variant}, where 0 and 1 are known."),
+                       {{"variant", std::to_string(unsigned{selection.RequestVariant})}}});
+    if (std::optional<text::Message> fault = SectionTableFault(header, n))
+        return refuse(Refusal::SectionTable, PackageBadSectionTableText, std::move(*fault));
 
     package->SectionCount = CountSections(header);
     package->TotalBlocks = CountTotalBlocks(header);
@@ -127,6 +163,7 @@ LoadResult CheckPackageImage(std::vector<std::uint8_t> image, const std::string&
     if (package->SectionCount == 0) {
         r.Why = Refusal::NoSections;
         r.Reason = std::string(PackageNoSectionsText);
+        r.ReasonText = {PackageNoSectionsText, {}};
     }
     r.Accepted = std::move(package);
     return r;
@@ -153,6 +190,8 @@ LoadResult LoadPackage(const std::filesystem::path& fileName) {
             r.Why = Refusal::Unreadable;
             r.Message = std::move(read.Error);
             r.Reason = r.Message;
+            // The system's own words: nothing of them is in the catalogue.
+            r.ReasonText = {"{reason}", {{"reason", r.Reason}}};
             return r;
         }
         case PackageFileRead::Outcome::TooLarge: {

@@ -9,22 +9,23 @@
 #include <vector>
 
 #include "package/package.h"
+#include "text/translation.h"
 
 namespace quenfall {
 
 // The main window's texts for a refused file: one text for both refusals it has always
 // made (model code, check value), and one of its own for each case it never met.
-inline constexpr std::string_view PackageMismatchText = "The upgrade file does not match!";
+inline constexpr std::string_view PackageMismatchText = text::Translatable("The upgrade file does not match!");
 inline constexpr std::string_view PackageTooShortText =
-    "The upgrade file is too short to be a firmware package!";
+    text::Translatable("The upgrade file is too short to be a firmware package!");
 inline constexpr std::string_view PackageTooLargeText =
-    "The upgrade file is larger than 10 MiB and cannot be a firmware package!";
+    text::Translatable("The upgrade file is larger than 10 MiB and cannot be a firmware package!");
 inline constexpr std::string_view PackageBadSectionTableText =
-    "The upgrade file is damaged: its section table is invalid!";
+    text::Translatable("The upgrade file is damaged: its section table is invalid!");
 inline constexpr std::string_view PackageBadVariantText =
-    "The upgrade file asks for an unknown way of entering boot mode and cannot be used!";
+    text::Translatable("The upgrade file asks for an unknown way of entering boot mode and cannot be used!");
 inline constexpr std::string_view PackageNoSectionsText =
-    "The upgrade file holds no firmware sections; there is nothing to upgrade.";
+    text::Translatable("The upgrade file holds no firmware sections; there is nothing to upgrade.");
 
 enum class LoadVerdict : std::uint8_t {
     Accepted,
@@ -52,8 +53,12 @@ struct LoadResult {
     std::string Message;
     // Why the file cannot be sent, in full: the model code and the accepted ones, the limit,
     // the check values, the section at fault, the system's reason. Every face but the main
-    // window's status and boxes prints this. Empty when the file can be sent.
+    // window's status and boxes prints this. Empty when the file can be sent. English: it is
+    // what records, reports, events and JSON keep.
     std::string Reason;
+    // The same reason with its fields, for a person: Reason is its English(); every display
+    // shows its Translated().
+    text::Message ReasonText;
     std::shared_ptr<const Package> Accepted;  // set only when accepted
     // The header of a refused file that was whole and no larger than a package may be;
     // none when the file was refused before its header could be trusted.

@@ -226,6 +226,9 @@ msgstr "Der letzte nicht ausgeführte Befehl: {problem}"
 msgid "interrupted after {blocks} blocks sent"
 msgstr "nach {blocks} gesendeten Blöcken abgebrochen"
 
+msgid "The upgrade file does not match: its check value is wrong (the file holds {stored}, its bytes give {computed}); the file is damaged or not a package of this model."
+msgstr "Die Datei passt nicht: ihr Prüfwert ist falsch (gespeichert {stored}, berechnet {computed}); die Datei ist beschädigt."
+
 msgid "{done} of {count} radio upgraded."
 msgid_plural "{done} of {count} radios upgraded."
 msgstr[0] "{done} von {count} Funkgerät aktualisiert."
@@ -309,6 +312,26 @@ TEST(CrateReport, TheSummaryIsInTheUsersLanguageWithItsFieldsWhileTheReportStays
     std::ostringstream after;
     PrintCrateSummary(after, outcomes);
     EXPECT_EQ(after.str(), before.str());
+}
+
+TEST(CrateReport, APackagesRefusalIsShownInTheUsersLanguageWithItsValuesAndKeptInEnglish) {
+    const EnglishAfterwards english;
+    PackageSpec spec;
+    spec.ModelCode = 0;
+    spec.Sections = {{0, 0, std::vector<std::uint8_t>(3000, 0x5A)}};
+    text::UseCatalogue("de", GermanCatalogue);
+    const LoadResult refused = LoadPackageImage(WritePackage(spec, PackageFlaw::WrongCheckValue));
+    ASSERT_EQ(refused.Why, Refusal::CheckValue);
+    const std::string stored = refused.ReasonText.Fields.at(0).Value, computed = refused.ReasonText.Fields.at(1).Value;
+    ASSERT_NE(stored, computed);
+    EXPECT_EQ(refused.Reason, "The upgrade file does not match: its check value is wrong (the file holds " + stored +
+                                  ", its bytes give " + computed +
+                                  "); the file is damaged or not a package of this model.")
+        << "kept in English, whatever the language";
+    EXPECT_EQ(refused.ReasonText.Translated(), "Die Datei passt nicht: ihr Prüfwert ist falsch (gespeichert " + stored +
+                                                   ", berechnet " + computed + "); die Datei ist beschädigt.");
+    text::UseLanguage("");
+    EXPECT_EQ(refused.ReasonText.Translated(), refused.Reason);
 }
 
 TEST(CrateDisplay, ARowInALanguageOfWideCharactersStaysNarrowerThanTheTerminal) {
