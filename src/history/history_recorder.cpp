@@ -4,6 +4,7 @@
 
 #include "history/history_file.h"
 #include "history/history_json.h"
+#include "text/translation.h"
 
 namespace quenfall {
 
@@ -32,8 +33,11 @@ std::string HistoryRecorder::TakeNotice() {
 }
 
 std::string NotRecordedNotice(const std::string& problem) {
-    return "This upgrade was not recorded in the history of upgrades (" + problem +
-           "). The upgrade itself is not affected by this.";
+    // Only ever shown to a person (a box, the command line's error stream), so translated here.
+    // Translators: {problem} is why the history file could not be written, from the system.
+    return text::Fill(text::Tr("This upgrade was not recorded in the history of upgrades ({problem}). "
+                               "The upgrade itself is not affected by this."),
+                      {{"problem", problem}});
 }
 
 }  // namespace quenfall

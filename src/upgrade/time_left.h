@@ -35,7 +35,8 @@ enum class RunPhase : std::uint8_t {
 // "radio restarting", "checking boot mode", "uploading", "leaving boot mode", "ended", "idle".
 std::string_view PhaseName(RunPhase phase);
 // What a person reads: the phase, with a warning where unplugging the radio would spoil the
-// run while nothing seems to move ("radio restarting, do not unplug").
+// run while nothing seems to move ("radio restarting, do not unplug"). English, marked for the
+// catalogue: shown as text::Tr(PhaseText(phase)).
 std::string_view PhaseText(RunPhase phase);
 
 // The phase of the run whose sequencer timers these are: none on is Idle (the host knows

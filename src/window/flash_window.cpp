@@ -161,10 +161,10 @@ void FlashWindow::AfterHandler() {
 void FlashWindow::FormShow() {
     face_.SetText(ControlId::Label2, TitleText);
     face_.SetCaption(TitleText);
-    face_.SetText(ControlId::Label4, ForAllModelText);
-    face_.SetText(ControlId::Label1, FirmwareText);
-    face_.SetText(ControlId::Button2, UpgradeButtonText);
-    face_.SetText(ControlId::Button1, SelectButtonText);
+    face_.SetText(ControlId::Label4, ShownText(ForAllModelText));
+    face_.SetText(ControlId::Label1, ShownText(FirmwareText));
+    face_.SetText(ControlId::Button2, ShownText(UpgradeButtonText));
+    face_.SetText(ControlId::Button1, ShownText(SelectButtonText));
     if (link_.ScanDrives() == 0) SetStatusText(NoDeviceText);
     SetProgressWidth(0);
 }
@@ -172,7 +172,7 @@ void FlashWindow::FormShow() {
 void FlashWindow::Button1Click() {
     if (sequencer_.Busy()) return;
     // Set anew for every use.
-    const std::optional<ChosenFile> chosen = face_.OpenFileName(PackageFilter);
+    const std::optional<ChosenFile> chosen = face_.OpenFileName(PackageFilter());
     if (!chosen) return;
     LoadChosen(*chosen);
 }
@@ -196,7 +196,9 @@ void FlashWindow::LoadChosen(const ChosenFile& chosen) {
         ShowInfo(result.Message);
         face_.SetText(ControlId::Edit1, u"");
         // The box keeps the window's one text; the file box's tooltip says which file and why.
-        face_.SetTooltip(ControlId::Edit1, chosen.Text + u": " + Utf16(result.Reason));
+        // Translators: the file box's tooltip for a refused package: its path, then why.
+        face_.SetTooltip(ControlId::Edit1, Utf16(text::Fill(text::Tr("{file}: {reason}"),
+                                                            {{"file", Utf8(chosen.Text)}, {"reason", text::Tr(result.Reason)}})));
         loadedPackage_.reset();
         break;
     case LoadVerdict::Unreadable:
@@ -250,14 +252,15 @@ void FlashWindow::Label3MouseMove() { face_.SetHandCursor(true); }
 
 void FlashWindow::Label3MouseLeave() { face_.SetHandCursor(false); }
 
-void FlashWindow::Label3Click() { face_.OpenAddress(HomePageAddress); }
+void FlashWindow::Label3Click() { face_.OpenAddress(Utf16(HomePageAddress)); }
 
 // ---- the upgrade's view --------------------------------------------------------------------
 
 void FlashWindow::SetStatusText(std::string_view text) {
+    // The observers and the records keep the English; the status line shows it translated.
     statusText_ = Utf16(text);
     lastStatus_.assign(text);
-    face_.SetText(ControlId::Label5, statusText_);
+    face_.SetText(ControlId::Label5, ShownText(text));
     for (const auto& observer : statusObservers_) observer(statusText_);
     // The run is recorded as its ending is shown, before the completion's pause and box.
     if (runActive_ && (text == UpgradeCompleteText || text == CommunicationErrorText)) EndRun();
@@ -273,11 +276,13 @@ void FlashWindow::SetSuccessIconVisible(bool visible) { face_.SetVisible(Control
 void FlashWindow::SetFailureIconVisible(bool visible) { face_.SetVisible(ControlId::Image5, visible); }
 
 void FlashWindow::ShowInfo(std::string_view text) {
-    face_.ShowBox(BoxOwner::Screen, BoxIcon::None, applicationTitle_, Utf16(text));
+    // The sequencer's texts are marked constants; a text made of a file's own words (a
+    // loader's detail) is not in the catalogue and shows as it is.
+    face_.ShowBox(BoxOwner::Screen, BoxIcon::None, applicationTitle_, ShownText(text));
 }
 
 void FlashWindow::ShowError(std::string_view text, std::string_view caption) {
-    face_.ShowBox(BoxOwner::Window, BoxIcon::Error, Utf16(caption), Utf16(text));
+    face_.ShowBox(BoxOwner::Window, BoxIcon::Error, ShownText(caption), ShownText(text));
 }
 
 void FlashWindow::ShowDefaultError(std::u16string_view message) {

@@ -28,7 +28,7 @@ struct ShopControlSpec {
     ShopControlKind Kind;
     // Shown before the control (above the list), and what assistive technology calls it;
     // empty for a control whose own text says what it is.
-    std::u16string_view Label;
+    std::string_view Label;  // English; shown as ShownText(Label)
     int Line;        // controls of one line sit side by side, lines top to bottom
     bool Stretches;  // takes the width its line leaves (the list: the height the window leaves)
 };
@@ -62,7 +62,7 @@ enum class ShopCell : std::uint8_t {
 
 struct ShopColumnSpec {
     ShopColumn Id;
-    std::u16string_view Heading;
+    std::string_view Heading;  // English; shown as ShownText(Heading)
     int Width;  // at 96 dots per inch; 0 for the one column that takes what the others leave
     ShopCell Cell;
 };

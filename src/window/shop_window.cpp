@@ -145,7 +145,7 @@ void ShopWindow::Refresh() {
 
 void ShopWindow::ShowRunGoingOn(std::size_t index, const RunSnapshot& snapshot) {
     ShopRowView view = rows_[index].Shown;
-    view.Status = Utf16(snapshot.Ended ? snapshot.Status : RowStatusText(snapshot.Status, snapshot.Progress.Phase));
+    view.Status = ShownText(snapshot.Ended ? snapshot.Status : RowStatusText(snapshot.Status, snapshot.Progress.Phase));
     // A restarted radio may be back under another name; the row follows it.
     if (!snapshot.Node.empty()) view.Node = Utf16(snapshot.Node);
     view.ProgressWidth = BarWidth(snapshot.Status, snapshot.ProgressWidth);
@@ -164,7 +164,9 @@ void ShopWindow::ShowRunEnded(std::size_t index, const RadioOutcome& outcome, co
         view.Node = Utf16(outcome.LastNode);
         row.Drive.Node = outcome.LastNode;
     }
-    view.Status = outcome.Completed ? Utf16(UpgradeCompleteText) : Utf16(outcome.Outcome.empty() ? last.Status : outcome.Outcome);
+    // The records keep the English; the row shows the status texts translated.
+    view.Status = ShownText(outcome.Completed ? UpgradeCompleteText : outcome.Outcome.empty() ? std::string_view(last.Status)
+                                                                                              : std::string_view(outcome.Outcome));
     view.ProgressWidth = outcome.Completed ? ProgressFullWidth : last.ProgressWidth;
     RunProgress progress = last.Progress;
     if (outcome.Completed) progress.Percent = 100;
@@ -202,7 +204,7 @@ void ShopWindow::UsbDeviceChanged() {
 
 bool ShopWindow::CloseQuery() {
     if (!Running()) return true;
-    face_.ShowBox(BoxIcon::None, applicationTitle_, RunsGoOnText);
+    face_.ShowBox(BoxIcon::None, applicationTitle_, ShownText(RunsGoOnText));
     return false;
 }
 
@@ -214,16 +216,16 @@ bool ShopWindow::Running() const {
 // ---- the handlers ------------------------------------------------------------------------------
 
 void ShopWindow::ShowTexts() {
-    face_.SetCaption(ShopCaption);
+    face_.SetCaption(ShownText(ShopCaption));
     face_.SetText(ShopControl::PackageEdit, u"");
-    face_.SetText(ShopControl::SelectButton, ShopSelectButtonText);
-    face_.SetText(ShopControl::PackageVerdict, NoPackageText);
+    face_.SetText(ShopControl::SelectButton, ShownText(ShopSelectButtonText));
+    face_.SetText(ShopControl::PackageVerdict, ShownText(NoPackageText));
     summary_.clear();
     face_.SetText(ShopControl::Summary, u"");
-    face_.SetText(ShopControl::UpgradeAllButton, UpgradeAllButtonText);
-    face_.SetText(ShopControl::RetryFailedButton, RetryFailedButtonText);
-    face_.SetText(ShopControl::SaveRecordButton, SaveRecordButtonText);
-    face_.SetText(ShopControl::StationCheck, StationCheckText);
+    face_.SetText(ShopControl::UpgradeAllButton, ShownText(UpgradeAllButtonText));
+    face_.SetText(ShopControl::RetryFailedButton, ShownText(RetryFailedButtonText));
+    face_.SetText(ShopControl::SaveRecordButton, ShownText(SaveRecordButtonText));
+    face_.SetText(ShopControl::StationCheck, ShownText(StationCheckText));
     face_.SetChecked(ShopControl::StationCheck, stationOn_);
     face_.SetDefaultButton(ShopControl::UpgradeAllButton);
 }
@@ -231,7 +233,7 @@ void ShopWindow::ShowTexts() {
 void ShopWindow::Select() {
     if (Running()) return;
     // Set anew for every use, with the main window's filter.
-    const std::optional<ChosenFile> chosen = face_.OpenFileName(PackageFilter);
+    const std::optional<ChosenFile> chosen = face_.OpenFileName(PackageFilter());
     if (chosen) Load(*chosen);
 }
 
@@ -250,9 +252,9 @@ void ShopWindow::Load(const ChosenFile& file) {
         package_.reset();
         packageName_.clear();
         face_.SetText(ShopControl::PackageEdit, file.Text);
-        face_.SetText(ShopControl::PackageVerdict, Utf16(result.Reason));
+        face_.SetText(ShopControl::PackageVerdict, ShownText(result.Reason));
         UpdateControls();
-        face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(result.Reason));
+        face_.ShowBox(BoxIcon::None, applicationTitle_, ShownText(result.Reason));
         return;
     }
     package_ = std::move(result.Accepted);
@@ -530,7 +532,13 @@ void ShopWindow::FollowStation(const Station::Changes& changes, std::chrono::ste
         const std::size_t index = held[k];
         ShowRunStarting(index);
         ShopRowView view = rows_[index].Shown;
-        view.Status = std::u16string(ModelChangeAskedLead) + Utf16(ModelChangeFromTo(newlyHeld_[k]));
+        const ModelChange& change = newlyHeld_[k];
+        // A station's row while the user is asked about its radio's model change.
+        view.Status = Utf16(text::Fill(
+            text::Tr("waiting for an answer: model change from model code {last_model} ({package}) to {model}"),
+            {{"last_model", std::to_string(change.Last.ModelCode)},
+             {"package", change.Last.Package},
+             {"model", std::to_string(change.PackageModel)}}));
         UpdateRow(index, std::move(view));
         if (index >= rowsBefore) face_.SetRow(index, rows_[index].Shown);
         asking_.emplace_back(changes.Held[k], std::move(newlyHeld_[k]));
@@ -599,7 +607,7 @@ void ShopWindow::FollowStation(const Station::Changes& changes, std::chrono::ste
         std::count_if(lastOutcomes.begin(), lastOutcomes.end(), [](const auto& radio) { return radio.second; }));
     const std::size_t outcomes = lastOutcomes.size();
     SetSummary(going != 0 ? RunsGoingOnText(outcomes, outcomes + going, left)
-                          : outcomes != 0 ? Utf16(UpgradedSummary(completed, outcomes)) : u"");
+                          : outcomes != 0 ? Utf16(UpgradedSummaryTranslated(completed, outcomes)) : u"");
 
     // Ticks only while something is to happen: runs, rows to take away, emulated radios due.
     const bool pending = going != 0 || radios_.NextChange().has_value() ||
@@ -627,12 +635,12 @@ void ShopWindow::RetryInStation() {
 
 std::u16string ShopWindow::SerialText(const RadioDrive& drive) const {
     if (drive.Serial.empty()) return {};
-    return Utf16(drive.Serial) + (radios_.Emulated() ? std::u16string(EmulatedSerialMark) : std::u16string());
+    return Utf16(drive.Serial) + (radios_.Emulated() ? ShownText(EmulatedSerialMark) : std::u16string());
 }
 
 void ShopWindow::SaveRecord() {
     if (rows_.empty()) return;
-    const std::optional<ChosenFile> chosen = face_.SaveFileName(RecordFilter, RecordFileName);
+    const std::optional<ChosenFile> chosen = face_.SaveFileName(RecordFilter(), RecordFileName);
     if (!chosen) return;
     std::vector<ShopRecordRow> record;
     for (const RowState& row : rows_) {
@@ -656,7 +664,9 @@ void ShopWindow::SaveRecord() {
     std::ofstream out(chosen->Path, std::ios::binary | std::ios::trunc);
     out << ShopRecordCsv(record);
     out.close();
-    if (!out) ShowDefaultError(u"The record cannot be written to " + chosen->Text);
+    if (!out) {
+        ShowDefaultError(Utf16(text::Fill(text::Tr("The record cannot be written to {file}"), {{"file", Utf8(chosen->Text)}})));
+    }
 }
 
 void ShopWindow::ListRadios(bool keepFailed) {
@@ -688,7 +698,7 @@ void ShopWindow::ListRadios(bool keepFailed) {
         row.Shown.Location = LabelOf(drive);
         row.Shown.Serial = SerialText(drive);
         row.Shown.Node = Utf16(drive.Node);
-        row.Shown.Status = Utf16(DeviceConnectedText);
+        row.Shown.Status = ShownText(DeviceConnectedText);
     }
     rows_ = std::move(rows);
 
@@ -720,7 +730,7 @@ void ShopWindow::UpdateControls() {
         if (row.Outcome->Completed) ++completed;
     }
     if (running || station_) return;  // Refresh tells how the runs go
-    SetSummary(anyOutcome ? Utf16(UpgradedSummary(completed, rows_.size())) : u"");
+    SetSummary(anyOutcome ? Utf16(UpgradedSummaryTranslated(completed, rows_.size())) : u"");
 }
 
 void ShopWindow::SetSummary(std::u16string text) {

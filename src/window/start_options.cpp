@@ -24,7 +24,8 @@ std::optional<std::size_t> RadioCount(std::u16string_view word) {
 }
 
 std::string EmulateRangeError(std::u16string_view word) {
-    return "--emulate takes 1 to " + std::to_string(MaxEmulatedRadios) + " radios, not \"" + Utf8(word) + "\"";
+    return text::Fill(text::Tr("--emulate takes 1 to {most} radios, not \"{word}\""),
+                      {{"most", std::to_string(MaxEmulatedRadios)}, {"word", Utf8(word)}});
 }
 
 }  // namespace
@@ -68,7 +69,8 @@ StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
             options.Station = true;
         } else if (word == u"--emulate-fault" || word == u"--screenshot") {
             if (i + 1 >= arguments.size()) {
-                options.Error = Utf8(word) + (word == u"--screenshot" ? " needs a file name" : " needs a fault");
+                options.Error = word == u"--screenshot" ? text::Tr("--screenshot needs a file name")
+                                                        : text::Tr("--emulate-fault needs a fault");
                 return options;
             }
             (word == u"--screenshot" ? options.ScreenshotFile
@@ -80,7 +82,7 @@ StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
         } else if (word == u"--version") {
             options.Version = true;
         } else if (word.size() > 1 && word.front() == u'-') {
-            options.Error = "unknown option " + Utf8(word);
+            options.Error = text::Fill(text::Tr("unknown option {option}"), {{"option", Utf8(word)}});
             return options;
         } else if (!word.empty() && !packageGiven) {
             options.PackageFile = word;
@@ -88,25 +90,29 @@ StartOptions ReadStartOptions(std::span<const std::u16string> arguments,
         }
     }
     // The main window has one radio and no station.
-    if (options.Station && !options.Shop) options.Error = "--station needs --shop";
+    if (options.Station && !options.Shop) options.Error = text::Tr("--station needs --shop");
     return options;
 }
 
 std::string StartUsage() {
+    // The usage lines and option names stay as they are; what each option does is translated.
     return "usage: quenfall [--shop [--station]] [--emulate [N]] [--emulate-fault FAULT[@K]] [PACKAGE]\n"
            "       quenfall --help | --version\n"
-           "  --shop             the shop window: a crate of radios, one row each\n"
-           "  --station          with --shop: upgrade each radio as it is plugged in\n"
-           "  --emulate [N]      emulated radios instead of real ones (N for the shop window)\n"
-           "  --emulate-fault FAULT[@K]  emulated radio K, or every one, fails for practice\n"
-           "  PACKAGE            loaded as the window is first shown\n"
-           "  --screenshot FILE  save the window as first painted to FILE, then exit\n"
-           "  --exit-when-shown  print \"shown\" once the window is painted, then exit\n";
+           "  --shop             " + text::Tr("the shop window: a crate of radios, one row each") + "\n" +
+           "  --station          " + text::Tr("with --shop: upgrade each radio as it is plugged in") + "\n" +
+           "  --emulate [N]      " + text::Tr("emulated radios instead of real ones (N for the shop window)") + "\n" +
+           "  --emulate-fault FAULT[@K]  " + text::Tr("emulated radio K, or every one, fails for practice") + "\n" +
+           "  PACKAGE            " + text::Tr("loaded as the window is first shown") + "\n" +
+           "  --screenshot FILE  " + text::Tr("save the window as first painted to FILE, then exit") + "\n" +
+           // Translators: "shown" is the word the program prints; keep it in English.
+           "  --exit-when-shown  " + text::Tr("print \"shown\" once the window is painted, then exit") + "\n";
 }
 
 std::string StartVersion() {
-    return std::string("quenfall ") + QUENFALL_VERSION + "\nkey set: " + std::string(KeySetName()) +
-           " (fingerprint " + std::string(KeySetFingerprint()) + ")\n";
+    return std::string("quenfall ") + QUENFALL_VERSION + "\n" +
+           text::Fill(text::Tr("key set: {name} (fingerprint {fingerprint})"),
+                      {{"name", std::string(KeySetName())}, {"fingerprint", std::string(KeySetFingerprint())}}) +
+           "\n";
 }
 
 }  // namespace quenfall::window

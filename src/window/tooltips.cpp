@@ -7,9 +7,10 @@ namespace quenfall::window {
 
 std::u16string Tooltip(ControlId control) {
     if (control == ControlId::Image2 || control == ControlId::Label2) {
-        return u"Key set " + Utf16(KeySetName()) + u", fingerprint " + Utf16(KeySetFingerprint());
+        return Utf16(text::Fill(text::Tr("Key set {name}, fingerprint {fingerprint}"),
+                                {{"name", std::string(KeySetName())}, {"fingerprint", std::string(KeySetFingerprint())}}));
     }
-    return std::u16string(Spec(control).Hint);
+    return ShownText(Spec(control).Hint);
 }
 
 }  // namespace quenfall::window

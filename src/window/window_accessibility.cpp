@@ -37,18 +37,23 @@ const AccessibleSpec Specs[ControlCount] = {
 
 const AccessibleSpec& Accessible(ControlId id) { return Specs[static_cast<std::size_t>(id)]; }
 
-std::u16string_view AccessibleName(ControlId id, std::u16string_view shown, std::u16string_view labelText) {
+std::u16string AccessibleName(ControlId id, std::u16string_view shown, std::u16string_view labelText) {
     const AccessibleSpec& spec = Accessible(id);
-    if (!spec.Name.empty()) return spec.Name;
-    if (spec.LabelledBy) return labelText;
-    return shown;
+    if (!spec.Name.empty()) return ShownText(spec.Name);
+    if (spec.LabelledBy) return std::u16string(labelText);
+    return std::u16string(shown);
 }
 
 std::u16string ProgressDescription(const RunProgress& progress, bool ended, bool completed) {
-    if (ended) return completed ? u"100%, done" : u"";
+    if (ended) return completed ? ShownText(text::Translatable("100%, done")) : u"";
     char left[16];
     FormatTimeLeft(SecondsLeft(progress), left);
-    return Utf16(std::to_string(progress.Percent) + "%, about " + left + " left, " + std::string(PhaseText(progress.Phase)));
+    // Translators: the progress bar's tooltip, e.g. "45%, about 0:40 left, uploading"; {phase}
+    // is one of the run's phases ("uploading", "radio restarting, do not unplug", ...).
+    return Utf16(text::Fill(text::Tr("{percent}%, about {time_left} left, {phase}"),
+                            {{"percent", std::to_string(progress.Percent)},
+                             {"time_left", left},
+                             {"phase", text::Tr(PhaseText(progress.Phase))}}));
 }
 
 int ProgressPercent(int layoutWidth) {

@@ -26,8 +26,8 @@ enum class AccessibleRole : std::uint8_t {
 struct AccessibleSpec {
     AccessibleRole Role;
     // A fixed name; empty when the control's text (or its label's) is its name.
-    std::u16string_view Name;
-    std::u16string_view Description;
+    std::string_view Name;  // English; the faces give ShownText() of it, as of the description
+    std::string_view Description;
     // The label whose text names the control.
     std::optional<ControlId> LabelledBy;
 };
@@ -36,7 +36,7 @@ const AccessibleSpec& Accessible(ControlId id);
 
 // The name a screen reader speaks for a control that shows text (shown) and has a label
 // (labelText, empty when it has none): the fixed name, else the label's text, else the text.
-std::u16string_view AccessibleName(ControlId id, std::u16string_view shown, std::u16string_view labelText = {});
+std::u16string AccessibleName(ControlId id, std::u16string_view shown, std::u16string_view labelText = {});
 
 // The progress bar's value, in percent of the width a finished upload gives it.
 int ProgressPercent(int layoutWidth);

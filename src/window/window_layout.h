@@ -63,8 +63,8 @@ struct ControlSpec {
     bool HasColour;          // false: the system's window-text colour
     Rgb Colour;
     bool Visible;
-    std::u16string_view Text;  // the text the control is created with
-    std::u16string_view Hint;  // shown on hover
+    std::string_view Text;  // the text the control is created with, English (ShownText shows it)
+    std::string_view Hint;  // shown on hover, English
     Picture Shows;
     int PictureWidth, PictureHeight;  // a picture drawn unscaled, or a button face; 0 = stretched to the box
     int TabOrder;                     // -1: takes no focus

@@ -1,5 +1,7 @@
 #include "window/window_texts.h"
 
+#include "window/shop_texts.h"
+
 namespace quenfall::window {
 
 std::u16string ApplicationTitle(std::u16string_view executableFileName,
@@ -78,10 +80,21 @@ std::string Utf8(std::u16string_view utf16) {
     return out;
 }
 
+std::u16string PackageFilter() { return ShownText(PackageFilterDescription) + u"|" + std::u16string(PackageFilterPatterns); }
+
+std::u16string RecordFilter() { return ShownText(RecordFilterDescription) + u"|" + std::u16string(RecordFilterPatterns); }
+
+std::u16string ShownText(std::string_view english) { return english.empty() ? std::u16string() : Utf16(text::Tr(english)); }
+
 std::u16string ModelChangeQuestion(const ModelChange& change) {
-    const std::string where = change.Location.empty() ? std::string() : " (at " + change.Location + ")";
-    return Utf16(ModelChangeFacts(change)) + u"\n\nA package for another model can leave the radio" +
-           Utf16(where) + u" unusable. Upgrade it all the same?";
+    const std::string question =
+        change.Location.empty()
+            ? text::Tr("A package for another model can leave the radio unusable. Upgrade it all the same?")
+            // Translators: {location} is the USB port the radio is plugged into.
+            : text::Fill(text::Tr("A package for another model can leave the radio (at {location}) unusable. "
+                                  "Upgrade it all the same?"),
+                         {{"location", change.Location}});
+    return Utf16(ModelChangeFacts(change)) + u"\n\n" + Utf16(question);
 }
 
 }  // namespace quenfall::window

@@ -211,12 +211,12 @@ private slots:
 
         // Label7 keeps its carriage return and shows two lines.
         auto* step2 = Control<LayoutLabel>(form, "Label7");
-        QCOMPARE(step2->Text(), QString::fromUtf16(window::Step2Text));
+        QCOMPARE(step2->Text(), ToQString(window::Utf16(window::Step2Text)));
         QVERIFY(step2->text().contains(u'\n'));
         QVERIFY(step2->height() >= 2 * step2->fontMetrics().height());
-        QCOMPARE(Control<LayoutLabel>(form, "Label6")->Text(), QString::fromUtf16(window::Step1Text));
-        QCOMPARE(Control<LayoutLabel>(form, "Label8")->Text(), QString::fromUtf16(window::Step3Text));
-        QCOMPARE(Control<LayoutLabel>(form, "Label9")->Text(), QString::fromUtf16(window::Step4Text));
+        QCOMPARE(Control<LayoutLabel>(form, "Label6")->Text(), ToQString(window::Utf16(window::Step1Text)));
+        QCOMPARE(Control<LayoutLabel>(form, "Label8")->Text(), ToQString(window::Utf16(window::Step3Text)));
+        QCOMPARE(Control<LayoutLabel>(form, "Label9")->Text(), ToQString(window::Utf16(window::Step4Text)));
         QVERIFY(Control<LayoutLabel>(form, "Label6")->height() < 2 * step2->fontMetrics().height());
     }
 
@@ -422,7 +422,7 @@ private slots:
         auto* label3 = Control<QWidget>(form, "Label3");
         label3->show();
         QTest::mouseClick(label3, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(desktop.opened, QList<QUrl>{QUrl(QString::fromUtf16(window::HomePageAddress))});
+        QCOMPARE(desktop.opened, QList<QUrl>{QUrl(ToQString(window::Utf16(window::HomePageAddress)))});
     }
 
     void deviceWatchReportsOneSecondLater() {

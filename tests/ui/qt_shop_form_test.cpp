@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "emulator/emulated_radio_source.h"
+#include "german_catalogue.h"
 #include "runs/radio_source.h"
 #include "history/history_reading.h"
 #include "package/package_writer.h"
@@ -98,7 +99,39 @@ private slots:
     void RowsAreRenderedAndEnterUpgradesEveryRadio();
     void SelectAndCloseAreHandedToTheWindow();
     void PostedTasksRunFromTheEventLoopInOrderAndGoWithTheForm();
+    void AChosenLanguageNamesTheColumnsButtonsAndRows();
 };
+
+// The headings and the buttons are the face's, the rows' texts the window's: all of them in
+// the chosen language, the values in them (serials, locations) as they are.
+void QtShopFormTest::AChosenLanguageNamesTheColumnsButtonsAndRows() {
+    const test::GermanCatalogueInUse german;
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    StubDesktop desktop;
+    TShopForm::Options options;
+    options.RegisterWatch = nullptr;
+    TShopForm form(desktop, options);
+    EmulatedRadioSource radios(1, ProfileSelection{});
+    HistoryRecorder history(FileSystemPath(folder.path() + QStringLiteral("/history.jsonl")));
+    window::ShopWindow shop(radios, form.Face(), history, u"Quenfall");
+    form.Attach(shop);
+    desktop.answers.push_back(WritePackageFile(folder.path()));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.Control(ShopControl::SelectButton), Qt::LeftButton);
+
+    QTableWidget& table = *form.RadioTable();
+    QCOMPARE(table.rowCount(), 1);
+    QCOMPARE(table.horizontalHeaderItem(0)->text(), QStringLiteral("Anschluss"));
+    // A heading the catalogue lacks stays English.
+    QCOMPARE(table.horizontalHeaderItem(1)->text(), QStringLiteral("Serial"));
+    QCOMPARE(qobject_cast<QPushButton*>(form.Control(ShopControl::UpgradeAllButton))->text(),
+             QStringLiteral("Alle aktualisieren"));
+    QCOMPARE(table.item(0, 1)->text(), QStringLiteral("EMULATED-0001 (emuliert)"));
+    QCOMPARE(table.item(0, 3)->text(), QStringLiteral(" Das Gerät ist verbunden!"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quenfall Shop"));
+}
 
 void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
     QTemporaryDir folder;
@@ -119,21 +152,21 @@ void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
 
     // Select's dialog, with the main window's filter in Qt's syntax.
     QTest::mouseClick(form.Control(ShopControl::SelectButton), Qt::LeftButton);
-    QCOMPARE(desktop.filters, QStringList{QtFileFilter(ToQString(window::PackageFilter))});
+    QCOMPARE(desktop.filters, QStringList{QtFileFilter(ToQString(window::PackageFilter()))});
     QVERIFY(qobject_cast<QLabel*>(form.Control(ShopControl::PackageVerdict))->text().startsWith(u"Model code 0, 1 section"));
 
     QTableWidget& table = *form.RadioTable();
     QCOMPARE(table.rowCount(), 2);
     QCOMPARE(table.columnCount(), 7);
-    QCOMPARE(table.horizontalHeaderItem(0)->text(), ToQString(window::LocationHeading));
-    QCOMPARE(table.horizontalHeaderItem(4)->text(), ToQString(window::ProgressHeading));
-    QCOMPARE(table.horizontalHeaderItem(6)->text(), ToQString(window::OutcomeHeading));
-    QCOMPARE(table.accessibleName(), ToQString(window::RadioListName));
-    QCOMPARE(form.Control(ShopControl::PackageEdit)->accessibleName(), ToQString(window::PackagePathName));
+    QCOMPARE(table.horizontalHeaderItem(0)->text(), ToQString(window::Utf16(window::LocationHeading)));
+    QCOMPARE(table.horizontalHeaderItem(4)->text(), ToQString(window::Utf16(window::ProgressHeading)));
+    QCOMPARE(table.horizontalHeaderItem(6)->text(), ToQString(window::Utf16(window::OutcomeHeading)));
+    QCOMPARE(table.accessibleName(), ToQString(window::Utf16(window::RadioListName)));
+    QCOMPARE(form.Control(ShopControl::PackageEdit)->accessibleName(), ToQString(window::Utf16(window::PackagePathName)));
     QCOMPARE(table.item(0, 0)->text(), QStringLiteral("1-1.1"));
     QCOMPARE(table.item(1, 0)->text(), QStringLiteral("1-1.2"));
     QCOMPARE(table.item(1, 2)->text(), QStringLiteral("/dev/sdb"));
-    QCOMPARE(table.horizontalHeaderItem(1)->text(), ToQString(window::SerialHeading));
+    QCOMPARE(table.horizontalHeaderItem(1)->text(), ToQString(window::Utf16(window::SerialHeading)));
     QCOMPARE(table.item(1, 1)->text(), QStringLiteral("EMULATED-0002 (emulated)"));
     QCOMPARE(GreenPixels(table, 0, 4), 0);  // no bar before a run
     QCOMPARE(GreenPixels(table, 0, 6), 0);  // no icon before a run
@@ -162,7 +195,7 @@ void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
     for (int row = 0; row < 2; ++row) {
         QCOMPARE(table.item(row, 3)->text(), QString::fromUtf8(UpgradeCompleteText.data(), UpgradeCompleteText.size()));
         QCOMPARE(table.item(row, 4)->data(Qt::AccessibleTextRole).toString(), QStringLiteral("100 %"));
-        QCOMPARE(table.item(row, 6)->data(Qt::AccessibleTextRole).toString(), ToQString(window::SuccessIconDescription));
+        QCOMPARE(table.item(row, 6)->data(Qt::AccessibleTextRole).toString(), ToQString(window::Utf16(window::SuccessIconDescription)));
         QVERIFY(GreenPixels(table, row, 4) > 100);  // the bar, painted the whole width
         QVERIFY(GreenPixels(table, row, 6) > 20);   // the success icon's green disc
     }
@@ -175,7 +208,7 @@ void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
     desktop.saveAnswers.push_back(record);
     QTest::mouseClick(form.Control(ShopControl::SaveRecordButton), Qt::LeftButton);
     QCOMPARE(desktop.saveDialogs,
-             QStringList{QtFileFilter(ToQString(window::RecordFilter)) + QStringLiteral("|") + ToQString(window::RecordFileName)});
+             QStringList{QtFileFilter(ToQString(window::RecordFilter())) + QStringLiteral("|") + ToQString(window::RecordFileName)});
     QFile saved(record);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(saved.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
@@ -188,7 +221,7 @@ void QtShopFormTest::RowsAreRenderedAndEnterUpgradesEveryRadio() {
     // this package, it upgrades none of them again.
     auto* station = qobject_cast<QCheckBox*>(form.Control(ShopControl::StationCheck));
     QVERIFY(station);
-    QCOMPARE(station->text(), ToQString(window::StationCheckText));
+    QCOMPARE(station->text(), ToQString(window::Utf16(window::StationCheckText)));
     QVERIFY(!station->isChecked());
     QTest::mouseClick(station, Qt::LeftButton);
     QVERIFY(shop.StationOn());
@@ -223,7 +256,7 @@ void QtShopFormTest::SelectAndCloseAreHandedToTheWindow() {
     QVERIFY(form.RefreshTimerOn());
     // Closing is asked of the window, which refuses while the run goes on and says why.
     QVERIFY(!form.close());
-    QCOMPARE(desktop.boxes, QStringList{ToQString(window::RunsGoOnText)});
+    QCOMPARE(desktop.boxes, QStringList{ToQString(window::Utf16(window::RunsGoOnText))});
     QVERIFY(form.isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!form.RefreshTimerOn(), 90000);
     QVERIFY(form.close());

@@ -25,13 +25,13 @@ private slots:
     }
 
     void packageFilterBecomesOneQtEntry() {
-        QCOMPARE(QtFileFilter(quenfall::window::PackageFilter), QStringLiteral("Bin File (*.bin,*.boot) (*.bin *.boot)"));
+        QCOMPARE(QtFileFilter(quenfall::window::PackageFilter()), QStringLiteral("Bin File (*.bin,*.boot) (*.bin *.boot)"));
         QCOMPARE(QtFileFilter(u"A|*.a|B (b)|*.b;*.c;"),
                  QStringLiteral("A (*.a);;B (b) (*.b *.c)"));
     }
 
     void carriageReturnBreaksTheLabelLine() {
-        const QString shown = LabelDisplayText(QString::fromUtf16(quenfall::window::Step2Text));
+        const QString shown = LabelDisplayText(ToQString(quenfall::window::Utf16(quenfall::window::Step2Text)));
         QCOMPARE(shown.count(u'\n'), 1);
         QVERIFY(!shown.contains(u'\r'));
         QCOMPARE(shown.section(u'\n', 1), QStringLiteral("            Or Press 'P1'+'Power' key of the mobile."));

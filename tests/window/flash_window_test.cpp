@@ -153,7 +153,7 @@ TEST(FlashWindow, EnterPressesTheFocusedPushButtonOnly) {
 
     // On Button1 it is a click: the dialog opens (and is cancelled here).
     EXPECT_TRUE(window.KeyDown(ControlId::Button1, Key::Enter));
-    EXPECT_EQ(face.filters, std::vector<std::u16string>{PackageFilter});
+    EXPECT_EQ(face.filters, std::vector<std::u16string>{PackageFilter()});
     // On Button2 with a package: the run starts.
     const auto package = WritePackageFile();
     face.answers.push_back(ChosenFile{package, u"package.bin"});
@@ -285,15 +285,15 @@ TEST(WindowTexts, DefaultErrorTextAddsAFullStopOnlyAfterCharactersAboveIt) {
 }
 
 TEST(WindowTexts, InstructionTextsKeepTheirBlanks) {
-    const std::u16string_view step1 = Step1Text;
-    EXPECT_NE(step1.find(u"by  the"), std::u16string_view::npos);
-    const std::u16string_view step2 = Step2Text;
-    EXPECT_NE(step2.find(u"pressed \r            Or"), std::u16string_view::npos);
-    EXPECT_EQ(step2.find(u'\n'), std::u16string_view::npos);
-    const std::u16string_view step3 = Step3Text;
-    EXPECT_NE(step3.find(u"(*.bin,*.boot)  from"), std::u16string_view::npos);
-    EXPECT_TRUE(step3.ends_with(u"\"Upgrade\" button to Upgrade ! "));
-    EXPECT_TRUE(std::u16string_view(Step4Text).ends_with(u"write ! "));
+    const std::string_view step1 = Step1Text;
+    EXPECT_NE(step1.find("by  the"), std::string_view::npos);
+    const std::string_view step2 = Step2Text;
+    EXPECT_NE(step2.find("pressed \r            Or"), std::string_view::npos);
+    EXPECT_EQ(step2.find('\n'), std::string_view::npos);
+    const std::string_view step3 = Step3Text;
+    EXPECT_NE(step3.find("(*.bin,*.boot)  from"), std::string_view::npos);
+    EXPECT_TRUE(step3.ends_with("\"Upgrade\" button to Upgrade ! "));
+    EXPECT_TRUE(Step4Text.ends_with("write ! "));
 }
 
 TEST(WindowTexts, ApplicationTitleIsTheNameUpToItsFirstFullStop) {

@@ -45,7 +45,7 @@ TEST(ShopLayout, TheControlsWithoutATextOfTheirOwnAreNamedByAVisibleLabel) {
 }
 
 TEST(ShopLayout, ColumnsHaveTheirHeadingsAndOneStretchesAndAllFitTheLeastWindow) {
-    const std::u16string_view headings[] = {LocationHeading, SerialHeading,  NodeHeading,   StatusHeading,
+    const std::string_view headings[] = {LocationHeading, SerialHeading,  NodeHeading,   StatusHeading,
                                             ProgressHeading, ElapsedHeading, OutcomeHeading};
     int fixed = 0;
     int stretching = 0;

@@ -137,7 +137,7 @@ TEST(ShopWindow, FourRadiosUpgradedAtOnceEachFollowedThroughItsRestart) {
     // Closing is refused, and the box says why.
     EXPECT_FALSE(window.CloseQuery());
     ASSERT_EQ(face.boxes.size(), 1u);
-    EXPECT_EQ(face.boxes[0].Text, RunsGoOnText);
+    EXPECT_EQ(face.boxes[0].Text, Utf16(RunsGoOnText));
     EXPECT_EQ(face.boxes[0].Caption, u"Quenfall");
     // The rows stay as they are while radios restart and trade names.
     const int rowCounts = face.rowCountCalls;
@@ -199,7 +199,7 @@ TEST(ShopWindow, ARadioLostMidUploadFailsAloneAndRetryFailedUpgradesItAlone) {
     face.answers.push_back(Chosen(package));
     window.Shown();
     window.Click(ShopControl::SelectButton);
-    EXPECT_EQ(face.filters, std::vector<std::u16string>{PackageFilter});
+    EXPECT_EQ(face.filters, std::vector<std::u16string>{PackageFilter()});
     ASSERT_NE(window.LoadedPackage(), nullptr);
 
     window.Click(ShopControl::UpgradeAllButton);
@@ -349,7 +349,7 @@ TEST(ShopWindow, StationModeUpgradesEachRadioOnceAsItArrivesAndAFailedOneAgainOn
     window.SetStationAtStart(true);
     window.SetStartPackage(Chosen(package));
     window.Shown();
-    EXPECT_EQ(face.Text(ShopControl::StationCheck), StationCheckText);
+    EXPECT_EQ(face.Text(ShopControl::StationCheck), Utf16(StationCheckText));
     EXPECT_TRUE(face.Checked(ShopControl::StationCheck));
     EXPECT_TRUE(window.StationOn());
     EXPECT_TRUE(face.refreshOn) << "the next radios are due";
@@ -414,7 +414,7 @@ TEST(ShopWindow, StationModeUpgradesEachRadioOnceAsItArrivesAndAFailedOneAgainOn
     face.saveAnswers.push_back(Chosen(folder.Path() / "crate.csv"));
     window.Click(ShopControl::SaveRecordButton);
     ASSERT_EQ(face.saveDialogs.size(), 1u);
-    EXPECT_EQ(face.saveDialogs[0].first, RecordFilter);
+    EXPECT_EQ(face.saveDialogs[0].first, RecordFilter());
     EXPECT_EQ(face.saveDialogs[0].second, RecordFileName);
     std::ifstream saved(folder.Path() / "crate.csv", std::ios::binary);
     const std::string csv((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
@@ -431,7 +431,7 @@ TEST(ShopWindow, StationModeUpgradesEachRadioOnceAsItArrivesAndAFailedOneAgainOn
             << "its last run, the retry for the second";
         EXPECT_TRUE(lines[i + 1].ends_with("Z")) << "the start, as the history writes it";
     }
-    EXPECT_EQ(face.rows[0].Serial, Utf16(EmulatedCrate::PortSerial(0)) + EmulatedSerialMark);
+    EXPECT_EQ(face.rows[0].Serial, Utf16(EmulatedCrate::PortSerial(0)) + Utf16(EmulatedSerialMark));
 
     // Off, the window is a crate again; on once more, it upgrades none of the radios it has
     // just upgraded.
@@ -734,7 +734,7 @@ TEST(ShopWindow, AnIdleWindowTakesNoTicksAndListsArrivalsAndRemovals) {
     ShopWindow window(radios, face, history, u"Quenfall");
     window.Shown();
     ASSERT_EQ(face.rows.size(), 3u);
-    EXPECT_EQ(face.Text(ShopControl::PackageVerdict), NoPackageText);
+    EXPECT_EQ(face.Text(ShopControl::PackageVerdict), Utf16(NoPackageText));
     EXPECT_FALSE(face.Enabled(ShopControl::UpgradeAllButton)) << "no package";
     // Enter without a package is left to the face; other keys always are.
     EXPECT_FALSE(window.KeyDown(ShopControl::RadioList, Key::Enter));

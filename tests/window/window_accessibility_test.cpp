@@ -47,7 +47,7 @@ TEST(WindowAccessibility, EveryControlThatSaysSomethingIsNamedOnceShown) {
             EXPECT_EQ(role, AccessibleRole::PushButton) << spec.Name;
         }
     }
-    EXPECT_EQ(Name(face, ControlId::SpeedButton1), std::u16string_view(CloseButtonName));
+    EXPECT_EQ(Name(face, ControlId::SpeedButton1), Utf16(CloseButtonName));
     EXPECT_EQ(Name(face, ControlId::SpeedButton2), u"Minimise");
     EXPECT_EQ(Name(face, ControlId::Edit1), u"Firmware");
     EXPECT_EQ(Name(face, ControlId::Button1), u"Select(*.bin,*.boot)");

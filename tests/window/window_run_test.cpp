@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "failing_read_link.h"
+#include "german_catalogue.h"
 #include "history/history_reading.h"
 #include "history/history_recorder.h"
 #include "startup/window_history.h"
@@ -22,6 +23,8 @@
 #include "upgrade/status_texts.h"
 #include "upgrade/virtual_clock.h"
 #include "window/flash_window.h"
+#include "window/tooltips.h"
+#include "window/window_accessibility.h"
 #include "window/window_texts.h"
 #include "window_run_fixtures.h"
 
@@ -557,6 +560,51 @@ TEST(WindowRun, TheStartUpsHistoryKeepsTheWindowsRunMarkedEmulatedAndTellsOnceWh
     EXPECT_TRUE(blocked.NoticeAfterRun().starts_with("This upgrade was not recorded in the history of upgrades"));
     EXPECT_EQ(blocked.NoticeAfterRun(), "");
     std::filesystem::remove_all(dir);
+}
+
+// With a catalogue chosen, the window shows its labels, buttons, status line, boxes and the
+// bar's tooltip in that language, while what the run leaves for programs (the status texts
+// told to observers, the run's record) stays English.
+TEST(WindowRun, AChosenLanguageIsWhatThePersonReadsWhileTheRunsRecordsStayEnglish) {
+    const test::GermanCatalogueInUse german;
+    Packages files;
+    EmulatedRadio radio(RadioConfig());
+    WindowRig rig(radio);
+    RecordingObserver history;
+    rig.window.SetRunObserver(&history);
+    rig.window.Shown();
+    EXPECT_EQ(rig.face.Text(ControlId::Label1), u"Firmware-Datei");
+    EXPECT_EQ(rig.face.Text(ControlId::Label4), u"Für alle Modelle.");
+    EXPECT_EQ(rig.face.Text(ControlId::Button1), u"Auswählen(*.bin,*.boot)");
+    EXPECT_EQ(rig.face.Text(ControlId::Button2), u"Aktualisieren");
+    EXPECT_EQ(rig.face.Text(ControlId::Label2), u"Quenfall v7.1") << "the title stays as it is";
+    EXPECT_EQ(Tooltip(ControlId::SpeedButton1), u"Schließen");
+    EXPECT_EQ(AccessibleName(ControlId::SpeedButton1, {}), u"Schließen");
+    // A text the catalogue lacks stays English, never empty.
+    EXPECT_EQ(Tooltip(ControlId::SpeedButton2), u"Minimized");
+
+    ASSERT_TRUE(rig.Select(files.good));
+    EXPECT_EQ(rig.face.filters, std::vector<std::u16string>{u"Paketdatei (*.bin,*.boot)|*.bin;*.boot"});
+    std::u16string shownBehindTheBox;
+    rig.face.whileOpen = [&](const RecordedBox&) { shownBehindTheBox = rig.face.Text(ControlId::Label5); };
+    rig.window.Click(ControlId::Button2);
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return !rig.face.boxes.empty(); }, 60s));
+
+    EXPECT_EQ(shownBehindTheBox, u" Aktualisierung abgeschlossen!");
+    ASSERT_EQ(rig.face.boxes.size(), 1u);
+    EXPECT_EQ(rig.face.boxes[0].Text,
+              u"Daten übertragen. Warten Sie, bis das Funkgerät neu startet, um das Schreiben zu bestätigen!");
+    EXPECT_EQ(rig.face.boxes[0].Caption, u"Quenfall") << "the caption is the program's name";
+    EXPECT_EQ(rig.face.progressTips.back(), u"100 %, fertig");
+    EXPECT_NE(std::find(rig.face.calls.begin(), rig.face.calls.end(), "Label5=BOOT-Modus wird gestartet ..."),
+              rig.face.calls.end());
+
+    // The same run as programs keep it.
+    EXPECT_EQ(rig.statuses, Texts({EnteringBootModeText, UpgradingText, UpgradeCompleteText}));
+    EXPECT_EQ(rig.window.StatusText(), Utf16(UpgradeCompleteText));
+    ASSERT_EQ(history.runs.size(), 1u);
+    EXPECT_TRUE(history.runs[0].Completed);
+    EXPECT_EQ(history.runs[0].Outcome, UpgradeCompleteText);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "ui/qt/qt_shop_form.h"
 #include "ui/qt/qt_texts.h"
 #include "window/start_options.h"
+#include "text/translation.h"
 
 namespace {
 
@@ -55,7 +56,11 @@ void ExitWhenShown(QWidget& form, const quenfall::window::StartOptions& options)
     const QString screenshot = quenfall::ui::ToQString(options.ScreenshotFile);
     if (!screenshot.isEmpty()) {
         const bool saved = form.grab().save(screenshot, "PNG");
-        if (!saved) std::fprintf(stderr, "quenfall: cannot write %s\n", qPrintable(screenshot));
+        if (!saved) {
+            const std::string message = quenfall::text::Fill(quenfall::text::Tr("cannot write {file}"),
+                                                             {{"file", screenshot.toStdString()}});
+            std::fprintf(stderr, "quenfall: %s\n", message.c_str());
+        }
     }
     if (options.ExitWhenShown) {
         std::fputs("shown\n", stdout);

@@ -139,8 +139,10 @@ void DescribeForAccessibility(std::span<QWidget* const, window::ControlCount> co
     for (const window::ControlSpec& spec : window::Layout()) {
         QWidget* control = controls[static_cast<std::size_t>(spec.Id)];
         const window::AccessibleSpec& accessible = window::Accessible(spec.Id);
-        if (!accessible.Name.empty()) control->setAccessibleName(ToQString(accessible.Name));
-        if (!accessible.Description.empty()) control->setAccessibleDescription(ToQString(accessible.Description));
+        if (!accessible.Name.empty()) control->setAccessibleName(ToQString(window::ShownText(accessible.Name)));
+        if (!accessible.Description.empty()) {
+            control->setAccessibleDescription(ToQString(window::ShownText(accessible.Description)));
+        }
         // A label's buddy takes its text as name and is "labelled by" it; the label shows no
         // mnemonic, so nothing changes on the screen.
         if (accessible.LabelledBy) {

@@ -162,7 +162,7 @@ void TFlashForm::CreateControls() {
         controls_[static_cast<std::size_t>(spec.Id)] = control;
         if (spec.Kind == ControlKind::Label) {
             control->move(spec.Left, spec.Top);
-            SetText(spec.Id, spec.Text);
+            SetText(spec.Id, window::ShownText(spec.Text));
         } else {
             control->setGeometry(spec.Left, spec.Top, spec.Width, spec.Height);
         }

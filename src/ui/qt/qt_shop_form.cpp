@@ -18,6 +18,7 @@
 #include "upgrade/upgrade_sequencer.h"
 #include "window/shop_layout.h"
 #include "window/shop_texts.h"
+#include "window/window_texts.h"
 
 namespace quenfall::ui {
 namespace {
@@ -87,7 +88,7 @@ QPushButton* Button(QWidget* parent) {
 QTableWidget* MakeRadioTable(QWidget* parent) {
     auto* table = new QTableWidget(0, static_cast<int>(ShopColumns.size()), parent);
     QStringList headings;
-    for (const window::ShopColumnSpec& column : ShopColumns) headings << ToQString(column.Heading);
+    for (const window::ShopColumnSpec& column : ShopColumns) headings << ToQString(window::ShownText(column.Heading));
     table->setHorizontalHeaderLabels(headings);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -139,8 +140,8 @@ TShopForm::TShopForm(DesktopServices& desktop, Options options) : desktop_(deskt
             layout->addLayout(line, spec.Kind == ShopControlKind::List ? 1 : 0);
         }
         if (!spec.Label.empty()) {
-            control->setAccessibleName(ToQString(spec.Label));
-            auto* label = new QLabel(ToQString(spec.Label), this);
+            control->setAccessibleName(ToQString(window::ShownText(spec.Label)));
+            auto* label = new QLabel(ToQString(window::ShownText(spec.Label)), this);
             label->setBuddy(control);
             // The list's label heads it; any other stands before its control.
             if (spec.Kind == ShopControlKind::List) {
@@ -277,8 +278,8 @@ void TShopForm::SetRow(std::size_t index, const window::ShopRowView& row) {
         case ShopCell::OutcomeIcon:
             item->setData(PaintedValueRole, static_cast<int>(row.Outcome));
             item->setData(Qt::AccessibleTextRole,
-                          row.Outcome == RowOutcome::Success   ? ToQString(window::SuccessIconDescription)
-                          : row.Outcome == RowOutcome::Failure ? ToQString(window::FailureIconDescription)
+                          row.Outcome == RowOutcome::Success   ? ToQString(window::ShownText(window::SuccessIconDescription))
+                          : row.Outcome == RowOutcome::Failure ? ToQString(window::ShownText(window::FailureIconDescription))
                                                                : QString());
             break;
         }

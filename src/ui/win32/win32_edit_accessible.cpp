@@ -81,7 +81,7 @@ LRESULT CALLBACK EditProcedure(HWND edit, UINT message, WPARAM wParam, LPARAM lP
                                                              reinterpret_cast<void**>(&standard)))) {
             const window::AccessibleSpec& spec = window::Accessible(ControlId::Edit1);
             const std::u16string label = spec.LabelledBy ? state->Form->Text(*spec.LabelledBy) : std::u16string();
-            auto* renamed = new RenamedAccessible(standard, std::u16string(window::AccessibleName(ControlId::Edit1, {}, label)));
+            auto* renamed = new RenamedAccessible(standard, window::AccessibleName(ControlId::Edit1, {}, label));
             const LRESULT answer = msaa::HandOut(wParam, renamed);
             renamed->Release();
             return answer;

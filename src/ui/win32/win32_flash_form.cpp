@@ -11,6 +11,7 @@
 #include "ui/win32/win32_window_class.h"
 #include "window/tooltips.h"
 #include "window/window_texts.h"
+#include "text/translation.h"
 
 namespace quenfall::ui {
 namespace {
@@ -37,7 +38,7 @@ HWND Win32FlashForm::CreateNativeWindow(Win32FlashForm* form) {
     HWND created = CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, ClassName, L"",
                                    WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0, window::ClientWidth,
                                    window::ClientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), form);
-    if (created == nullptr) throw std::runtime_error("the window cannot be created");
+    if (created == nullptr) throw std::runtime_error(text::Tr("the window cannot be created"));
     return created;
 }
 
@@ -49,7 +50,7 @@ Win32FlashForm::Win32FlashForm(DeviceLink& link, Options options)
       fonts_(window_handle_) {
     for (const ControlSpec& spec : window::Layout()) {
         Control& control = At(spec.Id);
-        control.Text = std::u16string(spec.Text);
+        control.Text = window::ShownText(spec.Text);
         control.Visible = spec.Visible;
         control.Width = spec.Width;
     }
@@ -99,7 +100,7 @@ void Win32FlashForm::CreateControls() {
                                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, 0, 0, 0,
                                                  0, window_handle_, reinterpret_cast<HMENU>(command), nullptr, nullptr);
         } else if (spec.Kind == ControlKind::PushButton) {
-            At(spec.Id).Native = CreateWindowExW(0, L"BUTTON", ToWide(spec.Text).c_str(),
+            At(spec.Id).Native = CreateWindowExW(0, L"BUTTON", ToWide(window::ShownText(spec.Text)).c_str(),
                                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
                                                  window_handle_, reinterpret_cast<HMENU>(command), nullptr, nullptr);
         }

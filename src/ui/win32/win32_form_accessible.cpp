@@ -9,6 +9,7 @@
 #include "ui/win32/win32_oleacc.h"
 #include "window/window_accessibility.h"
 #include "window/window_texts.h"
+#include "text/translation.h"
 
 namespace quenfall::ui {
 
@@ -116,8 +117,8 @@ public:
         if (!id) return DISP_E_MEMBERNOTFOUND;
         const std::u16string told =
             window::Accessible(*id).Role == AccessibleRole::ProgressBar ? Form().TooltipText(*id) : std::u16string();
-        std::u16string_view description = window::Accessible(*id).Description;
-        if (description.empty()) description = window::Spec(*id).Hint;
+        std::u16string description = window::ShownText(window::Accessible(*id).Description);
+        if (description.empty()) description = window::ShownText(window::Spec(*id).Hint);
         if (!told.empty()) description = told;
         if (description.empty()) return S_FALSE;
         return ToBstr(description, text);
@@ -177,7 +178,8 @@ public:
         if (!Alive()) return CO_E_OBJNOTCONNECTED;
         const std::optional<ControlId> id = Control(child);
         if (!id || window::Spec(*id).Kind != ControlKind::PictureButton) return DISP_E_MEMBERNOTFOUND;
-        return ToBstr(u"Press", action);
+        // Translators: the action a screen reader offers on a button.
+        return ToBstr(window::ShownText(text::Translatable("Press")), action);
     }
     HRESULT STDMETHODCALLTYPE accSelect(LONG, VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
     HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child) override {

@@ -10,6 +10,8 @@
 #include "ui/win32/win32_text.h"
 #include "ui/win32/win32_window_class.h"
 #include "window/shop_texts.h"
+#include "window/window_texts.h"
+#include "text/translation.h"
 
 namespace quenfall::ui {
 namespace {
@@ -27,14 +29,14 @@ using window::ShopOpenWidth;
 
 // What a control shows from its creation until the decisions set its text as the window is
 // shown, so that nothing is painted blank.
-std::u16string_view InitialText(ShopControl control) {
+std::u16string InitialText(ShopControl control) {
     switch (control) {
-    case ShopControl::SelectButton: return window::ShopSelectButtonText;
-    case ShopControl::PackageVerdict: return window::NoPackageText;
-    case ShopControl::UpgradeAllButton: return window::UpgradeAllButtonText;
-    case ShopControl::RetryFailedButton: return window::RetryFailedButtonText;
-    case ShopControl::StationCheck: return window::StationCheckText;
-    case ShopControl::SaveRecordButton: return window::SaveRecordButtonText;
+    case ShopControl::SelectButton: return window::ShownText(window::ShopSelectButtonText);
+    case ShopControl::PackageVerdict: return window::ShownText(window::NoPackageText);
+    case ShopControl::UpgradeAllButton: return window::ShownText(window::UpgradeAllButtonText);
+    case ShopControl::RetryFailedButton: return window::ShownText(window::RetryFailedButtonText);
+    case ShopControl::StationCheck: return window::ShownText(window::StationCheckText);
+    case ShopControl::SaveRecordButton: return window::ShownText(window::SaveRecordButtonText);
     default: return {};
     }
 }
@@ -43,10 +45,10 @@ std::u16string_view InitialText(ShopControl control) {
 
 Win32ShopForm::Win32ShopForm(Options options) : options_(std::move(options)) {
     [[maybe_unused]] static const ATOM registered = RegisterFormClass(ClassName, Procedure);
-    handle_ = CreateWindowExW(WS_EX_CONTROLPARENT, ClassName, ToWide(window::ShopCaption).c_str(),
+    handle_ = CreateWindowExW(WS_EX_CONTROLPARENT, ClassName, ToWide(window::ShownText(window::ShopCaption)).c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, ShopOpenWidth, ShopOpenHeight,
                               nullptr, nullptr, GetModuleHandleW(nullptr), this);
-    if (handle_ == nullptr) throw std::runtime_error("the window cannot be created");
+    if (handle_ == nullptr) throw std::runtime_error(text::Tr("the window cannot be created"));
     dpi_ = WindowDpi(handle_);
     CreateControls();
     ApplyDpi(dpi_);
@@ -74,7 +76,7 @@ void Win32ShopForm::CreateControls() {
     // creation order); a label just before a control names it for assistive technology.
     for (const window::ShopControlSpec& spec : window::ShopControls) {
         if (!spec.Label.empty()) {
-            labels_[Index(spec.Id)] = CreateWindowExW(0, L"STATIC", ToWide(spec.Label).c_str(),
+            labels_[Index(spec.Id)] = CreateWindowExW(0, L"STATIC", ToWide(window::ShownText(spec.Label)).c_str(),
                                                       WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 0, 0, handle_, nullptr,
                                                       nullptr, nullptr);
         }

@@ -8,6 +8,7 @@
 #include "ui/win32/win32_text.h"
 #include "upgrade/upgrade_sequencer.h"
 #include "window/shop_texts.h"
+#include "window/window_texts.h"
 
 namespace quenfall::ui {
 namespace {
@@ -23,14 +24,14 @@ constexpr int ColumnCount = static_cast<int>(ShopColumns.size());
 void Win32ShopForm::CreateList() {
     const auto command = static_cast<INT_PTR>(FirstControlCommand + static_cast<int>(ShopControl::RadioList));
     // Its window text names it too where the label before it is not read.
-    HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, ToWide(window::RadioListName).c_str(),
+    HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, ToWide(window::ShownText(window::RadioListName)).c_str(),
                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                                     LVS_NOSORTHEADER,
                                 0, 0, 0, 0, handle_, reinterpret_cast<HMENU>(command), nullptr, nullptr);
     native_[Index(ShopControl::RadioList)] = list;
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     for (int i = 0; i < ColumnCount; ++i) {
-        std::wstring heading = ToWide(ShopColumns[i].Heading);
+        std::wstring heading = ToWide(window::ShownText(ShopColumns[i].Heading));
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.pszText = heading.data();

@@ -1,4 +1,5 @@
 #include "ui/win32/win32_window_class.h"
+#include "text/translation.h"
 
 #include <stdexcept>
 
@@ -13,7 +14,7 @@ ATOM RegisterFormClass(const wchar_t* className, WNDPROC procedure) {
     type.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     type.lpszClassName = className;
     const ATOM registered = RegisterClassExW(&type);
-    if (registered == 0) throw std::runtime_error("the window class cannot be registered");
+    if (registered == 0) throw std::runtime_error(text::Tr("the window class cannot be registered"));
     return registered;
 }
 

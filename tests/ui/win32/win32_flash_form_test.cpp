@@ -124,7 +124,7 @@ TEST_F(Win32Window, AppearsBorderlessWithCaptionLayoutAndTexts) {
     EXPECT_EQ(form.Text(ControlId::Label4), u"For All Model.");
     EXPECT_EQ(form.Text(ControlId::Button1), u"Select(*.bin,*.boot)");
     EXPECT_EQ(form.Text(ControlId::Button2), u"Upgrade");
-    EXPECT_EQ(form.Text(ControlId::Label7), window::Step2Text);
+    EXPECT_EQ(form.Text(ControlId::Label7), window::Utf16(window::Step2Text));
     EXPECT_EQ(form.Text(ControlId::Label5), window::Utf16(NoDeviceText));
     EXPECT_EQ(form.Bounds(ControlId::Image3).right - form.Bounds(ControlId::Image3).left, 0);
     EXPECT_FALSE(form.Visible(ControlId::Image4));

@@ -135,14 +135,14 @@ TEST_F(ShopWindowWin32, EnterUpgradesTheWholeEmulatedCrate) {
         EXPECT_EQ(form.CellText(i, window::ShopColumn::Node), start.Window().Row(i).Node) << i;
     }
     EXPECT_EQ(form.Text(ShopControl::PackageEdit), package.u16string());
-    EXPECT_NE(form.Text(ShopControl::PackageVerdict), window::NoPackageText);
+    EXPECT_NE(form.Text(ShopControl::PackageVerdict), window::Utf16(window::NoPackageText));
     // Upgrade all is the default button and has the focus; nothing ticks before a run.
     EXPECT_EQ(form.DefaultButton(), ShopControl::UpgradeAllButton);
     EXPECT_EQ(GetFocus(), form.ControlHandle(ShopControl::UpgradeAllButton));
     EXPECT_NE(GetWindowLongW(form.ControlHandle(ShopControl::UpgradeAllButton), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
     EXPECT_FALSE(form.RefreshTimerOn());
     // Station mode's check box, off unless asked for.
-    EXPECT_EQ(form.Text(ShopControl::StationCheck), window::StationCheckText);
+    EXPECT_EQ(form.Text(ShopControl::StationCheck), window::Utf16(window::StationCheckText));
     EXPECT_EQ(GetWindowLongW(form.ControlHandle(ShopControl::StationCheck), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
     EXPECT_FALSE(form.Checked(ShopControl::StationCheck));
     // Tab goes through the controls in the window's tab order, skipping the disabled ones.
@@ -212,13 +212,13 @@ TEST_F(ShopWindowWin32, ClicksAndClosingAreForwardedAndARunKeepsTheWindowOpen) {
     form.Attach(start.Window());
     form.Show();
     ASSERT_TRUE(Pump(form, [&] { return form.ShownRows() == 4; }, 30s));
-    EXPECT_EQ(form.Text(ShopControl::PackageVerdict), window::NoPackageText);
+    EXPECT_EQ(form.Text(ShopControl::PackageVerdict), window::Utf16(window::NoPackageText));
     EXPECT_FALSE(IsWindowEnabled(form.ControlHandle(ShopControl::UpgradeAllButton)));
 
     SendMessageW(form.ControlHandle(ShopControl::SelectButton), BM_CLICK, 0, 0);
     ASSERT_EQ(filters.size(), 1u);
     EXPECT_EQ(filters[0].substr(0, 7), L"Bin Fil");
-    EXPECT_NE(form.Text(ShopControl::PackageVerdict), window::NoPackageText);
+    EXPECT_NE(form.Text(ShopControl::PackageVerdict), window::Utf16(window::NoPackageText));
     EXPECT_TRUE(IsWindowEnabled(form.ControlHandle(ShopControl::UpgradeAllButton)));
     EXPECT_FALSE(IsWindowEnabled(form.ControlHandle(ShopControl::RetryFailedButton)));
 
@@ -228,7 +228,7 @@ TEST_F(ShopWindowWin32, ClicksAndClosingAreForwardedAndARunKeepsTheWindowOpen) {
     EXPECT_TRUE(IsWindow(form.Handle()));
     const auto seen = boxes.Boxes();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].Text, std::wstring(reinterpret_cast<const wchar_t*>(window::RunsGoOnText)));
+    EXPECT_EQ(seen[0].Text, std::wstring(reinterpret_cast<const wchar_t*>(window::Utf16(window::RunsGoOnText).c_str())));
     EXPECT_EQ(seen[0].Owner, form.Handle());
     ASSERT_TRUE(Pump(form, [&] { return !start.Window().Running(); }, 180s));
     PostMessageW(form.Handle(), WM_CLOSE, 0, 0);
