@@ -607,7 +607,7 @@ void ShopWindow::FollowStation(const Station::Changes& changes, std::chrono::ste
         std::count_if(lastOutcomes.begin(), lastOutcomes.end(), [](const auto& radio) { return radio.second; }));
     const std::size_t outcomes = lastOutcomes.size();
     SetSummary(going != 0 ? RunsGoingOnText(outcomes, outcomes + going, left)
-                          : outcomes != 0 ? Utf16(UpgradedSummaryTranslated(completed, outcomes)) : u"");
+                          : outcomes != 0 ? Utf16(UpgradedSummary(completed, outcomes)) : u"");
 
     // Ticks only while something is to happen: runs, rows to take away, emulated radios due.
     const bool pending = going != 0 || radios_.NextChange().has_value() ||
@@ -730,7 +730,7 @@ void ShopWindow::UpdateControls() {
         if (row.Outcome->Completed) ++completed;
     }
     if (running || station_) return;  // Refresh tells how the runs go
-    SetSummary(anyOutcome ? Utf16(UpgradedSummaryTranslated(completed, rows_.size())) : u"");
+    SetSummary(anyOutcome ? Utf16(UpgradedSummary(completed, rows_.size())) : u"");
 }
 
 void ShopWindow::SetSummary(std::u16string text) {

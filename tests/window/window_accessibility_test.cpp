@@ -18,7 +18,7 @@ namespace {
 
 // The text a control shows: the last one the window gave it, else the layout's.
 std::u16string Shown(const test::RecordingFace& face, ControlId id) {
-    return face.Text(id).empty() ? std::u16string(Spec(id).Text) : face.Text(id);
+    return face.Text(id).empty() ? ShownText(Spec(id).Text) : face.Text(id);
 }
 
 // The name a screen reader speaks, from what the face shows.
@@ -54,8 +54,8 @@ TEST(WindowAccessibility, EveryControlThatSaysSomethingIsNamedOnceShown) {
     EXPECT_EQ(Name(face, ControlId::Label5), u" No device detected!");
     EXPECT_EQ(Accessible(ControlId::Label5).Role, AccessibleRole::StatusLine);
     EXPECT_EQ(Accessible(ControlId::Image3).Role, AccessibleRole::ProgressBar);
-    EXPECT_EQ(Accessible(ControlId::Image4).Description, u"Upgrade complete");
-    EXPECT_EQ(Accessible(ControlId::Image5).Description, u"Upgrade failed");
+    EXPECT_EQ(Accessible(ControlId::Image4).Description, "Upgrade complete");
+    EXPECT_EQ(Accessible(ControlId::Image5).Description, "Upgrade failed");
     // Edit1 shows the package's path, yet is named by its label, path or not.
     face.SetText(ControlId::Edit1, u"/home/user/radio.bin");
     EXPECT_EQ(Name(face, ControlId::Edit1), u"Firmware");
