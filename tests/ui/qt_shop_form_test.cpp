@@ -106,17 +106,23 @@ private slots:
 // the chosen language, the values in them (serials, locations) as they are.
 void QtShopFormTest::AChosenLanguageNamesTheColumnsButtonsAndRows() {
     const test::GermanCatalogueInUse german;
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    StubDesktop desktop;
-    TShopForm::Options options;
-    options.RegisterWatch = nullptr;
-    TShopForm form(desktop, options);
-    EmulatedRadioSource radios(1, ProfileSelection{});
-    HistoryRecorder history(FileSystemPath(folder.path() + QStringLiteral("/history.jsonl")));
-    window::ShopWindow shop(radios, form.Face(), history, u"Quenfall");
-    form.Attach(shop);
-    desktop.answers.push_back(WritePackageFile(folder.path()));
+    // The form is made after the catalogue is chosen: its headings are set as it is built.
+    struct Rig {
+        QTemporaryDir folder;
+        StubDesktop desktop;
+        TShopForm form{desktop, [] {
+                           TShopForm::Options options;
+                           options.RegisterWatch = nullptr;
+                           return options;
+                       }()};
+        EmulatedRadioSource radios{1, ProfileSelection{}};
+        HistoryRecorder history{FileSystemPath(folder.path() + QStringLiteral("/history.jsonl"))};
+        window::ShopWindow shop{radios, form.Face(), history, u"Quenfall"};
+    } rig;
+    QVERIFY(rig.folder.isValid());
+    TShopForm& form = rig.form;
+    form.Attach(rig.shop);
+    rig.desktop.answers.push_back(WritePackageFile(rig.folder.path()));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(form.Control(ShopControl::SelectButton), Qt::LeftButton);
