@@ -33,6 +33,12 @@ msgstr "Schließen"
 msgid "Bin File (*.bin,*.boot)"
 msgstr "Paketdatei (*.bin,*.boot)"
 
+msgid " No device detected!"
+msgstr " Kein Gerät gefunden!"
+
+msgid "step 1. Connected the radio to the USB of a PC by  the programming cable."
+msgstr "Schritt 1. Das Funkgerät mit dem Programmierkabel an einen USB-Anschluss des PCs anschließen."
+
 msgid "Entering BOOT Mode..."
 msgstr "BOOT-Modus wird gestartet ..."
 

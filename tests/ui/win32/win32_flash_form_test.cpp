@@ -19,6 +19,7 @@
 #include "emulator/emulated_radio.h"
 #include "ui/win32/win32_pictures.h"
 #include "ui/win32/win32_flash_form.h"
+#include "german_catalogue.h"
 #include "upgrade/status_texts.h"
 #include "win32_window_driver.h"
 #include "emulator/emulated_radio_link.h"
@@ -90,6 +91,27 @@ void ShowAndWait(Win32FlashForm& form) {
     form.OnFirstPaint([&] { painted = true; });
     form.Show();
     ASSERT_TRUE(PumpUntil(form, [&] { return painted; }, 10s));
+}
+
+// The texts the face creates its controls with (the layout's) and those the window sets, in
+// the chosen language; the title stays as it is.
+TEST_F(Win32Window, AChosenLanguageShowsOnTheNativeControls) {
+    const test::GermanCatalogueInUse german;
+    EmulatedRadio radio(RadioConfig());
+    radio.Unplug();
+    Chooser chooser;
+    BoxWatcher watcher;
+    Win32FlashForm form(radio, chooser.Options());
+    ShowAndWait(form);
+    EXPECT_EQ(form.Text(ControlId::Label2), u"Quenfall v7.1");
+    EXPECT_EQ(form.Text(ControlId::Label1), u"Firmware-Datei");
+    EXPECT_EQ(form.Text(ControlId::Button1), u"Auswählen(*.bin,*.boot)");
+    EXPECT_EQ(form.Text(ControlId::Button2), u"Aktualisieren");
+    EXPECT_EQ(form.Text(ControlId::Label5), u" Kein Gerät gefunden!");
+    EXPECT_EQ(form.Text(ControlId::Label6),
+              u"Schritt 1. Das Funkgerät mit dem Programmierkabel an einen USB-Anschluss des PCs anschließen.");
+    // What the catalogue lacks stays English.
+    EXPECT_EQ(form.Text(ControlId::Label7), window::Utf16(window::Step2Text));
 }
 
 TEST_F(Win32Window, AppearsBorderlessWithCaptionLayoutAndTexts) {
