@@ -56,14 +56,14 @@ FittedFont FitFont(ControlId id, std::u16string_view text, int dpi, const TextMe
 std::vector<WindowText> MainWindowTexts() {
     std::vector<WindowText> texts = {
         {ControlId::Label2, Utf8(TitleText)},
-        {ControlId::Label1, Utf8(FirmwareText)},
-        {ControlId::Label4, Utf8(ForAllModelText)},
-        {ControlId::Label6, Utf8(Step1Text)},
-        {ControlId::Label7, Utf8(Step2Text)},
-        {ControlId::Label8, Utf8(Step3Text)},
-        {ControlId::Label9, Utf8(Step4Text)},
-        {ControlId::Button1, Utf8(SelectButtonText)},
-        {ControlId::Button2, Utf8(UpgradeButtonText)},
+        {ControlId::Label1, std::string(FirmwareText)},
+        {ControlId::Label4, std::string(ForAllModelText)},
+        {ControlId::Label6, std::string(Step1Text)},
+        {ControlId::Label7, std::string(Step2Text)},
+        {ControlId::Label8, std::string(Step3Text)},
+        {ControlId::Label9, std::string(Step4Text)},
+        {ControlId::Button1, std::string(SelectButtonText)},
+        {ControlId::Button2, std::string(UpgradeButtonText)},
     };
     for (const std::string_view status : {NoDeviceText, DeviceConnectedText, UpgradeFailedText, EnteringBootModeText,
                                           UpgradingText, CommunicationErrorText, UpgradeCompleteText}) {

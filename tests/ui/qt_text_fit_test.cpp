@@ -29,7 +29,7 @@ private slots:
             }
         }
         const window::ControlSpec& step3 = window::Spec(window::ControlId::Label8);
-        QCOMPARE(FittedFontOf(window::ControlId::Label8, step3.Text), FontOf(*step3.Font));
+        QCOMPARE(FittedFontOf(window::ControlId::Label8, window::Utf16(step3.Text)), FontOf(*step3.Font));
     }
 
     void pseudoTranslationsShrinkYetFit_data() {
@@ -42,7 +42,7 @@ private slots:
     void pseudoTranslationsShrinkYetFit() {
         QFETCH(int, script);
         text::UseCatalogue("xx", testing::PseudoCatalogue(testing::MainWindowEnglish(), testing::PseudoScript(script)));
-        QVERIFY(text::Tr(window::Utf8(window::Step3Text)) != window::Utf8(window::Step3Text));
+        QVERIFY(text::Tr(std::string(window::Step3Text)) != std::string(window::Step3Text));
         const testing::LanguageFit check = testing::CheckLanguageFit(QTest::currentDataTag(), MeasureQtText);
         QVERIFY2(check.Wrong.empty(), testing::Lines(check.Wrong).c_str());
         // Texts 40% longer than English do not all fit the layout's fonts: the rule is used.
@@ -66,7 +66,7 @@ private slots:
     void theFaceShowsATextTooLongInTheSmallerFont() {
         const window::ControlSpec& step1 = window::Spec(window::ControlId::Label6);
         const std::u16string longer =
-            window::Utf16(testing::PseudoTranslation(window::Utf8(window::Step1Text), testing::PseudoScript::Cyrillic));
+            window::Utf16(testing::PseudoTranslation(std::string(window::Step1Text), testing::PseudoScript::Cyrillic));
         const QFont fitted = FittedFontOf(step1.Id, longer);
         QVERIFY(fitted.pixelSize() < step1.Font->PixelHeight);
         QVERIFY(fitted.pixelSize() >= window::SmallestFontPixels);

@@ -44,7 +44,7 @@ TEST_F(Win32TextFit, PseudoTranslationsShrinkYetTheRuleHoldsToTheMetrics) {
     for (const auto script : {quenfall::testing::PseudoScript::AccentedLatin, quenfall::testing::PseudoScript::Cyrillic,
                               quenfall::testing::PseudoScript::Cjk}) {
         text::UseCatalogue("xx", quenfall::testing::PseudoCatalogue(quenfall::testing::MainWindowEnglish(), script));
-        ASSERT_NE(text::Tr(window::Utf8(window::Step3Text)), window::Utf8(window::Step3Text));
+        ASSERT_NE(text::Tr(std::string(window::Step3Text)), std::string(window::Step3Text));
         const quenfall::testing::LanguageFit check = quenfall::testing::CheckLanguageFit("pseudo" + std::to_string(int(script)), Measure());
         EXPECT_TRUE(check.Wrong.empty()) << quenfall::testing::Lines(check.Wrong);
         // Texts 40% longer than English do not all fit the layout's fonts: the rule is used.
@@ -76,8 +76,8 @@ TEST_F(Win32TextFit, ASmallerCharacterHeightMakesASmallerFontOfTheSameFace) {
     EXPECT_EQ(b.lfHeight, -18);
     EXPECT_EQ(std::wstring(a.lfFaceName), std::wstring(b.lfFaceName));
     const window::ControlSpec& step1 = window::Spec(window::ControlId::Label6);
-    EXPECT_GT(ui::MeasureGdiText(dc_, step1, step1.Text, 22, 192).Width,
-              ui::MeasureGdiText(dc_, step1, step1.Text, 18, 192).Width);
+    EXPECT_GT(ui::MeasureGdiText(dc_, step1, window::Utf16(step1.Text), 22, 192).Width,
+              ui::MeasureGdiText(dc_, step1, window::Utf16(step1.Text), 18, 192).Width);
     DeleteObject(layout);
     DeleteObject(smaller);
 }
