@@ -198,7 +198,7 @@ void FlashWindow::LoadChosen(const ChosenFile& chosen) {
         // The box keeps the window's one text; the file box's tooltip says which file and why.
         // Translators: the file box's tooltip for a refused package: its path, then why.
         face_.SetTooltip(ControlId::Edit1, Utf16(text::Fill(text::Tr("{file}: {reason}"),
-                                                            {{"file", Utf8(chosen.Text)}, {"reason", text::Tr(result.Reason)}})));
+                                                            {{"file", Utf8(chosen.Text)}, {"reason", result.ReasonText.Translated()}})));
         loadedPackage_.reset();
         break;
     case LoadVerdict::Unreadable:

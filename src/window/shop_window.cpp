@@ -252,9 +252,9 @@ void ShopWindow::Load(const ChosenFile& file) {
         package_.reset();
         packageName_.clear();
         face_.SetText(ShopControl::PackageEdit, file.Text);
-        face_.SetText(ShopControl::PackageVerdict, ShownText(result.Reason));
+        face_.SetText(ShopControl::PackageVerdict, Utf16(result.ReasonText.Translated()));
         UpdateControls();
-        face_.ShowBox(BoxIcon::None, applicationTitle_, ShownText(result.Reason));
+        face_.ShowBox(BoxIcon::None, applicationTitle_, Utf16(result.ReasonText.Translated()));
         return;
     }
     package_ = std::move(result.Accepted);

@@ -20,6 +20,7 @@
 #include "emulator/emulated_crate.h"
 #include "recording_shop_face.h"
 #include "startup/shop_start.h"
+#include "text/translation.h"
 #include "upgrade/status_texts.h"
 #include "window/shop_row_texts.h"
 #include "window/shop_texts.h"
@@ -765,6 +766,21 @@ TEST(ShopWindow, AnIdleWindowTakesNoTicksAndListsArrivalsAndRemovals) {
     EXPECT_EQ(face.Text(ShopControl::PackageEdit), Chosen(refused).Text);
     ASSERT_EQ(face.boxes.size(), 1u);
     EXPECT_EQ(face.boxes[0].Text, why);
+    {
+        // In the user's language the reason keeps its values; the English one is what is kept.
+        text::UseCatalogue("de", R"po(
+msgid "The upgrade file does not match: its model code {model} is not one this build accepts (it accepts {models})."
+msgstr "Die Datei passt nicht: Modellcode {model} nimmt dieses Programm nicht an (es nimmt {models})."
+)po");
+        face.answers.push_back(Chosen(refused));
+        window.Click(ShopControl::SelectButton);
+        text::UseLanguage("");
+        EXPECT_EQ(face.Text(ShopControl::PackageVerdict),
+                  u"Die Datei passt nicht: Modellcode 120 nimmt dieses Programm nicht an (es nimmt 0, 2, 11 and 17).");
+        ASSERT_EQ(face.boxes.size(), 2u);
+        EXPECT_EQ(face.boxes[1].Text, face.Text(ShopControl::PackageVerdict));
+        face.boxes.pop_back();
+    }
     // One that cannot be read: the default error display; the verdict stays.
     face.answers.push_back(Chosen(folder.Path() / "missing.bin"));
     window.Click(ShopControl::SelectButton);
