@@ -17,11 +17,12 @@ set -euo pipefail
 
 # ccache: rebuilds, and the test stages' builds of the same sources in other folders and
 # roots, compile only what changed. libssl-dev: libcrypto, the packages' SHA-256.
-# fonts-wqy-microhei: Chinese glyphs for the window (Liberation and DejaVu hold Cyrillic), the
-# smallest Debian font that covers CJK (1.6 MB), so the text-fit tests measure real glyphs.
+# fonts-wqy-zenhei: Chinese glyphs for the window (Liberation and DejaVu hold Cyrillic), so the
+# text-fit tests measure real glyphs. Not the smaller Micro Hei: the title's faces name that
+# one, and installing it would change the English window's title.
 run_packages=(
   g++ cmake ninja-build pkg-config ccache
-  qt6-base-dev libgl-dev libudev-dev libssl-dev fonts-liberation2 fonts-wqy-microhei nlohmann-json3-dev
+  qt6-base-dev libgl-dev libudev-dev libssl-dev fonts-liberation2 fonts-wqy-zenhei nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 # What scripts/package.sh needs beyond building: the Debian package is built by
