@@ -1,20 +1,26 @@
 // The history file on Windows: LockFileEx, an explicit end-of-file offset, FlushFileBuffers;
 // the file itself opened without following a reparse point (a symbolic link or a junction
-// planted where the history goes) and checked to be an ordinary file. In an elevated
+// planted where the history goes) and checked to be an ordinary file of this process's own
+// (history_owner_rule.h). In an elevated
 // process the default place is the folder of the process's own account, not one named by
 // an environment an unelevated program may have set.
 #include <windows.h>
+#include <aclapi.h>
 #include <fcntl.h>
 #include <io.h>
 #include <knownfolders.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <memory>
 #include <system_error>
+#include <vector>
 #include <thread>
 
 #include "history/history_file.h"
 #include "history/history_place.h"
+#include "platform/windows/history_owner_rule.h"
 #include "platform/windows/storage_query.h"
 
 namespace quenfall {
@@ -67,6 +73,60 @@ std::filesystem::path OwnLocalAppData() {
     return path;
 }
 
+std::string SidText(PSID sid) {
+    LPWSTR text = nullptr;
+    if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return {};
+    const std::string narrow = Utf8(std::filesystem::path(text));
+    LocalFree(text);
+    return narrow;
+}
+
+// One piece of the process token, as the system lays it out; empty when it cannot be read.
+std::vector<std::uint8_t> TokenPiece(TOKEN_INFORMATION_CLASS piece) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    DWORD size = 0;
+    GetTokenInformation(token, piece, nullptr, 0, &size);
+    std::vector<std::uint8_t> bytes(size);
+    if (size == 0 || !GetTokenInformation(token, piece, bytes.data(), size, &size)) bytes.clear();
+    CloseHandle(token);
+    return bytes;
+}
+
+// "DOMAIN\name" of sid, or empty when the system cannot name it.
+std::string AccountName(PSID sid) {
+    wchar_t name[256], domain[256];
+    DWORD nameSize = 256, domainSize = 256;
+    SID_NAME_USE use{};
+    if (!LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) return {};
+    const std::wstring account = domainSize != 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name);
+    return Utf8(std::filesystem::path(account));
+}
+
+// Empty when the opened file h is this process's own (history_owner_rule.h); else why not.
+std::string OwnerProblem(HANDLE h, const std::filesystem::path& file) {
+    HistoryOwnerFacts facts;
+    DWORD volumeFlags = 0;
+    if (GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0))
+        facts.OwnersKept = (volumeFlags & FILE_PERSISTENT_ACLS) != 0;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) == ERROR_SUCCESS) {
+        facts.OwnerSid = SidText(owner);
+    }
+    const std::vector<std::uint8_t> user = TokenPiece(TokenUser);
+    if (!user.empty()) facts.UserSid = SidText(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid);
+    const std::vector<std::uint8_t> defaultOwner = TokenPiece(TokenOwner);
+    if (!defaultOwner.empty()) facts.DefaultOwnerSid = SidText(reinterpret_cast<const TOKEN_OWNER*>(defaultOwner.data())->Owner);
+    std::string problem;
+    if (!HistoryOwnerAccepted(facts)) {
+        problem = HistoryOwnerRefusal(Utf8(file), facts, owner != nullptr ? AccountName(owner) : std::string());
+    }
+    LocalFree(descriptor);
+    return problem;
+}
+
 // Opens file as a history: the file itself, not what a reparse point in its name leads to;
 // folders open too (backup semantics), so that one is told as a folder, not as a denial.
 HANDLE OpenHistory(const std::filesystem::path& file, DWORD access, DWORD disposition, std::string& problem) {
@@ -87,7 +147,7 @@ HANDLE OpenHistory(const std::filesystem::path& file, DWORD access, DWORD dispos
         problem = Utf8(file) + " is a folder, not a history file";
     } else if (GetFileType(h) != FILE_TYPE_DISK) {
         problem = Utf8(file) + " is not a file on a disk (a device or a pipe), so it is no history";
-    } else {
+    } else if (problem = OwnerProblem(h, file); problem.empty()) {
         return h;
     }
     CloseHandle(h);
