@@ -2,13 +2,20 @@
 # Every catalogue is complete and well formed: msgfmt's checks pass (formats, header,
 # plural forms), nothing is untranslated or fuzzy, and every text of the sources' template is
 # in it.
-#   po/check.sh TEMPLATE.pot
+#   po/check.sh [TEMPLATE.pot]     (default: extracted from the sources now)
 set -euo pipefail
-pot=$1
-for tool in msgfmt msgcmp; do
+for tool in msgfmt msgcmp xgettext; do
   command -v $tool >/dev/null || { echo "skipped: $tool is not installed (gettext)"; exit 77; }
 done
 here=$(cd "$(dirname "$0")" && pwd)
+if [ $# -ge 1 ]; then
+  pot=$1
+else
+  # Extracted here rather than taken from a build: a build of some targets only has none.
+  pot=$(mktemp --suffix=.pot)
+  trap 'rm -f "$pot"' EXIT
+  bash "$here/extract.sh" "$pot" 2>/dev/null
+fi
 status=0
 shopt -s nullglob
 catalogues=("$here"/*.po)
